@@ -1,0 +1,128 @@
+#include "Cli.h"
+
+#include "data/AppPaths.h"
+#include "shell/LoginRules.h"
+
+#include <QJsonDocument>
+
+namespace tenvora::cli {
+
+QTextStream& out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QTextStream& err() {
+    static QTextStream stream(stderr);
+    return stream;
+}
+
+void StderrSink::showMessage(const QString& text) { err() << text << Qt::endl; }
+
+std::unique_ptr<TDmMain> Context::open() { return std::make_unique<TDmMain>(dataPath, sink); }
+
+std::unique_ptr<TDmMain> Context::openAndLogin() {
+    if (unit.isEmpty())
+        throw UsageError(QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));
+    auto dm = open();
+    LoginRules rules(*dm);
+    // The dialog only lets the user pick a listed unit; the command holds to the same list.
+    if (!rules.accountsOffered().contains(unit))
+        throw Refused(QStringLiteral("投标单位“%1”不在可登录的单位之中").arg(unit));
+    if (!rules.login(unit, password))
+        throw Refused(LoginRules::wrongPasswordText());
+    return dm;
+}
+
+bool Context::takeFlag(const QString& name) { return args.removeAll(name) > 0; }
+
+std::optional<QString> Context::takeOption(const QString& name) {
+    const qsizetype i = args.indexOf(name);
+    if (i < 0)
+        return std::nullopt;
+    if (i + 1 >= args.size())
+        throw UsageError(QStringLiteral("%1 需要一个值").arg(name));
+    const QString value = args.at(i + 1);
+    args.remove(i, 2);
+    return value;
+}
+
+void Context::expectArguments(int count, const QString& usage) const {
+    for (const QString& a : args)
+        if (a.startsWith(QLatin1String("--")))
+            throw UsageError(QStringLiteral("未知的选项 %1\n用法：%2").arg(a, usage));
+    if (args.size() != count)
+        throw UsageError(QStringLiteral("参数个数不对\n用法：%1").arg(usage));
+}
+
+void printJson(const QJsonObject& object) {
+    out() << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) << Qt::endl;
+}
+
+namespace {
+
+int displayWidth(const QString& text) {
+    int width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1; // CJK and full-width forms take two columns
+    return width;
+}
+
+QString padded(const QString& text, int width) { return text + QString(width - displayWidth(text), QLatin1Char(' ')); }
+
+} // namespace
+
+void printKeyValues(const QList<QPair<QString, QString>>& pairs) {
+    int width = 0;
+    for (const auto& p : pairs)
+        width = std::max(width, displayWidth(p.first));
+    for (const auto& p : pairs)
+        out() << padded(p.first + QLatin1Char(':'), width + 1) << ' ' << p.second << Qt::endl;
+}
+
+void printTable(const QStringList& headers, const QList<QStringList>& rows) {
+    QList<int> widths;
+    for (const QString& h : headers)
+        widths << displayWidth(h);
+    for (const QStringList& r : rows)
+        for (int i = 0; i < r.size() && i < widths.size(); ++i)
+            widths[i] = std::max(widths[i], displayWidth(r[i]));
+    auto line = [&](const QStringList& cells) {
+        QString text;
+        for (int i = 0; i < widths.size(); ++i)
+            text += padded(cells.value(i), widths[i]) + (i + 1 < widths.size() ? QStringLiteral("  ") : QString());
+        out() << text.trimmed() << Qt::endl;
+    };
+    line(headers);
+    QStringList rule;
+    for (int w : widths)
+        rule << QString(w, QLatin1Char('-'));
+    line(rule);
+    for (const QStringList& r : rows)
+        line(r);
+}
+
+void printSession(const Context& ctx, const SessionValues& s) {
+    const QList<QPair<QString, QString>> pairs = {
+        {QStringLiteral("CurProjectID"), s.CurProjectID},       {QStringLiteral("CurContractID"), s.CurContractID},
+        {QStringLiteral("CurProjectName"), s.CurProjectName},   {QStringLiteral("CurContractName"), s.CurContractName},
+        {QStringLiteral("CurPeriodID"), s.CurPeriodID},         {QStringLiteral("CurChainage"), s.CurChainage},
+        {QStringLiteral("CurUnitName"), s.CurUnitName},
+    };
+    if (ctx.json) {
+        QJsonObject o;
+        for (const auto& p : pairs)
+            o.insert(p.first, p.second);
+        printJson(o);
+        return;
+    }
+    const QStringList labels = {QStringLiteral("项目ID"), QStringLiteral("合同ID"),   QStringLiteral("项目名称"),
+                                QStringLiteral("合同名称"), QStringLiteral("期数ID"), QStringLiteral("桩号"),
+                                QStringLiteral("投标单位")};
+    QList<QPair<QString, QString>> human;
+    for (int i = 0; i < pairs.size(); ++i)
+        human << qMakePair(labels[i], pairs[i].second);
+    printKeyValues(human);
+}
+
+} // namespace tenvora::cli

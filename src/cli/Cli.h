@@ -1,0 +1,68 @@
+// Shared plumbing of the tenvora command: options, login, output.
+#pragma once
+
+#include "data/DataModule.h"
+#include "data/MessageSink.h"
+
+#include <QJsonObject>
+#include <QStringList>
+#include <QTextStream>
+#include <functional>
+#include <memory>
+
+namespace tenvora::cli {
+
+// A wrong command line: exit code 2 with the text and the usage.
+class UsageError : public Error {
+public:
+    using Error::Error;
+};
+
+class StderrSink : public MessageSink {
+public:
+    void showMessage(const QString& text) override;
+};
+
+struct Context {
+    QString dataPath;
+    QString unit;
+    QString password;
+    bool json = false;
+    QStringList args; // the command's own arguments
+    StderrSink sink;
+
+    // Opens the data file (throws DataFileError) without logging in.
+    std::unique_ptr<TDmMain> open();
+    // Opens and logs in exactly as the login dialog does; throws Refused on a wrong password.
+    std::unique_ptr<TDmMain> openAndLogin();
+
+    // Removes "--name" from args; true when it was there.
+    bool takeFlag(const QString& name);
+    // Removes "--name VALUE" from args and returns VALUE, or an empty optional.
+    std::optional<QString> takeOption(const QString& name);
+    // Refuses leftover options and a wrong count of plain arguments.
+    void expectArguments(int count, const QString& usage) const;
+};
+
+struct Command {
+    QString name;
+    QString usage;   // the arguments after the name
+    QString summary; // one line for the overview
+    QString help;    // the text of "tenvora COMMAND --help"
+    std::function<int(Context&)> run;
+};
+
+const QList<Command>& Commands();
+
+QTextStream& out();
+QTextStream& err();
+
+void printJson(const QJsonObject& object);
+// key: value lines with the keys padded to one width.
+void printKeyValues(const QList<QPair<QString, QString>>& pairs);
+// An aligned table; widths count a CJK character as two columns.
+void printTable(const QStringList& headers, const QList<QStringList>& rows);
+// The session values after a load, in JSON or as key: value lines.
+void printSession(const Context& ctx, const SessionValues& s);
+
+} // namespace tenvora::cli

@@ -1,0 +1,60 @@
+#include "boq/BoqTotals.h"
+
+#include "data/DataModule.h"
+#include "data/Money.h"
+
+namespace tenvora {
+
+namespace {
+
+// A sum over no rows is NULL and counts as 0.
+qint64 wholeSum(TDmMain& dm, const QString& sql, const QVariantList& values) {
+    auto q = dm.NewQuery();
+    dm.RunSql(*q, sql, values, true);
+    const std::optional<double> sum = NumberOf(q->value(QStringLiteral("htje")));
+    return sum ? RoundAmount(*sum) : 0;
+}
+
+} // namespace
+
+qint64 BoqTotals::insuranceBase(const QString& contract, const QString& chapter) {
+    return wholeSum(m_dm,
+                    QStringLiteral("select sum(合同金额) as htje from jd_htqd where 细目编号<>? and length(细目编号)>3 "
+                                   "and 细目编号<>? and 细目编号<>? and 合同编号=?"),
+                    {chapter, QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kLiabilityItem), contract});
+}
+
+qint64 BoqTotals::insuranceAmount(qint64 base) {
+    const long double product = static_cast<long double>(base) * static_cast<long double>(kInsuranceRate);
+    return RoundAmount(static_cast<double>(product));
+}
+
+qint64 BoqTotals::storeInsurance(const QString& contract, const QString& chapter) {
+    const qint64 amount = insuranceAmount(insuranceBase(contract, chapter));
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=?,合同单价=? where 合同编号=? and 细目编号=?"),
+                {amount, amount, contract, QString::fromLatin1(kInsuranceItem)}, false);
+    return amount;
+}
+
+qint64 BoqTotals::chapterTotal(const QString& contract, const QString& chapter) {
+    return wholeSum(m_dm,
+                    QStringLiteral("select sum(合同金额) as htje from jd_htqd where 细目编号<>? and length(细目编号)>3 "
+                                   "and 合同编号=? and 章=?"),
+                    {chapter, contract, chapter});
+}
+
+ChapterRecompute BoqTotals::recompute(const QString& contract, const QString& chapter) {
+    // One change for the user: either both figures are stored or neither is.
+    Transaction tx(m_dm.ADOCon());
+    ChapterRecompute result;
+    result.insurance = storeInsurance(contract, chapter);
+    result.chapterTotal = chapterTotal(contract, chapter);
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=? where 合同编号=? and 细目编号=?"),
+                {result.chapterTotal, contract, chapter}, false);
+    tx.commit();
+    return result;
+}
+
+} // namespace tenvora

@@ -1,0 +1,116 @@
+#include "data/DataModule.h"
+
+#include "data/AppPaths.h"
+
+namespace tenvora {
+
+TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink)
+    : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())),
+      m_publicQuery(&m_db) {}
+
+std::unique_ptr<Query> TDmMain::NewQuery(const QString& sql, const QVariantList& values) {
+    auto query = std::make_unique<Query>(&m_db);
+    query->setSql(sql, values);
+    return query;
+}
+
+void TDmMain::RunSql(Query& query, const QString& sql, const QVariantList& values, bool select) {
+    query.setSql(sql, values);
+    try {
+        if (select)
+            query.open();
+        else
+            query.execute();
+    } catch (const DbError&) {
+        query.close();
+        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+}
+
+void TDmMain::LoadCurrentContract() {
+    try {
+        auto q = NewQuery(QStringLiteral("select a.*,b.项目名称,c.合同名称,c.起始桩号,c.终止桩号 "
+                                         "from 当前选择合同 a,jd_xiangmu b,jd_hetong c "
+                                         "where (a.项目ID=b.ID)and(a.合同ID=c.ID)"));
+        q->open();
+        m_session.CurProjectID = q->text(QStringLiteral("项目ID"));
+        m_session.CurContractID = q->text(QStringLiteral("合同ID"));
+        m_session.CurProjectName = q->text(QStringLiteral("项目名称"));
+        m_session.CurContractName = q->text(QStringLiteral("合同名称"));
+        m_session.CurPeriodID = q->text(QStringLiteral("期数ID"));
+        m_session.CurChainage = q->text(QStringLiteral("起始桩号")) + QLatin1Char('~') + q->text(QStringLiteral("终止桩号"));
+        if (m_session.CurPeriodID.isEmpty())
+            m_session.CurPeriodID = QStringLiteral("0");
+    } catch (const Error&) {
+        // A failed load keeps whatever was read so far; the refresh below still runs.
+    }
+    if (m_main)
+        m_main->UpdateStatusBar();
+}
+
+void TDmMain::SaveCurrentContract() {
+    {
+        std::unique_ptr<Transaction> tx;
+        try {
+            tx = std::make_unique<Transaction>(m_db);
+        } catch (const DbError&) {
+            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+            throw ActionAbandoned();
+        }
+        RunSql(m_publicQuery, QStringLiteral("delete from 当前选择合同"), {}, false);
+        RunSql(m_publicQuery, QStringLiteral("insert into 当前选择合同 (项目id,合同ID,期数ID) values(?,?,?)"),
+               {m_session.CurProjectID, m_session.CurContractID, m_session.CurPeriodID}, false);
+        try {
+            tx->commit();
+        } catch (const DbError&) {
+            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+            throw ActionAbandoned();
+        }
+    }
+    LoadCurrentContract();
+}
+
+void TDmMain::setMainCaption(const QString& windowCaption) {
+    m_session.MainTitle = QStringLiteral("Tenvora---") + windowCaption;
+    if (m_main)
+        m_main->UpdateStatusBar();
+}
+
+void TDmMain::setMainCaption() {
+    m_session.MainTitle = QStringLiteral("Tenvora");
+    if (m_main)
+        m_main->UpdateStatusBar();
+}
+
+bool TDmMain::SaveReportToDb(const QByteArray& storedTemplate, const QString& key) {
+    const QVariant row = m_db.scalar(QStringLiteral("select rowid from Reports where ID=?"), {key});
+    if (!row.isValid())
+        return false;
+    m_db.exec(QStringLiteral("update Reports set 报表=? where rowid=?"), {storedTemplate, row});
+    return true;
+}
+
+void TDmMain::ReportDesigner1SaveReport(const QByteArray& storedTemplate, const QString& name, bool saveAs,
+                                        bool& saved) {
+    Q_UNUSED(name);
+    Q_UNUSED(saveAs);
+    saved = SaveReportToDb(storedTemplate, m_session.CurReportID);
+}
+
+void TDmMain::ResetToolButtons() {
+    if (m_main)
+        m_main->ResetToolButtons();
+}
+
+void TDmMain::closeConnection() {
+    m_publicQuery.close();
+    m_db.close();
+}
+
+void TDmMain::reopenConnection() {
+    if (!m_db.isOpen())
+        m_db = Database::open(m_path, DataFileKey());
+}
+
+} // namespace tenvora

@@ -1,0 +1,111 @@
+// Connection to one encrypted data file, prepared statements and transactions.
+#pragma once
+
+#include "data/Errors.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tenvora {
+
+class Database;
+
+// A prepared statement. Values only ever reach it through bind(); never through the text.
+class Statement {
+public:
+    Statement() = default;
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    ~Statement();
+
+    // Binds by 1-based position. A null QVariant binds NULL; numbers bind as numbers.
+    Statement& bind(int index, const QVariant& value);
+    Statement& bindAll(const QVariantList& values);
+
+    // Steps once; true while a row is available.
+    bool next();
+    // Steps to the end, for statements without a result.
+    void run();
+    void reset();
+
+    int columnCount() const;
+    QString columnName(int column) const;
+    QVariant value(int column) const;
+
+private:
+    friend class Database;
+    Statement(sqlite3* db, sqlite3_stmt* stmt, QString sql) : m_db(db), m_stmt(stmt), m_sql(std::move(sql)) {}
+    [[noreturn]] void fail(int rc) const;
+
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    QString m_sql;
+};
+
+class Database {
+public:
+    enum class Mode {
+        ReadWrite, // the working connection: also adds the program's indexes
+        Verify,    // read-only look at a file, changes nothing (restore checks)
+    };
+
+    Database() = default;
+    Database(Database&& other) noexcept;
+    Database& operator=(Database&& other) noexcept;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+    ~Database();
+
+    // Opens an existing data file with the key and checks that it is one of ours.
+    // Never creates a file. Throws DataFileError naming the file and the reason.
+    static Database open(const QString& path, const QByteArray& key, Mode mode = Mode::ReadWrite);
+    // Creates a new, empty encrypted file (fails if the path exists). The caller adds the schema.
+    static Database create(const QString& path, const QByteArray& key);
+
+    bool isOpen() const { return m_db != nullptr; }
+    const QString& path() const { return m_path; }
+    void close();
+
+    Statement prepare(const QString& sql);
+    // Runs a statement with bound values and no result.
+    void exec(const QString& sql, const QVariantList& values = {});
+    // First column of the first row, or a null QVariant without a row.
+    QVariant scalar(const QString& sql, const QVariantList& values = {});
+    qint64 changes() const;
+
+    // Column names of a table as the file declares them (empty when the table is missing).
+    QStringList columnsOf(const QString& table);
+
+private:
+    Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
+    void registerFunctions();
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+};
+
+// Rolls back unless commit() was called, so a failing step leaves the file as it was.
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    ~Transaction();
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_done = false;
+};
+
+// The name of the collation that orders item numbers naturally (101-2 before 101-10).
+inline constexpr const char* kItemNumberCollation = "ITEMNO";
+
+} // namespace tenvora

@@ -1,0 +1,21 @@
+// The session values of one run of the program.
+#pragma once
+
+#include <QString>
+
+namespace tenvora {
+
+struct SessionValues {
+    QString CurProjectID;
+    QString CurContractID;
+    QString CurProjectName;
+    QString CurContractName;
+    QString CurPeriodID;
+    QString CurChainage;
+    QString MainTitle;
+    QString CurUnitName;
+    QString BakMode;     // "1" data backup, "2" bid disk
+    QString CurReportID; // key of the Reports row a designer save writes to
+};
+
+} // namespace tenvora

@@ -1,0 +1,36 @@
+#include "shell/LoginRules.h"
+
+#include "data/DataModule.h"
+
+namespace tenvora {
+
+QStringList LoginRules::accountsOffered() {
+    Query& q = m_dm.PublicQuery();
+    q.setSql(QStringLiteral("select * from pass where bz='2' and flag='#'"));
+    q.open();
+    if (q.recordCount() < 1) {
+        q.setSql(QStringLiteral("select * from pass where bz='2'"));
+        q.open();
+    }
+    QStringList units;
+    for (int i = 0; i < q.recordCount(); ++i)
+        units << q.text(i, QStringLiteral("unit"));
+    return units;
+}
+
+bool LoginRules::login(const QString& unit, const QString& password) {
+    m_dm.session().CurUnitName = unit;
+    Query& q = m_dm.PublicQuery();
+    q.setSql(QStringLiteral("select * from pass where unit=? and pass=?"), {unit, password});
+    q.open();
+    if (q.isEmpty())
+        return false;
+    try {
+        m_dm.RunSql(q, QStringLiteral("update pass set flag='#' where unit=?"), {unit}, false);
+    } catch (const ActionAbandoned&) {
+        // The message is shown; the login itself has succeeded and stands.
+    }
+    return true;
+}
+
+} // namespace tenvora

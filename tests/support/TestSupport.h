@@ -1,0 +1,37 @@
+// Fixtures shared by the tests: temporary data files and a sink that records messages.
+#pragma once
+
+#include "data/DataModule.h"
+#include "data/MessageSink.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace tenvora::test {
+
+class RecordingSink : public MessageSink {
+public:
+    void showMessage(const QString& text) override { messages << text; }
+    QStringList messages;
+};
+
+// A temporary folder holding a fresh demo data file; removed with the object.
+class TempDataFile {
+public:
+    explicit TempDataFile(bool priced = false);
+    QString path() const { return m_path; }
+    QString dir() const { return m_dir.path(); }
+    // Opens the file through the data module.
+    std::unique_ptr<TDmMain> open();
+    RecordingSink sink;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// A new encrypted file with the schema and no rows.
+QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));
+
+} // namespace tenvora::test
