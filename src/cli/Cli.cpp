@@ -17,13 +17,18 @@ QTextStream& err() {
     return stream;
 }
 
-void StderrSink::showMessage(const QString& text) { err() << text << Qt::endl; }
+void StderrSink::showMessage(const QString& text) {
+    err() << text << Qt::endl;
+}
 
-std::unique_ptr<TDmMain> Context::open() { return std::make_unique<TDmMain>(dataPath, sink); }
+std::unique_ptr<TDmMain> Context::open() {
+    return std::make_unique<TDmMain>(dataPath, sink);
+}
 
 std::unique_ptr<TDmMain> Context::openAndLogin() {
     if (unit.isEmpty())
-        throw UsageError(QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));
+        throw UsageError(
+            QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));
     auto dm = open();
     LoginRules rules(*dm);
     // The dialog only lets the user pick a listed unit; the command holds to the same list.
@@ -34,7 +39,9 @@ std::unique_ptr<TDmMain> Context::openAndLogin() {
     return dm;
 }
 
-bool Context::takeFlag(const QString& name) { return args.removeAll(name) > 0; }
+bool Context::takeFlag(const QString& name) {
+    return args.removeAll(name) > 0;
+}
 
 std::optional<QString> Context::takeOption(const QString& name) {
     const qsizetype i = args.indexOf(name);
@@ -68,7 +75,9 @@ int displayWidth(const QString& text) {
     return width;
 }
 
-QString padded(const QString& text, int width) { return text + QString(width - displayWidth(text), QLatin1Char(' ')); }
+QString padded(const QString& text, int width) {
+    return text + QString(width - displayWidth(text), QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -104,9 +113,9 @@ void printTable(const QStringList& headers, const QList<QStringList>& rows) {
 
 void printSession(const Context& ctx, const SessionValues& s) {
     const QList<QPair<QString, QString>> pairs = {
-        {QStringLiteral("CurProjectID"), s.CurProjectID},       {QStringLiteral("CurContractID"), s.CurContractID},
-        {QStringLiteral("CurProjectName"), s.CurProjectName},   {QStringLiteral("CurContractName"), s.CurContractName},
-        {QStringLiteral("CurPeriodID"), s.CurPeriodID},         {QStringLiteral("CurChainage"), s.CurChainage},
+        {QStringLiteral("CurProjectID"), s.CurProjectID},     {QStringLiteral("CurContractID"), s.CurContractID},
+        {QStringLiteral("CurProjectName"), s.CurProjectName}, {QStringLiteral("CurContractName"), s.CurContractName},
+        {QStringLiteral("CurPeriodID"), s.CurPeriodID},       {QStringLiteral("CurChainage"), s.CurChainage},
         {QStringLiteral("CurUnitName"), s.CurUnitName},
     };
     if (ctx.json) {
@@ -116,7 +125,7 @@ void printSession(const Context& ctx, const SessionValues& s) {
         printJson(o);
         return;
     }
-    const QStringList labels = {QStringLiteral("项目ID"), QStringLiteral("合同ID"),   QStringLiteral("项目名称"),
+    const QStringList labels = {QStringLiteral("项目ID"),   QStringLiteral("合同ID"), QStringLiteral("项目名称"),
                                 QStringLiteral("合同名称"), QStringLiteral("期数ID"), QStringLiteral("桩号"),
                                 QStringLiteral("投标单位")};
     QList<QPair<QString, QString>> human;

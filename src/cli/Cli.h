@@ -52,7 +52,12 @@ struct Command {
     std::function<int(Context&)> run;
 };
 
+// Every command registers itself from its own file through a static CommandRegistration.
 const QList<Command>& Commands();
+
+struct CommandRegistration {
+    explicit CommandRegistration(Command (*make)());
+};
 
 QTextStream& out();
 QTextStream& err();

@@ -7,10 +7,11 @@
 
 namespace tenvora::cli {
 
+namespace {
+
 Command ContractsCommand() {
     return {QStringLiteral("contracts"), QString(), QStringLiteral("列出可选择的合同段"),
-            QStringLiteral("按项目ID的顺序列出所有项目及其合同段（没有合同段的项目列出一行）。"),
-            [](Context& ctx) {
+            QStringLiteral("按项目ID的顺序列出所有项目及其合同段（没有合同段的项目列出一行）。"), [](Context& ctx) {
                 ctx.expectArguments(0, QStringLiteral("tenvora contracts"));
                 auto dm = ctx.openAndLogin();
                 const std::vector<ContractChoiceRow> rows = ContractSelection(*dm).load();
@@ -28,8 +29,8 @@ Command ContractsCommand() {
                 }
                 QList<QStringList> table;
                 for (const ContractChoiceRow& r : rows)
-                    table << QStringList{r.projectId.toString(),  r.projectName.toString(),
-                                         r.contractId.toString(), r.contractName.toString(),
+                    table << QStringList{r.projectId.toString(),     r.projectName.toString(),
+                                         r.contractId.toString(),    r.contractName.toString(),
                                          r.startChainage.toString(), r.endChainage.toString()};
                 printTable({QStringLiteral("项目ID"), QStringLiteral("项目名称"), QStringLiteral("合同ID"),
                             QStringLiteral("合同名称"), QStringLiteral("起始桩号"), QStringLiteral("终止桩号")},
@@ -77,5 +78,11 @@ Command CurrentCommand() {
                 return 0;
             }};
 }
+
+} // namespace
+
+const CommandRegistration registerContracts(ContractsCommand);
+const CommandRegistration registerSelect(SelectCommand);
+const CommandRegistration registerCurrent(CurrentCommand);
 
 } // namespace tenvora::cli

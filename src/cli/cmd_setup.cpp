@@ -9,9 +9,10 @@
 
 namespace tenvora::cli {
 
+namespace {
+
 Command CreateDemoCommand() {
-    return {QStringLiteral("create-demo"), QStringLiteral("[--priced] [--force]"),
-            QStringLiteral("写出演示数据文件"),
+    return {QStringLiteral("create-demo"), QStringLiteral("[--priced] [--force]"), QStringLiteral("写出演示数据文件"),
             QStringLiteral("在数据文件的位置写出一个新的演示数据文件：两个项目、三个合同段、工程量清单、\n"
                            "计日工清单和登录帐户。\n"
                            "  --priced  同时填入单价、金额、保险费和章合计，使每张报表都有数字\n"
@@ -47,5 +48,10 @@ Command AccountsCommand() {
                 return 0;
             }};
 }
+
+} // namespace
+
+const CommandRegistration registerCreateDemo(CreateDemoCommand);
+const CommandRegistration registerAccounts(AccountsCommand);
 
 } // namespace tenvora::cli

@@ -12,15 +12,15 @@ using namespace tenvora::cli;
 namespace {
 
 QString overview() {
-    QString text = QStringLiteral(
-        "用法：tenvora [--data 文件] [--unit 投标单位 --password 密码] [--json] 命令 [参数]\n\n"
-        "  --data 文件      数据文件；默认为本程序所在文件夹中的 VORQEL.tr\n"
-        "  --unit 名称      登录的投标单位（也可用环境变量 TENVORA_UNIT）\n"
-        "  --password 密码  该单位的密码（也可用环境变量 TENVORA_PASSWORD）\n"
-        "  --json           以 JSON 输出\n"
-        "  --help           显示本说明；“tenvora 命令 --help”显示该命令的说明\n\n"
-        "除 create-demo 与 accounts 外，每个命令都先像登录对话框一样登录。\n"
-        "退出码：0 成功，1 操作被拒绝或失败，2 命令行用法错误。\n\n命令：\n");
+    QString text =
+        QStringLiteral("用法：tenvora [--data 文件] [--unit 投标单位 --password 密码] [--json] 命令 [参数]\n\n"
+                       "  --data 文件      数据文件；默认为本程序所在文件夹中的 VORQEL.tr\n"
+                       "  --unit 名称      登录的投标单位（也可用环境变量 TENVORA_UNIT）\n"
+                       "  --password 密码  该单位的密码（也可用环境变量 TENVORA_PASSWORD）\n"
+                       "  --json           以 JSON 输出\n"
+                       "  --help           显示本说明；“tenvora 命令 --help”显示该命令的说明\n\n"
+                       "除 create-demo 与 accounts 外，每个命令都先像登录对话框一样登录。\n"
+                       "退出码：0 成功，1 操作被拒绝或失败，2 命令行用法错误。\n\n命令：\n");
     int width = 0;
     for (const Command& c : Commands())
         width = std::max(width, static_cast<int>(c.name.size()));

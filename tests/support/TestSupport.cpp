@@ -12,7 +12,9 @@ TempDataFile::TempDataFile(bool priced) : m_path(QDir(m_dir.path()).filePath(QSt
     CreateDemoDataFile(m_path, priced, false);
 }
 
-std::unique_ptr<TDmMain> TempDataFile::open() { return std::make_unique<TDmMain>(m_path, sink); }
+std::unique_ptr<TDmMain> TempDataFile::open() {
+    return std::make_unique<TDmMain>(m_path, sink);
+}
 
 QString CreateEmptyDataFile(const QString& dir, const QString& name) {
     const QString path = QDir(dir).filePath(name);

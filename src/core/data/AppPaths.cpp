@@ -18,6 +18,8 @@ QString DefaultDataFileIn(const QString& folder) {
     return QDir(folder).filePath(QString::fromLatin1(kWorkbenchProgramName) + QStringLiteral(".tr"));
 }
 
-QByteArray DataFileKey() { return QByteArrayLiteral("qorvintalmek4817"); }
+QByteArray DataFileKey() {
+    return QByteArrayLiteral("qorvintalmek4817");
+}
 
 } // namespace tenvora

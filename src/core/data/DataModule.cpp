@@ -5,8 +5,7 @@
 namespace tenvora {
 
 TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink)
-    : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())),
-      m_publicQuery(&m_db) {}
+    : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
 
 std::unique_ptr<Query> TDmMain::NewQuery(const QString& sql, const QVariantList& values) {
     auto query = std::make_unique<Query>(&m_db);
@@ -39,7 +38,8 @@ void TDmMain::LoadCurrentContract() {
         m_session.CurProjectName = q->text(QStringLiteral("项目名称"));
         m_session.CurContractName = q->text(QStringLiteral("合同名称"));
         m_session.CurPeriodID = q->text(QStringLiteral("期数ID"));
-        m_session.CurChainage = q->text(QStringLiteral("起始桩号")) + QLatin1Char('~') + q->text(QStringLiteral("终止桩号"));
+        m_session.CurChainage =
+            q->text(QStringLiteral("起始桩号")) + QLatin1Char('~') + q->text(QStringLiteral("终止桩号"));
         if (m_session.CurPeriodID.isEmpty())
             m_session.CurPeriodID = QStringLiteral("0");
     } catch (const Error&) {

@@ -14,7 +14,9 @@ namespace tenvora {
 
 namespace {
 
-QString storeMessage(sqlite3* db) { return QString::fromUtf8(sqlite3_errmsg(db)); }
+QString storeMessage(sqlite3* db) {
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
 
 int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b) {
     const QString ta = QString::fromUtf8(static_cast<const char*>(a), lenA);
@@ -44,7 +46,9 @@ Statement& Statement::operator=(Statement&& other) noexcept {
     return *this;
 }
 
-Statement::~Statement() { sqlite3_finalize(m_stmt); }
+Statement::~Statement() {
+    sqlite3_finalize(m_stmt);
+}
 
 void Statement::fail(int rc) const {
     Q_UNUSED(rc);
@@ -114,9 +118,13 @@ void Statement::reset() {
     sqlite3_clear_bindings(m_stmt);
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(m_stmt); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(m_stmt);
+}
 
-QString Statement::columnName(int column) const { return QString::fromUtf8(sqlite3_column_name(m_stmt, column)); }
+QString Statement::columnName(int column) const {
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+}
 
 QVariant Statement::value(int column) const {
     switch (sqlite3_column_type(m_stmt, column)) {
@@ -151,7 +159,9 @@ Database& Database::operator=(Database&& other) noexcept {
     return *this;
 }
 
-Database::~Database() { close(); }
+Database::~Database() {
+    close();
+}
 
 void Database::close() {
     if (m_db) {
@@ -217,15 +227,16 @@ Database Database::create(const QString& path, const QByteArray& key) {
     if (QFileInfo::exists(path))
         throw DataFileError(QStringLiteral("文件 %1 已经存在").arg(QDir::toNativeSeparators(path)));
     sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &raw,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         const QString reason = raw ? storeMessage(raw) : QStringLiteral("存储引擎无法分配连接");
         sqlite3_close_v2(raw);
         throw DataFileError(QStringLiteral("无法创建数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
     }
     Database db(raw, path);
-    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+    // An empty key leaves the file unencrypted (only tests make such files).
+    if (!key.isEmpty() && sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         throw DataFileError(storeMessage(raw));
     db.registerFunctions();
     return db;
@@ -257,7 +268,9 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) {
     return st.next() ? st.value(0) : QVariant();
 }
 
-qint64 Database::changes() const { return m_db ? sqlite3_changes(m_db) : 0; }
+qint64 Database::changes() const {
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
 
 QStringList Database::columnsOf(const QString& table) {
     const QVariant found = scalar(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
@@ -277,7 +290,9 @@ QStringList Database::columnsOf(const QString& table) {
 
 // ---- Transaction ----
 
-Transaction::Transaction(Database& db) : m_db(db) { m_db.exec(QStringLiteral("BEGIN IMMEDIATE")); }
+Transaction::Transaction(Database& db) : m_db(db) {
+    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
 
 Transaction::~Transaction() {
     if (!m_done) {

@@ -25,9 +25,13 @@ qint64 RoundAmount(double value) {
     return result;
 }
 
-QString WholeYuanText(qint64 amount) { return QString::number(amount); }
+QString WholeYuanText(qint64 amount) {
+    return QString::number(amount);
+}
 
-QString WholeYuanText(double value) { return WholeYuanText(RoundAmount(value)); }
+QString WholeYuanText(double value) {
+    return WholeYuanText(RoundAmount(value));
+}
 
 QString GeneralText(double value) {
     if (std::isnan(value))

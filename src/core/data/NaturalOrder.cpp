@@ -21,7 +21,9 @@ int compareNumbers(QStringView a, QStringView b) {
     return a.compare(b);
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 } // namespace
 
@@ -47,7 +49,9 @@ int CompareItemNumbers(QStringView a, QStringView b) {
         const bool na = isDigits(pa);
         const bool nb = isDigits(pb);
         int c = 0;
-        if (na && nb)
+        if (pa.isEmpty() != pb.isEmpty())
+            c = pa.isEmpty() ? -1 : 1; // an empty part first, so "" and "-1" lead
+        else if (na && nb)
             c = compareNumbers(pa, pb);
         else if (na != nb)
             c = na ? -1 : 1; // numbers before words at the same depth

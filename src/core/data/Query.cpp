@@ -61,7 +61,9 @@ bool Query::next() {
     return !eof();
 }
 
-QVariant Query::value(const QString& column) const { return value(m_current, column); }
+QVariant Query::value(const QString& column) const {
+    return value(m_current, column);
+}
 
 QVariant Query::value(int row, const QString& column) const {
     const int c = columnIndex(column);

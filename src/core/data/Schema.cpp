@@ -33,9 +33,12 @@ const QList<TableDef>& tables() {
          "CREATE TABLE Jl_ContractList (ID TEXT, ContractID TEXT, bz TEXT, ItemCode TEXT, ItemName TEXT, Unit TEXT, "
          "Amount REAL, UnitPrice REAL, TotalMoney REAL)",
          {"ID", "ContractID", "bz", "ItemCode", "ItemName", "Unit", "Amount", "UnitPrice", "TotalMoney"}},
-        {"当前选择合同", "CREATE TABLE 当前选择合同 (项目ID TEXT, 合同ID TEXT, 期数ID TEXT)", {"项目ID", "合同ID", "期数ID"}},
+        {"当前选择合同",
+         "CREATE TABLE 当前选择合同 (项目ID TEXT, 合同ID TEXT, 期数ID TEXT)",
+         {"项目ID", "合同ID", "期数ID"}},
         {"pass", "CREATE TABLE pass (unit TEXT, pass TEXT, bz TEXT, flag TEXT)", {"unit", "pass", "bz", "flag"}},
-        {"zdj", "CREATE TABLE zdj (章 TEXT, 细目编号 TEXT, 细目名称 TEXT, 合同金额 REAL)",
+        {"zdj",
+         "CREATE TABLE zdj (章 TEXT, 细目编号 TEXT, 细目名称 TEXT, 合同金额 REAL)",
          {"章", "细目编号", "细目名称", "合同金额"}},
         {"Reports", "CREATE TABLE Reports (ID TEXT, 报表 BLOB)", {"ID", "报表"}},
     };

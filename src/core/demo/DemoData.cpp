@@ -48,17 +48,17 @@ const QList<Contract>& contracts() {
 // Plausible bid unit prices (yuan) for the priceable lines of the demo bill.
 const QHash<QString, double>& unitPrices() {
     static const QHash<QString, double> prices = {
-        {"102-1", 180000},    {"102-2", 650000},   {"102-4", 1200000}, {"103-1", 2800000}, {"103-2", 1650000},
-        {"103-3", 420000},    {"103-4", 160000},   {"103-5", 230000},  {"104-1", 980000},  {"202-1-a", 2.85},
-        {"202-1-b", 36.5},    {"202-2-b", 48.6},   {"203-1-a", 9.8},   {"203-1-b", 28.4},  {"203-1-c", 14.2},
-        {"204-1-b", 7.6},     {"204-1-c", 12.35},  {"204-1-e", 31.2},  {"204-1-g", 58.4},  {"207-1-a", 368.5},
-        {"208-1-a", 16.8},    {"304-1-a", 38.6},   {"304-3-a", 72.4},  {"307-1", 4.2},     {"307-2", 1.35},
-        {"308-1-a", 62.8},    {"308-2-a", 71.5},   {"403-1-a", 5.12},  {"403-1-b", 4.98},  {"405-1-a", 1380},
-        {"405-1-b", 1960},    {"410-2-b", 986},    {"411-2", 12.6},    {"411-5", 2150},    {"416-1", 168},
-        {"417-2", 3280},      {"419-1-a", 1260},   {"503-1-b", 86.5},  {"503-4", 985},     {"504-1-a", 668},
-        {"504-1-b", 5.06},    {"508-1", 1350000},  {"509-1", 980000},  {"602-3-a", 186},   {"602-3-b", 236},
-        {"604-1", 6800},      {"605-1", 68.5},     {"607-2", 86},      {"702-1", 12.4},    {"703-1", 3.6},
-        {"704-1-a", 420},     {"706-1", 1850},     {"101-1-b", 85000},
+        {"102-1", 180000}, {"102-2", 650000},  {"102-4", 1200000}, {"103-1", 2800000}, {"103-2", 1650000},
+        {"103-3", 420000}, {"103-4", 160000},  {"103-5", 230000},  {"104-1", 980000},  {"202-1-a", 2.85},
+        {"202-1-b", 36.5}, {"202-2-b", 48.6},  {"203-1-a", 9.8},   {"203-1-b", 28.4},  {"203-1-c", 14.2},
+        {"204-1-b", 7.6},  {"204-1-c", 12.35}, {"204-1-e", 31.2},  {"204-1-g", 58.4},  {"207-1-a", 368.5},
+        {"208-1-a", 16.8}, {"304-1-a", 38.6},  {"304-3-a", 72.4},  {"307-1", 4.2},     {"307-2", 1.35},
+        {"308-1-a", 62.8}, {"308-2-a", 71.5},  {"403-1-a", 5.12},  {"403-1-b", 4.98},  {"405-1-a", 1380},
+        {"405-1-b", 1960}, {"410-2-b", 986},   {"411-2", 12.6},    {"411-5", 2150},    {"416-1", 168},
+        {"417-2", 3280},   {"419-1-a", 1260},  {"503-1-b", 86.5},  {"503-4", 985},     {"504-1-a", 668},
+        {"504-1-b", 5.06}, {"508-1", 1350000}, {"509-1", 980000},  {"602-3-a", 186},   {"602-3-b", 236},
+        {"604-1", 6800},   {"605-1", 68.5},    {"607-2", 86},      {"702-1", 12.4},    {"703-1", 3.6},
+        {"704-1-a", 420},  {"706-1", 1850},    {"101-1-b", 85000},
     };
     return prices;
 }
@@ -66,10 +66,10 @@ const QHash<QString, double>& unitPrices() {
 // Day-work rates by item code: labour per hour, material per unit, machinery per hour.
 const QHash<QString, double>& dayworkPrices() {
     static const QHash<QString, double> prices = {
-        {"101", 46.5},  {"102", 31.25}, {"103", 52},    {"104", 50},     {"105", 42.8}, {"106", 45},
-        {"107", 45},    {"108", 55},    {"201", 468},   {"202", 4260},   {"203", 6850}, {"204", 4980},
-        {"205", 1850},  {"206", 128.5}, {"207", 112},   {"208", 86},     {"301", 285},  {"302", 268},
-        {"303", 325.5}, {"304", 236},   {"305", 168.4}, {"306", 246},    {"307", 132},  {"308", 312},
+        {"101", 46.5},  {"102", 31.25}, {"103", 52},    {"104", 50},   {"105", 42.8}, {"106", 45},
+        {"107", 45},    {"108", 55},    {"201", 468},   {"202", 4260}, {"203", 6850}, {"204", 4980},
+        {"205", 1850},  {"206", 128.5}, {"207", 112},   {"208", 86},   {"301", 285},  {"302", 268},
+        {"303", 325.5}, {"304", 236},   {"305", 168.4}, {"306", 246},  {"307", 132},  {"308", 312},
     };
     return prices;
 }
@@ -101,7 +101,9 @@ QVariant numberOrNull(const QString& text) {
     return v ? QVariant(*v) : QVariant();
 }
 
-QVariant textOrNull(const QString& text) { return text.isEmpty() ? QVariant() : QVariant(text); }
+QVariant textOrNull(const QString& text) {
+    return text.isEmpty() ? QVariant() : QVariant(text);
+}
 
 // Section code up to the second "-", as the owner's files carry it.
 QVariant sectionOf(const QString& item) {
@@ -117,10 +119,11 @@ void fill(Database& db, bool priced) {
     db.exec(QStringLiteral("insert into jd_xiangmu (ID, 项目名称) values (?, ?)"), {"P01", "沿江高速公路扩建工程"});
     db.exec(QStringLiteral("insert into jd_xiangmu (ID, 项目名称) values (?, ?)"), {"P02", "山区二级公路改建工程"});
     for (const Contract& c : contracts()) {
-        db.exec(QStringLiteral("insert into jd_hetong (UPID, 合同编号, 合同名称, 承包单位, 监理单位, 起始桩号, 终止桩号, "
-                               "权值, ID) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                {c.project, c.number, QString::fromUtf8(c.name), QVariant(), QStringLiteral("华通公路监理咨询有限公司"),
-                 c.start, c.end, 1, c.id});
+        db.exec(
+            QStringLiteral("insert into jd_hetong (UPID, 合同编号, 合同名称, 承包单位, 监理单位, 起始桩号, 终止桩号, "
+                           "权值, ID) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+            {c.project, c.number, QString::fromUtf8(c.name), QVariant(), QStringLiteral("华通公路监理咨询有限公司"),
+             c.start, c.end, 1, c.id});
     }
 
     const QList<QStringList> bill = readCsv(QStringLiteral(":/demo/demo-boq.csv"));
@@ -138,8 +141,9 @@ void fill(Database& db, bool priced) {
                 amount = QVariant::fromValue<qlonglong>(RoundAmount(price.toDouble() * *qty));
             }
             const qsizetype dashes = item.count(QLatin1Char('-'));
-            db.exec(QStringLiteral("insert into jd_htqd (合同编号, 章, 节, 段, 细目编号, 细目名称, 单位, 合同数量, 合同单价, "
-                                   "合同金额, 是否补充) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"),
+            db.exec(QStringLiteral(
+                        "insert into jd_htqd (合同编号, 章, 节, 段, 细目编号, 细目名称, 单位, 合同数量, 合同单价, "
+                        "合同金额, 是否补充) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0)"),
                     {c.id, r.value(0), sectionOf(item), dashes == 2 ? QVariant(item) : QVariant(), item, r.value(2),
                      textOrNull(r.value(3)), numberOrNull(r.value(4)), price, amount});
         }
@@ -151,10 +155,10 @@ void fill(Database& db, bool priced) {
                 price = dayworkPrices().value(r.value(1));
                 total = QVariant::fromValue<qlonglong>(RoundAmount(price.toDouble() * *qty));
             }
-            db.exec(QStringLiteral("insert into Jl_ContractList (ID, ContractID, bz, ItemCode, ItemName, Unit, Amount, "
-                                   "UnitPrice, TotalMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {c.id, c.id, r.value(0), r.value(1), r.value(2), r.value(3), numberOrNull(r.value(4)), price,
-                     total});
+            db.exec(
+                QStringLiteral("insert into Jl_ContractList (ID, ContractID, bz, ItemCode, ItemName, Unit, Amount, "
+                               "UnitPrice, TotalMoney) values (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                {c.id, c.id, r.value(0), r.value(1), r.value(2), r.value(3), numberOrNull(r.value(4)), price, total});
         }
     }
     for (const DemoAccount& a : DemoAccounts())

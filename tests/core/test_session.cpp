@@ -1,0 +1,175 @@
+#include "data/DataModule.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tenvora;
+using namespace tenvora::test;
+
+namespace {
+
+class RecordingMainWindow : public MainWindowHooks {
+public:
+    explicit RecordingMainWindow(TDmMain& dm) : m_dm(dm) {}
+    void UpdateStatusBar() override { captions << m_dm.session().MainTitle; }
+    void ResetToolButtons() override { ++resets; }
+    QStringList captions;
+    int resets = 0;
+
+private:
+    TDmMain& m_dm;
+};
+
+void storeSelection(TDmMain& dm, const QList<QVariantList>& rows) {
+    dm.ADOCon().exec(QStringLiteral("DELETE FROM 当前选择合同"));
+    for (const QVariantList& r : rows)
+        dm.ADOCon().exec(QStringLiteral("INSERT INTO 当前选择合同 (项目ID, 合同ID, 期数ID) VALUES (?, ?, ?)"), r);
+}
+
+struct LoadCase {
+    const char* name;
+    std::function<void(TDmMain&)> arrange;
+    const char* contract;
+    const char* contractName;
+    const char* period;
+    const char* chainage;
+};
+
+} // namespace
+
+TEST(Session, LoadCurrentContractCases) {
+    const QList<LoadCase> cases = {
+        {"stored A1", [](TDmMain&) {}, "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "K0+000~K12+500"},
+        {"empty table", [](TDmMain& dm) { storeSelection(dm, {}); }, "", "", "0", "~"},
+        {"deleted contract",
+         [](TDmMain& dm) { dm.ADOCon().exec(QStringLiteral("DELETE FROM jd_hetong WHERE ID='A1'")); }, "", "", "0",
+         "~"},
+        {"two rows, first counts",
+         [](TDmMain& dm) {
+             storeSelection(dm, {{"P01", "A2", "3"}, {"P01", "A1", "4"}});
+         },
+         "A2", "A2合同段（K12+500～K25+300 路基隧道）", "3", "K12+500~K25+300"},
+        {"empty period",
+         [](TDmMain& dm) {
+             storeSelection(dm, {{"P01", "A1", ""}});
+         },
+         "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "K0+000~K12+500"},
+        {"null chainage",
+         [](TDmMain& dm) {
+             dm.ADOCon().exec(QStringLiteral("UPDATE jd_hetong SET 起始桩号=NULL, 终止桩号=NULL WHERE ID='A1'"));
+         },
+         "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "~"},
+        {"keys compare exactly",
+         [](TDmMain& dm) {
+             storeSelection(dm, {{"p01", "a1", "0"}});
+         },
+         "", "", "0", "~"},
+    };
+    for (const LoadCase& c : cases) {
+        TempDataFile file;
+        auto dm = file.open();
+        c.arrange(*dm);
+        dm->LoadCurrentContract();
+        const SessionValues& s = dm->session();
+        EXPECT_EQ(s.CurContractID, QString::fromUtf8(c.contract)) << c.name;
+        EXPECT_EQ(s.CurContractName, QString::fromUtf8(c.contractName)) << c.name;
+        EXPECT_EQ(s.CurPeriodID, QString::fromUtf8(c.period)) << c.name;
+        EXPECT_EQ(s.CurChainage, QString::fromUtf8(c.chainage)) << c.name;
+        EXPECT_TRUE(file.sink.messages.isEmpty()) << c.name;
+    }
+}
+
+TEST(Session, SaveReplacesTheStoredRowAndReloadsNamesFromTheFile) {
+    TempDataFile file;
+    auto dm = file.open();
+    storeSelection(*dm, {{"P01", "A1", ""}, {"P01", "A2", "9"}});
+    RecordingMainWindow main(*dm);
+    dm->setMainWindow(&main);
+    dm->LoadCurrentContract();
+    SessionValues& s = dm->session();
+    s.CurProjectID = QStringLiteral("P02");
+    s.CurContractID = QStringLiteral("B1");
+    s.CurContractName = QStringLiteral("caller's text, replaced by the file's");
+    dm->SaveCurrentContract();
+    EXPECT_EQ(s.CurContractName, QStringLiteral("B1合同段（K0+000～K8+760）"));
+    EXPECT_EQ(s.CurProjectName, QStringLiteral("山区二级公路改建工程"));
+    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM 当前选择合同")).toInt(), 1);
+    // The empty period came back as "0" and is written back as "0".
+    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 期数ID FROM 当前选择合同")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(main.captions.size(), 2) << "each load refreshes the main window";
+}
+
+TEST(Session, SavingAPairTheJoinDoesNotFindEndsWithAnEmptySession) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->session().CurProjectID = QStringLiteral("P02");
+    dm->session().CurContractID = QStringLiteral("Z9"); // no such contract section
+    dm->SaveCurrentContract();
+    EXPECT_EQ(dm->session().CurContractID, QString());
+    EXPECT_EQ(dm->session().CurChainage, QStringLiteral("~"));
+}
+
+TEST(Session, AFailingInsertKeepsTheOldSelection) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->ADOCon().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 当前选择合同 "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    dm->LoadCurrentContract();
+    dm->session().CurContractID = QStringLiteral("A2");
+    EXPECT_THROW(dm->SaveCurrentContract(), ActionAbandoned);
+    EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
+    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 合同ID FROM 当前选择合同")).toString(), QStringLiteral("A1"));
+    EXPECT_EQ(dm->session().CurContractID, QStringLiteral("A2")) << "memory keeps what the caller set";
+}
+
+TEST(Session, RunSqlShowsOneMessageAndAbandonsTheAction) {
+    TempDataFile file;
+    auto dm = file.open();
+    auto q = dm->NewQuery();
+    EXPECT_THROW(dm->RunSql(*q, QStringLiteral("select * from no_such_table"), {}, true), ActionAbandoned);
+    EXPECT_FALSE(q->isOpen());
+    EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
+    dm->RunSql(*q, QStringLiteral("select * from jd_xiangmu where ID=?"), {QStringLiteral("P02")}, true);
+    EXPECT_EQ(q->recordCount(), 1);
+    EXPECT_EQ(q->text(QStringLiteral("项目名称")), QStringLiteral("山区二级公路改建工程"));
+}
+
+TEST(Session, MainCaptionAndToolButtonsGoThroughTheMainWindow) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->ResetToolButtons(); // no main window yet: nothing to call
+    RecordingMainWindow main(*dm);
+    dm->setMainWindow(&main);
+    dm->setMainCaption(QStringLiteral("配置合同清单"));
+    dm->setMainCaption();
+    dm->ResetToolButtons();
+    EXPECT_EQ(main.captions, (QStringList{QStringLiteral("Tenvora---配置合同清单"), QStringLiteral("Tenvora")}));
+    EXPECT_EQ(main.resets, 1);
+}
+
+TEST(Session, DesignerSaveWritesOnlyAnExistingReportsRow) {
+    TempDataFile file;
+    auto dm = file.open();
+    bool saved = true;
+    dm->ReportDesigner1SaveReport(QByteArray("<report/>"), QStringLiteral("x.xml"), false, saved);
+    EXPECT_FALSE(saved) << "CurReportID is empty and no row has an empty ID";
+    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM Reports")).toInt(), 1);
+
+    dm->session().CurReportID = QStringLiteral("gclqd");
+    dm->ReportDesigner1SaveReport(QByteArray("<report/>"), QString(), true, saved);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 报表 FROM Reports WHERE ID='gclqd'")).toByteArray(),
+              QByteArray("<report/>"));
+}
+
+TEST(Session, ReopeningAfterCloseServesQueriesAgain) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->closeConnection();
+    EXPECT_FALSE(dm->isConnected());
+    auto q = dm->NewQuery();
+    EXPECT_THROW(dm->RunSql(*q, QStringLiteral("select * from pass"), {}, true), ActionAbandoned);
+    dm->reopenConnection();
+    dm->RunSql(*q, QStringLiteral("select * from pass"), {}, true);
+    EXPECT_EQ(q->recordCount(), 3);
+}
