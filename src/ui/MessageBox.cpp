@@ -1,0 +1,90 @@
+#include "MessageBox.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QQueue>
+
+namespace tenvora::ui {
+
+namespace {
+
+struct TestState {
+    bool on = false;
+    QQueue<bool> answers;
+    QQueue<QString> files;
+    QStringList shown;
+    int unanswered = 0;
+};
+
+TestState& state() {
+    static TestState s;
+    return s;
+}
+
+} // namespace
+
+void MessageBox::information(QWidget* parent, const QString& text, const QString& title) {
+    if (state().on) {
+        state().shown << text;
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+bool MessageBox::question(QWidget* parent, const QString& text, const QString& title) {
+    if (state().on) {
+        state().shown << text;
+        if (state().answers.isEmpty()) {
+            ++state().unanswered;
+            qWarning("question without a queued answer: %s", qPrintable(text));
+            return false;
+        }
+        return state().answers.dequeue();
+    }
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void MessageBox::setTestMode(bool on) {
+    state() = TestState();
+    state().on = on;
+}
+
+bool MessageBox::testMode() {
+    return state().on;
+}
+
+void MessageBox::queueAnswer(bool yes) {
+    state().answers.enqueue(yes);
+}
+
+QStringList MessageBox::takeShown() {
+    return std::exchange(state().shown, {});
+}
+
+int MessageBox::takeUnanswered() {
+    return std::exchange(state().unanswered, 0);
+}
+
+int MessageBox::pendingAnswers() {
+    return static_cast<int>(state().answers.size());
+}
+
+void GuiMessageSink::showMessage(const QString& text) {
+    MessageBox::information(nullptr, text);
+}
+
+QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) {
+    if (state().on)
+        return state().files.isEmpty() ? QString() : state().files.dequeue();
+    return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+void FileDialog::queueFile(const QString& path) {
+    state().files.enqueue(path);
+}
+
+} // namespace tenvora::ui

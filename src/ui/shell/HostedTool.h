@@ -1,0 +1,27 @@
+// A tool (the BoQ editor, the day-work editor) whose content panel the main window hosts.
+#pragma once
+
+#include <QWidget>
+
+namespace tenvora::ui {
+
+// The tool's own window is never shown: the main window moves contentPanel() into its client
+// area and gives it back before the tool is destroyed. One tool is hosted at a time.
+class HostedTool : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+    // Shown in the main caption as "Tenvora---" + caption().
+    virtual QString caption() const = 0;
+    // The panel the main window hosts; owned by the tool.
+    virtual QWidget* contentPanel() = 0;
+    // Called before the tool is destroyed or replaced: save what the user typed and not yet saved.
+    virtual void aboutToClose() {}
+
+signals:
+    // The tool's own close button: the host closes it (aboutToClose, panel back, destroy).
+    void closeRequested();
+};
+
+} // namespace tenvora::ui
