@@ -1,0 +1,377 @@
+// TFormMain1: the workbench's main window.
+#include "shell/DtMain1.h"
+
+#include "MessageBox.h"
+#include "Modal.h"
+#include "boq/SelecXM.h"
+#include "data/DataModule.h"
+#include "shell/ClientPanel.h"
+#include "shell/DtAbout.h"
+#include "shell/HostedTool.h"
+#include "shell/Pass.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace tenvora::ui {
+
+namespace {
+
+QIcon shellIcon(const char* name) {
+    return QIcon(QStringLiteral(":/shell/images/%1.svg").arg(QLatin1String(name)));
+}
+
+} // namespace
+
+TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm) {
+    setWindowIcon(shellIcon("app"));
+    m_panel1 = new ClientPanel(this);
+    m_panel1->setObjectName(QStringLiteral("Panel1"));
+    setCentralWidget(m_panel1);
+    buildMenus();
+    buildToolBar();
+    buildStatusBar();
+    resize(1024, 700);
+}
+
+TFormMain1::~TFormMain1() {
+    closeHostedTool();
+    if (m_dm.mainWindow() == this)
+        m_dm.setMainWindow(nullptr);
+}
+
+bool TFormMain1::FormCreate(const LoginRunner& login) {
+    // The status refresh is installed before anything can change the session.
+    m_dm.setMainWindow(this);
+    UpdateStatusBar();
+    m_dm.setMainCaption();
+    if (login)
+        return login(m_dm);
+    TLoginForm dialog(m_dm);
+    return ExecModal(dialog) == QDialog::Accepted;
+}
+
+void TFormMain1::buildMenus() {
+    // Captions are set without "&", so no accelerator letters appear.
+    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理"));
+    contracts->addAction(QStringLiteral("合同选择"), this, &TFormMain1::ToolButton13Click);
+    contracts->addSeparator();
+    contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
+    contracts->addSeparator();
+
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
+    m_popupMenu = new QMenu(this);
+    m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    struct Entry {
+        const char* caption;
+        void (TFormMain1::*slot)();
+    };
+    const Entry first[] = {{"B.工程量清单报表", &TFormMain1::ToolButton10Click},
+                           {"C.专项暂定金额汇总表", &TFormMain1::N10Click},
+                           {"D.计日工汇总表", &TFormMain1::N50Click},
+                           {"E.工程量清单汇总表", &TFormMain1::N11Click}};
+    const Entry second[] = {{"计日工劳务单价表", &TFormMain1::N46Click},
+                            {"计日工材料单价表", &TFormMain1::N47Click},
+                            {"计日工施工机械单价表", &TFormMain1::N49Click}};
+    for (QMenu* menu : {reports, m_popupMenu}) {
+        for (const Entry& e : first)
+            menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
+        menu->addSeparator();
+        for (const Entry& e : second)
+            menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
+    }
+    reports->addSeparator();
+
+    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理"));
+    dataMenu->addAction(QStringLiteral("数据备份"), this, &TFormMain1::N53Click);
+    dataMenu->addAction(QStringLiteral("数据恢复"), this, &TFormMain1::N54Click);
+    dataMenu->addSeparator();
+    dataMenu->addAction(QStringLiteral("生成投标盘"), this, &TFormMain1::N56Click);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
+    help->addAction(QStringLiteral("关于..."), this, &TFormMain1::N4Click);
+    help->addAction(QStringLiteral("帮助"), this, &TFormMain1::N20Click);
+}
+
+void TFormMain1::buildToolBar() {
+    QToolBar* bar = addToolBar(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    bar->setIconSize(QSize(24, 24));
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_checkGroup = new QActionGroup(this);
+    m_checkGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+
+    auto addCheck = [&](const char* caption, const char* icon, void (TFormMain1::*slot)()) {
+        QAction* a = bar->addAction(shellIcon(icon), QString::fromUtf8(caption));
+        a->setCheckable(true);
+        m_checkGroup->addAction(a);
+        connect(a, &QAction::triggered, this, slot);
+        if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
+            button->setFixedSize(72, 36 + 16);
+        bar->addSeparator();
+        return a;
+    };
+    addCheck("合同选择", "contract-select", &TFormMain1::ToolButton13Click);
+    addCheck("合同清单", "boq", &TFormMain1::ToolButton7Click);
+    addCheck("计日工", "daywork", &TFormMain1::ToolButton11Click);
+    addCheck("专项暂定金", "provisional", &TFormMain1::N10Click);
+
+    m_reportButton = new QToolButton(bar);
+    m_reportButton->setObjectName(QStringLiteral("ToolButton10"));
+    m_reportButton->setText(QStringLiteral("报表"));
+    m_reportButton->setIcon(shellIcon("report"));
+    m_reportButton->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_reportButton->setPopupMode(QToolButton::MenuButtonPopup);
+    m_reportButton->setMenu(m_popupMenu);
+    m_reportButton->setAutoRaise(true);
+    m_reportButton->setFixedSize(72 + 14, 36 + 16);
+    connect(m_reportButton, &QToolButton::clicked, this, &TFormMain1::ToolButton10Click);
+    bar->addWidget(m_reportButton);
+    bar->addSeparator();
+
+    QAction* exit = addCheck("退出系统", "exit", &TFormMain1::ToolButton2Click);
+    exit->setToolTip(QStringLiteral("退出系统"));
+    exit->setStatusTip(QStringLiteral("退出当前的系统"));
+}
+
+void TFormMain1::buildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    const int widths[] = {70, 300, 70, 300, 70, 50};
+    for (int i = 0; i < 6; ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        if (i < 5)
+            label->setFixedWidth(widths[i]);
+        else
+            label->setMinimumWidth(widths[i]);
+        label->setAlignment((i == 0 || i == 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+        bar->addPermanentWidget(label, i == 5 ? 1 : 0);
+        m_panels << label;
+    }
+    m_panels[0]->setText(QStringLiteral("当前项目："));
+    m_panels[2]->setText(QStringLiteral("当前单位"));
+    m_panels[4]->setText(QStringLiteral("操作提示："));
+}
+
+QLabel* TFormMain1::statusPanel(int index) const {
+    return m_panels.value(index);
+}
+
+QAction* TFormMain1::toolAction(const QString& caption) const {
+    for (QAction* a : m_checkGroup->actions())
+        if (a->text() == caption)
+            return a;
+    return nullptr;
+}
+
+void TFormMain1::UpdateStatusBar() {
+    const SessionValues& s = m_dm.session();
+    m_panels[1]->setText(QStringLiteral("%1---%2        ").arg(s.CurProjectName, s.CurContractName));
+    m_panels[3]->setText(s.CurUnitName + QLatin1Char(' '));
+    m_panels[5]->setText(m_hint);
+    setWindowTitle(s.MainTitle);
+}
+
+void TFormMain1::ResetToolButtons() {
+    for (QAction* a : m_checkGroup->actions())
+        a->setChecked(false);
+    m_reportButton->setDown(false);
+}
+
+bool TFormMain1::event(QEvent* e) {
+    // The long hint of the control under the mouse goes to panel 5, nowhere else.
+    if (e->type() == QEvent::StatusTip) {
+        m_hint = static_cast<QStatusTipEvent*>(e)->tip();
+        UpdateStatusBar();
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TFormMain1::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        m_dm.LoadCurrentContract();
+}
+
+void TFormMain1::closeEvent(QCloseEvent* e) {
+    if (!m_quitting && !MessageBox::question(this, QStringLiteral("您真的要退出吗？"))) {
+        e->ignore();
+        ResetToolButtons();
+        return;
+    }
+    // What the user typed in the hosted tool is saved before the program ends.
+    closeHostedTool();
+    e->accept();
+}
+
+void TFormMain1::runAction(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ActionAbandoned&) {
+        // Its one message has been shown.
+    } catch (const Error& e) {
+        MessageBox::information(this, e.text());
+    } catch (const std::exception& e) {
+        MessageBox::information(this, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+HostedTool* TFormMain1::hostedTool() const {
+    return m_tool.data();
+}
+
+void TFormMain1::hostTool(HostedTool* tool) {
+    CloseChildForms();
+    tool->setParent(this, Qt::Window);
+    tool->hide();
+    m_tool = tool;
+    m_dm.setMainCaption(tool->caption());
+    m_panel1->host(tool->contentPanel());
+    connect(tool, &HostedTool::closeRequested, this, [this, tool] {
+        // Deferred: the tool's own button handler is still running when it asks.
+        QMetaObject::invokeMethod(
+            this,
+            [this, guard = QPointer<HostedTool>(tool)] {
+                if (guard && guard == m_tool) {
+                    closeHostedTool();
+                    m_dm.setMainCaption();
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TFormMain1::closeHostedTool() {
+    if (!m_tool)
+        return;
+    HostedTool* tool = m_tool.data();
+    m_tool = nullptr;
+    runAction([tool] { tool->aboutToClose(); });
+    // The panel goes back to its own window before that window is destroyed.
+    m_panel1->release(tool->contentPanel(), tool);
+    delete tool;
+}
+
+void TFormMain1::CloseChildForms() {
+    closeHostedTool();
+    setWindowTitle(QStringLiteral("Tenvora"));
+}
+
+void TFormMain1::CloseMDIChildren() {
+    // Only windows other than the hosted tool and modal dialogs live here; last opened closes first.
+    const QList<QWidget*> children = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        QWidget* w = *it;
+        if (w->isWindow() && w != m_tool && w->isVisible() && !w->isModal())
+            w->close();
+    }
+}
+
+void TFormMain1::pressToolButton(QAction* action) {
+    if (action)
+        action->setChecked(true);
+}
+
+void TFormMain1::openBoqEditor() {
+    CloseChildForms();
+    // The BoQ editor plugs in here once it is built.
+}
+
+void TFormMain1::ToolButton13Click() {
+    runAction([this] {
+        CloseChildForms();
+        {
+            TSeleXMForm dialog(m_dm, this);
+            m_dm.setMainCaption(dialog.windowTitle());
+            ExecModal(dialog);
+        }
+        UpdateStatusBar();
+        m_dm.setMainCaption();
+        ResetToolButtons();
+    });
+    // The editor opens whether a contract was chosen or not.
+    runAction([this] {
+        openBoqEditor();
+        pressToolButton(toolAction(QStringLiteral("合同清单")));
+    });
+}
+
+void TFormMain1::ToolButton7Click() {
+    runAction([this] { openBoqEditor(); });
+}
+
+void TFormMain1::ToolButton11Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::ToolButton10Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N10Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N50Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N11Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N46Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N47Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N49Click() {
+    runAction([this] { CloseChildForms(); });
+}
+
+void TFormMain1::N53Click() {}
+
+void TFormMain1::N54Click() {}
+
+void TFormMain1::N56Click() {}
+
+void TFormMain1::N4Click() {
+    TFrmAbout about(this);
+    ExecModal(about);
+}
+
+void TFormMain1::N20Click() {
+    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tb.chm"));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+void TFormMain1::ToolButton2Click() {
+    m_quitting = true;
+    close();
+    QCoreApplication::quit();
+}
+
+} // namespace tenvora::ui

@@ -1,0 +1,97 @@
+// TFormMain1: the main window with its menus, toolbar, status bar and the hosted tool.
+#pragma once
+
+#include "data/MessageSink.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QToolButton;
+
+namespace tenvora {
+class TDmMain;
+}
+
+namespace tenvora::ui {
+
+class HostedTool;
+class ClientPanel;
+
+class TFormMain1 : public QMainWindow, public MainWindowHooks {
+    Q_OBJECT
+public:
+    // Runs the login; returns whether it succeeded (a cancelled login ends the program).
+    using LoginRunner = std::function<bool(TDmMain&)>;
+
+    explicit TFormMain1(TDmMain& dm, QWidget* parent = nullptr);
+    ~TFormMain1() override;
+
+    // Start-up steps of the window: hint handler, status bar, caption, then the login.
+    // Returns false when the login was cancelled.
+    bool FormCreate(const LoginRunner& login = {});
+
+    void UpdateStatusBar() override;
+    void ResetToolButtons() override;
+    void CloseChildForms();
+    void CloseMDIChildren();
+
+    // Moves a new tool's panel into the client area (after closing the hosted one).
+    void hostTool(HostedTool* tool);
+    HostedTool* hostedTool() const;
+
+    // For tests and the status refresh: the six status-bar panels.
+    QLabel* statusPanel(int index) const;
+    QAction* toolAction(const QString& caption) const;
+    QMenu* PopupMenu1() const { return m_popupMenu; }
+    QToolButton* reportButton() const { return m_reportButton; }
+
+public slots:
+    void ToolButton13Click(); // 合同选择
+    void ToolButton7Click();  // 合同清单
+    void ToolButton11Click(); // 计日工
+    void ToolButton10Click(); // B.工程量清单报表
+    void N10Click();          // C.专项暂定金额汇总表
+    void N50Click();          // D.计日工汇总表
+    void N11Click();          // E.工程量清单汇总表
+    void N46Click();          // 计日工劳务单价表
+    void N47Click();          // 计日工材料单价表
+    void N49Click();          // 计日工施工机械单价表
+    void N53Click();          // 数据备份
+    void N54Click();          // 数据恢复
+    void N56Click();          // 生成投标盘
+    void N4Click();           // 关于...
+    void N20Click();          // 帮助
+    void ToolButton2Click();  // 退出系统
+
+protected:
+    bool event(QEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildStatusBar();
+    void closeHostedTool();
+    void openBoqEditor();
+    void pressToolButton(QAction* action);
+    // Every tool and report command runs through here, so errors end the action, never the program.
+    void runAction(const std::function<void()>& action);
+
+    TDmMain& m_dm;
+    ClientPanel* m_panel1 = nullptr;
+    QPointer<HostedTool> m_tool;
+    QList<QLabel*> m_panels;
+    QActionGroup* m_checkGroup = nullptr;
+    QMenu* m_popupMenu = nullptr;
+    QToolButton* m_reportButton = nullptr;
+    QString m_hint;
+    bool m_quitting = false;
+};
+
+} // namespace tenvora::ui

@@ -1,0 +1,22 @@
+// Fonts and colours shared by the windows.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+
+class QWidget;
+
+namespace tenvora::ui {
+
+// The 宋体 family list, with the TrueType face Debian ships as the fallback.
+QFont SongFont(int pixelSize = 0);
+QStringList SongFamilies();
+inline QColor PaleYellow() {
+    return QColor(255, 255, 225);
+}
+inline QColor Navy() {
+    return QColor(0, 0, 128);
+}
+void SetPaleYellow(QWidget* w);
+
+} // namespace tenvora::ui

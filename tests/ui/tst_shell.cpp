@@ -1,0 +1,283 @@
+// The main window, the login dialog, the contract selection dialog and the About box.
+#include "MessageBox.h"
+#include "Modal.h"
+#include "boq/SelecXM.h"
+#include "data/DataModule.h"
+#include "shell/DtAbout.h"
+#include "shell/DtMain1.h"
+#include "shell/HostedTool.h"
+#include "shell/LoginRules.h"
+#include "shell/Pass.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusTipEvent>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace tenvora;
+using namespace tenvora::ui;
+
+namespace {
+
+const QString kUnit = QStringLiteral("华建路桥工程有限公司");
+
+// A tool that records what the host did with it.
+class FakeTool : public HostedTool {
+public:
+    explicit FakeTool(QString caption, int* saves) : m_caption(std::move(caption)), m_saves(saves) {
+        m_panel = new QWidget(this);
+        new QVBoxLayout(m_panel);
+    }
+    QString caption() const override { return m_caption; }
+    QWidget* contentPanel() override { return m_panel; }
+    void aboutToClose() override { ++*m_saves; }
+    QWidget* m_panel;
+
+private:
+    QString m_caption;
+    int* m_saves;
+};
+
+bool loginAsHuajian(TDmMain& dm) { return LoginRules(dm).login(kUnit, QStringLiteral("hj2026")); }
+
+} // namespace
+
+class TestShell : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { MessageBox::setTestMode(true); }
+    void cleanup() {
+        SetModalHandler({});
+        QCOMPARE(MessageBox::takeUnanswered(), 0);
+        QCOMPARE(MessageBox::pendingAnswers(), 0);
+    }
+
+    void loginListsUnitsAndChecksThePassword() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TLoginForm login(*dm);
+        QCOMPARE(login.ComboBox1()->count(), 2);
+        QCOMPARE(login.ComboBox1()->currentText(), kUnit);
+        QVERIFY(!login.ComboBox1()->isEditable());
+        QCOMPARE(login.Edit1()->echoMode(), QLineEdit::Password);
+        QVERIFY(login.BitBtn1()->isDefault());
+        QVERIFY(!login.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+
+        login.Edit1()->setText(QStringLiteral("HJ2026"));
+        login.BitBtn1()->click();
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("密码不正确,请重新输入")});
+        QCOMPARE(login.result(), int(QDialog::Rejected));
+        QCOMPARE(login.Edit1()->text(), QStringLiteral("HJ2026"));
+        QCOMPARE(login.ComboBox1()->currentText(), kUnit);
+
+        login.Edit1()->setText(QStringLiteral("hj2026"));
+        login.BitBtn1()->click();
+        QCOMPARE(login.result(), int(QDialog::Accepted));
+        QCOMPARE(dm->session().CurUnitName, kUnit);
+
+        TLoginForm next(*dm);
+        // Only the unit that has logged in is offered now.
+        QCOMPARE(next.ComboBox1()->count(), 1);
+    }
+
+    void loginGivesUpByButtonAndEscape_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("放弃") << false;
+        QTest::newRow("Esc") << true;
+    }
+    void loginGivesUpByButtonAndEscape() {
+        QFETCH(bool, escape);
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        SetModalHandler([&](QDialog& dialog) {
+            auto* login = qobject_cast<TLoginForm*>(&dialog);
+            if (!login)
+                return int(QDialog::Rejected);
+            login->show();
+            if (escape)
+                QTest::keyClick(login, Qt::Key_Escape);
+            else
+                login->BitBtn2()->click();
+            return login->result();
+        });
+        QVERIFY(!window.FormCreate());
+        QCOMPARE(dm->session().CurUnitName, QString());
+    }
+
+    void statusBarPanelsAndHint() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora"));
+        // Nothing is loaded before the first activation.
+        QCOMPARE(window.statusPanel(1)->text(), QStringLiteral("---        "));
+        dm->LoadCurrentContract();
+        const int widths[] = {70, 300, 70, 300, 70};
+        for (int i = 0; i < 5; ++i)
+            QCOMPARE(window.statusPanel(i)->width(), widths[i]);
+        QCOMPARE(window.statusPanel(0)->text(), QStringLiteral("当前项目："));
+        QVERIFY(window.statusPanel(0)->alignment() & Qt::AlignRight);
+        QCOMPARE(window.statusPanel(1)->text(),
+                 QStringLiteral("沿江高速公路扩建工程---A1合同段（K0+000～K12+500 路基桥涵）        "));
+        QCOMPARE(window.statusPanel(2)->text(), QStringLiteral("当前单位"));
+        QCOMPARE(window.statusPanel(3)->text(), kUnit + QLatin1Char(' '));
+        QCOMPARE(window.statusPanel(4)->text(), QStringLiteral("操作提示："));
+
+        QAction* exit = window.toolAction(QStringLiteral("退出系统"));
+        QVERIFY(exit);
+        QCOMPARE(exit->toolTip(), QStringLiteral("退出系统"));
+        exit->showStatusText(&window);
+        QCOMPARE(window.statusPanel(5)->text(), QStringLiteral("退出当前的系统"));
+        QStatusTipEvent away{QString()};
+        QCoreApplication::sendEvent(&window, &away);
+        QCOMPARE(window.statusPanel(5)->text(), QString());
+    }
+
+    void captionFollowsTheHostedTool() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        int saves = 0;
+        auto* boq = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        window.hostTool(boq);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora---配置合同清单"));
+        QCOMPARE(boq->m_panel->parentWidget(), window.centralWidget());
+
+        QPointer<FakeTool> first(boq);
+        auto* daywork = new FakeTool(QStringLiteral("计日工清单"), &saves);
+        window.hostTool(daywork);
+        QVERIFY(first.isNull());
+        QCOMPARE(saves, 1); // the replaced tool saved its pending edit
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora---计日工清单"));
+
+        QPointer<FakeTool> second(daywork);
+        window.toolAction(QStringLiteral("计日工"))->setChecked(true);
+        emit daywork->closeRequested();
+        QTRY_VERIFY(second.isNull());
+        QCOMPARE(saves, 2);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora"));
+        QCOMPARE(window.hostedTool(), nullptr);
+    }
+
+    void contractSelectionStoresTheChoice_data() {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("choose");
+        QTest::addColumn<QString>("contract");
+        QTest::newRow("choose B1") << 2 << true << QStringLiteral("B1");
+        QTest::newRow("untouched choice is the first row") << -1 << true << QStringLiteral("A1");
+        QTest::newRow("cancel keeps A1") << 2 << false << QStringLiteral("A1");
+    }
+    void contractSelectionStoresTheChoice() {
+        QFETCH(int, row);
+        QFETCH(bool, choose);
+        QFETCH(QString, contract);
+        test::TempDataFile file;
+        auto dm = file.open();
+        {
+            auto db = dm->NewQuery();
+            dm->RunSql(*db, QStringLiteral("update 当前选择合同 set 合同ID='A2'"), {}, false);
+        }
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        QString captionWhileOpen;
+        SetModalHandler([&](QDialog& dialog) {
+            auto* select = qobject_cast<TSeleXMForm*>(&dialog);
+            if (!select)
+                return int(QDialog::Rejected);
+            captionWhileOpen = window.windowTitle();
+            if (select->contractBox()->currentIndex() != -1)
+                return int(QDialog::Rejected);
+            if (row >= 0)
+                select->contractBox()->setCurrentIndex(row);
+            (choose ? select->Button1() : select->Button2())->click();
+            return select->result();
+        });
+        window.ToolButton13Click();
+        QCOMPARE(captionWhileOpen, QStringLiteral("Tenvora---合同选择"));
+        const QString expected = choose ? contract : QStringLiteral("A2");
+        QCOMPARE(dm->session().CurContractID, expected);
+        dm->LoadCurrentContract();
+        QCOMPARE(dm->session().CurContractID, expected);
+        QVERIFY(window.statusPanel(1)->text().contains(dm->session().CurContractName));
+        QVERIFY(window.toolAction(QStringLiteral("合同清单"))->isChecked());
+    }
+
+    void selectionDialogLayout() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TSeleXMForm dialog(*dm);
+        QCOMPARE(dialog.size(), QSize(345, 171));
+        QVERIFY(dialog.projectField()->isReadOnly());
+        QCOMPARE(dialog.projectField()->text(), QStringLiteral("沿江高速公路扩建工程"));
+        QCOMPARE(dialog.contractBox()->count(), 3);
+        dialog.contractBox()->setCurrentIndex(2);
+        QCOMPARE(dialog.projectField()->text(), QStringLiteral("山区二级公路改建工程"));
+    }
+
+    void emptyContractListAsksToAddOne() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->ADOCon().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
+        TSeleXMForm dialog(*dm);
+        dialog.Button1()->click();
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("请先增加合同")});
+        QVERIFY(dialog.result() != QDialog::Accepted);
+    }
+
+    void closeQuestion_data() {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes closes") << true;
+        QTest::newRow("No keeps running and releases buttons") << false;
+    }
+    void closeQuestion() {
+        QFETCH(bool, yes);
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        window.show();
+        window.toolAction(QStringLiteral("合同清单"))->setChecked(true);
+        MessageBox::queueAnswer(yes);
+        QCOMPARE(window.close(), yes);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("您真的要退出吗？")});
+        QCOMPARE(window.toolAction(QStringLiteral("合同清单"))->isChecked(), yes);
+    }
+
+    void menusAndToolbarCarryEveryCommand() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QStringList popup;
+        for (QAction* a : window.PopupMenu1()->actions())
+            popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
+        QCOMPARE(popup, (QStringList{"B.工程量清单报表", "C.专项暂定金额汇总表", "D.计日工汇总表", "E.工程量清单汇总表",
+                                     "—", "计日工劳务单价表", "计日工材料单价表", "计日工施工机械单价表"}));
+        QCOMPARE(window.reportButton()->popupMode(), QToolButton::MenuButtonPopup);
+        for (const char* caption : {"合同选择", "合同清单", "计日工", "专项暂定金", "退出系统"})
+            QVERIFY2(window.toolAction(QString::fromUtf8(caption))->isCheckable(), caption);
+    }
+
+    void aboutBox() {
+        TFrmAbout about;
+        QCOMPARE(about.windowTitle(), QStringLiteral("关于..."));
+        QVERIFY(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QStringList texts;
+        for (QLabel* l : about.findChildren<QLabel*>())
+            texts << l->text();
+        QVERIFY(texts.contains(QStringLiteral("Tenvora")));
+        QVERIFY(texts.contains(QStringLiteral("版本号：Version 1.0.0")));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
