@@ -1,0 +1,48 @@
+// Which bill-of-quantities lines the bidder may price, how they are drawn, and what saving a
+// line computes. Item numbers compare exactly: "101-1-A" is an ordinary item.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace tenvora {
+
+class DataSet;
+
+namespace BoqColumn {
+inline const QString Chapter = QStringLiteral("章");
+inline const QString Section = QStringLiteral("节");
+inline const QString Item = QStringLiteral("细目编号");
+inline const QString Name = QStringLiteral("细目名称");
+inline const QString Unit = QStringLiteral("单位");
+inline const QString Quantity = QStringLiteral("合同数量");
+inline const QString Price = QStringLiteral("合同单价");
+inline const QString Amount = QStringLiteral("合同金额");
+} // namespace BoqColumn
+
+// The unit that marks a provisional sum fixed by the owner.
+inline const QString kProvisionalSumUnit = QStringLiteral("暂定金总额");
+
+// The price may be typed only when the quantity is not 0 (empty reads as 0), the line is
+// neither insurance line, the unit is not a provisional sum and the item number has at least
+// 3 characters.
+bool IsPriceLocked(const QVariant& quantity, const QString& item, const QString& unit);
+// Why a line is price-locked, for the user; empty when it is not.
+QString PriceLockReason(const QVariant& quantity, const QString& item, const QString& unit);
+// The price lock without the length condition: a two-character item with a quantity is
+// locked yet drawn as priceable.
+bool IsDrawnLocked(const QVariant& quantity, const QString& item, const QString& unit);
+
+// The same rules for a row of a list of jd_htqd lines.
+bool IsPriceLocked(const DataSet& lines, int row);
+bool IsDrawnLocked(const DataSet& lines, int row);
+QString PriceLockReason(const DataSet& lines, int row);
+
+// Before every save of a line: the amount is RoundAmount(price x quantity) in double precision
+// when both are present (otherwise it stays as it is), and 节 takes the item number.
+void BoqBeforePost(DataSet& lines);
+// Lines come from the owner: none is added ("不允许增加") and none is deleted here.
+void BoqBeforeInsert(DataSet& lines);
+void BoqBeforeDelete(DataSet& lines);
+
+} // namespace tenvora

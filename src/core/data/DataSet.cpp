@@ -1,0 +1,533 @@
+#include "data/DataSet.h"
+
+#include "data/DataModule.h"
+#include "data/Money.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace tenvora {
+
+namespace {
+
+const QString kRowId = QStringLiteral("rowid");
+
+bool isRowId(const QString& name) {
+    return name.compare(kRowId, Qt::CaseInsensitive) == 0;
+}
+
+// Names come from our own constants or from the store's own column names; quoting keeps names
+// such as "完成率(%)" whole. The row identity stays bare so that it means the store's rowid.
+QString quoted(const QString& name) {
+    if (isRowId(name))
+        return name;
+    QString text = name;
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// A savepoint rather than BEGIN, so that a row can also be posted inside a caller's transaction
+// (an import that appends many rows as one change). Rolls back unless released.
+class Savepoint {
+public:
+    explicit Savepoint(Database& db) : m_db(db) { m_db.exec(QStringLiteral("savepoint tenvora_row")); }
+    Savepoint(const Savepoint&) = delete;
+    Savepoint& operator=(const Savepoint&) = delete;
+    ~Savepoint() {
+        if (m_released)
+            return;
+        try {
+            m_db.exec(QStringLiteral("rollback to tenvora_row"));
+            m_db.exec(QStringLiteral("release tenvora_row"));
+        } catch (const DbError&) {
+            // The store has already undone the change on its own.
+        }
+    }
+    void release() {
+        m_db.exec(QStringLiteral("release tenvora_row"));
+        m_released = true;
+    }
+
+private:
+    Database& m_db;
+    bool m_released = false;
+};
+
+bool sameValue(const QVariant& a, const QVariant& b) {
+    const bool nullA = !a.isValid() || a.isNull();
+    const bool nullB = !b.isValid() || b.isNull();
+    if (nullA || nullB)
+        return nullA == nullB;
+    return a == b;
+}
+
+bool isNumberType(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+struct NumberPattern {
+    int minInteger = 1;
+    int minDecimals = 0;
+    int maxDecimals = 0;
+    bool grouping = false;
+};
+
+NumberPattern parsePattern(const QString& format) {
+    NumberPattern p;
+    const qsizetype point = format.indexOf(QLatin1Char('.'));
+    const QString integer = point < 0 ? format : format.left(point);
+    const QString fraction = point < 0 ? QString() : format.mid(point + 1);
+    p.minInteger = static_cast<int>(integer.count(QLatin1Char('0')));
+    p.grouping = integer.contains(QLatin1Char(','));
+    p.minDecimals = static_cast<int>(fraction.count(QLatin1Char('0')));
+    p.maxDecimals = p.minDecimals + static_cast<int>(fraction.count(QLatin1Char('#')));
+    return p;
+}
+
+// Decimal rounding on the 15 significant digits the value stands for, so that the binary
+// representation of 2.675 does not turn it into 2.67.
+QString formatNumber(double value, const NumberPattern& p) {
+    if (!std::isfinite(value))
+        return GeneralText(value);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", value);
+    const QString sci = QString::fromLatin1(buf);
+    const qsizetype e = sci.indexOf(QLatin1Char('e'));
+    QString mantissa = sci.left(e);
+    const bool negative = mantissa.startsWith(QLatin1Char('-'));
+    if (negative)
+        mantissa.remove(0, 1);
+    QString digits = mantissa.remove(QLatin1Char('.'));
+    int point = sci.mid(e + 1).toInt() + 1; // digits before the decimal point
+    if (value == 0) {
+        digits = QStringLiteral("0");
+        point = 1;
+    }
+    if (point < 1) {
+        digits.prepend(QString(1 - point, QLatin1Char('0')));
+        point = 1;
+    }
+    const int keep = point + p.maxDecimals;
+    if (digits.size() < keep + 1)
+        digits.append(QString(keep + 1 - digits.size(), QLatin1Char('0')));
+    const bool roundUp = digits.at(keep) >= QLatin1Char('5');
+    QString kept = digits.left(keep);
+    if (roundUp) {
+        int i = keep - 1;
+        for (; i >= 0; --i) {
+            if (kept[i] == QLatin1Char('9')) {
+                kept[i] = QLatin1Char('0');
+            } else {
+                kept[i] = QChar(kept[i].unicode() + 1);
+                break;
+            }
+        }
+        if (i < 0) {
+            kept.prepend(QLatin1Char('1'));
+            ++point;
+        }
+    }
+    QString integer = kept.left(point);
+    QString fraction = kept.mid(point);
+    while (fraction.size() > p.minDecimals && fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+    while (integer.size() > p.minInteger && integer.startsWith(QLatin1Char('0')))
+        integer.remove(0, 1);
+    if (p.grouping)
+        for (qsizetype i = integer.size() - 3; i > 0; i -= 3)
+            integer.insert(i, QLatin1Char(','));
+    QString text = integer;
+    if (!fraction.isEmpty())
+        text += QLatin1Char('.') + fraction;
+    const bool zero = std::all_of(kept.cbegin(), kept.cend(), [](QChar c) { return c == QLatin1Char('0'); });
+    if (text.isEmpty())
+        text = QStringLiteral("0");
+    return negative && !zero ? QLatin1Char('-') + text : text;
+}
+
+} // namespace
+
+DataSet::DataSet(TDmMain& dm, DataSetTable target, QObject* parent)
+    : QObject(parent), m_dm(dm), m_target(std::move(target)) {}
+
+bool DataSet::canModify() const {
+    return isOpen() && !m_target.table.isEmpty() && m_keyIndex >= 0;
+}
+
+bool DataSet::isColumnEditable(int column) const {
+    return canModify() && column >= 0 && column < m_editable.size() && m_editable[column] && column != m_keyIndex;
+}
+
+int DataSet::columnIndex(const QString& name) const {
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int DataSet::checkedColumn(const QString& name) const {
+    const int c = columnIndex(name);
+    if (c < 0)
+        throw Error(QStringLiteral("数据中没有“%1”这一列").arg(name));
+    return c;
+}
+
+QVariant DataSet::value(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    if (isEditing() && row == m_current)
+        return m_buffer.at(column);
+    return m_rows[static_cast<size_t>(row)].at(column);
+}
+
+QVariant DataSet::storedValue(int row, int column) const {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    return m_rows[static_cast<size_t>(row)].at(column);
+}
+
+void DataSet::setDisplayFormat(const QString& column, const QString& format) {
+    m_formats.insert(column.toCaseFolded(), format);
+}
+
+QString DataSet::displayFormat(int column) const {
+    if (column < 0 || column >= columnCount())
+        return {};
+    return m_formats.value(m_columns[column].toCaseFolded());
+}
+
+QString DataSet::displayText(int row, int column) const {
+    return formatValue(value(row, column), displayFormat(column));
+}
+
+QString DataSet::formatValue(const QVariant& value, const QString& format) {
+    if (!value.isValid() || value.isNull())
+        return {};
+    if (format.isEmpty()) {
+        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
+            return GeneralText(value.toDouble());
+        return value.toString();
+    }
+    if (!isNumberType(value)) {
+        const std::optional<double> n = NumberOf(value);
+        return n ? formatNumber(*n, parsePattern(format)) : value.toString();
+    }
+    return formatNumber(value.toDouble(), parsePattern(format));
+}
+
+void DataSet::open(const QString& sql, const QVariantList& values) {
+    close();
+    Query query(&m_dm.ADOCon());
+    m_dm.RunSql(query, sql, values, true);
+    std::vector<QVariantList> rows;
+    rows.reserve(static_cast<size_t>(query.recordCount()));
+    for (int i = 0; i < query.recordCount(); ++i)
+        rows.push_back(query.row(i)); // shares the row's storage, no copy of the values
+    load(query.columns(), std::move(rows));
+}
+
+void DataSet::openRows(const QStringList& columns, std::vector<QVariantList> rows) {
+    close();
+    for (QVariantList& r : rows)
+        while (r.size() < columns.size())
+            r.append(QVariant());
+    load(columns, std::move(rows));
+}
+
+void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
+    emit aboutToReset();
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
+    m_keyIndex = m_target.keyColumn.isEmpty() ? -1 : columnIndex(m_target.keyColumn);
+    m_editable.clear();
+    for (const QString& c : m_columns)
+        m_editable << m_target.editableColumns.contains(c, Qt::CaseInsensitive);
+    m_current = m_rows.empty() ? -1 : 0;
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_modified = false;
+    emit reset();
+    emit stateChanged(m_state);
+    emit currentChanged(m_current);
+    if (m_afterOpen)
+        m_afterOpen(*this);
+    fireAfterScroll();
+}
+
+void DataSet::close() {
+    if (m_state == State::Inactive)
+        return;
+    emit aboutToReset();
+    m_columns.clear();
+    m_rows.clear();
+    m_editable.clear();
+    m_keyIndex = -1;
+    m_current = -1;
+    m_buffer.clear();
+    m_modified = false;
+    m_state = State::Inactive;
+    emit reset();
+    emit stateChanged(m_state);
+    emit currentChanged(m_current);
+}
+
+void DataSet::setCurrent(int row, bool always) {
+    if (row == m_current && !always)
+        return;
+    m_current = row;
+    emit currentChanged(row);
+    fireAfterScroll();
+}
+
+void DataSet::fireAfterScroll() {
+    if (m_afterScroll && m_current >= 0)
+        m_afterScroll(*this);
+}
+
+void DataSet::moveTo(int row) {
+    if (m_rows.empty())
+        return;
+    row = std::clamp(row, 0, rowCount() - 1);
+    if (row == m_current)
+        return;
+    if (isEditing()) {
+        const int left = m_current;
+        const bool dropsRow = m_state == State::Insert && !m_modified;
+        savePending();
+        if (dropsRow && row > left)
+            --row;
+        row = std::clamp(row, 0, rowCount() - 1);
+    }
+    setCurrent(row);
+}
+
+void DataSet::requireWritable() const {
+    if (!canModify())
+        throw Refused(QStringLiteral("这些数据不能修改"));
+}
+
+void DataSet::beginEdit(State state) {
+    m_state = state;
+    m_modified = false;
+    emit stateChanged(m_state);
+}
+
+void DataSet::edit() {
+    requireWritable();
+    if (isEditing() || m_rows.empty())
+        return;
+    m_buffer = m_rows[static_cast<size_t>(m_current)];
+    beginEdit(State::Edit);
+    emit rowChanged(m_current);
+}
+
+void DataSet::setField(const QString& column, const QVariant& value) {
+    setField(checkedColumn(column), value);
+}
+
+void DataSet::setField(int column, const QVariant& value) {
+    if (column < 0 || column >= columnCount())
+        throw Error(QStringLiteral("数据中没有第 %1 列").arg(column + 1));
+    if (!isEditing())
+        edit();
+    if (!isEditing())
+        return; // no row to edit
+    if (sameValue(m_buffer[column], value) && m_buffer[column].typeId() == value.typeId())
+        return;
+    m_buffer[column] = value;
+    m_modified = true;
+    emit rowChanged(m_current);
+}
+
+void DataSet::setUserValue(int row, int column, const QVariant& value) {
+    if (!isColumnEditable(column))
+        throw Refused(QStringLiteral("“%1”不允许修改").arg(m_columns.value(column)));
+    moveTo(row);
+    if (m_current != row)
+        return;
+    setField(column, value);
+}
+
+void DataSet::post() {
+    if (!isEditing())
+        return;
+    requireWritable();
+    if (m_beforePost)
+        m_beforePost(*this);
+    writeRow();
+}
+
+void DataSet::writeRow() {
+    Database& db = m_dm.ADOCon();
+    const QString table = quoted(m_target.table);
+    const QString key = quoted(m_columns[m_keyIndex]);
+    QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
+    try {
+        Savepoint tx(db);
+        QVariant identity;
+        if (m_state == State::Edit) {
+            identity = stored.at(m_keyIndex);
+            QStringList sets;
+            QVariantList values;
+            for (int c = 0; c < columnCount(); ++c) {
+                if (c == m_keyIndex || sameValue(m_buffer[c], stored[c]))
+                    continue;
+                sets << quoted(m_columns[c]) + QStringLiteral("=?");
+                values << m_buffer[c];
+            }
+            if (!sets.isEmpty()) {
+                values << identity;
+                db.exec(QStringLiteral("update %1 set %2 where %3=?").arg(table, sets.join(QLatin1Char(',')), key),
+                        values);
+                if (db.changes() == 0)
+                    throw Error(QStringLiteral("这一行已不在数据表中，没有保存"));
+            }
+        } else {
+            const bool storeGivesKey = isRowId(m_columns[m_keyIndex]);
+            QStringList names;
+            QStringList marks;
+            QVariantList values;
+            for (int c = 0; c < columnCount(); ++c) {
+                if ((c == m_keyIndex && storeGivesKey) || m_buffer[c].isNull())
+                    continue;
+                names << quoted(m_columns[c]);
+                marks << QStringLiteral("?");
+                values << m_buffer[c];
+            }
+            if (names.isEmpty())
+                db.exec(QStringLiteral("insert into %1 default values").arg(table));
+            else
+                db.exec(QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+                        values);
+            identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : m_buffer[m_keyIndex];
+        }
+        // The row as the store now holds it: types and defaults are the store's.
+        QVariantList row = m_buffer;
+        row[m_keyIndex] = identity;
+        Statement st = db.prepare(QStringLiteral("select * from %1 where %2=?").arg(table, key));
+        st.bind(1, identity);
+        if (st.next()) {
+            for (int i = 0; i < st.columnCount(); ++i) {
+                const int c = columnIndex(st.columnName(i));
+                if (c >= 0 && c != m_keyIndex)
+                    row[c] = st.value(i);
+            }
+        }
+        tx.release();
+        m_rows[static_cast<size_t>(m_current)] = row;
+    } catch (const DbError&) {
+        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+    m_buffer.clear();
+    m_modified = false;
+    m_state = State::Browse;
+    emit rowChanged(m_current);
+    emit stateChanged(m_state);
+}
+
+void DataSet::cancel() {
+    if (!isEditing())
+        return;
+    if (m_state == State::Insert) {
+        const int row = m_current;
+        emit rowAboutToBeRemoved(row);
+        m_rows.erase(m_rows.begin() + row);
+        m_buffer.clear();
+        m_modified = false;
+        m_state = State::Browse;
+        emit rowRemoved(row);
+        emit stateChanged(m_state);
+        setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
+        return;
+    }
+    m_buffer.clear();
+    m_modified = false;
+    m_state = State::Browse;
+    emit rowChanged(m_current);
+    emit stateChanged(m_state);
+}
+
+bool DataSet::savePending() {
+    if (!isEditing())
+        return false;
+    if (m_modified) {
+        post();
+        return true;
+    }
+    cancel();
+    return false;
+}
+
+void DataSet::addRow(int at) {
+    emit rowAboutToBeInserted(at);
+    QVariantList blank;
+    blank.resize(columnCount());
+    m_rows.insert(m_rows.begin() + at, blank);
+    m_buffer = blank;
+    emit rowInserted(at);
+    beginEdit(State::Insert);
+    setCurrent(at, true);
+}
+
+void DataSet::insert() {
+    requireWritable();
+    savePending();
+    if (m_beforeInsert)
+        m_beforeInsert(*this);
+    addRow(std::max(m_current, 0));
+}
+
+void DataSet::append() {
+    requireWritable();
+    savePending();
+    if (m_beforeInsert)
+        m_beforeInsert(*this);
+    addRow(rowCount());
+}
+
+void DataSet::remove() {
+    requireWritable();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_rows.empty())
+        return;
+    cancel();
+    if (m_beforeDelete)
+        m_beforeDelete(*this);
+    Database& db = m_dm.ADOCon();
+    const int row = m_current;
+    try {
+        Savepoint tx(db);
+        db.exec(QStringLiteral("delete from %1 where %2=?").arg(quoted(m_target.table), quoted(m_columns[m_keyIndex])),
+                {m_rows[static_cast<size_t>(row)].at(m_keyIndex)});
+        if (db.changes() == 0)
+            throw Error(QStringLiteral("这一行已不在数据表中"));
+        tx.release();
+    } catch (const DbError&) {
+        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+    emit rowAboutToBeRemoved(row);
+    m_rows.erase(m_rows.begin() + row);
+    emit rowRemoved(row);
+    setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
+}
+
+} // namespace tenvora
