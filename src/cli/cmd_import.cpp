@@ -1,0 +1,97 @@
+// Commands of the bill-of-quantities import: read-workbook (the reader helper), import-xls, clear-boq.
+#include "Cli.h"
+
+#include "boq/BoqImport.h"
+#include "boq/Workbook.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+namespace tenvora::cli {
+
+namespace {
+
+Command ReadWorkbookCommand() {
+    return {QStringLiteral("read-workbook"), QStringLiteral("FILE [--sheet NAME]"),
+            QStringLiteral("读出 Excel 97-2003 工作簿的单元格（导入时的读取程序）"),
+            QStringLiteral("用 FreeXL 读出工作簿 FILE 中各工作表的名称和单元格（给出 --sheet 时只读该工作表），\n"
+                           "以文本格式写到标准输出。导入对话框和 import-xls 在单独的进程中运行本命令，\n"
+                           "损坏的文件最多使本命令异常退出，不会影响工作台。不需要登录。"),
+            [](Context& ctx) {
+                const std::optional<QString> sheet = ctx.takeOption(QStringLiteral("--sheet"));
+                ctx.expectArguments(1, QStringLiteral("tenvora read-workbook FILE [--sheet NAME]"));
+                const QByteArray dump = WorkbookDump(ReadWorkbookInProcess(
+                    QDir::current().absoluteFilePath(ctx.args.first()), sheet.value_or(QString())));
+                QFile stream;
+                if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(dump) != dump.size() || !stream.flush())
+                    throw Error(QStringLiteral("无法写出读取结果"));
+                return 0;
+            }};
+}
+
+Command ImportCommand() {
+    return {
+        QStringLiteral("import-xls"), QStringLiteral("FILE"), QStringLiteral("从 Excel 文件导入当前合同的工程量清单"),
+        QStringLiteral("像“Exdel合同清单数据导入”的“导入”一样，把工作簿 FILE 的工作表“工程量清单”中有\n"
+                       "细目编号的各行按细目编号的顺序追加到当前合同的工程量清单（不替换已有的行），\n"
+                       "并显示导入的行数。格式不对的工作簿不导入任何行，退出码为 1。"),
+        [](Context& ctx) {
+            ctx.expectArguments(1, QStringLiteral("tenvora import-xls FILE"));
+            auto dm = ctx.openAndLogin();
+            dm->LoadCurrentContract();
+            const BoqSource source = ReadBoqSource(QDir::current().absoluteFilePath(ctx.args.first()));
+            const BoqImportResult result = BoqImport(*dm).importLines(source);
+            if (ctx.json) {
+                QJsonObject o{{QStringLiteral("contract"), dm->session().CurContractID},
+                              {QStringLiteral("imported"), result.imported},
+                              {QStringLiteral("skipped"), result.skipped}};
+                if (!result.failure.isEmpty())
+                    o.insert(QStringLiteral("failure"), result.failure);
+                printJson(o);
+            } else {
+                out() << QStringLiteral("已向合同 %1 导入 %2 行").arg(dm->session().CurContractID).arg(result.imported);
+                if (result.skipped > 0)
+                    out() << QStringLiteral("（跳过没有细目编号的 %1 行）").arg(result.skipped);
+                out() << Qt::endl;
+            }
+            if (result.failure.isEmpty())
+                return 0;
+            err() << result.failure << Qt::endl;
+            return 1;
+        }};
+}
+
+Command ClearCommand() {
+    return {
+        QStringLiteral("clear-boq"), QStringLiteral("--yes"), QStringLiteral("删除当前合同的全部工程量清单"),
+        QStringLiteral("像“Exdel合同清单数据导入”的“清空”一样，删除当前合同的全部工程量清单（主清单和补充\n"
+                       "清单）。删除后只能从备份恢复，所以必须加上 --yes 确认。"),
+        [](Context& ctx) {
+            const bool confirmed = ctx.takeFlag(QStringLiteral("--yes"));
+            ctx.expectArguments(0, QStringLiteral("tenvora clear-boq --yes"));
+            if (!confirmed)
+                throw UsageError(BoqImport::clearQuestion() +
+                                 QStringLiteral("\n确认删除请加上 --yes：tenvora clear-boq --yes"));
+            auto dm = ctx.openAndLogin();
+            dm->LoadCurrentContract();
+            const int deleted = BoqImport(*dm).clear();
+            if (ctx.json)
+                printJson(
+                    {{QStringLiteral("contract"), dm->session().CurContractID}, {QStringLiteral("deleted"), deleted}});
+            else
+                out()
+                    << QStringLiteral("已删除合同 %1 的 %2 行工程量清单").arg(dm->session().CurContractID).arg(deleted)
+                    << Qt::endl;
+            return 0;
+        }};
+}
+
+} // namespace
+
+const CommandRegistration registerReadWorkbook(ReadWorkbookCommand);
+const CommandRegistration registerImport(ImportCommand);
+const CommandRegistration registerClear(ClearCommand);
+
+} // namespace tenvora::cli

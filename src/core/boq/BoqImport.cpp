@@ -1,0 +1,291 @@
+#include "boq/BoqImport.h"
+
+#include "boq/Workbook.h"
+#include "data/DataModule.h"
+#include "data/Money.h"
+#include "data/NaturalOrder.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+namespace tenvora {
+
+namespace {
+
+enum SourceColumn { ItemNumber, ItemName, Unit, Price, Quantity, SourceColumnCount };
+
+QString columnLetters(int column) {
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + (n - 1) % 26));
+    return letters;
+}
+
+QString cellText(const WorkbookCell& cell) {
+    switch (cell.kind) {
+    case WorkbookCell::Kind::Number:
+        return GeneralText(cell.number);
+    case WorkbookCell::Kind::Text:
+        return cell.text;
+    case WorkbookCell::Kind::Empty:
+        break;
+    }
+    return {};
+}
+
+// An owner often types the chapter line "100" as a number: it is taken as its general text.
+QVariant textValue(const WorkbookCell& cell) {
+    const QString text = cellText(cell);
+    return text.trimmed().isEmpty() ? QVariant() : QVariant(text);
+}
+
+// Numbers go through their general text, so a price the sheet computed as 12.300000000000001
+// arrives as 12.3, as the owner saw it.
+std::optional<double> generalNumber(double value) {
+    return ParseNumber(GeneralText(value));
+}
+
+struct NumberCell {
+    bool valid = true;
+    QVariant value;
+};
+
+NumberCell numberValue(const WorkbookCell& cell) {
+    if (cell.kind == WorkbookCell::Kind::Empty)
+        return {};
+    if (cell.kind == WorkbookCell::Kind::Number) {
+        const std::optional<double> d = generalNumber(cell.number);
+        return d ? NumberCell{true, *d} : NumberCell{false, {}};
+    }
+    if (cell.text.trimmed().isEmpty())
+        return {};
+    const std::optional<double> typed = ParseNumber(cell.text);
+    const std::optional<double> d = typed ? generalNumber(*typed) : std::nullopt;
+    return d ? NumberCell{true, *d} : NumberCell{false, {}};
+}
+
+QString itemText(const BoqSourceRow& row) {
+    return row.itemNumber.toString();
+}
+
+const char* const kOptionalColumns[] = {"节", "段", "合同金额"};
+
+// The insert for one combination of derived columns: a column that is "not set" is left out
+// of the statement so that it takes the table's own default.
+QString insertStatement(unsigned mask) {
+    QString columns = QStringLiteral("合同编号,细目编号,细目名称,单位,合同单价,合同数量,章");
+    QString marks = QStringLiteral("?,?,?,?,?,?,?");
+    for (unsigned i = 0; i < 3; ++i) {
+        if (mask & (1u << i)) {
+            columns += QLatin1Char(',') + QString::fromUtf8(kOptionalColumns[i]);
+            marks += QStringLiteral(",?");
+        }
+    }
+    return QStringLiteral("insert into jd_htqd (%1) values (%2)").arg(columns, marks);
+}
+
+} // namespace
+
+BoqFormatError::BoqFormatError(const QString& detail)
+    : Error(BoqImport::formatMessage() + QLatin1Char('\n') + detail), m_detail(detail) {}
+
+QStringList BoqImport::headings() {
+    return {QStringLiteral("细目编号"), QStringLiteral("细目名称"), QStringLiteral("单位"), QStringLiteral("合同单价"),
+            QStringLiteral("合同数量")};
+}
+
+QString ChapterOf(const QString& itemNumber) {
+    if (itemNumber.isEmpty())
+        return {};
+    // A whole code point, so a number starting outside the basic plane does not split a pair.
+    const qsizetype first = itemNumber.at(0).isHighSurrogate() && itemNumber.size() > 1 ? 2 : 1;
+    return itemNumber.left(first) + QStringLiteral("00");
+}
+
+std::optional<QString> SectionOf(const QString& itemNumber) {
+    const qsizetype first = itemNumber.indexOf(QLatin1Char('-'));
+    if (first < 0)
+        return std::nullopt;
+    const qsizetype second = itemNumber.indexOf(QLatin1Char('-'), first + 1);
+    return second < 0 ? itemNumber : itemNumber.left(second);
+}
+
+std::optional<QString> SegmentOf(const QString& itemNumber) {
+    if (itemNumber.count(QLatin1Char('-')) != 2)
+        return std::nullopt;
+    return itemNumber;
+}
+
+std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& quantity) {
+    const std::optional<double> p = NumberOf(price);
+    const std::optional<double> q = NumberOf(quantity);
+    if (!p && !q)
+        return std::nullopt;
+    return p.value_or(0) * q.value_or(0);
+}
+
+BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString& path) {
+    const QString name = BoqImport::sheetName();
+    const WorksheetCells* sheet = contents.sheet(name);
+    if (!sheet) {
+        throw BoqFormatError(contents.sheetNames.isEmpty()
+                                 ? QStringLiteral("工作簿中没有名为“%1”的工作表").arg(name)
+                                 : QStringLiteral("工作簿中没有名为“%1”的工作表（现有工作表：%2）")
+                                       .arg(name, contents.sheetNames.join(QStringLiteral("、"))));
+    }
+    if (sheet->rows == 0)
+        throw BoqFormatError(QStringLiteral("工作表“%1”是空的，第一行应为各列的标题").arg(name));
+
+    const QStringList headings = BoqImport::headings();
+    std::array<int, SourceColumnCount> at;
+    at.fill(-1);
+    for (int c = 0; c < sheet->columns; ++c) {
+        const qsizetype h = headings.indexOf(cellText(sheet->at(0, c)).trimmed());
+        if (h < 0)
+            continue;
+        // Two columns under one heading leave it open which one is meant: refuse to guess.
+        if (at[h] >= 0)
+            throw BoqFormatError(QStringLiteral("工作表“%1”的标题“%2”出现了两次（%3 列和 %4 列）")
+                                     .arg(name, headings[h], columnLetters(at[h]), columnLetters(c)));
+        at[h] = c;
+    }
+    QStringList missing;
+    for (int h = 0; h < SourceColumnCount; ++h)
+        if (at[h] < 0)
+            missing << headings[h];
+    if (!missing.isEmpty())
+        throw BoqFormatError(
+            QStringLiteral("工作表“%1”的第一行缺少标题：%2").arg(name, missing.join(QStringLiteral("、"))));
+
+    BoqSource source;
+    source.path = path;
+    source.rows.reserve(static_cast<size_t>(sheet->rows));
+    for (int r = 1; r < sheet->rows; ++r) {
+        BoqSourceRow row;
+        row.sheetRow = r + 1;
+        row.itemNumber = textValue(sheet->at(r, at[ItemNumber]));
+        row.itemName = textValue(sheet->at(r, at[ItemName]));
+        row.unit = textValue(sheet->at(r, at[Unit]));
+        for (const int column : {Price, Quantity}) {
+            const WorkbookCell& cell = sheet->at(r, at[column]);
+            const NumberCell number = numberValue(cell);
+            // A row without an item number is skipped whatever it holds (a note, a subtotal).
+            if (!number.valid && !row.itemNumber.isNull())
+                throw BoqFormatError(QStringLiteral("工作表“%1”第 %2 行“%3”列（%4 列）的内容“%5”不是数字")
+                                         .arg(name)
+                                         .arg(row.sheetRow)
+                                         .arg(headings[column], columnLetters(at[column]), cellText(cell)));
+            (column == Price ? row.price : row.quantity) = number.value;
+        }
+        if (row.itemNumber.isNull() && row.itemName.isNull() && row.unit.isNull() && row.price.isNull() &&
+            row.quantity.isNull())
+            continue;
+        source.rows.push_back(std::move(row));
+    }
+    std::stable_sort(source.rows.begin(), source.rows.end(), [](const BoqSourceRow& a, const BoqSourceRow& b) {
+        if (a.itemNumber.isNull() || b.itemNumber.isNull())
+            return a.itemNumber.isNull() && !b.itemNumber.isNull();
+        return CompareItemNumbers(itemText(a), itemText(b)) < 0;
+    });
+    return source;
+}
+
+BoqSource ReadBoqSource(const QString& path) {
+    try {
+        return BoqSourceFromWorkbook(ReadWorkbook(path, BoqImport::sheetName()), path);
+    } catch (const WorkbookError& e) {
+        throw BoqFormatError(QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(path), e.text()));
+    }
+}
+
+QString BoqImport::currentContract() const {
+    const QString contract = m_dm.session().CurContractID;
+    // Lines filed under no contract would be seen by no window: refuse instead.
+    if (contract.isEmpty())
+        throw Refused(noContractMessage());
+    return contract;
+}
+
+BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) {
+    const QString contract = currentContract();
+    Database& db = m_dm.ADOCon();
+    BoqImportResult result;
+    int failedRow = 0;
+    const int total = static_cast<int>(source.rows.size());
+
+    Transaction tx(db);
+    {
+        std::array<std::unique_ptr<Statement>, 8> inserts;
+        for (int i = 0; i < total; ++i) {
+            const BoqSourceRow& row = source.rows[static_cast<size_t>(i)];
+            if (progress)
+                progress(i, total);
+            if (row.itemNumber.isNull()) {
+                ++result.skipped;
+                continue;
+            }
+            const QString item = itemText(row);
+            const std::optional<QString> section = SectionOf(item);
+            const std::optional<QString> segment = SegmentOf(item);
+            const std::optional<double> amount = ImportedAmountOf(row.price, row.quantity);
+            const unsigned mask = (section ? 1u : 0u) | (segment ? 2u : 0u) | (amount ? 4u : 0u);
+
+            std::unique_ptr<Statement>& insert = inserts[mask];
+            try {
+                if (!insert)
+                    insert = std::make_unique<Statement>(db.prepare(insertStatement(mask)));
+                int n = 1;
+                for (const QVariant& v : {QVariant(contract), row.itemNumber, row.itemName, row.unit, row.price,
+                                          row.quantity, QVariant(ChapterOf(item))})
+                    insert->bind(n++, v);
+                if (section)
+                    insert->bind(n++, *section);
+                if (segment)
+                    insert->bind(n++, *segment);
+                if (amount)
+                    insert->bind(n++, *amount);
+                insert->run();
+                insert->reset();
+            } catch (const DbError& e) {
+                if (insert)
+                    insert->reset();
+                failedRow = row.sheetRow;
+                result.failure = QStringLiteral("导入第 %1 行（细目编号“%2”）时出错：%3\n此前的 %4 "
+                                                "行已经导入，这一行及其后各行没有导入。")
+                                     .arg(row.sheetRow)
+                                     .arg(item, e.text())
+                                     .arg(result.imported);
+                break;
+            }
+            ++result.imported;
+        }
+    }
+    try {
+        tx.commit();
+    } catch (const DbError& e) {
+        if (result.failure.isEmpty())
+            throw;
+        // The store gave up the whole transaction on the refused line: nothing stayed.
+        result.failure =
+            QStringLiteral("导入第 %1 行时出错，数据库撤销了整个导入，没有导入任何行：%2").arg(failedRow).arg(e.text());
+        result.imported = 0;
+    }
+    if (progress)
+        progress(total, total);
+    return result;
+}
+
+int BoqImport::clear() {
+    const QString contract = currentContract();
+    Database& db = m_dm.ADOCon();
+    Transaction tx(db);
+    db.exec(QStringLiteral("delete from jd_htqd where 合同编号=?"), {contract});
+    const auto deleted = static_cast<int>(db.changes());
+    tx.commit();
+    return deleted;
+}
+
+} // namespace tenvora

@@ -1,0 +1,99 @@
+// Loading a contract's bill of quantities from a workbook, and emptying it.
+#pragma once
+
+#include "data/Errors.h"
+
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace tenvora {
+
+class TDmMain;
+struct WorkbookContents;
+
+// The workbook is not in the source format. text() is the system's message followed by a
+// line saying where (sheet, row, column) or what is missing; detail() is that line alone.
+class BoqFormatError : public Error {
+public:
+    explicit BoqFormatError(const QString& detail);
+    const QString& detail() const { return m_detail; }
+
+private:
+    QString m_detail;
+};
+
+// One sheet row as it goes into the bill: texts or null, numbers (already through their
+// general text of at most 15 significant digits) or null.
+struct BoqSourceRow {
+    int sheetRow = 0; // row number as Excel shows it, for messages
+    QVariant itemNumber;
+    QVariant itemName;
+    QVariant unit;
+    QVariant price;
+    QVariant quantity;
+};
+
+struct BoqSource {
+    QString path;
+    // Ordered by item number, naturally (101-2 before 101-10), rows without one first;
+    // rows whose five cells are all empty are left out.
+    std::vector<BoqSourceRow> rows;
+};
+
+struct BoqImportResult {
+    int imported = 0;
+    int skipped = 0; // rows without an item number
+    // Empty when every row with an item number went in; otherwise names the refused line,
+    // the store's reason and what stayed imported.
+    QString failure;
+};
+
+// Derived columns of an imported line, from its item number (and price and quantity).
+QString ChapterOf(const QString& itemNumber);                // 章: first character + "00"
+std::optional<QString> SectionOf(const QString& itemNumber); // 节: up to the second "-"
+std::optional<QString> SegmentOf(const QString& itemNumber); // 段: the number when it has two "-"
+// 合同金额: price x quantity, an empty one counting as 0; nothing when both are empty.
+std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& quantity);
+
+// The source rows of a workbook read by ReadWorkbook / ReadWorkbookInProcess.
+BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString& path);
+// Reads the file through the helper process and applies the source rules. Every failure,
+// from a missing file to a crashing reader, is a BoqFormatError.
+BoqSource ReadBoqSource(const QString& path);
+
+class BoqImport {
+public:
+    explicit BoqImport(TDmMain& dm) : m_dm(dm) {}
+
+    // Appends the rows that have an item number to the current contract in one transaction.
+    // A line the store refuses ends the import there; the lines before it are kept.
+    // progress(done, total) is called as rows are handled. Throws Refused without a current
+    // contract, and the store's error when the transaction itself cannot be opened or committed.
+    BoqImportResult importLines(const BoqSource& source, const std::function<void(int, int)>& progress = {});
+    // Deletes every line of the current contract, main bill and supplementary, as one change.
+    // Returns how many lines went.
+    int clear();
+
+    static QString sheetName() { return QStringLiteral("工程量清单"); }
+    static QStringList headings();
+    static QString formatMessage() {
+        return QStringLiteral("对不起，您选择的Excel文件格式不对，请重新选择，或修改它的格式！！");
+    }
+    static QString noSourceMessage() {
+        return QStringLiteral("对不起，没有选择源数据文件！请先选择一个Excel数据文件再导入！！");
+    }
+    static QString clearQuestion() {
+        return QStringLiteral("此操作将删除当前合同的所有合同清单，请小心操作！！！ 是否删除?");
+    }
+    static QString noContractMessage() { return QStringLiteral("没有当前合同段，请先选择合同段！"); }
+
+private:
+    QString currentContract() const;
+
+    TDmMain& m_dm;
+};
+
+} // namespace tenvora

@@ -1,0 +1,385 @@
+#include "boq/Workbook.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cmath>
+
+#include <freexl.h>
+
+namespace tenvora {
+
+namespace {
+
+// The helper reads a whole sheet in well under a second; a minute means it is stuck.
+constexpr int kHelperTimeoutMs = 60000;
+// The largest sheet an Excel 97-2003 file can hold; anything beyond is not a real dump.
+constexpr qint64 kMaxRows = 65536;
+constexpr qint64 kMaxColumns = 256;
+
+const QByteArray kDumpHeader = QByteArrayLiteral("tenvora-workbook 1");
+
+// Closes the handle on every way out, including a failed open that still allocated one.
+class FreeXlHandle {
+public:
+    FreeXlHandle() = default;
+    FreeXlHandle(const FreeXlHandle&) = delete;
+    FreeXlHandle& operator=(const FreeXlHandle&) = delete;
+    ~FreeXlHandle() {
+        if (m_handle)
+            freexl_close(m_handle);
+    }
+    const void** out() { return &m_handle; }
+    const void* get() const { return m_handle; }
+
+private:
+    const void* m_handle = nullptr;
+};
+
+QString openFailureText(int rc) {
+    switch (rc) {
+    case FREEXL_FILE_NOT_FOUND:
+        return QStringLiteral("文件不存在或无法打开");
+    case FREEXL_INVALID_CFBF_HEADER:
+    case FREEXL_CFBF_INVALID_SIGNATURE:
+        return QStringLiteral("不是 Excel 97-2003 工作簿（.xls）");
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+        return QStringLiteral("文件中没有工作簿数据");
+    case FREEXL_CFBF_READ_ERROR:
+    case FREEXL_CFBF_SEEK_ERROR:
+        return QStringLiteral("文件不完整（可能只复制了一部分）或已损坏");
+    case FREEXL_INSUFFICIENT_MEMORY:
+        return QStringLiteral("内存不足，无法读取");
+    case FREEXL_CRAFTED_FILE:
+        return QStringLiteral("文件结构异常，已拒绝读取");
+    default:
+        return QStringLiteral("文件已损坏（错误代码 %1）").arg(rc);
+    }
+}
+
+[[noreturn]] void fail(const QString& reason) {
+    throw WorkbookError(reason);
+}
+
+QString utf8OrEmpty(const char* text) {
+    return text ? QString::fromUtf8(text) : QString();
+}
+
+WorksheetCells readSheet(const void* handle, unsigned short index, const QString& name) {
+    if (freexl_select_active_worksheet(handle, index) != FREEXL_OK)
+        fail(QStringLiteral("工作表“%1”无法读取").arg(name));
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (freexl_worksheet_dimensions(handle, &rows, &columns) != FREEXL_OK)
+        fail(QStringLiteral("工作表“%1”的大小无法读取").arg(name));
+    if (rows > kMaxRows || columns > kMaxColumns)
+        fail(QStringLiteral("工作表“%1”的大小（%2 行 %3 列）超出 Excel 97-2003 的范围")
+                 .arg(name)
+                 .arg(rows)
+                 .arg(columns));
+
+    WorksheetCells sheet;
+    sheet.name = name;
+    sheet.rows = static_cast<int>(rows);
+    sheet.columns = columns;
+    sheet.cells.resize(static_cast<size_t>(rows) * columns);
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue value;
+            if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
+                fail(QStringLiteral("工作表“%1”第 %2 行第 %3 列的单元格无法读取").arg(name).arg(r + 1).arg(c + 1));
+            WorkbookCell& cell = sheet.cells[static_cast<size_t>(r) * columns + c];
+            switch (value.type) {
+            case FREEXL_CELL_INT:
+                cell = WorkbookCell::ofNumber(value.value.int_value);
+                break;
+            case FREEXL_CELL_DOUBLE:
+                if (std::isfinite(value.value.double_value))
+                    cell = WorkbookCell::ofNumber(value.value.double_value);
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_DATETIME:
+            case FREEXL_CELL_TIME:
+                cell = WorkbookCell::ofText(utf8OrEmpty(value.value.text_value));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return sheet;
+}
+
+void appendEscaped(QByteArray& out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    for (const char ch : bytes) {
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
+        }
+    }
+}
+
+[[noreturn]] void malformed(const QString& what) {
+    throw WorkbookError(QStringLiteral("读取程序的输出不完整或无法识别（%1）").arg(what));
+}
+
+QString unescaped(QByteArrayView field) {
+    QByteArray bytes;
+    bytes.reserve(field.size());
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        const char ch = field[i];
+        if (ch != '\\') {
+            bytes += ch;
+            continue;
+        }
+        if (++i >= field.size())
+            malformed(QStringLiteral("转义不完整"));
+        switch (field[i]) {
+        case '\\':
+            bytes += '\\';
+            break;
+        case 't':
+            bytes += '\t';
+            break;
+        case 'n':
+            bytes += '\n';
+            break;
+        case 'r':
+            bytes += '\r';
+            break;
+        default:
+            malformed(QStringLiteral("未知的转义"));
+        }
+    }
+    return QString::fromUtf8(bytes);
+}
+
+qint64 wholeNumber(QByteArrayView text, qint64 limit) {
+    bool ok = false;
+    const qint64 n = text.toLongLong(&ok);
+    if (!ok || n < 0 || n > limit)
+        malformed(QStringLiteral("数字“%1”").arg(QString::fromUtf8(text)));
+    return n;
+}
+
+WorkbookCell parseCell(QByteArrayView field) {
+    if (field.isEmpty())
+        return {};
+    const QByteArrayView body = field.sliced(1);
+    if (field[0] == '#') {
+        bool ok = false;
+        const double d = body.toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            malformed(QStringLiteral("数值单元格"));
+        return WorkbookCell::ofNumber(d);
+    }
+    if (field[0] == '\'')
+        return WorkbookCell::ofText(unescaped(body));
+    malformed(QStringLiteral("单元格"));
+}
+
+} // namespace
+
+const WorksheetCells* WorkbookContents::sheet(const QString& name) const {
+    for (const WorksheetCells& s : sheets)
+        if (s.name == name)
+            return &s;
+    return nullptr;
+}
+
+WorkbookContents ReadWorkbookInProcess(const QString& path, const QString& onlySheet) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("文件不存在或无法打开"));
+    // A workbook saved in the newer format is a zip archive; say so instead of "damaged".
+    if (file.peek(4) == QByteArrayLiteral("PK\x03\x04"))
+        fail(QStringLiteral(
+            "这是 Excel 2007 以后格式（.xlsx）的工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿（*.xls）”"));
+    file.close();
+
+    FreeXlHandle handle;
+    const int rc = freexl_open(QFile::encodeName(path).constData(), handle.out());
+    if (rc != FREEXL_OK)
+        fail(openFailureText(rc));
+    // FreeXL can report success without giving a handle; nothing can be read then.
+    if (!handle.get())
+        fail(QStringLiteral("文件已损坏，无法读取"));
+
+    unsigned int password = 0;
+    if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
+        password == FREEXL_BIFF_OBFUSCATED)
+        fail(QStringLiteral("工作簿设有密码保护，无法读取"));
+    unsigned int count = 0;
+    if (freexl_get_info(handle.get(), FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
+        fail(QStringLiteral("文件已损坏，工作表无法列出"));
+
+    WorkbookContents contents;
+    for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
+        const char* raw = nullptr;
+        if (freexl_get_worksheet_name(handle.get(), static_cast<unsigned short>(i), &raw) != FREEXL_OK)
+            fail(QStringLiteral("文件已损坏，第 %1 个工作表的名称无法读取").arg(i + 1));
+        contents.sheetNames << utf8OrEmpty(raw);
+    }
+    for (int i = 0; i < contents.sheetNames.size(); ++i) {
+        const QString& name = contents.sheetNames[i];
+        if (onlySheet.isEmpty() || name == onlySheet)
+            contents.sheets.push_back(readSheet(handle.get(), static_cast<unsigned short>(i), name));
+        if (!onlySheet.isEmpty() && name == onlySheet)
+            break;
+    }
+    return contents;
+}
+
+QByteArray WorkbookDump(const WorkbookContents& contents) {
+    QByteArray out;
+    qsizetype estimate = 64;
+    for (const WorksheetCells& s : contents.sheets)
+        estimate += static_cast<qsizetype>(s.cells.size()) * 12;
+    out.reserve(estimate);
+    out += kDumpHeader + '\n';
+    for (const QString& name : contents.sheetNames) {
+        out += "sheet\t";
+        appendEscaped(out, name);
+        out += '\n';
+    }
+    for (const WorksheetCells& s : contents.sheets) {
+        out += "cells\t" + QByteArray::number(contents.sheetNames.indexOf(s.name)) + '\t' + QByteArray::number(s.rows) +
+               '\t' + QByteArray::number(s.columns) + '\n';
+        for (int r = 0; r < s.rows; ++r) {
+            for (int c = 0; c < s.columns; ++c) {
+                if (c > 0)
+                    out += '\t';
+                const WorkbookCell& cell = s.at(r, c);
+                if (cell.kind == WorkbookCell::Kind::Number) {
+                    out += '#';
+                    out += QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
+                } else if (cell.kind == WorkbookCell::Kind::Text) {
+                    out += '\'';
+                    appendEscaped(out, cell.text);
+                }
+            }
+            out += '\n';
+        }
+    }
+    out += "end\n";
+    return out;
+}
+
+WorkbookContents ParseWorkbookDump(const QByteArray& dump) {
+    qsizetype pos = 0;
+    auto nextLine = [&]() -> QByteArrayView {
+        const qsizetype end = dump.indexOf('\n', pos);
+        if (end < 0)
+            malformed(QStringLiteral("缺少结束行"));
+        const QByteArrayView line = QByteArrayView(dump).sliced(pos, end - pos);
+        pos = end + 1;
+        return line;
+    };
+
+    if (nextLine() != kDumpHeader)
+        malformed(QStringLiteral("开头不对"));
+    WorkbookContents contents;
+    for (;;) {
+        const QByteArrayView line = nextLine();
+        if (line == "end")
+            break;
+        if (line.startsWith("sheet\t")) {
+            if (!contents.sheets.empty())
+                malformed(QStringLiteral("工作表名称的位置不对"));
+            contents.sheetNames << unescaped(line.sliced(6));
+            continue;
+        }
+        if (!line.startsWith("cells\t"))
+            malformed(QStringLiteral("未知的行"));
+        const QList<QByteArray> head = line.toByteArray().split('\t');
+        if (head.size() != 4)
+            malformed(QStringLiteral("表头行"));
+        WorksheetCells sheet;
+        const qint64 index = wholeNumber(head[1], contents.sheetNames.size() - 1);
+        sheet.name = contents.sheetNames.at(index);
+        sheet.rows = static_cast<int>(wholeNumber(head[2], kMaxRows));
+        sheet.columns = static_cast<int>(wholeNumber(head[3], kMaxColumns));
+        sheet.cells.reserve(static_cast<size_t>(sheet.rows) * static_cast<size_t>(sheet.columns));
+        for (int r = 0; r < sheet.rows; ++r) {
+            const QByteArrayView row = nextLine();
+            if (sheet.columns == 0) {
+                if (!row.isEmpty())
+                    malformed(QStringLiteral("多余的单元格"));
+                continue;
+            }
+            qsizetype start = 0;
+            for (int c = 0; c < sheet.columns; ++c) {
+                qsizetype end = row.indexOf('\t', start);
+                if (end < 0)
+                    end = row.size();
+                if (c + 1 == sheet.columns && end != row.size())
+                    malformed(QStringLiteral("第 %1 行的单元格太多").arg(r + 1));
+                if (c + 1 < sheet.columns && end == row.size())
+                    malformed(QStringLiteral("第 %1 行的单元格太少").arg(r + 1));
+                sheet.cells.push_back(parseCell(row.sliced(start, end - start)));
+                start = end + 1;
+            }
+        }
+        contents.sheets.push_back(std::move(sheet));
+    }
+    if (pos != dump.size())
+        malformed(QStringLiteral("结束行之后还有内容"));
+    return contents;
+}
+
+QString WorkbookHelperProgram() {
+    QString name = QStringLiteral("tenvora");
+#ifdef Q_OS_WIN
+    name += QStringLiteral(".exe");
+#endif
+    return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
+    const QFileInfo info(path);
+    if (!info.isFile())
+        fail(QStringLiteral("文件“%1”不存在").arg(QDir::toNativeSeparators(path)));
+    QStringList args{QStringLiteral("read-workbook"), info.absoluteFilePath()};
+    if (!onlySheet.isEmpty())
+        args << QStringLiteral("--sheet") << onlySheet;
+
+    QProcess helper;
+    helper.setProgram(WorkbookHelperProgram());
+    helper.setArguments(args);
+    helper.start(QIODevice::ReadOnly);
+    if (!helper.waitForStarted())
+        fail(QStringLiteral("无法启动读取程序 %1：%2")
+                 .arg(QDir::toNativeSeparators(WorkbookHelperProgram()), helper.errorString()));
+    if (!helper.waitForFinished(kHelperTimeoutMs)) {
+        helper.kill();
+        helper.waitForFinished();
+        fail(QStringLiteral("读取超时，文件可能已损坏"));
+    }
+    if (helper.exitStatus() == QProcess::CrashExit)
+        fail(QStringLiteral("文件已损坏，读取时出错"));
+    if (helper.exitCode() != 0) {
+        const QString reason = QString::fromUtf8(helper.readAllStandardError()).trimmed();
+        fail(reason.isEmpty() ? QStringLiteral("读取失败（退出码 %1）").arg(helper.exitCode()) : reason);
+    }
+    return ParseWorkbookDump(helper.readAllStandardOutput());
+}
+
+} // namespace tenvora

@@ -1,0 +1,66 @@
+// Cells of an Excel 97-2003 workbook, read with FreeXL in a helper process of our own.
+#pragma once
+
+#include "data/Errors.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace tenvora {
+
+struct WorkbookCell {
+    enum class Kind : quint8 { Empty, Number, Text };
+    Kind kind = Kind::Empty;
+    double number = 0;
+    QString text; // dates and times arrive as text too ("2024-05-01")
+
+    static WorkbookCell ofNumber(double value) { return {Kind::Number, value, {}}; }
+    static WorkbookCell ofText(QString value) { return {Kind::Text, 0, std::move(value)}; }
+};
+
+struct WorksheetCells {
+    QString name;
+    int rows = 0;
+    int columns = 0;
+    std::vector<WorkbookCell> cells; // row by row
+
+    const WorkbookCell& at(int row, int column) const {
+        return cells[static_cast<size_t>(row) * static_cast<size_t>(columns) + static_cast<size_t>(column)];
+    }
+};
+
+struct WorkbookContents {
+    QStringList sheetNames;             // every sheet of the workbook, in the workbook's order
+    std::vector<WorksheetCells> sheets; // the sheets whose cells were read
+
+    // The sheet read under that exact name, or nullptr.
+    const WorksheetCells* sheet(const QString& name) const;
+};
+
+// The workbook cannot be read (missing, not a .xls, damaged); the text says why.
+class WorkbookError : public Error {
+public:
+    using Error::Error;
+};
+
+// Reads the workbook with FreeXL in the calling process: the cells of the named sheet only,
+// or of every sheet when onlySheet is empty. FreeXL can crash on a damaged file, so only
+// the helper command calls this; the workbench and the import use ReadWorkbook.
+WorkbookContents ReadWorkbookInProcess(const QString& path, const QString& onlySheet = {});
+
+// The helper's output: a line-based text that ParseWorkbookDump reads back exactly
+// (numbers keep every bit; a missing end line marks output cut short by a crash).
+QByteArray WorkbookDump(const WorkbookContents& contents);
+WorkbookContents ParseWorkbookDump(const QByteArray& dump);
+
+// Runs "tenvora read-workbook FILE --sheet NAME" beside the running program and reads its
+// output, so a crash of the reader costs only the helper. Throws WorkbookError when the
+// helper reports a reason, crashes, hangs or writes something unreadable.
+WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet = {});
+
+// The helper program: "tenvora" in the folder of the running program.
+QString WorkbookHelperProgram();
+
+} // namespace tenvora
