@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QIcon>
+#include <QScreen>
 #include <cstdio>
 
 using namespace tenvora;
@@ -39,6 +40,8 @@ int main(int argc, char* argv[]) {
     TFormMain1 window(*dm);
     if (!window.FormCreate())
         return 0;
+    // Fill the screen even where no window manager honours the maximized state.
+    window.setGeometry(window.screen()->availableGeometry());
     window.showMaximized();
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
@@ -45,7 +46,9 @@ private:
     int* m_saves;
 };
 
-bool loginAsHuajian(TDmMain& dm) { return LoginRules(dm).login(kUnit, QStringLiteral("hj2026")); }
+bool loginAsHuajian(TDmMain& dm) {
+    return LoginRules(dm).login(kUnit, QStringLiteral("hj2026"));
+}
 
 } // namespace
 
@@ -189,6 +192,7 @@ private slots:
         }
         TFormMain1 window(*dm);
         QVERIFY(window.FormCreate(loginAsHuajian));
+        dm->LoadCurrentContract(); // the first activation
         QString captionWhileOpen;
         SetModalHandler([&](QDialog& dialog) {
             auto* select = qobject_cast<TSeleXMForm*>(&dialog);

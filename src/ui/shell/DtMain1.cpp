@@ -18,6 +18,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
@@ -210,6 +212,14 @@ bool TFormMain1::event(QEvent* e) {
 void TFormMain1::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::ActivationChange && isActiveWindow())
+        m_dm.LoadCurrentContract();
+}
+
+void TFormMain1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    // Some desktops never activate a window that was not clicked; the first show loads the
+    // current contract anyway, so the status bar is never left blank.
+    if (!e->spontaneous())
         m_dm.LoadCurrentContract();
 }
 

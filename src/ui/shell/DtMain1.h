@@ -71,6 +71,7 @@ public slots:
 protected:
     bool event(QEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
 
 private:
