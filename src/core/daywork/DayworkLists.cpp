@@ -1,0 +1,100 @@
+#include "daywork/DayworkLists.h"
+
+#include "data/DataModule.h"
+#include "data/Money.h"
+
+namespace tenvora {
+
+QString ScheduleCode(Schedule s) {
+    return QString::number(static_cast<int>(s));
+}
+
+QString ScheduleCaption(Schedule s) {
+    switch (s) {
+    case Schedule::Labour:
+        return QStringLiteral("劳务单价表");
+    case Schedule::Material:
+        return QStringLiteral("材料单价表");
+    case Schedule::Machinery:
+        return QStringLiteral("施工机械单价表");
+    }
+    return {};
+}
+
+std::optional<Schedule> ScheduleFromCode(const QString& code) {
+    if (code == QLatin1String("1"))
+        return Schedule::Labour;
+    if (code == QLatin1String("2"))
+        return Schedule::Material;
+    if (code == QLatin1String("3"))
+        return Schedule::Machinery;
+    return std::nullopt;
+}
+
+void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId) {
+    row.setField(QStringLiteral("bz"), ScheduleCode(schedule));
+    row.setField(QStringLiteral("ID"), contractId);
+    row.setField(QStringLiteral("ContractID"), contractId);
+    const std::optional<double> price = NumberOf(row.field(QStringLiteral("UnitPrice")));
+    const std::optional<double> amount = NumberOf(row.field(QStringLiteral("Amount")));
+    if (price && amount)
+        row.setField(QStringLiteral("TotalMoney"), QVariant::fromValue<qlonglong>(RoundAmount(*price * *amount)));
+}
+
+DayworkLists::DayworkLists(TDmMain& dm, QObject* parent) : QObject(parent), m_dm(dm) {
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
+        // The bidder types the unit price; on the labour page the total may be typed as well.
+        QStringList editable{QStringLiteral("UnitPrice")};
+        if (s == Schedule::Labour)
+            editable << QStringLiteral("TotalMoney");
+        auto set = std::make_unique<DataSet>(
+            dm, DataSetTable{QStringLiteral("Jl_ContractList"), QStringLiteral("rowid"), editable}, this);
+        set->setBeforePost([this, s](DataSet& row) { DayworkBeforePost(row, s, m_dm.session().CurContractID); });
+        set->setAfterOpen([this](DataSet& opened) { applyDisplayFormats(opened); });
+        m_sets[index(s)] = std::move(set);
+    }
+}
+
+QString DayworkLists::listSql() {
+    // rowid order is the order the owner's rows were stored in.
+    return QStringLiteral("select rowid, * from Jl_ContractList where bz = ? and ContractID = ? order by rowid");
+}
+
+void DayworkLists::openAll() {
+    for (auto& set : m_sets)
+        set->close();
+    const QString contract = m_dm.session().CurContractID;
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
+        schedule(s).open(listSql(), {ScheduleCode(s), contract});
+}
+
+void DayworkLists::applyDisplayFormats(DataSet& set) {
+    set.setDisplayFormat(QStringLiteral("UnitPrice"), QStringLiteral("0.00"));
+    const std::optional<double> first = set.isEmpty() ? std::nullopt : NumberOf(set.value(0, QStringLiteral("Amount")));
+    const bool zeroFirst = set.isEmpty() || (first && *first == 0);
+    set.setDisplayFormat(QStringLiteral("Amount"), zeroFirst ? QStringLiteral("0.00") : QString());
+}
+
+bool DayworkLists::savePending() {
+    bool wrote = false;
+    for (auto& set : m_sets)
+        wrote = set->savePending() || wrote;
+    return wrote;
+}
+
+int DayworkLists::findItem(Schedule s, const QString& code) {
+    DataSet& set = schedule(s);
+    for (int row = 0; row < set.rowCount(); ++row)
+        if (set.value(row, QStringLiteral("ItemCode")).toString() == code)
+            return row;
+    return -1;
+}
+
+void DayworkLists::priceItem(Schedule s, int row, const QVariant& price) {
+    DataSet& set = schedule(s);
+    set.moveTo(row);
+    set.setField(QStringLiteral("UnitPrice"), price);
+    set.post();
+}
+
+} // namespace tenvora

@@ -1,0 +1,55 @@
+// The three day-work schedules of the current contract, without widgets: labour, material and
+// construction machinery, each a data set over Jl_ContractList with the row save hook.
+#pragma once
+
+#include "data/DataSet.h"
+
+#include <QObject>
+#include <array>
+#include <memory>
+
+namespace tenvora {
+
+class TDmMain;
+
+enum class Schedule { Labour = 1, Material = 2, Machinery = 3 };
+
+// "1", "2" or "3": the schedule code stored in Jl_ContractList.bz.
+QString ScheduleCode(Schedule s);
+// The page caption of a schedule.
+QString ScheduleCaption(Schedule s);
+// Parses "1".."3"; nothing for anything else.
+std::optional<Schedule> ScheduleFromCode(const QString& code);
+
+// Files the row under its schedule and the current contract, and computes its total when
+// both price and quantity are known (whole yuan); otherwise the total stays as it was.
+void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId);
+
+class DayworkLists : public QObject {
+    Q_OBJECT
+public:
+    explicit DayworkLists(TDmMain& dm, QObject* parent = nullptr);
+
+    DataSet& schedule(Schedule s) { return *m_sets[index(s)]; }
+
+    // Fills the three schedules in page order. A failing statement shows "SQL语句错误!" and
+    // leaves that schedule and the ones after it empty; the earlier ones stay filled.
+    void openAll();
+    static QString listSql();
+
+    // Saves every pending edit through the save hook (none is dropped); true when one was written.
+    bool savePending();
+    // First row of the schedule whose ItemCode equals code exactly; -1 when none.
+    int findItem(Schedule s, const QString& code);
+    // Makes the row current, sets the unit price (null clears it) and saves it through the hook.
+    void priceItem(Schedule s, int row, const QVariant& price);
+
+private:
+    static size_t index(Schedule s) { return static_cast<size_t>(s) - 1; }
+    void applyDisplayFormats(DataSet& set);
+
+    TDmMain& m_dm;
+    std::array<std::unique_ptr<DataSet>, 3> m_sets;
+};
+
+} // namespace tenvora

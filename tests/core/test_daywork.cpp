@@ -1,0 +1,131 @@
+#include "data/DataModule.h"
+#include "daywork/DayworkLists.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace tenvora;
+using namespace tenvora::test;
+
+namespace {
+
+QVariant storedTotal(TDmMain& dm, const QString& code) {
+    return dm.ADOCon().scalar(
+        QStringLiteral("SELECT TotalMoney FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode=?"), {code});
+}
+
+} // namespace
+
+TEST(Daywork, SaveHookComputesWholeYuanTotals) {
+    struct Case {
+        QVariant price;
+        QVariant amount;
+        QVariant before;
+        QVariant expected;
+    };
+    const QVariant null;
+    const QList<Case> cases = {
+        {12.35, 100, null, 1235}, {0.125, 4, null, 1}, {1234.49, 1, null, 1234},
+        {1234.5, 1, null, 1235},  {-2.7, 1, null, -2}, {-0.5, 3, 77, -1},
+        {null, 10, 77, 77},       {5.0, null, 77, 77}, {QStringLiteral("2.5"), 2, null, 5},
+    };
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    DayworkLists lists(*dm);
+    lists.openAll();
+    DataSet& labour = lists.schedule(Schedule::Labour);
+    for (const Case& c : cases) {
+        labour.moveTo(0);
+        labour.setField(QStringLiteral("Amount"), c.amount);
+        labour.setField(QStringLiteral("TotalMoney"), c.before);
+        labour.setField(QStringLiteral("UnitPrice"), c.price);
+        labour.post();
+        EXPECT_EQ(storedTotal(*dm, QStringLiteral("101")).toLongLong(), c.expected.toLongLong())
+            << c.price.toString().toStdString() << " x " << c.amount.toString().toStdString();
+    }
+}
+
+TEST(Daywork, SaveHookFilesTheRowUnderItsPageAndTheCurrentContract) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    dm->ADOCon().exec(
+        QStringLiteral("UPDATE Jl_ContractList SET ID='old', bz='3' WHERE ContractID='A1' AND ItemCode='201'"));
+    DayworkLists lists(*dm);
+    lists.openAll();
+    // The row now belongs to the machinery page; saving it there files it as machinery.
+    const int row = lists.findItem(Schedule::Machinery, QStringLiteral("201"));
+    ASSERT_GE(row, 0);
+    lists.priceItem(Schedule::Machinery, row, 468.0);
+    const QVariantList stored = {
+        dm->ADOCon().scalar(QStringLiteral("SELECT ID FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
+        dm->ADOCon().scalar(QStringLiteral("SELECT bz FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
+        storedTotal(*dm, QStringLiteral("201"))};
+    EXPECT_EQ(stored, (QVariantList{QStringLiteral("A1"), QStringLiteral("3"), qlonglong{23400}}));
+}
+
+TEST(Daywork, SchedulesAreFilteredByContractAndSchedule) {
+    TempDataFile file;
+    auto dm = file.open();
+    struct Case {
+        const char* contract;
+        int labour, material, machinery;
+    };
+    for (const Case c : {Case{"A1", 8, 8, 8}, Case{"B1", 0, 0, 0}, Case{"", 0, 0, 0}}) {
+        dm->session().CurContractID = QString::fromUtf8(c.contract);
+        DayworkLists lists(*dm);
+        lists.openAll();
+        EXPECT_EQ(lists.schedule(Schedule::Labour).rowCount(), c.labour) << c.contract;
+        EXPECT_EQ(lists.schedule(Schedule::Material).rowCount(), c.material) << c.contract;
+        EXPECT_EQ(lists.schedule(Schedule::Machinery).rowCount(), c.machinery) << c.contract;
+        // An empty schedule shows quantities with two decimals, a filled one as they are.
+        EXPECT_EQ(
+            lists.schedule(Schedule::Labour).displayFormat(lists.schedule(Schedule::Labour).columnIndex("Amount")),
+            c.labour ? QString() : QStringLiteral("0.00"));
+    }
+}
+
+TEST(Daywork, PendingEditsAreSavedNotDropped) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    {
+        DayworkLists lists(*dm);
+        lists.openAll();
+        DataSet& material = lists.schedule(Schedule::Material);
+        material.moveTo(lists.findItem(Schedule::Material, QStringLiteral("202")));
+        material.setUserValue(material.current(), material.columnIndex(QStringLiteral("UnitPrice")), 4260.5);
+        EXPECT_TRUE(lists.savePending());
+        EXPECT_FALSE(lists.savePending()) << "nothing left to save";
+    }
+    EXPECT_EQ(storedTotal(*dm, QStringLiteral("202")).toLongLong(), 85210);
+}
+
+TEST(Daywork, OnlyThePriceAndTheLabourTotalCanBeTyped) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    DayworkLists lists(*dm);
+    lists.openAll();
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
+        const DataSet& set = lists.schedule(s);
+        QStringList editable;
+        for (int c = 0; c < set.columnCount(); ++c)
+            if (set.isColumnEditable(c))
+                editable << set.columns().at(c);
+        EXPECT_EQ(editable,
+                  s == Schedule::Labour ? QStringList({"UnitPrice", "TotalMoney"}) : QStringList{"UnitPrice"});
+    }
+}
+
+TEST(Daywork, AFailingListLeavesItAndTheLaterOnesEmpty) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    DayworkLists lists(*dm);
+    dm->ADOCon().exec(QStringLiteral("ALTER TABLE Jl_ContractList RENAME TO gone"));
+    EXPECT_THROW(lists.openAll(), ActionAbandoned);
+    EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
+    EXPECT_FALSE(lists.schedule(Schedule::Machinery).isOpen());
+}
