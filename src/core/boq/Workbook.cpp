@@ -270,7 +270,10 @@ QByteArray WorkbookDump(const WorkbookContents& contents) {
                 const WorkbookCell& cell = s.at(r, c);
                 if (cell.kind == WorkbookCell::Kind::Number) {
                     out += '#';
-                    out += QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
+                    // The shortest form round-trips every value but writes -0 as "0".
+                    out += cell.number == 0 && std::signbit(cell.number)
+                               ? QByteArray("-0")
+                               : QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
                 } else if (cell.kind == WorkbookCell::Kind::Text) {
                     out += '\'';
                     appendEscaped(out, cell.text);
