@@ -257,6 +257,20 @@ private slots:
         QCOMPARE(window.toolAction(QStringLiteral("合同清单"))->isChecked(), yes);
     }
 
+    void exitButtonEndsWithoutAsking() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        window.show();
+        int saves = 0;
+        window.hostTool(new FakeTool(QStringLiteral("配置合同清单"), &saves));
+        window.ToolButton2Click();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+        QCOMPARE(saves, 1); // the hosted tool's pending edit is saved on the way out
+    }
+
     void menusAndToolbarCarryEveryCommand() {
         test::TempDataFile file;
         auto dm = file.open();
