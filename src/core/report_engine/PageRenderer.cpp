@@ -68,28 +68,35 @@ void applyPage(QPagedPaintDevice& device, const RenderedPage& page) {
 
 } // namespace
 
-void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, int from, int to) {
-    if (doc.pages.isEmpty())
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, const QList<int>& pages) {
+    if (pages.isEmpty())
         throw Error(QStringLiteral("报表没有可输出的页"));
-    const int last = doc.pageCount() - 1;
-    to = to < 0 ? last : std::min(to, last);
-    from = std::clamp(from, 0, to);
-    applyPage(device, doc.pages[from]);
+    for (int index : pages)
+        if (index < 0 || index >= doc.pageCount())
+            throw Error(QStringLiteral("报表没有第 %1 页").arg(index + 1));
+    applyPage(device, doc.pages[pages.first()]);
     device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
     QPainter painter;
     if (!painter.begin(&device))
         throw Error(QStringLiteral("无法开始输出报表"));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    for (int i = from; i <= to; ++i) {
-        if (i > from) {
-            applyPage(device, doc.pages[i]);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0) {
+            applyPage(device, doc.pages[pages[i]]);
             if (!device.newPage())
-                throw Error(QStringLiteral("无法开始报表的第 %1 页").arg(i + 1));
+                throw Error(QStringLiteral("无法开始报表的第 %1 页").arg(pages[i] + 1));
         }
-        PaintPage(painter, doc, i, device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4);
+        PaintPage(painter, doc, pages[i], device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4);
     }
     painter.end();
+}
+
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
+    QList<int> all;
+    for (int i = 0; i < doc.pageCount(); ++i)
+        all << i;
+    RenderToDevice(doc, device, all);
 }
 
 void WritePdf(const RenderedDocument& doc, const QString& path) {

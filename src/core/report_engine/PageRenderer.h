@@ -18,10 +18,12 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
 // The page layout of a page of that size (mm), with no margins: the layout placed everything.
 QPageLayout PageLayoutFor(const QSizeF& sizeMm);
 
-// Paints pages from..to (0-based, inclusive; to < 0 means the last) onto a paged device whose
-// painter origin is the paper's corner (a PDF writer, or a printer set to full page).
-// Throws Error when the device refuses to start.
-void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, int from = 0, int to = -1);
+// Paints the given pages (0-based, in the order given, repeats allowed for copies) onto a
+// paged device whose painter origin is the paper's corner (a PDF writer, or a printer set to
+// full page). Throws Error when the device refuses to start or a page is out of range.
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, const QList<int>& pages);
+// Every page in order.
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device);
 
 // Writes the document as a PDF with embedded fonts. The file is replaced only when the whole
 // document was written; throws Error naming the file otherwise.
