@@ -3,6 +3,7 @@
 #include "data/Errors.h"
 
 #include <QDir>
+#include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
@@ -19,6 +20,14 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
     fonts.reserve(static_cast<size_t>(doc.fonts.size()));
     for (const RenderedFont& f : doc.fonts)
         fonts.push_back(MakeFont(f.spec, fontScale));
+    // Print and PDF devices use the unhinted advances that layout measured. A screen hints glyphs
+    // at its small pixel sizes, so each run is fitted to the width layout gave it there; otherwise
+    // right-aligned figures would creep into the cell padding and long names over the borders.
+    const bool screen = dynamic_cast<const QPagedPaintDevice*>(painter.device()) == nullptr;
+    std::vector<QFontMetricsF> metrics;
+    if (screen)
+        for (const QFont& f : fonts)
+            metrics.emplace_back(f, painter.device());
 
     for (const Rule& rule : page.rules) {
         // Never thinner than one device pixel, so rules stay visible on screen at small zoom.
@@ -35,8 +44,20 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
             painter.setClipRect(QRectF(box.clip.left() * scaleX, box.clip.top() * scaleY, box.clip.width() * scaleX,
                                        box.clip.height() * scaleY));
         }
-        for (const TextRun& run : box.runs)
-            painter.drawText(QPointF(run.origin.x() * scaleX, run.origin.y() * scaleY), run.text);
+        for (const TextRun& run : box.runs) {
+            const QPointF origin(run.origin.x() * scaleX, run.origin.y() * scaleY);
+            const double drawn = screen ? metrics[static_cast<size_t>(box.font)].horizontalAdvance(run.text) : 0;
+            const double wanted = run.width * scaleX;
+            if (drawn > 0 && std::abs(drawn - wanted) > 0.5) {
+                painter.save();
+                painter.translate(origin);
+                painter.scale(wanted / drawn, 1);
+                painter.drawText(QPointF(0, 0), run.text);
+                painter.restore();
+            } else {
+                painter.drawText(origin, run.text);
+            }
+        }
         if (box.overflows)
             painter.restore();
     }

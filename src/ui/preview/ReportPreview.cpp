@@ -25,6 +25,7 @@
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
@@ -34,6 +35,7 @@ namespace tenvora::ui {
 namespace {
 
 constexpr int kPageMargin = 16; // grey border around the page, in screen pixels
+const QColor kDeskColor(128, 128, 128);
 const QList<int> kZoomSteps = {25, 50, 75, 100, 125, 150, 200, 300, 400};
 
 } // namespace
@@ -72,7 +74,7 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
-        p.fillRect(rect(), QColor(128, 128, 128));
+        p.fillRect(rect(), kDeskColor);
         const QRectF page = pageRect();
         if (page.isEmpty())
             return;
@@ -129,7 +131,10 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
     layout->addWidget(m_toolBar);
     m_scroll = new QScrollArea(this);
     m_scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_scroll->setBackgroundRole(QPalette::Dark);
+    QPalette desk = m_scroll->viewport()->palette();
+    desk.setColor(QPalette::Window, kDeskColor);
+    m_scroll->viewport()->setPalette(desk);
+    m_scroll->viewport()->setAutoFillBackground(true);
     m_view = new PreviewPageView(this);
     m_scroll->setWidget(m_view);
     layout->addWidget(m_scroll, 1);
@@ -158,6 +163,8 @@ void ReportPreview::buildToolBar() {
     auto add = [this](const QString& text, QStyle::StandardPixmap icon, const QKeySequence& key, auto slot) {
         QAction* a = m_toolBar->addAction(style()->standardIcon(icon), text);
         a->setObjectName(text);
+        a->setToolTip(key.isEmpty() ? text
+                                    : QStringLiteral("%1（%2）").arg(text, key.toString(QKeySequence::NativeText)));
         if (!key.isEmpty())
             a->setShortcut(key);
         connect(a, &QAction::triggered, this, slot);
@@ -165,11 +172,19 @@ void ReportPreview::buildToolBar() {
     };
     add(QStringLiteral("打开"), QStyle::SP_DialogOpenButton, QKeySequence::Open, &ReportPreview::openReport);
     add(QStringLiteral("保存"), QStyle::SP_DialogSaveButton, QKeySequence::Save, &ReportPreview::saveReport);
-    add(QStringLiteral("打印"), QStyle::SP_FileDialogDetailedView, QKeySequence::Print, &ReportPreview::printReport);
+    QAction* print = add(QStringLiteral("打印"), QStyle::SP_FileDialogDetailedView, QKeySequence::Print,
+                         &ReportPreview::printReport);
+    print->setIcon(QIcon::fromTheme(QStringLiteral("document-print"), print->icon()));
     m_toolBar->addSeparator();
-    add(QStringLiteral("首页"), QStyle::SP_MediaSkipBackward, QKeySequence(Qt::CTRL | Qt::Key_Home),
-        [this] { setPage(0); });
-    add(QStringLiteral("上一页"), QStyle::SP_ArrowLeft, QKeySequence(Qt::Key_PageUp), &ReportPreview::previousPage);
+    // Arrows show only their icons (names in tooltips), so the whole bar fits a small screen.
+    auto iconOnly = [this](QAction* a) {
+        if (auto* button = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(a)))
+            button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    };
+    iconOnly(add(QStringLiteral("首页"), QStyle::SP_MediaSkipBackward, QKeySequence(Qt::CTRL | Qt::Key_Home),
+                 [this] { setPage(0); }));
+    iconOnly(add(QStringLiteral("上一页"), QStyle::SP_ArrowLeft, QKeySequence(Qt::Key_PageUp),
+                 &ReportPreview::previousPage));
     m_pageBox = new QSpinBox(this);
     m_pageBox->setObjectName(QStringLiteral("pageBox"));
     m_pageBox->setKeyboardTracking(false);
@@ -178,9 +193,10 @@ void ReportPreview::buildToolBar() {
     m_pageCount = new QLabel(this);
     m_pageCount->setContentsMargins(4, 0, 4, 0);
     m_toolBar->addWidget(m_pageCount);
-    add(QStringLiteral("下一页"), QStyle::SP_ArrowRight, QKeySequence(Qt::Key_PageDown), &ReportPreview::nextPage);
-    add(QStringLiteral("末页"), QStyle::SP_MediaSkipForward, QKeySequence(Qt::CTRL | Qt::Key_End),
-        [this] { setPage(m_doc.pageCount() - 1); });
+    iconOnly(
+        add(QStringLiteral("下一页"), QStyle::SP_ArrowRight, QKeySequence(Qt::Key_PageDown), &ReportPreview::nextPage));
+    iconOnly(add(QStringLiteral("末页"), QStyle::SP_MediaSkipForward, QKeySequence(Qt::CTRL | Qt::Key_End),
+                 [this] { setPage(m_doc.pageCount() - 1); }));
     m_toolBar->addSeparator();
 
     m_zoomBox = new QComboBox(this);
@@ -209,8 +225,9 @@ void ReportPreview::buildToolBar() {
         m_findEdit->selectAll();
     });
     addAction(focusFind);
-    add(QStringLiteral("查找下一个"), QStyle::SP_ArrowDown, QKeySequence::FindNext, &ReportPreview::findNext);
-    add(QStringLiteral("查找上一个"), QStyle::SP_ArrowUp, QKeySequence::FindPrevious, &ReportPreview::findPrevious);
+    iconOnly(add(QStringLiteral("查找下一个"), QStyle::SP_ArrowDown, QKeySequence::FindNext, &ReportPreview::findNext));
+    iconOnly(add(QStringLiteral("查找上一个"), QStyle::SP_ArrowUp, QKeySequence::FindPrevious,
+                 &ReportPreview::findPrevious));
     m_toolBar->addSeparator();
     add(QStringLiteral("帮助"), QStyle::SP_DialogHelpButton, QKeySequence::HelpContents, &ReportPreview::showHelp);
     add(QStringLiteral("关闭"), QStyle::SP_DialogCloseButton, QKeySequence(), &ReportPreview::accept);
