@@ -298,7 +298,8 @@ void DataSet::fireAfterScroll() {
 }
 
 void DataSet::moveTo(int row) {
-    if (m_rows.empty())
+    // A view that moves while a row is being added or taken away does not steer the set.
+    if (m_rows.empty() || m_changingRows)
         return;
     row = std::clamp(row, 0, rowCount() - 1);
     if (row == m_current)
@@ -445,12 +446,14 @@ void DataSet::cancel() {
         return;
     if (m_state == State::Insert) {
         const int row = m_current;
+        m_changingRows = true;
         emit rowAboutToBeRemoved(row);
         m_rows.erase(m_rows.begin() + row);
         m_buffer.clear();
         m_modified = false;
         m_state = State::Browse;
         emit rowRemoved(row);
+        m_changingRows = false;
         emit stateChanged(m_state);
         setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
         return;
@@ -474,12 +477,14 @@ bool DataSet::savePending() {
 }
 
 void DataSet::addRow(int at) {
+    m_changingRows = true;
     emit rowAboutToBeInserted(at);
     QVariantList blank;
     blank.resize(columnCount());
     m_rows.insert(m_rows.begin() + at, blank);
     m_buffer = blank;
     emit rowInserted(at);
+    m_changingRows = false;
     beginEdit(State::Insert);
     setCurrent(at, true);
 }
@@ -524,9 +529,11 @@ void DataSet::remove() {
         m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
         throw ActionAbandoned();
     }
+    m_changingRows = true;
     emit rowAboutToBeRemoved(row);
     m_rows.erase(m_rows.begin() + row);
     emit rowRemoved(row);
+    m_changingRows = false;
     setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
 }
 

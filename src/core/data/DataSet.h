@@ -161,6 +161,7 @@ private:
     State m_state = State::Inactive;
     QVariantList m_buffer;
     bool m_modified = false;
+    bool m_changingRows = false;
 
     Hook m_beforePost;
     Hook m_beforeInsert;

@@ -14,6 +14,16 @@ namespace tenvora::ui {
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent), m_model(new DataGridModel(this)), m_delegate(new DataGridDelegate(this)) {
     setModel(m_model);
+    // The view would submit on every change of row; here leaving a row goes through the data
+    // set's own rule (save a changed row, drop an untouched one) in currentChanged().
+    disconnect(selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)), m_model, SLOT(submit()));
+    // While rows come and go the view moves its current index on its own; the data set decides.
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { m_structureChanging = true; });
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { m_structureChanging = false; });
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_structureChanging = true; });
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { m_structureChanging = false; });
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_structureChanging = true; });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_structureChanging = false; });
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -32,6 +42,12 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     connect(m_model, &DataGridModel::failed, this, &DataGrid::showFailure);
     connect(m_delegate, &DataGridDelegate::inputRefused, this, &DataGrid::showHint);
+    // Typing into a cell puts its row into edit at once, as the navigator shows.
+    connect(m_delegate, &DataGridDelegate::editorOpened, this, [this] {
+        DataSet* set = dataSet();
+        if (set && set->canModify() && !set->isEditing())
+            guarded([&] { set->edit(); });
+    });
 }
 
 QColor DataGrid::background() {
@@ -121,6 +137,13 @@ bool DataGrid::savePending() {
 
 void DataGrid::editorKeyDown(QKeyEvent* event) {
     emit keyDown(event->key(), event->modifiers());
+}
+
+void DataGrid::editorEnter(QLineEdit* editor) {
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (DataSet* set = dataSet(); set && set->isEditing())
+        guarded([&] { set->post(); });
 }
 
 void DataGrid::editorKeyUp(QKeyEvent* event) {
@@ -216,7 +239,7 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     if (current.isValid())
         m_column = current.column();
     DataSet* set = dataSet();
-    if (m_following || !set || !current.isValid() || current.row() == set->current())
+    if (m_following || m_structureChanging || !set || !current.isValid() || current.row() == set->current())
         return;
     if (!m_model->lastSubmitFailed())
         guarded([&] { set->moveTo(current.row()); });

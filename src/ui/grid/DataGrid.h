@@ -7,6 +7,8 @@
 
 #include <QTableView>
 
+class QLineEdit;
+
 namespace tenvora::ui {
 
 class DataGridDelegate;
@@ -52,6 +54,8 @@ public:
     void editorKeyDown(QKeyEvent* event);
     void editorKeyUp(QKeyEvent* event);
     void editorNavigationKey(QKeyEvent* event) { keyPressEvent(event); }
+    // Enter in a cell editor: the text goes into the row and the row is saved.
+    void editorEnter(QLineEdit* editor);
 
     // The grid's background: the tooltip colour of the workbench.
     static QColor background();
@@ -87,6 +91,7 @@ private:
     EditTriggers m_triggers;
     int m_column = -1;
     bool m_following = false;
+    bool m_structureChanging = false;
 };
 
 // The Down/Tab guard: when the key is Down or Tab (Shift+Tab arrives as Backtab), sets the

@@ -46,6 +46,7 @@ QWidget* DataGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
         connect(editor, &QLineEdit::inputRejected, this, [this] { emit inputRefused(rejectedKeyHint()); });
     }
     m_editor = editor;
+    emit editorOpened();
     return editor;
 }
 
@@ -144,8 +145,7 @@ bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
     }
     if (enter) {
         // At once rather than queued, so the row is saved before the next key is handled.
-        emit commitData(editor);
-        emit closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+        m_grid->editorEnter(editor);
         return true;
     }
     return QStyledItemDelegate::eventFilter(object, event);

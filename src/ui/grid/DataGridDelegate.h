@@ -43,6 +43,7 @@ public:
 
 signals:
     void inputRefused(const QString& hint) const;
+    void editorOpened() const;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;

@@ -185,7 +185,7 @@ bool DataGridModel::submit() {
     m_submitFailed = false;
     if (!m_set || !m_set->isEditing())
         return true;
-    m_submitFailed = !guarded([&] { m_set->post(); });
+    m_submitFailed = !guarded([&] { m_set->savePending(); });
     return !m_submitFailed;
 }
 

@@ -63,7 +63,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // Puts the value into the data set's edit buffer; nothing is written yet.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    // Posts the row being edited (the grid's Enter, leaving an edited row).
+    // Saves the row being edited when it was changed, drops it otherwise (a cell editor closed
+    // on leaving its row).
     bool submit() override;
     // Cancels the row being edited.
     void revert() override;

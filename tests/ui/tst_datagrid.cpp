@@ -1,0 +1,335 @@
+// The data-aware grid over a data set of a small table of its own.
+#include "MessageBox.h"
+#include "data/DataModule.h"
+#include "grid/DataGrid.h"
+#include "grid/DataGridDelegate.h"
+#include "grid/DataNavigator.h"
+#include "support/TestSupport.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tenvora;
+using namespace tenvora::ui;
+
+namespace {
+
+DataGridColumn column(const QString& field, const QString& title, int width) {
+    DataGridColumn c;
+    c.field = field;
+    c.title = title;
+    c.width = width;
+    return c;
+}
+
+} // namespace
+
+class TstDataGrid : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void modelStaysConsistentThroughEveryOperation();
+    void cellsShowFormatsAndEditExactValues();
+    void typedNumbersAreStoredExactly_data();
+    void typedNumbersAreStoredExactly();
+    void textThatIsNotANumberStaysInTheCellWithAHint();
+    void enterSavesTheRowBeingEdited();
+    void rowOperationsFromTheKeyboard();
+    void readOnlyGridAddsNoRowAndTypesNothing();
+    void keyGuard_data();
+    void keyGuard();
+    void aRowThatCannotBeSavedStaysCurrent();
+    void navigatorMovesSavesAndCancels();
+
+private:
+    QLineEdit* editor() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
+    void goTo(int row, const QString& field) {
+        m_grid->setCurrentIndex(m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(field)));
+    }
+    QVariant stored(const QString& code, const QString& column) {
+        return m_dm->ADOCon().scalar(QStringLiteral("SELECT %1 FROM t WHERE code=?").arg(column), {code});
+    }
+
+    std::unique_ptr<test::TempDataFile> m_file;
+    std::unique_ptr<TDmMain> m_dm;
+    std::unique_ptr<DataSet> m_set;
+    std::unique_ptr<DataGrid> m_grid;
+    int m_posts = 0;
+};
+
+void TstDataGrid::init() {
+    MessageBox::setTestMode(true);
+    MessageBox::takeShown();
+    m_file = std::make_unique<test::TempDataFile>();
+    m_dm = m_file->open();
+    Database& db = m_dm->ADOCon();
+    db.exec(QStringLiteral("CREATE TABLE t (code TEXT, name TEXT, price REAL)"));
+    for (const QVariantList& r :
+         {QVariantList{"a", "甲", 12.347}, QVariantList{"b", "乙", QVariant()}, QVariantList{"c", "丙", 2.0}})
+        db.exec(QStringLiteral("INSERT INTO t VALUES (?, ?, ?)"), r);
+    m_set = std::make_unique<DataSet>(
+        *m_dm,
+        DataSetTable{QStringLiteral("t"), QStringLiteral("rowid"), {QStringLiteral("code"), QStringLiteral("price")}});
+    m_posts = 0;
+    m_set->setBeforePost([this](DataSet&) { ++m_posts; });
+    m_grid = std::make_unique<DataGrid>();
+    m_grid->setDataSet(m_set.get());
+    DataGridColumn name = column(QStringLiteral("name"), QString(), 90);
+    name.readOnly = true;
+    DataGridColumn price = column(QStringLiteral("price"), QStringLiteral("单价"), 80);
+    price.color = QColor(166, 202, 240);
+    price.displayFormat = QStringLiteral("0.00");
+    price.kind = DataGridColumn::Kind::Number;
+    const DataGridColumn code = column(QStringLiteral("code"), QStringLiteral("编号"), 60);
+    const DataGridColumn missing = column(QStringLiteral("absent"), QString(), 40);
+    m_grid->setColumns({code, name, price, missing});
+    m_set->open(QStringLiteral("select rowid, * from t order by code"));
+    m_grid->resize(400, 200);
+    m_grid->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_grid.get()));
+    m_grid->setFocus();
+}
+
+void TstDataGrid::cleanup() {
+    m_grid.reset();
+    m_set.reset();
+    m_dm.reset();
+    m_file.reset();
+    QCOMPARE(MessageBox::takeUnanswered(), 0);
+}
+
+void TstDataGrid::modelStaysConsistentThroughEveryOperation() {
+    QAbstractItemModelTester tester(m_grid->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    m_set->open(QStringLiteral("select rowid, * from t order by code desc"));
+    goTo(1, QStringLiteral("price"));
+    QVERIFY(m_grid->gridModel()->setData(m_grid->currentIndex(), 5.5));
+    QVERIFY(m_grid->gridModel()->submit());
+    m_set->insert();
+    m_set->cancel();
+    m_set->append();
+    m_set->setField(QStringLiteral("code"), QStringLiteral("d"));
+    m_set->post();
+    m_set->remove();
+    m_set->close();
+    m_set->open(QStringLiteral("select rowid, * from t"));
+    QCOMPARE(m_grid->gridModel()->rowCount(), 3);
+}
+
+void TstDataGrid::cellsShowFormatsAndEditExactValues() {
+    DataGridModel* model = m_grid->gridModel();
+    const QModelIndex price = model->index(0, 2);
+    QCOMPARE(price.data().toString(), QStringLiteral("12.35"));
+    QCOMPARE(price.data(Qt::EditRole).toString(), QStringLiteral("12.347"));
+    QCOMPARE(price.data(Qt::BackgroundRole).value<QColor>(), QColor(166, 202, 240));
+    QCOMPARE(model->index(1, 2).data().toString(), QString());
+    QCOMPARE(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("编号"));
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name")); // no title: the field name
+    QVERIFY(model->flags(price) & Qt::ItemIsEditable);
+    QVERIFY2(!(model->flags(model->index(0, 1)) & Qt::ItemIsEditable), "read-only column");
+    QVERIFY2(!(model->flags(model->index(0, 3)) & Qt::ItemIsEditable), "a column the data lacks");
+    QCOMPARE(model->index(0, 3).data().toString(), QString());
+    QCOMPARE(m_grid->columnWidth(2), 80);
+
+    m_grid->setRowStyle([](int row) -> std::optional<DataGridRowStyle> {
+        if (row != 1)
+            return std::nullopt;
+        return DataGridRowStyle{QColor(255, 255, 225), Qt::red, true};
+    });
+    QCOMPARE(model->index(1, 2).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 255, 225));
+    QCOMPARE(model->index(1, 2).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    QVERIFY(model->index(1, 0).data(DataGridModel::NoHighlightRole).toBool());
+    QVERIFY(!model->index(0, 0).data(DataGridModel::NoHighlightRole).toBool());
+}
+
+void TstDataGrid::typedNumbersAreStoredExactly_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QVariant>("expected");
+    QTest::newRow("three decimals") << "12.347" << QVariant(12.347);
+    QTest::newRow("many decimals") << "0.123456789" << QVariant(0.123456789);
+    QTest::newRow("negative") << "-2.5" << QVariant(-2.5);
+    QTest::newRow("exponent") << "1e3" << QVariant(1000.0);
+    QTest::newRow("leading point") << ".5" << QVariant(0.5);
+    QTest::newRow("letters are refused as typed") << "7x.2" << QVariant(7.2);
+}
+
+void TstDataGrid::typedNumbersAreStoredExactly() {
+    QFETCH(QString, typed);
+    QFETCH(QVariant, expected);
+    goTo(1, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), typed.at(0).toLatin1());
+    QVERIFY(editor());
+    QTest::keyClicks(editor(), typed.mid(1));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
+}
+
+void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
+    QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
+    goTo(0, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), Qt::Key_F2);
+    QVERIFY(editor());
+    QCOMPARE(editor()->text(), QStringLiteral("12.347"));
+    editor()->selectAll();
+    QTest::keyClicks(editor(), QStringLiteral("abc"));
+    QCOMPARE(editor()->text(), QStringLiteral("12.347")); // refused keys change nothing
+    QVERIFY(!hints.isEmpty());
+    QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::rejectedKeyHint());
+
+    editor()->setText(QStringLiteral("1e"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QVERIFY2(m_grid->isEditorOpen(), "an unfinished number keeps the editor open");
+    QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::notANumberHint(QStringLiteral("1e")));
+    QVERIFY(!m_grid->savePending());
+    QCOMPARE(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 12.347);
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    QVERIFY(!m_grid->isEditorOpen());
+    QCOMPARE(m_posts, 0);
+}
+
+void TstDataGrid::enterSavesTheRowBeingEdited() {
+    goTo(2, QStringLiteral("code"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Z);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("z"), QStringLiteral("price")).toDouble(), 2.0);
+    QCOMPARE(m_posts, 1);
+    // Put into edit by other means, Enter on the grid itself saves too.
+    m_set->setField(QStringLiteral("price"), 4.0);
+    QTest::keyClick(m_grid.get(), Qt::Key_Enter);
+    QCOMPARE(m_posts, 2);
+    QCOMPARE(stored(QStringLiteral("z"), QStringLiteral("price")).toDouble(), 4.0);
+    // An emptied cell holds nothing.
+    QTest::keyClick(m_grid.get(), Qt::Key_F2);
+    editor()->clear();
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QVERIFY(!stored(QStringLiteral("z"), QStringLiteral("code")).isValid());
+}
+
+void TstDataGrid::rowOperationsFromTheKeyboard() {
+    m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    goTo(2, QStringLiteral("code"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Down);
+    QCOMPARE(m_set->state(), DataSet::State::Insert);
+    QCOMPARE(m_grid->currentIndex().row(), 3);
+    QTest::keyClick(m_grid.get(), Qt::Key_Down);
+    QCOMPARE(m_set->rowCount(), 4); // an empty new row is not followed by another
+    QTest::keyClick(m_grid.get(), Qt::Key_Up);
+    QCOMPARE(m_set->rowCount(), 3); // leaving an empty new row drops it
+
+    goTo(0, QStringLiteral("code"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Insert);
+    QCOMPARE(m_set->state(), DataSet::State::Insert);
+    QCOMPARE(m_set->current(), 0);
+    QTest::keyClick(m_grid.get(), Qt::Key_0);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
+
+    MessageBox::queueAnswer(false);
+    QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(m_set->rowCount(), 4);
+    MessageBox::queueAnswer(true);
+    QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(m_set->rowCount(), 3);
+    QCOMPARE(MessageBox::takeShown(), (QStringList{"删除这条记录吗？", "删除这条记录吗？"}));
+    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
+
+    // Tab from the last cell of the last row appends; without the operation it stays put.
+    goTo(2, QStringLiteral("absent"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Tab);
+    QCOMPARE(m_set->state(), DataSet::State::Insert);
+    m_set->cancel();
+    m_grid->setRowOperations(DataGrid::NoRowOperations);
+    goTo(2, QStringLiteral("absent"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Tab);
+    QTest::keyClick(m_grid.get(), Qt::Key_Insert);
+    QCOMPARE(m_set->rowCount(), 3);
+    QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(2, 3));
+}
+
+void TstDataGrid::readOnlyGridAddsNoRowAndTypesNothing() {
+    QSignalSpy changes(m_grid.get(), &DataGrid::readOnlyChanged);
+    m_grid->setReadOnly(true);
+    QCOMPARE(changes.size(), 1);
+    goTo(2, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), Qt::Key_5);
+    QVERIFY(!m_grid->isEditorOpen());
+    QTest::keyClick(m_grid.get(), Qt::Key_Down);
+    QTest::keyClick(m_grid.get(), Qt::Key_Insert);
+    QCOMPARE(m_set->rowCount(), 3);
+    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QVERIFY(!(m_grid->gridModel()->flags(m_grid->currentIndex()) & Qt::ItemIsEditable));
+    m_grid->setReadOnly(false);
+    QVERIFY(m_grid->gridModel()->flags(m_grid->currentIndex()) & Qt::ItemIsEditable);
+}
+
+void TstDataGrid::keyGuard_data() {
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("flag");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("down sets") << int(Qt::Key_Down) << true << true;
+    QTest::newRow("down clears") << int(Qt::Key_Down) << false << false;
+    QTest::newRow("tab sets") << int(Qt::Key_Tab) << true << true;
+    QTest::newRow("shift+tab sets") << int(Qt::Key_Backtab) << true << true;
+    QTest::newRow("up leaves") << int(Qt::Key_Up) << true << false;
+    QTest::newRow("enter leaves") << int(Qt::Key_Return) << true << false;
+    QTest::newRow("letter leaves") << int(Qt::Key_A) << true << false;
+}
+
+void TstDataGrid::keyGuard() {
+    QFETCH(int, key);
+    QFETCH(bool, flag);
+    QFETCH(bool, readOnly);
+    SetGridKeyReadOnly(*m_grid, key, flag);
+    QCOMPARE(m_grid->isReadOnly(), readOnly);
+}
+
+void TstDataGrid::aRowThatCannotBeSavedStaysCurrent() {
+    m_set->setBeforePost([](DataSet&) { throw Refused(QStringLiteral("单价不对")); });
+    goTo(0, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), Qt::Key_9);
+    QTest::keyClick(editor(), Qt::Key_Down);
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QCOMPARE(m_set->current(), 0);
+    QVERIFY(m_set->isEditing());
+    QCOMPARE(m_set->field(QStringLiteral("price")).toDouble(), 9.0);
+    QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
+    m_grid->setCurrentIndex(m_grid->gridModel()->index(2, 0));
+    QCOMPARE(m_set->current(), 0); // a click elsewhere does not leave it either
+    QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
+}
+
+void TstDataGrid::navigatorMovesSavesAndCancels() {
+    DataNavigator nav;
+    nav.setGrid(m_grid.get());
+    QVERIFY(!nav.button(DataNavigator::First)->isEnabled());
+    QVERIFY(!nav.button(DataNavigator::Post)->isEnabled());
+    QVERIFY(nav.button(DataNavigator::Insert)->isHidden());
+    QCOMPARE(nav.button(DataNavigator::Post)->toolTip(), QStringLiteral("保存修改"));
+    nav.trigger(DataNavigator::Last);
+    QCOMPARE(m_grid->currentIndex().row(), 2);
+    QVERIFY(!nav.button(DataNavigator::Next)->isEnabled());
+
+    goTo(2, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), Qt::Key_3);
+    nav.trigger(DataNavigator::Post); // the open editor hands over its text first
+    QCOMPARE(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 3.0);
+
+    nav.trigger(DataNavigator::Edit);
+    QCOMPARE(m_set->state(), DataSet::State::Edit);
+    m_set->setField(QStringLiteral("price"), 8.0);
+    nav.trigger(DataNavigator::Cancel);
+    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QCOMPARE(m_set->field(QStringLiteral("price")).toDouble(), 3.0);
+    m_grid->setReadOnly(true);
+    QVERIFY(!nav.button(DataNavigator::Edit)->isEnabled());
+    nav.trigger(DataNavigator::First);
+    QCOMPARE(m_set->current(), 0);
+}
+
+QTEST_MAIN(TstDataGrid)
+#include "tst_datagrid.moc"
