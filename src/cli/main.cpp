@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <memory>
 
 using namespace tenvora;
 using namespace tenvora::cli;
@@ -46,14 +47,30 @@ int runCommand(const Command& command, Context& ctx) {
     }
 }
 
+// The report command lays text out with real fonts, which needs a GUI application.
+bool needsFonts(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--data" || a == "--unit" || a == "--password")
+            ++i;
+        else if (!a.startsWith("--"))
+            return a == "report";
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Reports lay text out with real fonts, which needs a GUI application; the command never
-    // shows a window, so it never needs a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    std::unique_ptr<QCoreApplication> app;
+    if (needsFonts(argc, argv)) {
+        // Offscreen: the command never shows a window, so it never needs a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QStringList args = app->arguments().mid(1);
 
     Context ctx;
     ctx.dataPath = DefaultDataFileIn(QCoreApplication::applicationDirPath());
