@@ -1,0 +1,143 @@
+// tenvora boq tree|list|price|recompute on temporary demo data files.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct BoqRun {
+    int code = -1;
+    QString out;
+    QString err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
+};
+
+class CliBoq : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_data = QDir(m_dir.path()).filePath(QStringLiteral("VORQEL.tr"));
+        ASSERT_EQ(run({QStringLiteral("create-demo")}, false).code, 0);
+    }
+    BoqRun run(const QStringList& args, bool login = true) {
+        QStringList all{QStringLiteral("--data"), m_data};
+        if (login)
+            all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
+                << QStringLiteral("hj2026") << QStringLiteral("--json");
+        QProcess p;
+        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+    QJsonObject line(const QJsonArray& rows, const QString& item) {
+        for (const QJsonValue& r : rows)
+            if (r.toObject().value(QStringLiteral("细目编号")).toString() == item)
+                return r.toObject();
+        ADD_FAILURE() << "no line " << item.toStdString();
+        return {};
+    }
+
+    QTemporaryDir m_dir;
+    QString m_data;
+};
+
+} // namespace
+
+TEST_F(CliBoq, TreeHasTheThreeLevels) {
+    const BoqRun r = run({QStringLiteral("boq"), QStringLiteral("tree")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray nodes = r.json().value(QStringLiteral("nodes")).toArray();
+    ASSERT_EQ(nodes.size(), 1);
+    const QJsonObject project = nodes[0].toObject();
+    EXPECT_EQ(project.value(QStringLiteral("level")).toInt(), 0);
+    const QJsonObject contract = project.value(QStringLiteral("children")).toArray().at(0).toObject();
+    EXPECT_EQ(contract.value(QStringLiteral("level")).toInt(), 1);
+    const QJsonArray chapters = contract.value(QStringLiteral("children")).toArray();
+    ASSERT_EQ(chapters.size(), 7);
+    EXPECT_EQ(chapters[0].toObject().value(QStringLiteral("text")).toString(), QStringLiteral("100"));
+    EXPECT_EQ(chapters[0].toObject().value(QStringLiteral("level")).toInt(), 2);
+    EXPECT_TRUE(chapters[0].toObject().value(QStringLiteral("children")).toArray().isEmpty());
+}
+
+TEST_F(CliBoq, ListGivesEveryColumnAndBothLocks) {
+    BoqRun r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"), QStringLiteral("100")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonArray rows = r.json().value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 15);
+    const QJsonObject insurance = line(rows, QStringLiteral("101-1-a"));
+    EXPECT_TRUE(insurance.value(QStringLiteral("locked")).toBool());
+    EXPECT_TRUE(insurance.value(QStringLiteral("drawnLocked")).toBool());
+    const QJsonObject priceable = line(rows, QStringLiteral("102-1"));
+    EXPECT_FALSE(priceable.value(QStringLiteral("locked")).toBool());
+    for (const char* column : {"合同编号", "章", "节", "段", "细目编号", "细目名称", "单位", "合同数量", "合同单价",
+                               "合同金额", "是否补充", "bz", "变更后单价"})
+        EXPECT_TRUE(priceable.contains(QString::fromUtf8(column))) << column;
+    EXPECT_FALSE(priceable.contains(QStringLiteral("rowid")));
+    EXPECT_TRUE(priceable.value(QStringLiteral("合同单价")).isNull());
+
+    r = run({QStringLiteral("boq"), QStringLiteral("list")});
+    EXPECT_EQ(r.json().value(QStringLiteral("rows")).toArray().size(), 84) << "the contract node lists every chapter";
+    r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"), QStringLiteral("900")});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("900"))) << r.err.toStdString();
+}
+
+TEST_F(CliBoq, PriceSavesThroughTheHookAndRefusesLockedLines) {
+    BoqRun r =
+        run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("202-1-a"), QStringLiteral("2.857")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject saved = r.json().value(QStringLiteral("row")).toObject();
+    EXPECT_EQ(saved.value(QStringLiteral("合同单价")).toDouble(), 2.857);
+    EXPECT_EQ(saved.value(QStringLiteral("合同金额")).toInteger(), 532831);
+    EXPECT_EQ(saved.value(QStringLiteral("节")).toString(), QStringLiteral("202-1-a"));
+
+    r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"), QStringLiteral("200")});
+    EXPECT_EQ(line(r.json().value(QStringLiteral("rows")).toArray(), QStringLiteral("202-1-a"))
+                  .value(QStringLiteral("合同金额"))
+                  .toInteger(),
+              532831)
+        << "stored";
+
+    struct Refusal {
+        QStringList args;
+        int code;
+        const char* says;
+    };
+    const QList<Refusal> refusals = {
+        {{"101-1-a", "5"}, 1, "不允许录入单价"},
+        {{"102-3", "5", "--chapter", "100"}, 1, "不允许录入单价"},
+        {{"999-9", "5"}, 1, "999-9"},
+        {{"102-1", "12,5"}, 2, "不是数字"},
+        {{"102-1"}, 2, "用法"},
+    };
+    for (const Refusal& f : refusals) {
+        r = run(QStringList{QStringLiteral("boq"), QStringLiteral("price")} + f.args);
+        EXPECT_EQ(r.code, f.code) << f.args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(f.says))) << r.err.toStdString();
+    }
+    r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"), QStringLiteral("100")});
+    EXPECT_TRUE(line(r.json().value(QStringLiteral("rows")).toArray(), QStringLiteral("101-1-a"))
+                    .value(QStringLiteral("合同单价"))
+                    .isNull());
+}
+
+TEST_F(CliBoq, RecomputeStoresTheInsuranceAndTheChapterTotal) {
+    ASSERT_EQ(
+        run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("102-1"), QStringLiteral("1000")}).code, 0);
+    BoqRun r = run({QStringLiteral("boq"), QStringLiteral("recompute"), QStringLiteral("100")});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    // 1000 + the owner's provisional sums 4500000, 1500000, 300000 and 2000000.
+    const qint64 insurance = r.json().value(QStringLiteral("insurance")).toInteger();
+    EXPECT_EQ(insurance, 24903); // 8301000 x 0.003
+    EXPECT_EQ(r.json().value(QStringLiteral("chapterTotal")).toInteger(), 1000 + 4500000 + 1500000 + insurance);
+
+    r = run({QStringLiteral("boq"), QStringLiteral("recompute"), QStringLiteral("沿江高速公路扩建工程")});
+    EXPECT_EQ(r.code, 1);
+    r = run({QStringLiteral("boq"), QStringLiteral("recompute")});
+    EXPECT_EQ(r.code, 2);
+}
