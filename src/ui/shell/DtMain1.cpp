@@ -3,8 +3,11 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/DtMove.h"
 #include "boq/SelecXM.h"
+#include "boq/jdhtqd.h"
 #include "data/DataModule.h"
+#include "daywork/DtHtBg2.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
 #include "shell/HostedTool.h"
@@ -303,8 +306,15 @@ void TFormMain1::pressToolButton(QAction* action) {
 }
 
 void TFormMain1::openBoqEditor() {
+    // The old tool goes (saving its pending edit) before the new one reads the file.
     CloseChildForms();
-    // The BoQ editor plugs in here once it is built.
+    auto* editor = new TFormhtqd(m_dm);
+    editor->setImportAvailable(true);
+    connect(editor, &TFormhtqd::importRequested, this, [this] {
+        TFrmMove1 dialog(m_dm, this);
+        ExecModal(dialog);
+    });
+    hostTool(editor);
 }
 
 void TFormMain1::ToolButton13Click() {
@@ -331,7 +341,10 @@ void TFormMain1::ToolButton7Click() {
 }
 
 void TFormMain1::ToolButton11Click() {
-    runAction([this] { CloseChildForms(); });
+    runAction([this] {
+        CloseChildForms();
+        hostTool(new TFrm_htbg2(m_dm));
+    });
 }
 
 void TFormMain1::ToolButton10Click() {
