@@ -17,17 +17,19 @@ Command ReadWorkbookCommand() {
     return {QStringLiteral("read-workbook"), QStringLiteral("FILE [--sheet NAME]"),
             QStringLiteral("读出 Excel 97-2003 工作簿的单元格（导入时的读取程序）"),
             QStringLiteral("用 FreeXL 读出工作簿 FILE 中各工作表的名称和单元格（给出 --sheet 时只读该工作表），\n"
-                           "以文本格式写到标准输出。导入对话框和 import-xls 在单独的进程中运行本命令，\n"
-                           "损坏的文件最多使本命令异常退出，不会影响工作台。不需要登录。"),
+                           "以文本格式写到标准输出；读不出时写出原因，退出码为 1。导入对话框和 import-xls\n"
+                           "在单独的进程中运行本命令，损坏的文件最多使本命令异常退出，不会影响工作台。\n"
+                           "不需要登录。"),
             [](Context& ctx) {
                 const std::optional<QString> sheet = ctx.takeOption(QStringLiteral("--sheet"));
                 ctx.expectArguments(1, QStringLiteral("tenvora read-workbook FILE [--sheet NAME]"));
-                const QByteArray dump = WorkbookDump(ReadWorkbookInProcess(
-                    QDir::current().absoluteFilePath(ctx.args.first()), sheet.value_or(QString())));
+                const WorkbookHelperOutput output =
+                    WorkbookHelperRun(QDir::current().absoluteFilePath(ctx.args.first()), sheet.value_or(QString()));
                 QFile stream;
-                if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(dump) != dump.size() || !stream.flush())
+                if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(output.bytes) != output.bytes.size() ||
+                    !stream.flush())
                     throw Error(QStringLiteral("无法写出读取结果"));
-                return 0;
+                return output.ok ? 0 : 1;
             }};
 }
 

@@ -3,8 +3,8 @@
 
 #include "data/AppPaths.h"
 
-#include <QCoreApplication>
 #include <QDir>
+#include <QGuiApplication>
 
 using namespace tenvora;
 using namespace tenvora::cli;
@@ -49,7 +49,10 @@ int runCommand(const Command& command, Context& ctx) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    // Reports lay text out with real fonts, which needs a GUI application; the command never
+    // shows a window, so it never needs a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
 
     Context ctx;

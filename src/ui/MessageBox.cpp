@@ -83,6 +83,13 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
+QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
+                                    const QString& filter) {
+    if (state().on)
+        return state().files.isEmpty() ? QString() : state().files.dequeue();
+    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+}
+
 void FileDialog::queueFile(const QString& path) {
     state().files.enqueue(path);
 }

@@ -37,6 +37,8 @@ class FileDialog {
 public:
     // The file-open dialog; an empty text when the user cancels.
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    // The file-save dialog (asks before replacing a file); an empty text when the user cancels.
+    static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     // Test mode (with MessageBox::setTestMode): answers come from this queue; none means cancel.
     static void queueFile(const QString& path);
 };

@@ -6,6 +6,10 @@
                                    [{"name": "工程量清单", "rows": [["细目编号", ...], ["101-1", 12.5, null]]}]
                                    strings become text cells, numbers number cells, null blank cells
   workbooks.py large N OUT         the heading row and N generated lines, shuffled (benchmarks)
+  workbooks.py damage IN SEED OUT  IN with 20 bytes past the file header overwritten at random
+
+damaged.xls beside this script is "damage" of the template with seed 495: FreeXL 1.0.6 crashes
+on it, so it shows that a damaged workbook cannot take the workbench down.
 """
 import json
 import random
@@ -74,6 +78,14 @@ def large(count, path):
     write(path, [{"name": "工程量清单", "rows": [HEADINGS] + rows}])
 
 
+def damage(source, seed, path):
+    rnd = random.Random(seed)
+    data = bytearray(open(source, "rb").read())
+    for _ in range(20):
+        data[rnd.randrange(512, len(data))] = rnd.randrange(256)
+    open(path, "wb").write(data)
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "template":
         template(argv[2])
@@ -82,6 +94,8 @@ def main(argv):
         write(argv[2], json.load(source))
     elif len(argv) == 4 and argv[1] == "large":
         large(int(argv[2]), argv[3])
+    elif len(argv) == 5 and argv[1] == "damage":
+        damage(argv[2], int(argv[3]), argv[4])
     else:
         sys.stderr.write(__doc__)
         return 2

@@ -5,6 +5,7 @@
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -199,6 +200,29 @@ BoqSource ReadBoqSource(const QString& path) {
     } catch (const WorkbookError& e) {
         throw BoqFormatError(QStringLiteral("%1：%2").arg(QDir::toNativeSeparators(path), e.text()));
     }
+}
+
+QString TemplateWorkbookPath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Data/合同清单范本.xls"));
+}
+
+QStringList StoredLineColumns() {
+    return {QStringLiteral("合同编号"),     QStringLiteral("章"),           QStringLiteral("节"),
+            QStringLiteral("段"),           QStringLiteral("细目编号"),     QStringLiteral("细目名称"),
+            QStringLiteral("单位"),         QStringLiteral("合同单价"),     QStringLiteral("合同数量"),
+            QStringLiteral("合同金额"),     QStringLiteral("变更后单价"),   QStringLiteral("差价"),
+            QStringLiteral("变更数量"),     QStringLiteral("变更后数量"),   QStringLiteral("变更后金额"),
+            QStringLiteral("累计完成数量"), QStringLiteral("累计完成金额"), QStringLiteral("完成率(%)"),
+            QStringLiteral("是否补充项"),   QStringLiteral("设计数量")};
+}
+
+DataSetTable StoredLinesTarget() {
+    return {QStringLiteral("jd_htqd"), QStringLiteral("rowid"), StoredLineColumns()};
+}
+
+void OpenStoredLines(TDmMain& dm, DataSet& lines) {
+    lines.open(QStringLiteral("select rowid, * from jd_htqd where 合同编号=? order by rowid"),
+               {dm.session().CurContractID});
 }
 
 QString BoqImport::currentContract() const {

@@ -1,6 +1,7 @@
 // Loading a contract's bill of quantities from a workbook, and emptying it.
 #pragma once
 
+#include "data/DataSet.h"
 #include "data/Errors.h"
 
 #include <QString>
@@ -63,6 +64,17 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
 // Reads the file through the helper process and applies the source rules. Every failure,
 // from a missing file to a crashing reader, is a BoqFormatError.
 BoqSource ReadBoqSource(const QString& path);
+
+// "Data/合同清单范本.xls" in the folder of the running program.
+QString TemplateWorkbookPath();
+
+// The import dialog's list of stored lines: every line of the current contract in the order
+// it was stored, each of these columns editable and written back as typed (no computation).
+// A column the table lacks is simply not in the data set.
+QStringList StoredLineColumns();
+DataSetTable StoredLinesTarget();
+// Opens the list through RunSql ("SQL语句错误!" and ActionAbandoned on a store error).
+void OpenStoredLines(TDmMain& dm, DataSet& lines);
 
 class BoqImport {
 public:

@@ -21,6 +21,7 @@ constexpr qint64 kMaxRows = 65536;
 constexpr qint64 kMaxColumns = 256;
 
 const QByteArray kDumpHeader = QByteArrayLiteral("tenvora-workbook 1");
+const QByteArray kFailureHeader = QByteArrayLiteral("tenvora-workbook-error\t");
 
 // Closes the handle on every way out, including a failed open that still allocated one.
 class FreeXlHandle {
@@ -270,7 +271,10 @@ QByteArray WorkbookDump(const WorkbookContents& contents) {
                 const WorkbookCell& cell = s.at(r, c);
                 if (cell.kind == WorkbookCell::Kind::Number) {
                     out += '#';
-                    out += QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
+                    // The shortest form round-trips every value but writes -0 as "0".
+                    out += cell.number == 0 && std::signbit(cell.number)
+                               ? QByteArray("-0")
+                               : QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
                 } else if (cell.kind == WorkbookCell::Kind::Text) {
                     out += '\'';
                     appendEscaped(out, cell.text);
@@ -345,6 +349,16 @@ WorkbookContents ParseWorkbookDump(const QByteArray& dump) {
     return contents;
 }
 
+WorkbookHelperOutput WorkbookHelperRun(const QString& path, const QString& onlySheet) {
+    try {
+        return {WorkbookDump(ReadWorkbookInProcess(path, onlySheet)), true};
+    } catch (const WorkbookError& e) {
+        QByteArray line = kFailureHeader;
+        appendEscaped(line, e.text());
+        return {line + '\n', false};
+    }
+}
+
 QString WorkbookHelperProgram() {
     QString name = QStringLiteral("tenvora");
 #ifdef Q_OS_WIN
@@ -375,11 +389,13 @@ WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
     }
     if (helper.exitStatus() == QProcess::CrashExit)
         fail(QStringLiteral("文件已损坏，读取时出错"));
-    if (helper.exitCode() != 0) {
-        const QString reason = QString::fromUtf8(helper.readAllStandardError()).trimmed();
-        fail(reason.isEmpty() ? QStringLiteral("读取失败（退出码 %1）").arg(helper.exitCode()) : reason);
-    }
-    return ParseWorkbookDump(helper.readAllStandardOutput());
+    const QByteArray output = helper.readAllStandardOutput();
+    if (output.startsWith(kFailureHeader) && output.endsWith('\n') && output.count('\n') == 1)
+        fail(
+            unescaped(QByteArrayView(output).sliced(kFailureHeader.size(), output.size() - kFailureHeader.size() - 1)));
+    if (helper.exitCode() != 0)
+        fail(QStringLiteral("读取失败（退出码 %1）").arg(helper.exitCode()));
+    return ParseWorkbookDump(output);
 }
 
 } // namespace tenvora

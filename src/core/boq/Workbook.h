@@ -55,6 +55,14 @@ WorkbookContents ReadWorkbookInProcess(const QString& path, const QString& onlyS
 QByteArray WorkbookDump(const WorkbookContents& contents);
 WorkbookContents ParseWorkbookDump(const QByteArray& dump);
 
+// What the helper command writes to stdout: the dump, or one line with the reason the file
+// cannot be read (ok false). Qt may print warnings on stderr, so the reason travels here.
+struct WorkbookHelperOutput {
+    QByteArray bytes;
+    bool ok = false;
+};
+WorkbookHelperOutput WorkbookHelperRun(const QString& path, const QString& onlySheet);
+
 // Runs "tenvora read-workbook FILE --sheet NAME" beside the running program and reads its
 // output, so a crash of the reader costs only the helper. Throws WorkbookError when the
 // helper reports a reason, crashes, hangs or writes something unreadable.

@@ -1,0 +1,76 @@
+// Data management commands: backup, bid-disk, restore.
+#include "Cli.h"
+
+#include "datamgmt/DataFileCopies.h"
+
+#include <QDir>
+
+namespace tenvora::cli {
+
+namespace {
+
+void report(const Context& ctx, const QString& message, const QList<QPair<QString, QString>>& files) {
+    if (ctx.json) {
+        QJsonObject o{{QStringLiteral("message"), message}};
+        for (const auto& f : files)
+            o.insert(f.first, QDir::toNativeSeparators(f.second));
+        printJson(o);
+        return;
+    }
+    out() << message << Qt::endl;
+}
+
+// The same steps as the menu command: BakMode, connection closed around the copy, then reopened.
+int runBackup(Context& ctx, const QString& bakMode, const QString& usage) {
+    ctx.expectArguments(1, usage);
+    if (ctx.args.first().isEmpty())
+        throw Refused(DataFileCopies::emptyNameText());
+    const QString target = QDir::current().absoluteFilePath(ctx.args.first());
+    auto dm = ctx.openAndLogin();
+    dm->session().BakMode = bakMode;
+    ConnectionPause pause(*dm);
+    const QString done = DataFileCopies(*dm).backupTo(target);
+    pause.reopen();
+    report(ctx, done, {{QStringLiteral("file"), target}});
+    return 0;
+}
+
+Command BackupCommand() {
+    return {QStringLiteral("backup"), QStringLiteral("DEST"), QStringLiteral("数据备份：把数据文件复制为 DEST"),
+            QStringLiteral("像“数据备份”一样，把数据文件复制为 DEST（已有同名文件时直接替换）。\n"
+                           "复制先写入同一文件夹中的临时文件，写好并核对后才换上，失败时不留下不完整的文件。"),
+            [](Context& ctx) { return runBackup(ctx, QStringLiteral("1"), QStringLiteral("tenvora backup DEST")); }};
+}
+
+Command BidDiskCommand() {
+    return {QStringLiteral("bid-disk"), QStringLiteral("DEST"), QStringLiteral("生成投标盘：把数据文件复制为 DEST"),
+            QStringLiteral("像“生成投标盘”一样，把数据文件复制为 DEST（已有同名文件时直接替换）。"),
+            [](Context& ctx) { return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST")); }};
+}
+
+Command RestoreCommand() {
+    return {QStringLiteral("restore"), QStringLiteral("SRC"), QStringLiteral("数据恢复：用 SRC 替换数据文件"),
+            QStringLiteral("像“数据恢复”一样，用备份文件 SRC 替换数据文件。SRC 必须是本系统的数据文件；\n"
+                           "替换前，当前数据文件保留为同一文件夹中的 <数据文件>.before-restore。"),
+            [](Context& ctx) {
+                ctx.expectArguments(1, QStringLiteral("tenvora restore SRC"));
+                const QString source = QDir::current().absoluteFilePath(ctx.args.first());
+                auto dm = ctx.openAndLogin();
+                ConnectionPause pause(*dm);
+                const QString done = DataFileCopies(*dm).restore(source);
+                pause.reopen();
+                const QString safety = DataFileCopies::SafetyCopyPath(dm->dataFilePath());
+                report(ctx, done, {{QStringLiteral("restored"), source}, {QStringLiteral("safetyCopy"), safety}});
+                if (!ctx.json)
+                    out() << QStringLiteral("原数据文件保留为 %1").arg(QDir::toNativeSeparators(safety)) << Qt::endl;
+                return 0;
+            }};
+}
+
+} // namespace
+
+const CommandRegistration registerBackup(BackupCommand);
+const CommandRegistration registerBidDisk(BidDiskCommand);
+const CommandRegistration registerRestore(RestoreCommand);
+
+} // namespace tenvora::cli

@@ -1,0 +1,136 @@
+#include "datamgmt/DataFileCopies.h"
+
+#include "data/AppPaths.h"
+#include "data/DataModule.h"
+#include "data/Database.h"
+#include "datamgmt/FileCopy.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace tenvora {
+
+namespace {
+
+QString native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool endsWithSeparator(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator());
+}
+
+} // namespace
+
+// ---- ConnectionPause ----
+
+ConnectionPause::ConnectionPause(TDmMain& dm) : m_dm(dm) {
+    m_dm.closeConnection();
+}
+
+ConnectionPause::~ConnectionPause() {
+    if (m_reopened)
+        return;
+    try {
+        m_dm.reopenConnection();
+    } catch (const Error&) {
+        // The error already on its way out matters more; the next reopen reports this one.
+    }
+}
+
+void ConnectionPause::reopen() {
+    m_reopened = true;
+    m_dm.reopenConnection();
+    m_dm.LoadCurrentContract();
+}
+
+// ---- DataFileCopies ----
+
+DataFileCopies::DataFileCopies(TDmMain& dm) : m_dm(dm) {}
+
+QString DataFileCopies::TargetPath(const QString& folder, const QString& fileName) {
+    // Without a folder the name stands alone, as it did when the folder text was too short.
+    if (folder.isEmpty() || endsWithSeparator(folder))
+        return folder + fileName;
+    return folder + QLatin1Char('/') + fileName;
+}
+
+QString DataFileCopies::SafetyCopyPath(const QString& dataFilePath) {
+    return dataFilePath + QStringLiteral(".before-restore");
+}
+
+QString DataFileCopies::emptyNameText() {
+    return QStringLiteral("请输入备份文件名!!!");
+}
+
+QString DataFileCopies::backupDoneText() {
+    return QStringLiteral("数据文件: 备份完毕!!!");
+}
+
+QString DataFileCopies::bidDiskDoneText() {
+    return QStringLiteral("投标数据盘生成完毕!!!");
+}
+
+QString DataFileCopies::missingRestoreFileText() {
+    return QStringLiteral("数据库文件 不存在，请检查路径是否正确!!!");
+}
+
+QString DataFileCopies::restoreDoneText() {
+    return QStringLiteral("数据库 恢复完毕!!!");
+}
+
+bool DataFileCopies::bidDiskMode() const {
+    return m_dm.session().BakMode == QLatin1String("2");
+}
+
+void DataFileCopies::requireClosedConnection() const {
+    // Copying a file the store holds open could catch it half-way through a write.
+    if (m_dm.isConnected())
+        throw Error(QStringLiteral("数据文件正在使用中，请先关闭数据库连接再复制"));
+}
+
+QString DataFileCopies::backup(const QString& folder, const QString& fileName) {
+    if (fileName.isEmpty())
+        throw Refused(emptyNameText());
+    return backupTo(TargetPath(folder, fileName));
+}
+
+QString DataFileCopies::backupTo(const QString& target) {
+    requireClosedConnection();
+    const QString source = m_dm.dataFilePath();
+    if (!QFileInfo(source).isFile())
+        throw Refused(QStringLiteral("数据文件 %1 不存在，无法备份").arg(native(source)));
+    try {
+        CopyFileReplacing(source, target);
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("备份没有完成：%1").arg(e.text()));
+    }
+    return bidDiskMode() ? bidDiskDoneText() : backupDoneText();
+}
+
+QString DataFileCopies::restore(const QString& source) {
+    requireClosedConnection();
+    if (source.isEmpty() || !QFileInfo(source).isFile())
+        throw Refused(missingRestoreFileText());
+
+    // Any file could be selected; only a data file of the system may replace the current one.
+    try {
+        Database::open(source, DataFileKey(), Database::Mode::Verify);
+    } catch (const DataFileError& e) {
+        throw Refused(QStringLiteral("所选文件不是本系统可用的数据文件，当前数据文件没有被替换。\n%1").arg(e.text()));
+    }
+
+    const QString dataFile = m_dm.dataFilePath();
+    try {
+        // Staged before the safety copy is written, so restoring the safety copy itself still works.
+        StagedFileCopy staged(source, dataFile);
+        if (QFileInfo(dataFile).isFile())
+            CopyFileReplacing(dataFile, SafetyCopyPath(dataFile));
+        staged.commit();
+    } catch (const Error& e) {
+        throw Error(QStringLiteral("恢复没有完成，当前数据文件没有改变：%1").arg(e.text()));
+    }
+    return restoreDoneText();
+}
+
+} // namespace tenvora

@@ -1,0 +1,117 @@
+#include "report_engine/PageRenderer.h"
+
+#include "data/Errors.h"
+
+#include <QDir>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+namespace tenvora::report {
+
+void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double scaleX, double scaleY) {
+    const RenderedPage& page = doc.pages.at(index);
+    painter.save();
+    // Font point sizes turn into pixels by the device's resolution; scale them to our mm scale.
+    const double fontScale = scaleY * 25.4 / painter.device()->logicalDpiY();
+    std::vector<QFont> fonts;
+    fonts.reserve(static_cast<size_t>(doc.fonts.size()));
+    for (const RenderedFont& f : doc.fonts)
+        fonts.push_back(MakeFont(f.spec, fontScale));
+
+    for (const Rule& rule : page.rules) {
+        // Never thinner than one device pixel, so rules stay visible on screen at small zoom.
+        QPen pen(Qt::black, std::max(1.0, rule.width * scaleX), Qt::SolidLine, Qt::SquareCap);
+        painter.setPen(pen);
+        painter.drawLine(
+            QLineF(rule.line.x1() * scaleX, rule.line.y1() * scaleY, rule.line.x2() * scaleX, rule.line.y2() * scaleY));
+    }
+    painter.setPen(Qt::black);
+    for (const TextBox& box : page.texts) {
+        painter.setFont(fonts.at(static_cast<size_t>(box.font)));
+        if (box.overflows) {
+            painter.save();
+            painter.setClipRect(QRectF(box.clip.left() * scaleX, box.clip.top() * scaleY, box.clip.width() * scaleX,
+                                       box.clip.height() * scaleY));
+        }
+        for (const TextRun& run : box.runs)
+            painter.drawText(QPointF(run.origin.x() * scaleX, run.origin.y() * scaleY), run.text);
+        if (box.overflows)
+            painter.restore();
+    }
+    painter.restore();
+}
+
+QPageLayout PageLayoutFor(const QSizeF& sizeMm) {
+    const bool landscape = sizeMm.width() > sizeMm.height();
+    const QSizeF portrait = landscape ? sizeMm.transposed() : sizeMm;
+    // A fuzzy match names standard paper (A4) so that viewers and printers recognise it.
+    const QPageSize size(portrait, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
+    return QPageLayout(size, landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                       QPageLayout::Millimeter);
+}
+
+namespace {
+
+void applyPage(QPagedPaintDevice& device, const RenderedPage& page) {
+    const QPageLayout wanted = PageLayoutFor(page.size);
+    const QPageLayout current = device.pageLayout();
+    if (current.pageSize().isEquivalentTo(wanted.pageSize()) && current.orientation() == wanted.orientation())
+        return;
+    // A printer may refuse zero margins; size and orientation are what matter with full-page painting.
+    if (!device.setPageLayout(wanted)) {
+        device.setPageSize(wanted.pageSize());
+        device.setPageOrientation(wanted.orientation());
+    }
+}
+
+} // namespace
+
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, const QList<int>& pages) {
+    if (pages.isEmpty())
+        throw Error(QStringLiteral("报表没有可输出的页"));
+    for (int index : pages)
+        if (index < 0 || index >= doc.pageCount())
+            throw Error(QStringLiteral("报表没有第 %1 页").arg(index + 1));
+    applyPage(device, doc.pages[pages.first()]);
+    device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    QPainter painter;
+    if (!painter.begin(&device))
+        throw Error(QStringLiteral("无法开始输出报表"));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (qsizetype i = 0; i < pages.size(); ++i) {
+        if (i > 0) {
+            applyPage(device, doc.pages[pages[i]]);
+            if (!device.newPage())
+                throw Error(QStringLiteral("无法开始报表的第 %1 页").arg(pages[i] + 1));
+        }
+        PaintPage(painter, doc, pages[i], device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4);
+    }
+    painter.end();
+}
+
+void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
+    QList<int> all;
+    for (int i = 0; i < doc.pageCount(); ++i)
+        all << i;
+    RenderToDevice(doc, device, all);
+}
+
+void WritePdf(const RenderedDocument& doc, const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(1200);
+        writer.setTitle(doc.title);
+        writer.setCreator(QStringLiteral("Tenvora"));
+        RenderToDevice(doc, writer);
+    }
+    if (!file.commit())
+        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+} // namespace tenvora::report

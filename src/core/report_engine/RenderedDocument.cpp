@@ -1,0 +1,70 @@
+#include "report_engine/RenderedDocument.h"
+
+#include <algorithm>
+
+namespace tenvora::report {
+
+QFont MakeFont(const FontSpec& spec, double scale) {
+    QFont font;
+    font.setFamilies(spec.families);
+    font.setPointSizeF(spec.pointSize * scale);
+    font.setBold(spec.bold);
+    font.setItalic(spec.italic);
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+namespace {
+
+QString boxText(const TextBox& box) {
+    QString text;
+    for (const TextRun& run : box.runs) {
+        if (run.text.trimmed().isEmpty())
+            continue;
+        if (!text.isEmpty() && !run.continuation)
+            text += QStringLiteral(" / ");
+        text += run.continuation ? run.text : run.text.trimmed();
+    }
+    return text.trimmed();
+}
+
+} // namespace
+
+QStringList PageTextRows(const RenderedPage& page) {
+    struct Item {
+        qint64 top; // tenths of a millimetre, so that rounding noise does not split a row
+        double left;
+        QString text;
+    };
+    QList<Item> items;
+    for (const TextBox& box : page.texts) {
+        const QString text = boxText(box);
+        if (!text.isEmpty())
+            items << Item{qRound64(box.clip.top() * 10), box.clip.left(), text};
+    }
+    std::stable_sort(items.begin(), items.end(),
+                     [](const Item& a, const Item& b) { return a.top != b.top ? a.top < b.top : a.left < b.left; });
+    QStringList rows;
+    qint64 rowTop = -1;
+    for (const Item& item : items) {
+        if (rows.isEmpty() || item.top != rowTop) {
+            rows << item.text;
+            rowTop = item.top;
+        } else {
+            rows.last() += QStringLiteral(" | ") + item.text;
+        }
+    }
+    return rows;
+}
+
+QString TextDump(const RenderedDocument& doc) {
+    QString dump;
+    for (int i = 0; i < doc.pageCount(); ++i) {
+        dump += QStringLiteral("--- 第 %1 页 ---\n").arg(i + 1);
+        for (const QString& row : PageTextRows(doc.pages[i]))
+            dump += row + QLatin1Char('\n');
+    }
+    return dump;
+}
+
+} // namespace tenvora::report

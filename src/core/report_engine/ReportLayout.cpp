@@ -1,0 +1,472 @@
+#include "report_engine/ReportLayout.h"
+
+#include "data/Money.h"
+#include "report_engine/NumberFormat.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTextLayout>
+#include <array>
+#include <deque>
+#include <set>
+
+namespace tenvora::report {
+
+namespace {
+
+constexpr double kEps = 1e-6;
+constexpr double kReferenceDpi = 1200;
+constexpr double kMmPerInch = 25.4;
+
+double toMm(double px) {
+    return px * kMmPerInch / kReferenceDpi;
+}
+
+double toPx(double mm) {
+    return mm * kReferenceDpi / kMmPerInch;
+}
+
+} // namespace
+
+TextMeasure::TextMeasure() : m_device(1, 1, QImage::Format_ARGB32) {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        throw Error(QStringLiteral("报表排版需要字体数据库：程序没有创建 QGuiApplication"));
+    const int dotsPerMeter = qRound(kReferenceDpi / (kMmPerInch / 1000));
+    m_device.setDotsPerMeterX(dotsPerMeter);
+    m_device.setDotsPerMeterY(dotsPerMeter);
+}
+
+int TextMeasure::fontIndex(const FontSpec& spec) {
+    for (int i = 0; i < m_rendered.size(); ++i)
+        if (m_rendered[i].spec == spec)
+            return i;
+    const QFont font = MakeFont(spec);
+    const QFontMetricsF metrics(font, &m_device);
+    // CJK faces often carry no leading; wrapped lines set solid look cramped in a table cell.
+    const double pitch = std::max(metrics.lineSpacing(), metrics.height() * 1.2);
+    const double baseline = (pitch - metrics.height()) / 2 + metrics.ascent();
+    m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline)});
+    m_rendered << RenderedFont{spec, toMm(metrics.ascent()), toMm(metrics.descent())};
+    return static_cast<int>(m_rendered.size()) - 1;
+}
+
+double TextMeasure::width(int font, const QString& text) const {
+    return toMm(m_entries[static_cast<size_t>(font)].metrics.horizontalAdvance(text));
+}
+
+QList<TextMeasure::Line> TextMeasure::wrap(int font, const QString& text, double widthMm) const {
+    const double whole = width(font, text);
+    if (text.isEmpty() || whole <= widthMm + kEps)
+        return {Line{text, whole, false}};
+    QTextLayout layout(text, m_entries[static_cast<size_t>(font)].font, &m_device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QList<Line> lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(toPx(widthMm));
+        lines << Line{text.mid(line.textStart(), line.textLength()), toMm(line.naturalTextWidth()), !lines.isEmpty()};
+    }
+    layout.endLayout();
+    return lines;
+}
+
+namespace {
+
+struct PartRef {
+    enum Kind { Literal, Column, Page, Pages } kind = Literal;
+    QString text;
+    int column = -1;
+};
+
+struct ParsedObject {
+    const ReportObject* object = nullptr;
+    int font = 0;
+    QList<QList<PartRef>> lines;
+    bool pageDependent = false;
+};
+
+struct ParsedBand {
+    const Band* band = nullptr;
+    const ReportDataSource* source = nullptr;
+    QList<ParsedObject> objects;
+};
+
+struct Cell {
+    QList<TextMeasure::Line> lines;
+};
+
+struct BandRow {
+    const ParsedBand* band = nullptr;
+    int dataRow = -1;
+    double height = 0;
+    QList<Cell> cells; // one per object of the band
+};
+
+struct PageVars {
+    int page = 0;
+    int pages = 0;
+};
+
+struct Placed {
+    const BandRow* row;
+    double y;
+};
+
+struct ParsedPage {
+    const TemplatePage* page = nullptr;
+    std::array<ParsedBand, 6> bands; // indexed by BandKind; band == nullptr when absent
+    const ParsedBand* get(BandKind kind) const {
+        const ParsedBand& b = bands[static_cast<size_t>(kind)];
+        return b.band ? &b : nullptr;
+    }
+};
+
+struct PagePlan {
+    const ParsedPage* page = nullptr;
+    const BandRow* header = nullptr;
+    const BandRow* columns = nullptr;
+    const BandRow* footer = nullptr;
+    double headerY = 0;
+    double columnsY = 0;
+    double footerY = 0;
+    QList<Placed> flow;
+};
+
+class Layout {
+public:
+    Layout(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets, TextMeasure& measure)
+        : m_tpl(tpl), m_dataSets(dataSets), m_measure(measure) {}
+
+    RenderedDocument run() {
+        m_parsed.resize(static_cast<size_t>(m_tpl.pages.size()));
+        for (int i = 0; i < m_tpl.pages.size(); ++i)
+            parsePage(m_tpl.pages[i], m_parsed[static_cast<size_t>(i)]);
+        // Rows live in a deque so that the plans may point at them while more are added.
+        for (const ParsedPage& p : m_parsed)
+            paginate(p);
+        RenderedDocument doc;
+        doc.title = m_tpl.title;
+        const int total = static_cast<int>(m_plans.size());
+        for (int i = 0; i < total; ++i)
+            doc.pages << emitPage(m_plans[static_cast<size_t>(i)], PageVars{i + 1, total});
+        doc.fonts = m_measure.fonts();
+        return doc;
+    }
+
+private:
+    [[noreturn]] void fail(const ReportObject* object, const QString& what) const {
+        const QString where = object && !object->name.isEmpty()
+                                  ? QStringLiteral("对象 %1").arg(object->name)
+                                  : QStringLiteral("第 %1 行的对象").arg(object ? object->sourceLine : 0);
+        throw TemplateError(
+            QStringLiteral("报表模板 %1 %2：%3").arg(QDir::toNativeSeparators(m_tpl.sourcePath), where, what));
+    }
+
+    void parsePage(const TemplatePage& page, ParsedPage& parsed) {
+        parsed.page = &page;
+        for (const Band& band : page.bands) {
+            ParsedBand& pb = parsed.bands[static_cast<size_t>(band.kind)];
+            pb.band = &band;
+            if (band.kind == BandKind::Data) {
+                pb.source = m_dataSets.value(band.dataSet.toLower());
+                if (!pb.source)
+                    throw TemplateError(QStringLiteral("报表模板 %1 的数据带区读取的数据集 %2 没有连接")
+                                            .arg(QDir::toNativeSeparators(m_tpl.sourcePath), band.dataSet));
+            }
+            for (const ReportObject& object : band.objects)
+                pb.objects << parseObject(object, pb);
+        }
+    }
+
+    ParsedObject parseObject(const ReportObject& object, const ParsedBand& band) {
+        ParsedObject po;
+        po.object = &object;
+        po.font = m_measure.fontIndex(object.font);
+        QStringList columns;
+        if (band.source)
+            columns = band.source->columns();
+        for (const MemoLine& line : object.lines) {
+            QList<PartRef> refs;
+            if (!line.fromTemplate) {
+                refs << PartRef{PartRef::Literal, line.text, -1};
+                po.lines << refs;
+                continue;
+            }
+            QList<TextPart> parts;
+            try {
+                parts = SplitPlaceholders(line.text);
+            } catch (const TemplateError& e) {
+                fail(&object, e.text());
+            }
+            for (const TextPart& part : parts) {
+                if (!part.placeholder) {
+                    refs << PartRef{PartRef::Literal, part.text, -1};
+                    continue;
+                }
+                int column = -1;
+                for (int c = 0; c < columns.size() && column < 0; ++c)
+                    if (columns[c].compare(part.text, Qt::CaseInsensitive) == 0)
+                        column = c;
+                if (column >= 0) {
+                    refs << PartRef{PartRef::Column, part.text, column};
+                } else if (part.text == QLatin1String(kPagePlaceholder) ||
+                           part.text == QLatin1String(kPagesPlaceholder)) {
+                    refs << PartRef{part.text == QLatin1String(kPagePlaceholder) ? PartRef::Page : PartRef::Pages,
+                                    part.text, -1};
+                    po.pageDependent = true;
+                } else {
+                    fail(&object, QStringLiteral("引用的列 [%1] 不在数据集 %2 中").arg(part.text, band.band->dataSet));
+                }
+            }
+            po.lines << refs;
+        }
+        return po;
+    }
+
+    QString valueText(const ParsedObject& po, const QVariant& value) const {
+        if (value.isNull() || !value.isValid())
+            return {};
+        const ReportObject& o = *po.object;
+        const bool numeric = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong ||
+                             value.typeId() == QMetaType::Int || value.typeId() == QMetaType::Float;
+        if (!numeric && o.format.isEmpty() && !o.blankZero)
+            return value.toString();
+        const std::optional<double> number = NumberOf(value);
+        if (!number)
+            return value.toString();
+        if (o.blankZero && *number == 0)
+            return {};
+        return FormatNumber(*number, o.format);
+    }
+
+    Cell makeCell(const ParsedObject& po, const ParsedBand& band, int row, const PageVars* vars) const {
+        QStringList texts;
+        for (const QList<PartRef>& refs : po.lines) {
+            QString text;
+            for (const PartRef& ref : refs) {
+                switch (ref.kind) {
+                case PartRef::Literal:
+                    text += ref.text;
+                    break;
+                case PartRef::Column:
+                    text += valueText(po, band.source->value(row, ref.column));
+                    break;
+                case PartRef::Page:
+                    // Before pagination only the height matters: a wide stand-in keeps it honest.
+                    text += vars ? QString::number(vars->page) : QStringLiteral("9999");
+                    break;
+                case PartRef::Pages:
+                    text += vars ? QString::number(vars->pages) : QStringLiteral("9999");
+                    break;
+                }
+            }
+            text.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\t'), QLatin1Char(' '));
+            texts << text.split(QLatin1Char('\n'));
+        }
+        Cell cell;
+        const ReportObject& o = *po.object;
+        const double inner = std::max(0.0, o.rect.width() - 2 * o.padding);
+        for (const QString& text : texts) {
+            if (o.wrap)
+                cell.lines << m_measure.wrap(po.font, text, inner);
+            else
+                cell.lines << TextMeasure::Line{text, m_measure.width(po.font, text), false};
+        }
+        return cell;
+    }
+
+    BandRow makeRow(const ParsedBand& band, int row, const PageVars* vars) const {
+        BandRow result;
+        result.band = &band;
+        result.dataRow = row;
+        result.height = band.band->height;
+        for (const ParsedObject& po : band.objects) {
+            result.cells << makeCell(po, band, row, vars);
+            const ReportObject& o = *po.object;
+            if (!o.grow)
+                continue;
+            const double content = result.cells.last().lines.size() * m_measure.lineHeight(po.font) + 2 * o.padding;
+            result.height = std::max(result.height, band.band->height + content - o.rect.height());
+        }
+        return result;
+    }
+
+    void paginate(const ParsedPage& page) {
+        const TemplatePage& tp = *page.page;
+        const double top = tp.margins.top();
+        const double bottom = tp.paper.height() - tp.margins.bottom();
+        auto fixedRow = [&](BandKind kind) -> const BandRow* {
+            const ParsedBand* band = page.get(kind);
+            if (!band)
+                return nullptr;
+            m_rows.push_back(makeRow(*band, -1, nullptr));
+            return &m_rows.back();
+        };
+        const BandRow* header = fixedRow(BandKind::PageHeader);
+        const BandRow* columns = fixedRow(BandKind::ColumnHeader);
+        const BandRow* footer = fixedRow(BandKind::PageFooter);
+        const double footerY = bottom - (footer ? footer->height : 0);
+
+        double y = 0;
+        auto startPage = [&](bool first) {
+            PagePlan plan{&page, header, columns, footer, top, 0, footerY, {}};
+            y = top + (header ? header->height : 0);
+            if (first) {
+                if (const ParsedBand* title = page.get(BandKind::Title)) {
+                    m_rows.push_back(makeRow(*title, -1, nullptr));
+                    plan.flow << Placed{&m_rows.back(), y};
+                    y += m_rows.back().height;
+                }
+            }
+            plan.columnsY = y;
+            y += columns ? columns->height : 0;
+            m_plans.push_back(plan);
+        };
+        auto place = [&](BandRow& row) {
+            // A row taller than a whole page is cut at the footer rather than never placed.
+            if (y + row.height > footerY + kEps)
+                row.height = std::max(0.0, footerY - y);
+            m_plans.back().flow << Placed{&row, y};
+            y += row.height;
+        };
+        auto fits = [&](double height) { return y + height <= footerY + kEps; };
+        const double firstRowY = [&] {
+            const double afterHeader = top + (header ? header->height : 0);
+            return afterHeader + (columns ? columns->height : 0);
+        }();
+
+        startPage(true);
+        if (const ParsedBand* data = page.get(BandKind::Data)) {
+            const int count = data->source->rowCount();
+            for (int r = 0; r < count; ++r) {
+                m_rows.push_back(makeRow(*data, r, nullptr));
+                BandRow& row = m_rows.back();
+                if (!fits(row.height) && !m_plans.back().flow.isEmpty())
+                    startPage(false);
+                place(row);
+            }
+        }
+        if (const ParsedBand* summary = page.get(BandKind::Summary)) {
+            m_rows.push_back(makeRow(*summary, -1, nullptr));
+            BandRow& row = m_rows.back();
+            if (!fits(row.height)) {
+                QList<Placed>& flow = m_plans.back().flow;
+                const bool lastIsData = !flow.isEmpty() && flow.last().row->dataRow >= 0;
+                // The summary takes the last row with it, so that a page never opens with a
+                // bare total; when the row is already alone at the top, moving it gains nothing.
+                const bool moveLast =
+                    lastIsData && flow.size() > 1 && firstRowY + flow.last().row->height + row.height <= footerY + kEps;
+                const BandRow* last = moveLast ? flow.takeLast().row : nullptr;
+                startPage(false);
+                if (last) {
+                    m_plans.back().flow << Placed{last, y};
+                    y += last->height;
+                }
+            }
+            place(row);
+        }
+    }
+
+    RenderedPage emitPage(const PagePlan& plan, const PageVars& vars) {
+        RenderedPage page;
+        const TemplatePage& tp = *plan.page->page;
+        page.size = tp.paper;
+        m_ruleKeys.clear();
+        const double x = tp.margins.left();
+        if (plan.header)
+            emitRow(*plan.header, x, plan.headerY, vars, page);
+        for (const Placed& placed : plan.flow)
+            emitRow(*placed.row, x, placed.y, vars, page);
+        if (plan.columns)
+            emitRow(*plan.columns, x, plan.columnsY, vars, page);
+        if (plan.footer)
+            emitRow(*plan.footer, x, plan.footerY, vars, page);
+        return page;
+    }
+
+    void emitRow(const BandRow& row, double x0, double y0, const PageVars& vars, RenderedPage& page) {
+        const ParsedBand& band = *row.band;
+        for (int i = 0; i < band.objects.size(); ++i) {
+            const ParsedObject& po = band.objects[i];
+            const ReportObject& o = *po.object;
+            const Cell cell = po.pageDependent ? makeCell(po, band, row.dataRow, &vars) : row.cells[i];
+            QRectF rect = o.rect.translated(x0, y0);
+            if (std::abs(o.rect.bottom() - band.band->height) < kEps)
+                rect.setBottom(y0 + row.height); // cells that reach the band's foot stretch with the row
+            else if (rect.bottom() > y0 + row.height)
+                rect.setBottom(y0 + row.height); // a row cut at the footer cuts its cells too
+            emitText(po, cell, rect, page);
+            emitBorders(o, rect, page);
+        }
+    }
+
+    void emitText(const ParsedObject& po, const Cell& cell, const QRectF& rect, RenderedPage& page) const {
+        const ReportObject& o = *po.object;
+        const double lh = m_measure.lineHeight(po.font);
+        const double baseline = m_measure.baselineOffset(po.font);
+        const double textHeight = cell.lines.size() * lh;
+        double top = rect.top() + o.padding;
+        if (o.valign == VAlign::Middle)
+            top = rect.top() + (rect.height() - textHeight) / 2;
+        else if (o.valign == VAlign::Bottom)
+            top = rect.bottom() - o.padding - textHeight;
+        TextBox box;
+        box.clip = rect;
+        box.font = po.font;
+        for (int i = 0; i < cell.lines.size(); ++i) {
+            const TextMeasure::Line& line = cell.lines[i];
+            const double lineTop = top + i * lh;
+            if (line.text.isEmpty() || lineTop + lh <= rect.top() + kEps || lineTop >= rect.bottom() - kEps)
+                continue;
+            double x = rect.left() + o.padding;
+            if (o.align == HAlign::Right)
+                x = rect.right() - o.padding - line.width;
+            else if (o.align == HAlign::Center)
+                x = rect.left() + (rect.width() - line.width) / 2;
+            if (x < rect.left() - kEps || x + line.width > rect.right() + kEps || lineTop < rect.top() - kEps ||
+                lineTop + lh > rect.bottom() + kEps)
+                box.overflows = true;
+            box.runs << TextRun{QPointF(x, lineTop + baseline), line.text, line.width, line.continuation};
+        }
+        if (!box.runs.isEmpty())
+            page.texts << box;
+    }
+
+    void emitBorders(const ReportObject& o, const QRectF& r, RenderedPage& page) {
+        if (o.borders & BorderTop)
+            addRule(QLineF(r.topLeft(), r.topRight()), o.borderWidth, page);
+        if (o.borders & BorderBottom)
+            addRule(QLineF(r.bottomLeft(), r.bottomRight()), o.borderWidth, page);
+        if (o.borders & BorderLeft)
+            addRule(QLineF(r.topLeft(), r.bottomLeft()), o.borderWidth, page);
+        if (o.borders & BorderRight)
+            addRule(QLineF(r.topRight(), r.bottomRight()), o.borderWidth, page);
+    }
+
+    // Neighbouring cells share an edge; drawing it twice would make inner lines look heavier.
+    void addRule(const QLineF& line, double width, RenderedPage& page) {
+        auto q = [](double v) { return qRound64(v * 100); };
+        std::array<qint64, 4> key{q(line.x1()), q(line.y1()), q(line.x2()), q(line.y2())};
+        if (m_ruleKeys.insert(key).second)
+            page.rules << Rule{line, width};
+    }
+
+    const ReportTemplate& m_tpl;
+    const QHash<QString, const ReportDataSource*>& m_dataSets;
+    TextMeasure& m_measure;
+    std::vector<ParsedPage> m_parsed;
+    std::deque<BandRow> m_rows;
+    std::vector<PagePlan> m_plans;
+    std::set<std::array<qint64, 4>> m_ruleKeys;
+};
+
+} // namespace
+
+RenderedDocument LayoutReport(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets,
+                              TextMeasure& measure) {
+    return Layout(tpl, dataSets, measure).run();
+}
+
+} // namespace tenvora::report

@@ -1,0 +1,73 @@
+#include "reports/BoqChapterReport.h"
+
+#include "boq/BoqTotals.h"
+
+#include <QHash>
+
+namespace tenvora {
+
+BoqChapterReport::BoqChapterReport(ReportContext& context)
+    : m_context(context), m_chapterQuery(&context.dm().ADOCon()) {}
+
+QStringList BoqChapterReport::chapters() {
+    TDmMain& dm = m_context.dm();
+    dm.RunSql(m_chapterQuery,
+              QStringLiteral("select distinct 章 as zhang from jd_htqd where 合同编号=? and 章<>'' "
+                             "order by 章 collate ITEMNO"),
+              {dm.session().CurContractID}, true);
+    QStringList codes;
+    for (int r = 0; r < m_chapterQuery.recordCount(); ++r)
+        codes << m_chapterQuery.text(r, QStringLiteral("zhang"));
+    return codes;
+}
+
+QString BoqChapterReport::chapterName(const QString& code) {
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("100"), QStringLiteral("总则")},
+        {QStringLiteral("200"), QStringLiteral("路基")},
+        {QStringLiteral("300"), QStringLiteral("路面")},
+        {QStringLiteral("400"), QStringLiteral("桥梁、涵洞")},
+        {QStringLiteral("500"), QStringLiteral("隧道")},
+        {QStringLiteral("600"), QStringLiteral("安全设施及预埋管线")},
+        {QStringLiteral("700"), QStringLiteral("绿化及环境保护")},
+    };
+    return names.value(code);
+}
+
+QString BoqChapterReport::chapterCaption(const QString& chapter) {
+    return QStringLiteral("   清单 第") + chapter + QStringLiteral("章 合计 人民币 ");
+}
+
+bool BoqChapterReport::build(const QString& chapter) {
+    TDmMain& dm = m_context.dm();
+    const QString contract = dm.session().CurContractID;
+
+    m_context.LoadTemplate(QString::fromLatin1(kTemplate));
+    m_context.requireObjects({QStringLiteral("memo2"), QStringLiteral("memo5"), QStringLiteral("memo1")});
+
+    // The base is every priced line of the contract; an empty chapter argument excludes nothing
+    // that the length test has not already excluded.
+    BoqTotals(dm).storeInsurance(contract, QString());
+
+    dm.RunSql(
+        m_context.gcl_ADOQuery,
+        QStringLiteral("select round(合同金额,0) as hj,round(合同单价,2) as dj, * from jd_htqd "
+                       "where 合同编号=? and 章=? and 细目编号<>? order by nullif(bz, ''), 细目编号 collate ITEMNO"),
+        {contract, chapter, chapter}, true);
+    if (m_context.gcl_ADOQuery.isEmpty()) {
+        dm.sink().showMessage(QStringLiteral("没有纪录"));
+        return false;
+    }
+
+    // Lines carrying a remark (bz) are listed but not totalled; an empty remark is no remark.
+    const QString total = m_context.TotalText(
+        QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 章=? and 细目编号<>? "
+                       "and (bz is null or bz='')"),
+        {contract, chapter, chapter}, TotalForm::WholeYuan);
+    m_context.insertLine(QStringLiteral("memo2"), 0, total);
+    m_context.insertLine(QStringLiteral("memo5"), 1, chapterCaption(chapter));
+    m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
+    return true;
+}
+
+} // namespace tenvora

@@ -1,0 +1,103 @@
+// TFormhtqd: the bill-of-quantities editor "配置合同清单", hosted in the main window.
+#pragma once
+
+#include "boq/BoqEditor.h"
+#include "shell/HostedTool.h"
+
+#include <QIcon>
+
+class QAction;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace tenvora {
+class TDmMain;
+}
+
+namespace tenvora::ui {
+
+class DataGrid;
+class DataNavigator;
+
+class TFormhtqd : public HostedTool {
+    Q_OBJECT
+public:
+    explicit TFormhtqd(TDmMain& dm, QWidget* parent = nullptr);
+
+    QString caption() const override { return QStringLiteral("配置合同清单"); }
+    QWidget* contentPanel() override { return m_panel; }
+    // Saves a price typed but not yet saved before the editor goes.
+    void aboutToClose() override;
+
+    // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
+    // from the table and expanded with no node selected, the help text.
+    void FormCreate();
+    // "导入Excel文件" in the context menus of the tree and the grid; hidden until an import
+    // dialog answers importRequested().
+    void setImportAvailable(bool available);
+    bool importAvailable() const { return m_importAvailable; }
+
+    // "章合计 和 保险费 计算": recomputes the insurance line and the selected chapter's total.
+    void Panel5Click();
+    // "退出": asks the host to close the editor and releases the toolbar buttons.
+    void BitBtn1Click();
+    // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
+    void Excel1Click();
+
+    // The eleven lines of the help memo.
+    static QStringList helpLines();
+
+    BoqEditor& editor() { return m_editor; }
+    QTreeWidget* XMTree() const { return m_tree; }
+    DataGrid* DBGrid1() const { return m_grid; }
+    DataNavigator* DBNavigator1() const { return m_navigator; }
+    QPlainTextEdit* Memo1() const { return m_memo; }
+    QPushButton* Panel5() const { return m_panel5; }
+    QPushButton* BitBtn1() const { return m_exit; }
+    QTabWidget* PageControl1() const { return m_pages; }
+    QMenu* PopupMenu1() const { return m_popup; }
+    QAction* Excel1() const { return m_excel; }
+
+signals:
+    // "导入Excel文件" was chosen. A slot connected to it runs the import dialog modally; when
+    // the signal returns the editor initialises again.
+    void importRequested();
+
+private:
+    void buildLayout();
+    void buildTree();
+    void XMTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void updateTreeImages();
+    void hotTrack(QTreeWidgetItem* item);
+    void DBGrid1KeyDown(int key);
+    void DBGrid1KeyUp(int key);
+    void showPopup(QWidget* source, const QPoint& pos);
+    // Hands an open cell editor's text to the list and saves the line; false when refused.
+    bool saveTypedPrice();
+    template <typename F> void runAction(F&& action);
+
+    TDmMain& m_dm;
+    BoqEditor m_editor;
+    QWidget* m_panel;
+    QSplitter* m_splitter;
+    QTreeWidget* m_tree;
+    QTabWidget* m_pages;
+    DataGrid* m_grid;
+    QPlainTextEdit* m_memo;
+    QPushButton* m_panel5;
+    DataNavigator* m_navigator;
+    QPushButton* m_exit;
+    QMenu* m_popup;
+    QAction* m_excel;
+    QIcon m_images[4];
+    QTreeWidgetItem* m_hot = nullptr;
+    bool m_importAvailable = false;
+    bool m_reverting = false;
+};
+
+} // namespace tenvora::ui

@@ -1,0 +1,82 @@
+// TDataBakForm: the backup dialog, serving "数据备份" and "生成投标盘".
+#include "datamgmt/DataBak.h"
+
+#include "MessageBox.h"
+#include "data/DataModule.h"
+#include "datamgmt/DataFileCopies.h"
+#include "datamgmt/FolderChooser.h"
+#include "shell/UiStyle.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tenvora::ui {
+
+TDataBakForm::TDataBakForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
+    setObjectName(QStringLiteral("DataBakForm"));
+    const bool bidDisk = DataFileCopies(m_dm).bidDiskMode();
+    setWindowTitle(bidDisk ? QStringLiteral("生成投标盘") : QStringLiteral("数据备份"));
+    setFont(SongFont(16));
+
+    m_prompt =
+        new QLabel(bidDisk ? QStringLiteral("请选择生成投标盘的路径:") : QStringLiteral("请选择数据备份的路径:"), this);
+    m_chooser = new FolderChooser(this);
+    m_fileName = new QLineEdit(this);
+    m_fileName->setObjectName(QStringLiteral("Edit1"));
+    m_target = new PathLabel(this);
+    m_target->setObjectName(QStringLiteral("Label3"));
+    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok->setObjectName(QStringLiteral("BitBtn1"));
+    m_ok->setDefault(true);
+    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close->setObjectName(QStringLiteral("BitBtn2"));
+    m_close->setAutoDefault(false);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(QStringLiteral("文件名："), this), 0, 0);
+    fields->addWidget(m_fileName, 0, 1);
+    auto* chosen = new QLabel(QStringLiteral("选定的文件："), this);
+    fields->addWidget(chosen, 1, 0, Qt::AlignTop);
+    fields->addWidget(m_target, 1, 1);
+    fields->setColumnStretch(1, 1);
+    // Room for a long path on two or three lines without the dialog jumping in size.
+    m_target->setMinimumHeight(3 * fontMetrics().height());
+    m_target->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_prompt);
+    layout->addWidget(m_chooser, 1);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    resize(560, 600);
+
+    connect(m_chooser, &FolderChooser::folderChanged, this, &TDataBakForm::showTargetPath);
+    connect(m_fileName, &QLineEdit::textChanged, this, &TDataBakForm::showTargetPath);
+    connect(m_ok, &QPushButton::clicked, this, &TDataBakForm::BitBtn1Click);
+    connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TDataBakForm::showTargetPath() {
+    m_target->setPath(DataFileCopies::TargetPath(m_chooser->folder(), m_fileName->text()));
+}
+
+void TDataBakForm::BitBtn1Click() {
+    try {
+        const QString done = DataFileCopies(m_dm).backup(m_chooser->folder(), m_fileName->text());
+        MessageBox::information(this, done);
+        accept();
+    } catch (const Error& e) {
+        // Refused or failed: the user may fix the name or pick another folder.
+        MessageBox::information(this, e.text());
+    }
+}
+
+} // namespace tenvora::ui

@@ -1,0 +1,45 @@
+// TDataBakForm: the backup dialog, serving "数据备份" and "生成投标盘".
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tenvora {
+class TDmMain;
+}
+
+namespace tenvora::ui {
+
+class FolderChooser;
+class PathLabel;
+
+class TDataBakForm : public QDialog {
+    Q_OBJECT
+public:
+    // The mode is read from BakMode once, here: "2" is the bid disk, anything else a backup.
+    explicit TDataBakForm(TDmMain& dm, QWidget* parent = nullptr);
+
+    FolderChooser* folderChooser() const { return m_chooser; }
+    QLabel* Label1() const { return m_prompt; }
+    QLineEdit* Edit1() const { return m_fileName; }
+    PathLabel* Label3() const { return m_target; }
+    QPushButton* BitBtn1() const { return m_ok; }
+    QPushButton* BitBtn2() const { return m_close; }
+
+private:
+    void BitBtn1Click();
+    void showTargetPath();
+
+    TDmMain& m_dm;
+    FolderChooser* m_chooser = nullptr;
+    QLabel* m_prompt = nullptr;
+    QLineEdit* m_fileName = nullptr;
+    PathLabel* m_target = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_close = nullptr;
+};
+
+} // namespace tenvora::ui

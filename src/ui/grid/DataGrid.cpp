@@ -1,0 +1,247 @@
+#include "grid/DataGrid.h"
+
+#include "MessageBox.h"
+#include "grid/DataGridDelegate.h"
+#include "shell/UiStyle.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QToolTip>
+
+namespace tenvora::ui {
+
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent), m_model(new DataGridModel(this)), m_delegate(new DataGridDelegate(this)) {
+    setModel(m_model);
+    setItemDelegate(m_delegate);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    m_triggers = AnyKeyPressed | DoubleClicked | EditKeyPressed | SelectedClicked;
+    setEditTriggers(m_triggers);
+    setTabKeyNavigation(true);
+    setWordWrap(false);
+    setFont(SongFont(12));
+    QPalette p = palette();
+    p.setColor(QPalette::Base, background());
+    setPalette(p);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    connect(m_model, &DataGridModel::failed, this, &DataGrid::showFailure);
+    connect(m_delegate, &DataGridDelegate::inputRefused, this, &DataGrid::showHint);
+}
+
+QColor DataGrid::background() {
+    return PaleYellow();
+}
+
+void DataGrid::setDataSet(DataSet* dataSet) {
+    if (DataSet* old = m_model->dataSet())
+        disconnect(old, nullptr, this, nullptr);
+    m_model->setDataSet(dataSet);
+    if (dataSet) {
+        connect(dataSet, &DataSet::currentChanged, this, &DataGrid::followCurrentRow);
+        followCurrentRow(dataSet->current());
+    }
+}
+
+void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
+    m_model->setColumns(columns);
+    for (int i = 0; i < columns.size(); ++i) {
+        setColumnWidth(i, columns[i].width);
+        setColumnHidden(i, !columns[i].visible);
+    }
+    m_column = firstVisibleColumn();
+    if (DataSet* set = dataSet())
+        followCurrentRow(set->current());
+}
+
+void DataGrid::setReadOnly(bool readOnly) {
+    if (readOnly == isReadOnly())
+        return;
+    m_model->setReadOnly(readOnly);
+    setEditTriggers(readOnly ? NoEditTriggers : m_triggers);
+    emit readOnlyChanged(readOnly);
+}
+
+template <typename F> bool DataGrid::guarded(F&& action) {
+    try {
+        action();
+        return true;
+    } catch (const ActionAbandoned&) {
+        // The store's message has already been shown.
+    } catch (const Error& e) {
+        showFailure(e.text());
+    }
+    return false;
+}
+
+void DataGrid::showFailure(const QString& text) {
+    if (!text.isEmpty())
+        MessageBox::information(this, text);
+}
+
+void DataGrid::showHint(const QString& hint) {
+    const QRect cell = visualRect(currentIndex());
+    QToolTip::showText(viewport()->mapToGlobal(cell.bottomLeft()), hint, this, QRect(), 4000);
+    emit inputRefused(hint);
+}
+
+bool DataGrid::isEditorOpen() const {
+    return m_delegate->openEditor() != nullptr;
+}
+
+bool DataGrid::commitEditor() {
+    QLineEdit* editor = m_delegate->openEditor();
+    if (!editor)
+        return true;
+    if (!m_delegate->editorTextAcceptable()) {
+        showHint(DataGridDelegate::notANumberHint(editor->text()));
+        return false;
+    }
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void DataGrid::discardEditor() {
+    if (QLineEdit* editor = m_delegate->openEditor())
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+bool DataGrid::savePending() {
+    if (!commitEditor())
+        return false;
+    DataSet* set = dataSet();
+    return !set || guarded([&] { set->savePending(); });
+}
+
+void DataGrid::editorKeyDown(QKeyEvent* event) {
+    emit keyDown(event->key(), event->modifiers());
+}
+
+void DataGrid::editorKeyUp(QKeyEvent* event) {
+    emit keyUp(event->key(), event->modifiers());
+}
+
+void DataGrid::keyPressEvent(QKeyEvent* event) {
+    DataSet* set = dataSet();
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && set && set->isEditing())
+        guarded([&] { set->post(); });
+    emit keyDown(key, event->modifiers());
+    const bool writable = set && set->canModify() && !isReadOnly();
+    switch (key) {
+    case Qt::Key_Insert:
+        if (writable && (m_operations & InsertRows) && event->modifiers() == Qt::NoModifier)
+            guarded([&] { set->insert(); });
+        event->accept();
+        return;
+    case Qt::Key_Delete:
+        if (writable && (m_operations & DeleteRows) && (event->modifiers() & Qt::ControlModifier) && !set->isEmpty() &&
+            MessageBox::question(this, QStringLiteral("删除这条记录吗？")))
+            guarded([&] { set->remove(); });
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        if (set && set->isEditing()) {
+            guarded([&] { set->cancel(); });
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+    // Tab stays in the grid, also at its last cell.
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        event->accept();
+}
+
+void DataGrid::keyReleaseEvent(QKeyEvent* event) {
+    emit keyUp(event->key(), event->modifiers());
+    QTableView::keyReleaseEvent(event);
+}
+
+int DataGrid::firstVisibleColumn() const {
+    for (int c = 0; c < m_model->columnCount(); ++c)
+        if (!isColumnHidden(c))
+            return c;
+    return 0;
+}
+
+int DataGrid::lastVisibleColumn() const {
+    for (int c = m_model->columnCount() - 1; c >= 0; --c)
+        if (!isColumnHidden(c))
+            return c;
+    return 0;
+}
+
+bool DataGrid::appendFrom(int column) {
+    DataSet* set = dataSet();
+    if (!set || isReadOnly() || !set->canModify() || !(m_operations & AppendRows))
+        return false;
+    // A new row that holds nothing yet is not followed by another.
+    if (set->state() == DataSet::State::Insert && !set->isModified())
+        return false;
+    if (!guarded([&] { set->append(); }))
+        return false;
+    m_column = column;
+    return true;
+}
+
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = currentIndex();
+    const int lastRow = m_model->rowCount() - 1;
+    if (current.isValid() && current.row() == lastRow) {
+        const bool pastEnd = action == MoveDown || (action == MoveNext && current.column() == lastVisibleColumn());
+        if (pastEnd) {
+            const int column = action == MoveDown ? current.column() : firstVisibleColumn();
+            if (appendFrom(column))
+                return m_model->index(dataSet()->current(), column);
+            return current; // nothing lies beyond the last row
+        }
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    m_model->resetSubmitFailed();
+    // Commits an open editor; leaving its row submits, which saves the row.
+    QTableView::currentChanged(current, previous);
+    if (current.isValid())
+        m_column = current.column();
+    DataSet* set = dataSet();
+    if (m_following || !set || !current.isValid() || current.row() == set->current())
+        return;
+    if (!m_model->lastSubmitFailed())
+        guarded([&] { set->moveTo(current.row()); });
+    // A row that could not be saved stays current.
+    if (set->current() != current.row())
+        followCurrentRow(set->current());
+}
+
+void DataGrid::followCurrentRow(int row) {
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    int column = m_column;
+    if (column < 0 || column >= m_model->columnCount() || isColumnHidden(column))
+        column = firstVisibleColumn();
+    const QModelIndex index = m_model->index(row, column);
+    if (currentIndex() == index)
+        return;
+    m_following = true;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_following = false;
+}
+
+void SetGridKeyReadOnly(DataGrid& grid, int key, bool readOnly) {
+    if (key == Qt::Key_Down || key == Qt::Key_Tab || key == Qt::Key_Backtab)
+        grid.setReadOnly(readOnly);
+}
+
+} // namespace tenvora::ui

@@ -1,0 +1,98 @@
+// DataGrid: the data-aware grid over a core DataSet: per-column width, title, colour, display
+// format and read-only state, a read-only state for the whole grid, Enter saves the row being
+// edited, and key hooks that run before the grid handles a key.
+#pragma once
+
+#include "grid/DataGridModel.h"
+
+#include <QTableView>
+
+namespace tenvora::ui {
+
+class DataGridDelegate;
+
+class DataGrid : public QTableView {
+    Q_OBJECT
+public:
+    // Row operations the grid offers from the keyboard; all go through the data set's hooks.
+    enum RowOperation {
+        NoRowOperations = 0,
+        InsertRows = 1, // Insert key: a new row before the current one
+        AppendRows = 2, // Down on the last row, Tab in the last cell: a new row at the end
+        DeleteRows = 4, // Ctrl+Delete: deletes the current row after a question
+    };
+    Q_DECLARE_FLAGS(RowOperations, RowOperation)
+
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataSet(DataSet* dataSet);
+    DataSet* dataSet() const { return m_model->dataSet(); }
+    DataGridModel* gridModel() const { return m_model; }
+    void setColumns(const QList<DataGridColumn>& columns);
+    void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
+
+    // While read-only no cell can be typed into and no row added or deleted; an editor that is
+    // already open may still hand over its text.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_model->isReadOnly(); }
+    void setRowOperations(RowOperations operations) { m_operations = operations; }
+    RowOperations rowOperations() const { return m_operations; }
+
+    // Hands the text of an open cell editor to the data set (nothing is written yet) and closes
+    // the editor; false, with the hint shown, when the text was refused.
+    bool commitEditor();
+    // commitEditor, then saves a pending edit of the data set; false when refused or failed
+    // (the message has been shown and the row stays in edit).
+    bool savePending();
+    bool isEditorOpen() const;
+    // Closes an open cell editor without handing over its text.
+    void discardEditor();
+
+    // Key events that arrive at an open cell editor; the grid reports them as its own.
+    void editorKeyDown(QKeyEvent* event);
+    void editorKeyUp(QKeyEvent* event);
+    void editorNavigationKey(QKeyEvent* event) { keyPressEvent(event); }
+
+    // The grid's background: the tooltip colour of the workbench.
+    static QColor background();
+
+signals:
+    // Before the grid handles a key (also when a cell editor has the focus).
+    void keyDown(int key, Qt::KeyboardModifiers modifiers);
+    void keyUp(int key, Qt::KeyboardModifiers modifiers);
+    void readOnlyChanged(bool readOnly);
+    // Text refused in a number cell; the hint is also shown at the cell.
+    void inputRefused(const QString& hint);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Typing in a read-only grid never jumps to another row.
+    void keyboardSearch(const QString&) override {}
+
+private:
+    template <typename F> bool guarded(F&& action);
+    void showFailure(const QString& text);
+    void showHint(const QString& hint);
+    void followCurrentRow(int row);
+    int firstVisibleColumn() const;
+    int lastVisibleColumn() const;
+    bool appendFrom(int column);
+
+    DataGridModel* m_model;
+    DataGridDelegate* m_delegate;
+    RowOperations m_operations = RowOperations(InsertRows | AppendRows);
+    EditTriggers m_triggers;
+    int m_column = -1;
+    bool m_following = false;
+};
+
+// The Down/Tab guard: when the key is Down or Tab (Shift+Tab arrives as Backtab), sets the
+// grid's read-only state to the flag; any other key leaves the grid as it is.
+void SetGridKeyReadOnly(DataGrid& grid, int key, bool readOnly);
+
+} // namespace tenvora::ui
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(tenvora::ui::DataGrid::RowOperations)

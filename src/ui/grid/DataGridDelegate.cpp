@@ -1,0 +1,154 @@
+#include "grid/DataGridDelegate.h"
+
+#include "data/Money.h"
+#include "grid/DataGrid.h"
+#include "grid/DataGridModel.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QToolTip>
+
+namespace tenvora::ui {
+
+QValidator::State NumberValidator::validate(QString& input, int&) const {
+    if (input.trimmed().isEmpty() || ParseNumber(input))
+        return Acceptable;
+    static const QRegularExpression partial(QStringLiteral(R"(^\s*[+-]?\d*\.?\d*([eE][+-]?\d*)?\s*$)"));
+    return partial.match(input).hasMatch() ? Intermediate : Invalid;
+}
+
+DataGridDelegate::DataGridDelegate(DataGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+QString DataGridDelegate::notANumberHint(const QString& text) {
+    return QStringLiteral("“%1”不是数字，请输入数字，例如 12.35").arg(text.trimmed());
+}
+
+QString DataGridDelegate::rejectedKeyHint() {
+    return QStringLiteral("这里只能输入数字，例如 12.35");
+}
+
+bool DataGridDelegate::isNumberColumn(const QModelIndex& index) const {
+    const auto* model = qobject_cast<const DataGridModel*>(index.model());
+    return model && index.column() < model->columnCount() &&
+           model->column(index.column()).kind == DataGridColumn::Kind::Number;
+}
+
+QWidget* DataGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setFrame(false);
+    m_editorIsNumber = isNumberColumn(index);
+    if (m_editorIsNumber) {
+        editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        editor->setValidator(new NumberValidator(editor));
+        connect(editor, &QLineEdit::inputRejected, this, [this] { emit inputRefused(rejectedKeyHint()); });
+    }
+    m_editor = editor;
+    return editor;
+}
+
+void DataGridDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+        line->setText(index.data(Qt::EditRole).toString());
+}
+
+bool DataGridDelegate::editorTextAcceptable() const {
+    if (!m_editor || !m_editorIsNumber)
+        return true;
+    const QString text = m_editor->text();
+    return text.trimmed().isEmpty() || ParseNumber(text).has_value();
+}
+
+void DataGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
+    auto* line = qobject_cast<QLineEdit*>(editor);
+    if (!line)
+        return;
+    const QString text = line->text();
+    if (!isNumberColumn(index)) {
+        model->setData(index, text);
+        return;
+    }
+    if (text.trimmed().isEmpty()) {
+        model->setData(index, QVariant());
+        return;
+    }
+    // Stored exactly as typed: the parsed double, never a value rounded to the display.
+    const std::optional<double> number = ParseNumber(text);
+    if (!number) {
+        emit inputRefused(notANumberHint(text));
+        return;
+    }
+    model->setData(index, *number);
+}
+
+void DataGridDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+    if (m_editor == editor)
+        m_editor = nullptr;
+    QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void DataGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    if (!index.data(DataGridModel::NoHighlightRole).toBool()) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem plain(option);
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    QStyledItemDelegate::paint(painter, plain, index);
+}
+
+bool DataGridDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) {
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int room = option.rect.width() - 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) <= room) {
+        QToolTip::hideText();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    return true;
+}
+
+bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
+    auto* editor = qobject_cast<QLineEdit*>(object);
+    if (!editor)
+        return QStyledItemDelegate::eventFilter(object, event);
+    if (event->type() == QEvent::KeyRelease) {
+        m_grid->editorKeyUp(static_cast<QKeyEvent*>(event));
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress)
+        return QStyledItemDelegate::eventFilter(object, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // A one-line editor has no use for them: the grid moves, which hands over the text.
+        m_grid->editorNavigationKey(key);
+        return true;
+    default:
+        break;
+    }
+    m_grid->editorKeyDown(key);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if ((enter || tab) && editor == m_editor && !editorTextAcceptable()) {
+        emit inputRefused(notANumberHint(editor->text()));
+        return true; // the editor stays open with the text; nothing is stored
+    }
+    if (enter) {
+        // At once rather than queued, so the row is saved before the next key is handled.
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+        return true;
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
+
+} // namespace tenvora::ui

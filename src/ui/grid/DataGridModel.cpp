@@ -1,0 +1,212 @@
+#include "grid/DataGridModel.h"
+
+#include "data/Money.h"
+
+namespace tenvora::ui {
+
+DataGridModel::DataGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void DataGridModel::setDataSet(DataSet* dataSet) {
+    if (m_set == dataSet)
+        return;
+    beginResetModel();
+    if (m_set)
+        disconnect(m_set, nullptr, this, nullptr);
+    m_set = dataSet;
+    m_indicatorRow = dataSet ? dataSet->current() : -1;
+    if (dataSet) {
+        connect(dataSet, &DataSet::aboutToReset, this, [this] { beginResetModel(); });
+        connect(dataSet, &DataSet::reset, this, [this] {
+            remap();
+            m_indicatorRow = m_set->current();
+            endResetModel();
+        });
+        connect(dataSet, &DataSet::rowChanged, this, &DataGridModel::rowValuesChanged);
+        connect(dataSet, &DataSet::rowAboutToBeInserted, this,
+                [this](int row) { beginInsertRows(QModelIndex(), row, row); });
+        connect(dataSet, &DataSet::rowInserted, this, [this](int) { endInsertRows(); });
+        connect(dataSet, &DataSet::rowAboutToBeRemoved, this,
+                [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
+        connect(dataSet, &DataSet::rowRemoved, this, [this](int) { endRemoveRows(); });
+        connect(dataSet, &DataSet::currentChanged, this, &DataGridModel::indicatorChanged);
+        connect(dataSet, &DataSet::stateChanged, this, [this] { indicatorChanged(m_set->current()); });
+        connect(dataSet, &QObject::destroyed, this, [this] {
+            beginResetModel();
+            m_fields.clear();
+            endResetModel();
+        });
+    }
+    remap();
+    endResetModel();
+}
+
+void DataGridModel::setColumns(const QList<DataGridColumn>& columns) {
+    beginResetModel();
+    m_columns = columns;
+    remap();
+    endResetModel();
+}
+
+void DataGridModel::remap() {
+    m_fields.clear();
+    for (const DataGridColumn& c : m_columns)
+        m_fields << (m_set ? m_set->columnIndex(c.field) : -1);
+}
+
+int DataGridModel::fieldIndex(int column) const {
+    return m_fields.value(column, -1);
+}
+
+int DataGridModel::columnOfField(const QString& field) const {
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].field.compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void DataGridModel::setReadOnly(bool readOnly) {
+    m_readOnly = readOnly;
+}
+
+void DataGridModel::setRowStyle(RowStyleHook hook) {
+    m_rowStyle = std::move(hook);
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+int DataGridModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !m_set)
+        return 0;
+    return m_set->rowCount();
+}
+
+int DataGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant DataGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !m_set || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const DataGridColumn& column = m_columns[index.column()];
+    const int field = m_fields[index.column()];
+    const QVariant value = m_set->value(index.row(), field);
+    switch (role) {
+    case Qt::DisplayRole:
+        return DataSet::formatValue(value, column.displayFormat.isEmpty() ? m_set->displayFormat(field)
+                                                                          : column.displayFormat);
+    case Qt::EditRole:
+        // The value exactly as stored, so that editing never truncates a price to its display.
+        if (value.isNull())
+            return QString();
+        if (value.typeId() == QMetaType::Double)
+            return GeneralText(value.toDouble());
+        return value.toString();
+    case RawValueRole:
+        return value;
+    case Qt::TextAlignmentRole: {
+        const bool number = column.kind == DataGridColumn::Kind::Number || value.typeId() == QMetaType::Double ||
+                            value.typeId() == QMetaType::LongLong;
+        return QVariant::fromValue(Qt::Alignment((number ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    }
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+    case NoHighlightRole: {
+        const std::optional<DataGridRowStyle> style = m_rowStyle ? m_rowStyle(index.row()) : std::nullopt;
+        if (role == NoHighlightRole)
+            return style && style->noHighlight;
+        if (role == Qt::ForegroundRole)
+            return style && style->text.isValid() ? QVariant(style->text) : QVariant();
+        if (style && style->background.isValid())
+            return style->background;
+        return column.color.isValid() ? QVariant(column.color) : QVariant();
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= columnCount())
+            return {};
+        if (role == Qt::DisplayRole)
+            return m_columns[section].title.isEmpty() ? m_columns[section].field : m_columns[section].title;
+        return {};
+    }
+    if (role != Qt::DisplayRole || !m_set || section < 0 || section >= rowCount() || section != m_set->current())
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    // The current row's marker: browsing, being edited, or new.
+    switch (m_set->state()) {
+    case DataSet::State::Edit:
+        return QStringLiteral("✎");
+    case DataSet::State::Insert:
+        return QStringLiteral("✱");
+    default:
+        return QStringLiteral("▶");
+    }
+}
+
+Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    const int field = fieldIndex(index.column());
+    if (!m_readOnly && m_set && !m_columns[index.column()].readOnly && m_set->isColumnEditable(field))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+template <typename F> bool DataGridModel::guarded(F&& action) {
+    try {
+        action();
+        return true;
+    } catch (const ActionAbandoned&) {
+        emit failed(QString());
+    } catch (const Error& e) {
+        emit failed(e.text());
+    }
+    return false;
+}
+
+bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !index.isValid() || !m_set || m_columns[index.column()].readOnly)
+        return false;
+    const int field = fieldIndex(index.column());
+    if (field < 0)
+        return false;
+    // An emptied cell holds nothing rather than an empty text.
+    const QVariant stored = value.typeId() == QMetaType::QString && value.toString().isEmpty() ? QVariant() : value;
+    // An open editor may still commit while the grid is read-only (a held Tab key): what was
+    // typed belongs to the row and is not dropped.
+    return guarded([&] { m_set->setUserValue(index.row(), field, stored); });
+}
+
+bool DataGridModel::submit() {
+    m_submitFailed = false;
+    if (!m_set || !m_set->isEditing())
+        return true;
+    m_submitFailed = !guarded([&] { m_set->post(); });
+    return !m_submitFailed;
+}
+
+void DataGridModel::revert() {
+    if (m_set && m_set->isEditing())
+        guarded([&] { m_set->cancel(); });
+}
+
+void DataGridModel::rowValuesChanged(int row) {
+    if (row < 0 || row >= rowCount() || columnCount() == 0)
+        return;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void DataGridModel::indicatorChanged(int row) {
+    const int old = m_indicatorRow;
+    m_indicatorRow = row;
+    for (int r : {old, row})
+        if (r >= 0 && r < rowCount())
+            emit headerDataChanged(Qt::Vertical, r, r);
+}
+
+} // namespace tenvora::ui

@@ -1,0 +1,95 @@
+// Table model that presents a core DataSet to a grid: it reads and writes only through the
+// data set, so the grid never queries the store per cell and every write runs the set's hooks.
+#pragma once
+
+#include "data/DataSet.h"
+#include "data/Errors.h"
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+namespace tenvora::ui {
+
+struct DataGridColumn {
+    enum class Kind { Text, Number };
+
+    QString field;         // column of the data set; a missing one stays blank and read-only
+    QString title;         // header text; empty shows the field name
+    int width = 64;        // pixels
+    QColor color;          // cell background; invalid: the grid's background
+    QString displayFormat; // empty: the data set's format for the field
+    bool readOnly = false;
+    bool visible = true;
+    Kind kind = Kind::Text; // Number: typed text must be a number, stored exactly as typed
+};
+
+// How the cells of one row are drawn instead of their column's colours.
+struct DataGridRowStyle {
+    QColor background;
+    QColor text;
+    bool noHighlight = false; // the current cell of the row is not highlighted either
+};
+
+class DataGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // Extra data roles of the model.
+    enum Role { NoHighlightRole = Qt::UserRole + 1, RawValueRole };
+    using RowStyleHook = std::function<std::optional<DataGridRowStyle>(int row)>;
+
+    explicit DataGridModel(QObject* parent = nullptr);
+
+    void setDataSet(DataSet* dataSet);
+    DataSet* dataSet() const { return m_set; }
+    void setColumns(const QList<DataGridColumn>& columns);
+    const QList<DataGridColumn>& columns() const { return m_columns; }
+    const DataGridColumn& column(int index) const { return m_columns.at(index); }
+    // Index of the data set column shown in this grid column; -1 when the set lacks it.
+    int fieldIndex(int column) const;
+    // Grid column showing a data set column; -1 when none does.
+    int columnOfField(const QString& field) const;
+
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const { return m_readOnly; }
+    void setRowStyle(RowStyleHook hook);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Puts the value into the data set's edit buffer; nothing is written yet.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Posts the row being edited (the grid's Enter, leaving an edited row).
+    bool submit() override;
+    // Cancels the row being edited.
+    void revert() override;
+
+    // True when the last submit() did not post, so the row being left is still in edit.
+    bool lastSubmitFailed() const { return m_submitFailed; }
+    void resetSubmitFailed() { m_submitFailed = false; }
+
+signals:
+    // An operation of the data set was refused or failed; empty text when the message was
+    // already shown (the store's "SQL语句错误!").
+    void failed(const QString& text);
+
+private:
+    void remap();
+    void rowValuesChanged(int row);
+    void indicatorChanged(int row);
+    template <typename F> bool guarded(F&& action);
+
+    QPointer<DataSet> m_set;
+    QList<DataGridColumn> m_columns;
+    QList<int> m_fields;
+    bool m_readOnly = false;
+    bool m_submitFailed = false;
+    int m_indicatorRow = -1;
+    RowStyleHook m_rowStyle;
+};
+
+} // namespace tenvora::ui

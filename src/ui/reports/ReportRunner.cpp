@@ -1,0 +1,24 @@
+#include "reports/ReportRunner.h"
+
+#include "Modal.h"
+#include "preview/ReportPreview.h"
+#include "reports/selectZhang.h"
+
+namespace tenvora::ui {
+
+ReportRunner::ReportRunner(TDmMain& dm, const QString& programFolder) : m_context(dm, programFolder) {}
+
+void ReportRunner::runReportB(QWidget* parent) {
+    {
+        TselectZhangForm chooser(*this, parent);
+        dm().setMainCaption(chooser.windowTitle());
+        ExecModal(chooser);
+    }
+    dm().setMainCaption(); // refreshes the status bar as well
+}
+
+void ReportRunner::PrepareAndPreview(QWidget* parent) {
+    ReportPreview::showModal(m_context.prepare(), parent);
+}
+
+} // namespace tenvora::ui

@@ -1,0 +1,133 @@
+// The backup, bid-disk and restore commands, run as a user would run them.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <utility>
+
+namespace {
+
+struct CommandRun {
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class CliDataManagement : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_data = m_dir.filePath(QStringLiteral("VORQEL.tr"));
+        ASSERT_EQ(run({QStringLiteral("create-demo"), QStringLiteral("--priced")}, false).code, 0);
+    }
+
+    CommandRun run(const QStringList& args, bool login = true) {
+        QStringList all{QStringLiteral("--data"), m_data};
+        if (login)
+            all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
+                << QStringLiteral("hj2026");
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("TENVORA_UNIT"));
+        env.remove(QStringLiteral("TENVORA_PASSWORD"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(m_dir.path());
+        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+                QString::fromUtf8(p.readAllStandardError()).trimmed()};
+    }
+
+    QString currentContract(QString dataFile) {
+        const QString saved = std::exchange(m_data, std::move(dataFile));
+        const CommandRun r = run({QStringLiteral("--json"), QStringLiteral("current")});
+        m_data = saved;
+        return QJsonDocument::fromJson(r.out.toUtf8()).object()[QStringLiteral("CurContractID")].toString();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_data;
+};
+
+} // namespace
+
+TEST_F(CliDataManagement, BackupAndBidDiskCopyTheDataFileWithTheirOwnMessage) {
+    struct Case {
+        const char* command;
+        const char* target;
+        QString message;
+    };
+    const Case cases[] = {{"backup", "backup-1", QStringLiteral("数据文件: 备份完毕!!!")},
+                          {"bid-disk", "投标盘.tr", QStringLiteral("投标数据盘生成完毕!!!")}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        // A relative target lands in the working folder; an existing file of that name is replaced.
+        const QString target = m_dir.filePath(QString::fromUtf8(c.target));
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("older");
+        old.close();
+        const CommandRun r = run({QString::fromLatin1(c.command), QString::fromUtf8(c.target)});
+        EXPECT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, c.message);
+        EXPECT_EQ(bytesOf(target), bytesOf(m_data));
+    }
+}
+
+TEST_F(CliDataManagement, RestoreReplacesTheDataFileAndKeepsTheOldOneBesideIt) {
+    const QString backup = m_dir.filePath(QStringLiteral("saved"));
+    ASSERT_EQ(run({QStringLiteral("backup"), backup}).code, 0);
+    ASSERT_EQ(run({QStringLiteral("select"), QStringLiteral("B1")}).code, 0);
+
+    const CommandRun r = run({QStringLiteral("--json"), QStringLiteral("restore"), backup});
+    ASSERT_EQ(r.code, 0) << r.err.toStdString();
+    const QJsonObject o = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    EXPECT_EQ(o[QStringLiteral("message")].toString(), QStringLiteral("数据库 恢复完毕!!!"));
+    const QString safety = m_data + QStringLiteral(".before-restore");
+    EXPECT_EQ(o[QStringLiteral("safetyCopy")].toString(), safety);
+
+    EXPECT_EQ(currentContract(m_data), QStringLiteral("A1"));
+    EXPECT_EQ(currentContract(safety), QStringLiteral("B1")) << "the replaced file is kept as it was";
+}
+
+TEST_F(CliDataManagement, RefusalsExitWithOneAndChangeNothing) {
+    const QString notes = m_dir.filePath(QStringLiteral("notes.txt"));
+    QFile f(notes);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("just some notes\n");
+    f.close();
+
+    struct Case {
+        QStringList args;
+        QString message;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("restore"), QStringLiteral("nowhere.tr")},
+         QStringLiteral("数据库文件 不存在，请检查路径是否正确!!!")},
+        {{QStringLiteral("restore"), notes}, QStringLiteral("所选文件不是本系统可用的数据文件")},
+        {{QStringLiteral("backup"), QString()}, QStringLiteral("请输入备份文件名!!!")},
+        {{QStringLiteral("backup"), m_dir.filePath(QStringLiteral("no/such/folder/x"))},
+         QStringLiteral("备份没有完成")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const CommandRun r = run(c.args);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(m_data + QStringLiteral(".before-restore")));
+
+    // Without a login nothing is copied at all.
+    EXPECT_EQ(run({QStringLiteral("backup"), QStringLiteral("anon")}, false).code, 2);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("anon"))));
+}

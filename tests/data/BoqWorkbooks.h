@@ -1,0 +1,56 @@
+// Test workbooks written at test time by workbooks.py (python3-xlwt) beside this file.
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+
+namespace tenvora::test {
+
+inline QString WorkbookFixtureDir() {
+    return QFileInfo(QStringLiteral(__FILE__)).absolutePath();
+}
+
+// The Debian interpreter: python3-xlwt is installed for it, not for other interpreters on PATH.
+inline QString FixturePython() {
+    return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                             : QStringLiteral("python3");
+}
+
+// Runs workbooks.py with the arguments and the given standard input; empty text on success,
+// otherwise what went wrong.
+inline QString RunWorkbookScript(const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(FixturePython(), QStringList{QDir(WorkbookFixtureDir()).filePath(QStringLiteral("workbooks.py"))} + args);
+    if (!p.waitForStarted())
+        return p.errorString();
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        return QString::fromUtf8(p.readAllStandardError()) + p.errorString();
+    return {};
+}
+
+// One sheet: rows of JSON values (text, number or null).
+inline QJsonObject Sheet(const QString& name, const QJsonArray& rows) {
+    return QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("rows"), rows}};
+}
+
+// Writes an .xls with the sheets; empty text on success.
+inline QString WriteWorkbook(const QString& path, const QJsonArray& sheets) {
+    return RunWorkbookScript({QStringLiteral("sheets"), path, QStringLiteral("-")},
+                             QJsonDocument(sheets).toJson(QJsonDocument::Compact));
+}
+
+inline QJsonArray BoqHeadings() {
+    return QJsonArray{QStringLiteral("细目编号"), QStringLiteral("细目名称"), QStringLiteral("单位"),
+                      QStringLiteral("合同单价"), QStringLiteral("合同数量")};
+}
+
+} // namespace tenvora::test

@@ -1,0 +1,264 @@
+// The backup dialog and the "数据备份" / "生成投标盘" commands around it.
+#include "MessageBox.h"
+#include "Modal.h"
+#include "data/AppPaths.h"
+#include "data/DataModule.h"
+#include "data/Database.h"
+#include "datamgmt/DataBak.h"
+#include "datamgmt/DataFileCopies.h"
+#include "datamgmt/DataManagement.h"
+#include "datamgmt/FolderChooser.h"
+#include "shell/UiStyle.h"
+#include "support/TestSupport.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSortFilterProxyModel>
+#include <QTest>
+#include <QTreeView>
+
+using namespace tenvora;
+using namespace tenvora::ui;
+
+namespace {
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+using Command = DataManagement::Outcome (*)(TDmMain&, QWidget*, const std::function<void()>&);
+
+} // namespace
+
+class TestDataBak : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { MessageBox::setTestMode(true); }
+    void cleanup() {
+        SetModalHandler({});
+        QCOMPARE(MessageBox::takeUnanswered(), 0);
+    }
+
+    void modeSetsCaptionPromptAndMessage_data() {
+        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("backup") << QStringLiteral("1") << QStringLiteral("数据备份")
+                                << QStringLiteral("请选择数据备份的路径:") << QStringLiteral("数据文件: 备份完毕!!!");
+        QTest::newRow("bid disk") << QStringLiteral("2") << QStringLiteral("生成投标盘")
+                                  << QStringLiteral("请选择生成投标盘的路径:")
+                                  << QStringLiteral("投标数据盘生成完毕!!!");
+        QTest::newRow("never set") << QStringLiteral("") << QStringLiteral("数据备份")
+                                   << QStringLiteral("请选择数据备份的路径:")
+                                   << QStringLiteral("数据文件: 备份完毕!!!");
+    }
+    void modeSetsCaptionPromptAndMessage() {
+        QFETCH(QString, bakMode);
+        QFETCH(QString, caption);
+        QFETCH(QString, prompt);
+        QFETCH(QString, message);
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->closeConnection();
+        dm->session().BakMode = bakMode;
+        QTemporaryDir target;
+
+        TDataBakForm form(*dm);
+        QCOMPARE(form.windowTitle(), caption);
+        QCOMPARE(form.Label1()->text(), prompt);
+        QCOMPARE(form.BitBtn1()->text(), QStringLiteral("确定"));
+        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭"));
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        form.Edit1()->setText(QStringLiteral("投标盘"));
+        form.BitBtn1()->click();
+        QCOMPARE(MessageBox::takeShown(), QStringList{message});
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(bytesOf(target.filePath(QStringLiteral("投标盘"))), bytesOf(file.path()));
+    }
+
+    void targetPathFollowsFolderAndName() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->closeConnection();
+        QTemporaryDir target;
+        TDataBakForm form(*dm);
+        QVERIFY(form.Label3()->path().isEmpty());
+
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        QCOMPARE(form.Label3()->path(), target.path() + QLatin1Char('/'));
+        QTest::keyClicks(form.Edit1(), QStringLiteral("a b"));
+        QCOMPARE(form.Label3()->path(), target.filePath(QStringLiteral("a b")));
+        QVERIFY(form.folderChooser()->setFolder(QStringLiteral("/")));
+        QCOMPARE(form.Label3()->path(), QStringLiteral("/a b"));
+        QCOMPARE(form.Label3()->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        QVERIFY(form.Label3()->wordWrap());
+        QVERIFY(!form.folderChooser()->setFolder(target.filePath(QStringLiteral("missing"))));
+        QCOMPARE(form.folderChooser()->folder(), QStringLiteral("/"));
+    }
+
+    void refusalsKeepTheDialogOpen_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no name") << QStringLiteral("") << QStringLiteral("请输入备份文件名!!!");
+        QTest::newRow("a folder's name") << QStringLiteral("sub") << QStringLiteral("备份没有完成：");
+    }
+    void refusalsKeepTheDialogOpen() {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->closeConnection();
+        QTemporaryDir target;
+        QVERIFY(QDir(target.path()).mkdir(QStringLiteral("sub")));
+
+        TDataBakForm form(*dm);
+        QSignalSpy accepted(&form, &QDialog::accepted);
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        form.Edit1()->setText(name);
+        form.BitBtn1()->click();
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(message), qPrintable(shown.first()));
+        QCOMPARE(accepted.count(), 0);
+        QCOMPARE(QDir(target.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void looksLikeTheSystemsDialog() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->closeConnection();
+        QTemporaryDir target;
+        QVERIFY(QDir(target.path()).mkdir(QStringLiteral("子文件夹")));
+        QFile plain(target.filePath(QStringLiteral("not-a-folder.txt")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+
+        TDataBakForm form(*dm);
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY(SongFamilies().contains(QFontInfo(form.font()).family()));
+        QCOMPARE(form.font().pixelSize(), 16);
+        QCOMPARE(QFontInfo(form.Label3()->font()).pixelSize(), 16);
+
+        // The home folder is one of the drives; the tree shows folders only.
+        QComboBox* drives = form.folderChooser()->DriveComboBox1();
+        QVERIFY(drives->count() >= 1);
+        QCOMPARE(drives->itemData(0).toString(), QDir::homePath());
+        QTreeView* tree = form.folderChooser()->DirectoryListBox1();
+        const QModelIndex folder = tree->currentIndex();
+        QTRY_COMPARE(tree->model()->rowCount(folder), 1);
+        QCOMPARE(tree->model()->index(0, 0, folder).data().toString(), QStringLiteral("子文件夹"));
+
+        // Choosing a drive moves the tree to its root.
+        drives->setCurrentIndex(0);
+        emit drives->activated(0);
+        QCOMPARE(form.folderChooser()->folder(), QDir::homePath());
+
+        const QString grabs = qEnvironmentVariable("TENVORA_GRAB_DIR");
+        if (!grabs.isEmpty()) {
+            form.folderChooser()->setFolder(target.path());
+            form.Edit1()->setText(QStringLiteral("投标盘-2026"));
+            form.grab().save(QDir(grabs).filePath(QStringLiteral("databak.png")));
+        }
+    }
+
+    void commandsCloseTheToolAndTheConnectionAroundTheDialog_data() {
+        QTest::addColumn<bool>("bidDisk");
+        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("数据备份") << false << QStringLiteral("1") << QStringLiteral("数据备份");
+        QTest::newRow("生成投标盘") << true << QStringLiteral("2") << QStringLiteral("生成投标盘");
+    }
+    void commandsCloseTheToolAndTheConnectionAroundTheDialog() {
+        QFETCH(bool, bidDisk);
+        QFETCH(QString, bakMode);
+        QFETCH(QString, caption);
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->session().CurContractID = QStringLiteral("stale");
+        const QByteArray before = bytesOf(file.path());
+
+        QStringList steps;
+        SetModalHandler([&](QDialog& dialog) {
+            auto* form = qobject_cast<TDataBakForm*>(&dialog);
+            steps << (form ? form->windowTitle() : QStringLiteral("?"));
+            steps << (dm->isConnected() ? QStringLiteral("connected") : QStringLiteral("closed"));
+            form->BitBtn2()->click(); // 关闭
+            return dialog.result();
+        });
+        const Command command = bidDisk ? &DataManagement::bidDisk : &DataManagement::backup;
+        const auto outcome = command(*dm, nullptr, [&] {
+            steps << (dm->isConnected() ? QStringLiteral("tool closed") : QStringLiteral("tool closed too late"));
+        });
+
+        QCOMPARE(outcome, DataManagement::Outcome::Continue);
+        QCOMPARE(steps, (QStringList{QStringLiteral("tool closed"), caption, QStringLiteral("closed")}));
+        QVERIFY(dm->isConnected());
+        QCOMPARE(dm->session().BakMode, bakMode);
+        QCOMPARE(dm->session().CurContractID, QStringLiteral("A1"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(bytesOf(file.path()), before);
+    }
+
+    void theCommandCopiesWhatTheDialogChose() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        QTemporaryDir target;
+        SetModalHandler([&](QDialog& dialog) {
+            auto* form = qobject_cast<TDataBakForm*>(&dialog);
+            form->folderChooser()->setFolder(target.path());
+            form->Edit1()->setText(QStringLiteral("bid.tr"));
+            form->BitBtn1()->click();
+            return dialog.result();
+        });
+        QCOMPARE(DataManagement::bidDisk(*dm, nullptr, {}), DataManagement::Outcome::Continue);
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("投标数据盘生成完毕!!!")});
+        QVERIFY(dm->isConnected());
+        // The copy opens as a data file of its own.
+        QVERIFY(
+            Database::open(target.filePath(QStringLiteral("bid.tr")), DataFileKey(), Database::Mode::Verify).isOpen());
+    }
+
+    void aFileThatNoLongerOpensEndsTheProgram() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        SetModalHandler([&](QDialog& dialog) {
+            QFile f(file.path());
+            if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                f.write("overwritten by another program");
+            return dialog.result();
+        });
+        QCOMPARE(DataManagement::backup(*dm, nullptr, {}), DataManagement::Outcome::EndProgram);
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("无法重新打开数据文件，程序将退出。")),
+                 qPrintable(shown.first()));
+        QVERIFY(!dm->isConnected());
+    }
+
+    void aToolThatCannotCloseStopsTheCommand() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        bool dialogShown = false;
+        SetModalHandler([&](QDialog& dialog) {
+            dialogShown = true;
+            return dialog.result();
+        });
+        const auto outcome = DataManagement::backup(*dm, nullptr, [] { throw ActionAbandoned(); });
+        QCOMPARE(outcome, DataManagement::Outcome::Continue);
+        QVERIFY(!dialogShown);
+        QVERIFY(dm->isConnected());
+    }
+};
+
+QTEST_MAIN(TestDataBak)
+#include "tst_databak.moc"
