@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QGuiApplication>
 
+#include <cstdio>
+
 using namespace tenvora;
 using namespace tenvora::cli;
 
@@ -52,6 +54,11 @@ int main(int argc, char* argv[]) {
     // Reports lay text out with real fonts, which needs a GUI application; the command never
     // shows a window, so it never needs a display.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's own notices (runtime folders, fonts) would mix with the command's messages on stderr.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
     QGuiApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
 

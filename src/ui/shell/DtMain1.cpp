@@ -7,7 +7,9 @@
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
+#include "datamgmt/DataManagement.h"
 #include "daywork/DtHtBg2.h"
+#include "reports/ReportRunner.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
 #include "shell/HostedTool.h"
@@ -40,7 +42,8 @@ QIcon shellIcon(const char* name) {
 
 } // namespace
 
-TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm) {
+TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
+    : QMainWindow(parent), m_dm(dm), m_reports(std::make_unique<ReportRunner>(dm)) {
     setWindowIcon(shellIcon("app"));
     m_panel1 = new ClientPanel(this);
     m_panel1->setObjectName(QStringLiteral("Panel1"));
@@ -348,7 +351,11 @@ void TFormMain1::ToolButton11Click() {
 }
 
 void TFormMain1::ToolButton10Click() {
-    runAction([this] { CloseChildForms(); });
+    runAction([this] {
+        CloseChildForms();
+        m_reports->runReportB(this);
+        ResetToolButtons();
+    });
 }
 
 void TFormMain1::N10Click() {
@@ -375,11 +382,49 @@ void TFormMain1::N49Click() {
     runAction([this] { CloseChildForms(); });
 }
 
-void TFormMain1::N53Click() {}
+void TFormMain1::savePendingEdit() {
+    if (m_tool)
+        m_tool->aboutToClose();
+}
 
-void TFormMain1::N54Click() {}
+void TFormMain1::runDataManagement(int command) {
+    DataManagement::Outcome outcome = DataManagement::Outcome::Continue;
+    runAction([&] {
+        // A copy takes what was typed; a restore replaces the file, so no tool may keep showing the old one.
+        const auto saveFirst = [this] {
+            CloseMDIChildren();
+            savePendingEdit();
+        };
+        const auto closeFirst = [this] {
+            CloseMDIChildren();
+            CloseChildForms();
+            m_dm.setMainCaption();
+        };
+        if (command == 1)
+            outcome = DataManagement::backup(m_dm, this, saveFirst);
+        else if (command == 2)
+            outcome = DataManagement::bidDisk(m_dm, this, saveFirst);
+        else
+            outcome = DataManagement::restore(m_dm, this, closeFirst);
+    });
+    if (outcome == DataManagement::Outcome::EndProgram) {
+        m_quitting = true;
+        close();
+        QCoreApplication::quit();
+    }
+}
 
-void TFormMain1::N56Click() {}
+void TFormMain1::N53Click() {
+    runDataManagement(1);
+}
+
+void TFormMain1::N54Click() {
+    runDataManagement(3);
+}
+
+void TFormMain1::N56Click() {
+    runDataManagement(2);
+}
 
 void TFormMain1::N4Click() {
     TFrmAbout about(this);
