@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <cstdio>
 #include <memory>
 
 using namespace tenvora;
@@ -62,6 +63,11 @@ bool needsFonts(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt's own notices (runtime folders, fonts) would mix with the command's messages on stderr.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    });
     std::unique_ptr<QCoreApplication> app;
     if (needsFonts(argc, argv)) {
         // Offscreen: the command never shows a window, so it never needs a display.

@@ -3,8 +3,13 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/DtMove.h"
 #include "boq/SelecXM.h"
+#include "boq/jdhtqd.h"
 #include "data/DataModule.h"
+#include "datamgmt/DataManagement.h"
+#include "daywork/DtHtBg2.h"
+#include "reports/ReportRunner.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
 #include "shell/HostedTool.h"
@@ -37,7 +42,8 @@ QIcon shellIcon(const char* name) {
 
 } // namespace
 
-TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent) : QMainWindow(parent), m_dm(dm) {
+TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
+    : QMainWindow(parent), m_dm(dm), m_reports(std::make_unique<ReportRunner>(dm)) {
     setWindowIcon(shellIcon("app"));
     m_panel1 = new ClientPanel(this);
     m_panel1->setObjectName(QStringLiteral("Panel1"));
@@ -303,8 +309,15 @@ void TFormMain1::pressToolButton(QAction* action) {
 }
 
 void TFormMain1::openBoqEditor() {
+    // The old tool goes (saving its pending edit) before the new one reads the file.
     CloseChildForms();
-    // The BoQ editor plugs in here once it is built.
+    auto* editor = new TFormhtqd(m_dm);
+    editor->setImportAvailable(true);
+    connect(editor, &TFormhtqd::importRequested, this, [this] {
+        TFrmMove1 dialog(m_dm, this);
+        ExecModal(dialog);
+    });
+    hostTool(editor);
 }
 
 void TFormMain1::ToolButton13Click() {
@@ -331,11 +344,18 @@ void TFormMain1::ToolButton7Click() {
 }
 
 void TFormMain1::ToolButton11Click() {
-    runAction([this] { CloseChildForms(); });
+    runAction([this] {
+        CloseChildForms();
+        hostTool(new TFrm_htbg2(m_dm));
+    });
 }
 
 void TFormMain1::ToolButton10Click() {
-    runAction([this] { CloseChildForms(); });
+    runAction([this] {
+        CloseChildForms();
+        m_reports->runReportB(this);
+        ResetToolButtons();
+    });
 }
 
 void TFormMain1::N10Click() {
@@ -362,11 +382,49 @@ void TFormMain1::N49Click() {
     runAction([this] { CloseChildForms(); });
 }
 
-void TFormMain1::N53Click() {}
+void TFormMain1::savePendingEdit() {
+    if (m_tool)
+        m_tool->aboutToClose();
+}
 
-void TFormMain1::N54Click() {}
+void TFormMain1::runDataManagement(int command) {
+    DataManagement::Outcome outcome = DataManagement::Outcome::Continue;
+    runAction([&] {
+        // A copy takes what was typed; a restore replaces the file, so no tool may keep showing the old one.
+        const auto saveFirst = [this] {
+            CloseMDIChildren();
+            savePendingEdit();
+        };
+        const auto closeFirst = [this] {
+            CloseMDIChildren();
+            CloseChildForms();
+            m_dm.setMainCaption();
+        };
+        if (command == 1)
+            outcome = DataManagement::backup(m_dm, this, saveFirst);
+        else if (command == 2)
+            outcome = DataManagement::bidDisk(m_dm, this, saveFirst);
+        else
+            outcome = DataManagement::restore(m_dm, this, closeFirst);
+    });
+    if (outcome == DataManagement::Outcome::EndProgram) {
+        m_quitting = true;
+        close();
+        QCoreApplication::quit();
+    }
+}
 
-void TFormMain1::N56Click() {}
+void TFormMain1::N53Click() {
+    runDataManagement(1);
+}
+
+void TFormMain1::N54Click() {
+    runDataManagement(3);
+}
+
+void TFormMain1::N56Click() {
+    runDataManagement(2);
+}
 
 void TFormMain1::N4Click() {
     TFrmAbout about(this);

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QActionGroup;
@@ -21,6 +22,7 @@ namespace tenvora::ui {
 
 class HostedTool;
 class ClientPanel;
+class ReportRunner;
 
 class TFormMain1 : public QMainWindow, public MainWindowHooks {
     Q_OBJECT
@@ -83,8 +85,12 @@ private:
     void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);
+    // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
+    void runDataManagement(int command);
+    void savePendingEdit();
 
     TDmMain& m_dm;
+    std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
     ClientPanel* m_panel1 = nullptr;
     QPointer<HostedTool> m_tool;
     QList<QLabel*> m_panels;

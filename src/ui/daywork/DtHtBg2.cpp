@@ -1,0 +1,112 @@
+// TFrm_htbg2: labour, material and machinery unit prices of the current contract.
+#include "daywork/DtHtBg2.h"
+
+#include "data/DataModule.h"
+#include "grid/DataGrid.h"
+#include "shell/UiStyle.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace tenvora::ui {
+
+namespace {
+
+const QColor kSkyBlue(166, 202, 240);
+
+QList<DataGridColumn> columnsFor(Schedule s) {
+    using Kind = DataGridColumn::Kind;
+    const bool machinery = s == Schedule::Machinery;
+    QList<DataGridColumn> columns = {
+        {QStringLiteral("ContractID"), QStringLiteral("合同编号"), 80, {}, {}, true, true, Kind::Text},
+        {QStringLiteral("ItemCode"), QStringLiteral("细目编号"), 76, {}, {}, true, true, Kind::Text},
+        {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text},
+        {QStringLiteral("Unit"), QStringLiteral("单位"), 42, {}, {}, true, s == Schedule::Material, Kind::Text},
+        {QStringLiteral("Amount"), QStringLiteral("估计数量"), 95, {}, {}, true, true, Kind::Number},
+        {QStringLiteral("UnitPrice"),
+         machinery ? QStringLiteral("租价(元/小时)") : QStringLiteral("单价"),
+         machinery ? 109 : 60,
+         kSkyBlue,
+         {},
+         false,
+         true,
+         Kind::Number},
+        {QStringLiteral("TotalMoney"),
+         s == Schedule::Material ? QStringLiteral("合价") : QStringLiteral("合价（元）"),
+         89,
+         {},
+         {},
+         s != Schedule::Labour,
+         true,
+         Kind::Number},
+    };
+    return columns;
+}
+
+} // namespace
+
+TFrm_htbg2::TFrm_htbg2(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm), m_lists(dm) {
+    setWindowTitle(caption());
+    m_panelAll = new QWidget(this);
+    m_panelAll->setObjectName(QStringLiteral("PanelAll"));
+
+    m_pages = new QTabWidget(m_panelAll);
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
+        m_pages->addTab(makeGrid(s), ScheduleCaption(s));
+
+    m_save = new QPushButton(QStringLiteral("保存"), m_panelAll);
+    m_close = new QPushButton(QStringLiteral("关闭"), m_panelAll);
+    m_save->setAutoDefault(false);
+    m_close->setAutoDefault(false);
+    connect(m_save, &QPushButton::clicked, this, &TFrm_htbg2::SaveClick);
+    connect(m_close, &QPushButton::clicked, this, &TFrm_htbg2::CloseClick);
+
+    auto* bar = new QHBoxLayout;
+    bar->addStretch();
+    bar->addWidget(m_save);
+    bar->addSpacing(24);
+    bar->addWidget(m_close);
+    bar->addSpacing(24);
+    auto* layout = new QVBoxLayout(m_panelAll);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_pages, 1);
+    layout->addLayout(bar);
+
+    try {
+        m_lists.openAll();
+    } catch (const ActionAbandoned&) {
+        // "SQL语句错误!" is shown; the schedules read before the failure stay on show.
+    }
+    m_pages->setCurrentIndex(0);
+}
+
+DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
+    auto* grid = new DataGrid(m_panelAll);
+    grid->setObjectName(QStringLiteral("DBGrid%1").arg(static_cast<int>(s)));
+    grid->setFont(SongFont(13));
+    grid->setDataSet(&m_lists.schedule(s));
+    grid->setColumns(columnsFor(s));
+    // The owner's rows come with the file, but the usual row operations stay available.
+    grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    m_grids[static_cast<size_t>(s) - 1] = grid;
+    return grid;
+}
+
+void TFrm_htbg2::SaveClick() {
+    if (auto* grid = qobject_cast<DataGrid*>(m_pages->currentWidget()))
+        grid->savePending();
+}
+
+void TFrm_htbg2::CloseClick() {
+    emit closeRequested();
+    m_dm.ResetToolButtons();
+}
+
+void TFrm_htbg2::aboutToClose() {
+    for (DataGrid* grid : m_grids)
+        grid->savePending();
+}
+
+} // namespace tenvora::ui

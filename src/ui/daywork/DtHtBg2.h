@@ -1,0 +1,52 @@
+// TFrm_htbg2: the day-work price lists editor, "计日工清单", hosted in the main window.
+#pragma once
+
+#include "daywork/DayworkLists.h"
+#include "shell/HostedTool.h"
+
+#include <array>
+
+class QPushButton;
+class QTabWidget;
+
+namespace tenvora {
+class TDmMain;
+}
+
+namespace tenvora::ui {
+
+class DataGrid;
+
+class TFrm_htbg2 : public HostedTool {
+    Q_OBJECT
+public:
+    explicit TFrm_htbg2(TDmMain& dm, QWidget* parent = nullptr);
+
+    QString caption() const override { return QStringLiteral("计日工清单"); }
+    QWidget* contentPanel() override { return m_panelAll; }
+    // A price typed but not yet saved is saved through the row hook, never dropped.
+    void aboutToClose() override;
+
+    DayworkLists& lists() { return m_lists; }
+    DataGrid* grid(Schedule s) const { return m_grids[static_cast<size_t>(s) - 1]; }
+    QTabWidget* pages() const { return m_pages; }
+    QPushButton* saveButton() const { return m_save; }
+    QPushButton* closeButton() const { return m_close; }
+
+public slots:
+    void SaveClick();
+    void CloseClick();
+
+private:
+    DataGrid* makeGrid(Schedule s);
+
+    TDmMain& m_dm;
+    DayworkLists m_lists;
+    QWidget* m_panelAll;
+    QTabWidget* m_pages;
+    std::array<DataGrid*, 3> m_grids{};
+    QPushButton* m_save;
+    QPushButton* m_close;
+};
+
+} // namespace tenvora::ui
