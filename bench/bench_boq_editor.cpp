@@ -1,0 +1,212 @@
+// The BoQ editor on a data file of 20 contracts x 5,000 lines: loading the contract node's list
+// and the chapter recomputation, each beside the bare statements they run, in the same run; and
+// what the grid asks of the list when every cell of it is drawn once (no statement per cell).
+#include "boq/BoqEditor.h"
+#include "boq/BoqLineRules.h"
+#include "data/AppPaths.h"
+#include "data/DataModule.h"
+#include "data/Database.h"
+#include "data/Schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+
+using namespace tenvora;
+
+namespace {
+
+constexpr int kContracts = 20;
+constexpr int kLinesPerContract = 5000;
+const QString kContract = QStringLiteral("C07");
+const QString kChapter = QStringLiteral("300");
+
+class QuietSink : public MessageSink {
+public:
+    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+};
+
+// Seven chapters per contract, each led by its chapter line; items and sub-items under it.
+void fill(Database& db) {
+    Transaction tx(db);
+    db.exec(QStringLiteral("insert into jd_xiangmu (ID, 项目名称) values ('P1', '基准项目')"));
+    Statement line = db.prepare(
+        QStringLiteral("insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额, "
+                       "是否补充) values (?, ?, ?, ?, ?, ?, ?, ?, 0)"));
+    for (int c = 0; c < kContracts; ++c) {
+        const QString contract = QStringLiteral("C%1").arg(c, 2, 10, QLatin1Char('0'));
+        db.exec(QStringLiteral("insert into jd_hetong (UPID, ID, 合同名称) values ('P1', ?, ?)"),
+                {contract, contract + QStringLiteral("合同段")});
+        for (int i = 0; i < kLinesPerContract; ++i) {
+            const int chapter = 100 * (1 + i * 7 / kLinesPerContract);
+            const int n = i % (kLinesPerContract / 7);
+            QString item;
+            QVariant quantity = 0.0;
+            QVariant price;
+            QVariant amount;
+            if (n == 0) {
+                item = QString::number(chapter);
+            } else {
+                item =
+                    QStringLiteral("%1-%2-%3").arg(chapter + 1 + n / 100).arg(n / 4 % 25 + 1).arg(QChar(u'a' + n % 4));
+                quantity = 100.0 + (i * 37) % 9000;
+                price = 3.5 + (i * 13) % 400;
+                amount = static_cast<qlonglong>(quantity.toDouble() * price.toDouble());
+            }
+            line.bindAll({contract, QString::number(chapter), item, QStringLiteral("基准细目名称第%1行").arg(i),
+                          QStringLiteral("m3"), quantity, price, amount});
+            line.run();
+            line.reset();
+        }
+    }
+    tx.commit();
+}
+
+struct Fixture {
+    QTemporaryDir dir;
+    QString path;
+    QuietSink sink;
+    std::unique_ptr<TDmMain> dm;
+};
+
+Fixture& fixture() {
+    static Fixture f = [] {
+        Fixture made;
+        made.path = QDir(made.dir.path()).filePath(QStringLiteral("VORQEL.tr"));
+        {
+            Database db = Database::create(made.path, DataFileKey());
+            Schema::create(db);
+            fill(db);
+        }
+        made.dm = std::make_unique<TDmMain>(made.path, made.sink);
+        made.dm->session().CurContractID = kContract;
+        return made;
+    }();
+    return f;
+}
+
+// The statement as the store runs it, every value of every row read, nothing kept.
+int readAll(Database& db, const QString& sql, const QVariantList& values) {
+    Statement st = db.prepare(sql);
+    st.bindAll(values);
+    int rows = 0;
+    const int columns = st.columnCount();
+    while (st.next()) {
+        for (int c = 0; c < columns; ++c)
+            benchmark::DoNotOptimize(st.value(c));
+        ++rows;
+    }
+    return rows;
+}
+
+void BM_ContractList_Editor(benchmark::State& state) {
+    BoqEditor editor(*fixture().dm);
+    for (auto _ : state) {
+        editor.selectNode(BoqContractLevel, QStringLiteral("C07合同段"));
+        benchmark::DoNotOptimize(editor.lines().rowCount());
+    }
+    state.counters["lines"] = editor.lines().rowCount();
+}
+
+void BM_ContractList_BareSql(benchmark::State& state) {
+    Database& db = fixture().dm->ADOCon();
+    int rows = 0;
+    for (auto _ : state)
+        rows = readAll(db, BoqEditor::contractListSql(), {kContract});
+    state.counters["lines"] = rows;
+}
+
+void BM_Recompute_Editor(benchmark::State& state) {
+    BoqEditor editor(*fixture().dm);
+    editor.selectNode(BoqChapterLevel, kChapter);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(editor.recompute());
+}
+
+// The same four statements and the re-read, in one transaction as the editor runs them.
+void BM_Recompute_BareSql(benchmark::State& state) {
+    Database& db = fixture().dm->ADOCon();
+    for (auto _ : state) {
+        Transaction tx(db);
+        const QVariant base =
+            db.scalar(QStringLiteral("select sum(合同金额) as htje from jd_htqd where 细目编号<>? and "
+                                     "length(细目编号)>3 and 细目编号<>? and 细目编号<>? and 合同编号=?"),
+                      {kChapter, QStringLiteral("101-1-a"), QStringLiteral("101-1-b"), kContract});
+        const qlonglong premium = static_cast<qlonglong>(base.toDouble() * 0.003 + 0.5);
+        db.exec(QStringLiteral("update jd_htqd set 合同金额=?,合同单价=? where 合同编号=? and 细目编号=?"),
+                {premium, premium, kContract, QStringLiteral("101-1-a")});
+        const QVariant total =
+            db.scalar(QStringLiteral("select sum(合同金额) as htje from jd_htqd where 细目编号<>? and "
+                                     "length(细目编号)>3 and 合同编号=? and 章=?"),
+                      {kChapter, kContract, kChapter});
+        db.exec(QStringLiteral("update jd_htqd set 合同金额=? where 合同编号=? and 细目编号=?"),
+                {static_cast<qlonglong>(total.toDouble()), kContract, kChapter});
+        tx.commit();
+        benchmark::DoNotOptimize(readAll(db, BoqEditor::chapterListSql(), {kChapter, kContract}));
+    }
+}
+
+// Every visible cell's text and lock, as the grid's model produces them, for the whole list.
+void BM_GridCells_WholeList(benchmark::State& state) {
+    BoqEditor editor(*fixture().dm);
+    editor.selectNode(BoqContractLevel, QStringLiteral("C07合同段"));
+    const DataSet& lines = editor.lines();
+    QList<int> columns;
+    for (const QString& name :
+         {BoqColumn::Item, BoqColumn::Name, BoqColumn::Unit, BoqColumn::Quantity, BoqColumn::Price, BoqColumn::Amount})
+        columns << lines.columnIndex(name);
+    for (auto _ : state) {
+        for (int r = 0; r < lines.rowCount(); ++r) {
+            benchmark::DoNotOptimize(IsDrawnLocked(lines, r));
+            for (int c : columns)
+                benchmark::DoNotOptimize(lines.displayText(r, c));
+        }
+    }
+    state.counters["cells"] = lines.rowCount() * columns.size();
+}
+
+BENCHMARK(BM_ContractList_Editor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_ContractList_BareSql)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_Recompute_Editor)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_Recompute_BareSql)->Unit(benchmark::kMillisecond)->MinTime(2);
+BENCHMARK(BM_GridCells_WholeList)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            if (!run.error_occurred && run.iterations > 0)
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    fixture(); // the data file is made before any timing
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto timeOf = [&](const std::string& prefix) {
+        for (const auto& [name, time] : reporter.times)
+            if (name.rfind(prefix, 0) == 0)
+                return time;
+        return 0.0;
+    };
+    auto ratio = [&](const char* what, const std::string& editor, const std::string& bare) {
+        const double e = timeOf(editor);
+        const double b = timeOf(bare);
+        if (e > 0 && b > 0)
+            std::printf("%s: editor %.2f ms, bare SQL %.2f ms, ratio %.2f (limit 3)\n", what, e, b, e / b);
+    };
+    ratio("Contract list (5,000 lines)", "BM_ContractList_Editor", "BM_ContractList_BareSql");
+    ratio("Chapter recomputation", "BM_Recompute_Editor", "BM_Recompute_BareSql");
+    benchmark::Shutdown();
+    return 0;
+}
