@@ -94,6 +94,8 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &TFormhtqd::XMTreeChange);
     connect(m_tree, &QTreeWidget::itemExpanded, this, &TFormhtqd::updateTreeImages);
     connect(m_tree, &QTreeWidget::itemCollapsed, this, &TFormhtqd::updateTreeImages);
+    connect(m_tree, &QTreeWidget::itemExpanded, this, &TFormhtqd::fitTreeColumn);
+    connect(m_tree, &QTreeWidget::itemCollapsed, this, &TFormhtqd::fitTreeColumn);
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &TFormhtqd::updateTreeImages);
     connect(m_tree, &QTreeWidget::itemEntered, this, &TFormhtqd::hotTrack);
     connect(m_tree, &QTreeWidget::viewportEntered, this, [this] { hotTrack(nullptr); });
@@ -130,10 +132,11 @@ void TFormhtqd::buildLayout() {
     m_tree->setIconSize(QSize(16, 16));
     m_tree->setFont(SongFont(12));
     m_tree->setMinimumWidth(120);
-    // Long contract names scroll instead of being cut short.
+    // Long contract names scroll instead of being cut short; the one column is kept at least as
+    // wide as the tree so that the selection marks the whole row.
     m_tree->setTextElideMode(Qt::ElideNone);
     m_tree->header()->setStretchLastSection(false);
-    m_tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_tree->viewport()->installEventFilter(this);
     SetPaleYellow(m_tree);
     {
         // The selected node stays marked when the grid has the focus.
@@ -266,6 +269,19 @@ void TFormhtqd::buildTree() {
     m_tree->clearSelection();
     m_reverting = false;
     updateTreeImages();
+    fitTreeColumn();
+}
+
+void TFormhtqd::fitTreeColumn() {
+    m_tree->resizeColumnToContents(0);
+    if (m_tree->columnWidth(0) < m_tree->viewport()->width())
+        m_tree->setColumnWidth(0, m_tree->viewport()->width());
+}
+
+bool TFormhtqd::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_tree->viewport() && event->type() == QEvent::Resize)
+        fitTreeColumn();
+    return HostedTool::eventFilter(watched, event);
 }
 
 bool TFormhtqd::saveTypedPrice() {

@@ -63,6 +63,9 @@ public:
     QMenu* PopupMenu1() const { return m_popup; }
     QAction* Excel1() const { return m_excel; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // "导入Excel文件" was chosen. A slot connected to it runs the import dialog modally; when
     // the signal returns the editor initialises again.
@@ -73,6 +76,7 @@ private:
     void buildTree();
     void XMTreeChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
     void updateTreeImages();
+    void fitTreeColumn();
     void hotTrack(QTreeWidgetItem* item);
     void DBGrid1KeyDown(int key);
     void DBGrid1KeyUp(int key);
