@@ -2,6 +2,7 @@
 #include "boq/BoqImport.h"
 #include "boq/Workbook.h"
 #include "data/DataModule.h"
+#include "data/Money.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -160,6 +161,38 @@ TEST(BoqSourceRules, CellsBecomeTextsNumbersOrNull) {
     EXPECT_EQ(s.rows[3].itemNumber, t("101.5"));
     EXPECT_EQ(s.rows[3].price, 1e20);
     EXPECT_EQ(s.rows[3].quantity, -3.0);
+
+    // Rounded to 15 digits the largest double is out of range: it keeps its own value.
+    const BoqSource largest = source({{t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
+                                      {t("1-1"), null, null, 1.7976931348623157e308, null}});
+    EXPECT_EQ(largest.rows.at(0).price, 1.7976931348623157e308);
+}
+
+TEST(BoqSourceRules, NumbersTakeTheValueOfTheirGeneralText) {
+    // Values of every magnitude, including ones whose 15th digit rounds up or that sit at the
+    // switch to the exponent form.
+    std::vector<double> values = {0.1 + 0.2, 1e15 - 0.5, 999999999999999.5,  1e-5,   9.999999999999995e-6,
+                                  -2.675,    1.0 / 3,    123456.78901234567, 5e-324, -1e300};
+    quint64 seed = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        const double mantissa = static_cast<double>(seed >> 11) / static_cast<double>(1ULL << 53);
+        values.push_back((i % 2 ? -1 : 1) * mantissa * std::pow(10.0, i % 40 - 20));
+    }
+    WorkbookContents contents = workbook({{t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")}});
+    WorksheetCells& sheet = contents.sheets[0];
+    for (const double v : values) {
+        sheet.cells.insert(sheet.cells.end(),
+                           {WorkbookCell::ofText(QStringLiteral("1-1")), {}, {}, WorkbookCell::ofNumber(v), {}});
+        ++sheet.rows;
+    }
+    const BoqSource s = BoqSourceFromWorkbook(contents, QStringLiteral("test.xls"));
+    ASSERT_EQ(s.rows.size(), values.size());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::optional<double> expected = ParseNumber(GeneralText(values[i]));
+        ASSERT_TRUE(expected) << values[i];
+        EXPECT_EQ(s.rows[i].price.toDouble(), *expected) << GeneralText(values[i]).toStdString();
+    }
 }
 
 TEST(BoqSourceRules, RowsFollowTheItemNumbersNaturally) {

@@ -10,7 +10,10 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <memory>
+#include <numeric>
 
 namespace tenvora {
 
@@ -45,8 +48,18 @@ QVariant textValue(const WorkbookCell& cell) {
 
 // Numbers go through their general text, so a price the sheet computed as 12.300000000000001
 // arrives as 12.3, as the owner saw it.
-std::optional<double> generalNumber(double value) {
-    return ParseNumber(GeneralText(value));
+double generalNumber(double value) {
+    // The digits GeneralText writes ("%.14e": 15 significant), read back; without building the
+    // text, as a large sheet has tens of thousands of numbers.
+    char digits[48];
+    const std::to_chars_result written =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
+    double rounded = 0;
+    // Only the very largest doubles round past the range; they keep their own value.
+    if (written.ec != std::errc() || std::from_chars(digits, written.ptr, rounded).ec != std::errc() ||
+        !std::isfinite(rounded))
+        return value;
+    return rounded == 0 ? 0.0 : rounded; // GeneralText writes -0 as "0"
 }
 
 struct NumberCell {
@@ -57,15 +70,12 @@ struct NumberCell {
 NumberCell numberValue(const WorkbookCell& cell) {
     if (cell.kind == WorkbookCell::Kind::Empty)
         return {};
-    if (cell.kind == WorkbookCell::Kind::Number) {
-        const std::optional<double> d = generalNumber(cell.number);
-        return d ? NumberCell{true, *d} : NumberCell{false, {}};
-    }
+    if (cell.kind == WorkbookCell::Kind::Number)
+        return {true, generalNumber(cell.number)};
     if (cell.text.trimmed().isEmpty())
         return {};
     const std::optional<double> typed = ParseNumber(cell.text);
-    const std::optional<double> d = typed ? generalNumber(*typed) : std::nullopt;
-    return d ? NumberCell{true, *d} : NumberCell{false, {}};
+    return typed ? NumberCell{true, generalNumber(*typed)} : NumberCell{false, {}};
 }
 
 QString itemText(const BoqSourceRow& row) {
@@ -186,11 +196,28 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
             continue;
         source.rows.push_back(std::move(row));
     }
-    std::stable_sort(source.rows.begin(), source.rows.end(), [](const BoqSourceRow& a, const BoqSourceRow& b) {
-        if (a.itemNumber.isNull() || b.itemNumber.isNull())
-            return a.itemNumber.isNull() && !b.itemNumber.isNull();
-        return CompareItemNumbers(itemText(a), itemText(b)) < 0;
+    // Rows without an item number first, as a sort of the sheet puts empty cells first.
+    std::vector<BoqSourceRow> rows = std::move(source.rows);
+    // The keys are taken out once: a sort compares each row a dozen times.
+    std::vector<QString> items;
+    std::vector<bool> empty;
+    items.reserve(rows.size());
+    empty.reserve(rows.size());
+    for (const BoqSourceRow& r : rows) {
+        empty.push_back(r.itemNumber.isNull());
+        items.push_back(itemText(r));
+    }
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (empty[a] || empty[b])
+            return empty[a] && !empty[b];
+        return CompareItemNumbers(items[a], items[b]) < 0;
     });
+    source.rows.clear();
+    source.rows.reserve(rows.size());
+    for (const size_t i : order)
+        source.rows.push_back(std::move(rows[i]));
     return source;
 }
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <cmath>
 
 #include <freexl.h>
@@ -69,8 +70,21 @@ QString utf8OrEmpty(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
-WorksheetCells readSheet(const void* handle, unsigned short index, const QString& name) {
-    if (freexl_select_active_worksheet(handle, index) != FREEXL_OK)
+// What the reader hands over, sheet by sheet and cell by cell (row by row), so the helper can
+// write its output straight from FreeXL's texts without building every cell first.
+class CellSink {
+public:
+    virtual ~CellSink() = default;
+    virtual void sheetNames(const QStringList& names) = 0;
+    virtual void beginSheet(int index, int rows, int columns) = 0;
+    virtual void emptyCell() = 0;
+    virtual void numberCell(double value) = 0;
+    virtual void textCell(QByteArrayView utf8) = 0;
+};
+
+void readSheet(const void* handle, int index, const QString& name, CellSink& sink) {
+    const auto sheetIndex = static_cast<unsigned short>(index);
+    if (freexl_select_active_worksheet(handle, sheetIndex) != FREEXL_OK)
         fail(QStringLiteral("工作表“%1”无法读取").arg(name));
     unsigned int rows = 0;
     unsigned short columns = 0;
@@ -82,42 +96,88 @@ WorksheetCells readSheet(const void* handle, unsigned short index, const QString
                  .arg(rows)
                  .arg(columns));
 
-    WorksheetCells sheet;
-    sheet.name = name;
-    sheet.rows = static_cast<int>(rows);
-    sheet.columns = columns;
-    sheet.cells.resize(static_cast<size_t>(rows) * columns);
+    sink.beginSheet(index, static_cast<int>(rows), columns);
     for (unsigned int r = 0; r < rows; ++r) {
         for (unsigned short c = 0; c < columns; ++c) {
             FreeXL_CellValue value;
             if (freexl_get_cell_value(handle, r, c, &value) != FREEXL_OK)
                 fail(QStringLiteral("工作表“%1”第 %2 行第 %3 列的单元格无法读取").arg(name).arg(r + 1).arg(c + 1));
-            WorkbookCell& cell = sheet.cells[static_cast<size_t>(r) * columns + c];
             switch (value.type) {
             case FREEXL_CELL_INT:
-                cell = WorkbookCell::ofNumber(value.value.int_value);
+                sink.numberCell(value.value.int_value);
                 break;
             case FREEXL_CELL_DOUBLE:
                 if (std::isfinite(value.value.double_value))
-                    cell = WorkbookCell::ofNumber(value.value.double_value);
+                    sink.numberCell(value.value.double_value);
+                else
+                    sink.emptyCell();
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
             case FREEXL_CELL_DATE:
             case FREEXL_CELL_DATETIME:
             case FREEXL_CELL_TIME:
-                cell = WorkbookCell::ofText(utf8OrEmpty(value.value.text_value));
+                sink.textCell(value.value.text_value ? QByteArrayView(value.value.text_value) : QByteArrayView(""));
                 break;
             default:
+                sink.emptyCell();
                 break;
             }
         }
     }
-    return sheet;
 }
 
-void appendEscaped(QByteArray& out, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
+void readCells(const QString& path, const QString& onlySheet, CellSink& sink) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        fail(QStringLiteral("文件不存在或无法打开"));
+    // A workbook saved in the newer format is a zip archive; say so instead of "damaged".
+    if (file.peek(4) == QByteArrayLiteral("PK\x03\x04"))
+        fail(QStringLiteral(
+            "这是 Excel 2007 以后格式（.xlsx）的工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿（*.xls）”"));
+    file.close();
+
+    FreeXlHandle handle;
+    const int rc = freexl_open(QFile::encodeName(path).constData(), handle.out());
+    if (rc != FREEXL_OK)
+        fail(openFailureText(rc));
+    // FreeXL can report success without giving a handle; nothing can be read then.
+    if (!handle.get())
+        fail(QStringLiteral("文件已损坏，无法读取"));
+
+    unsigned int password = 0;
+    if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
+        password == FREEXL_BIFF_OBFUSCATED)
+        fail(QStringLiteral("工作簿设有密码保护，无法读取"));
+    unsigned int count = 0;
+    if (freexl_get_info(handle.get(), FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
+        fail(QStringLiteral("文件已损坏，工作表无法列出"));
+
+    QStringList names;
+    for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
+        const char* raw = nullptr;
+        if (freexl_get_worksheet_name(handle.get(), static_cast<unsigned short>(i), &raw) != FREEXL_OK)
+            fail(QStringLiteral("文件已损坏，第 %1 个工作表的名称无法读取").arg(i + 1));
+        names << utf8OrEmpty(raw);
+    }
+    sink.sheetNames(names);
+    for (int i = 0; i < names.size(); ++i) {
+        if (onlySheet.isEmpty() || names[i] == onlySheet)
+            readSheet(handle.get(), i, names[i], sink);
+        if (!onlySheet.isEmpty() && names[i] == onlySheet)
+            break;
+    }
+}
+
+bool needsEscape(char ch) {
+    return ch == '\\' || ch == '\t' || ch == '\n' || ch == '\r';
+}
+
+void appendEscaped(QByteArray& out, QByteArrayView bytes) {
+    if (std::none_of(bytes.begin(), bytes.end(), needsEscape)) {
+        out += bytes;
+        return;
+    }
     for (const char ch : bytes) {
         switch (ch) {
         case '\\':
@@ -143,6 +203,8 @@ void appendEscaped(QByteArray& out, const QString& text) {
 }
 
 QString unescaped(QByteArrayView field) {
+    if (!field.contains('\\'))
+        return QString::fromUtf8(field);
     QByteArray bytes;
     bytes.reserve(field.size());
     for (qsizetype i = 0; i < field.size(); ++i) {
@@ -197,6 +259,87 @@ WorkbookCell parseCell(QByteArrayView field) {
     malformed(QStringLiteral("单元格"));
 }
 
+class ContentsSink : public CellSink {
+public:
+    void sheetNames(const QStringList& names) override { contents.sheetNames = names; }
+    void beginSheet(int index, int rows, int columns) override {
+        WorksheetCells& sheet = contents.sheets.emplace_back();
+        sheet.name = contents.sheetNames.at(index);
+        sheet.rows = rows;
+        sheet.columns = columns;
+        sheet.cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(columns));
+    }
+    void emptyCell() override { contents.sheets.back().cells.emplace_back(); }
+    void numberCell(double value) override { contents.sheets.back().cells.push_back(WorkbookCell::ofNumber(value)); }
+    void textCell(QByteArrayView utf8) override {
+        contents.sheets.back().cells.push_back(WorkbookCell::ofText(QString::fromUtf8(utf8)));
+    }
+
+    WorkbookContents contents;
+};
+
+// Writes the dump as the cells arrive: a line per row, cells separated by tabs.
+class DumpSink : public CellSink {
+public:
+    DumpSink() { m_out = kDumpHeader + '\n'; }
+
+    void sheetNames(const QStringList& names) override {
+        for (const QString& name : names) {
+            m_out += "sheet\t";
+            appendEscaped(m_out, name.toUtf8());
+            m_out += '\n';
+        }
+    }
+    void beginSheet(int index, int rows, int columns) override {
+        m_out += "cells\t" + QByteArray::number(index) + '\t' + QByteArray::number(rows) + '\t' +
+                 QByteArray::number(columns) + '\n';
+        m_out.reserve(m_out.size() + static_cast<qsizetype>(rows) * columns * 12);
+        m_columns = columns;
+        m_column = 0;
+        if (columns == 0)
+            m_out += QByteArray(rows, '\n');
+    }
+    void emptyCell() override {
+        beginCell();
+        endCell();
+    }
+    void numberCell(double value) override {
+        beginCell();
+        m_out += '#';
+        // The shortest form round-trips every value but writes -0 as "0".
+        m_out += value == 0 && std::signbit(value) ? QByteArray("-0")
+                                                   : QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+        endCell();
+    }
+    void textCell(QByteArrayView utf8) override {
+        beginCell();
+        m_out += '\'';
+        appendEscaped(m_out, utf8);
+        endCell();
+    }
+
+    QByteArray finish() {
+        m_out += "end\n";
+        return std::move(m_out);
+    }
+
+private:
+    void beginCell() {
+        if (m_column > 0)
+            m_out += '\t';
+    }
+    void endCell() {
+        if (++m_column == m_columns) {
+            m_out += '\n';
+            m_column = 0;
+        }
+    }
+
+    QByteArray m_out;
+    int m_columns = 0;
+    int m_column = 0;
+};
+
 } // namespace
 
 const WorksheetCells* WorkbookContents::sheet(const QString& name) const {
@@ -207,84 +350,26 @@ const WorksheetCells* WorkbookContents::sheet(const QString& name) const {
 }
 
 WorkbookContents ReadWorkbookInProcess(const QString& path, const QString& onlySheet) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("文件不存在或无法打开"));
-    // A workbook saved in the newer format is a zip archive; say so instead of "damaged".
-    if (file.peek(4) == QByteArrayLiteral("PK\x03\x04"))
-        fail(QStringLiteral(
-            "这是 Excel 2007 以后格式（.xlsx）的工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿（*.xls）”"));
-    file.close();
-
-    FreeXlHandle handle;
-    const int rc = freexl_open(QFile::encodeName(path).constData(), handle.out());
-    if (rc != FREEXL_OK)
-        fail(openFailureText(rc));
-    // FreeXL can report success without giving a handle; nothing can be read then.
-    if (!handle.get())
-        fail(QStringLiteral("文件已损坏，无法读取"));
-
-    unsigned int password = 0;
-    if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &password) == FREEXL_OK &&
-        password == FREEXL_BIFF_OBFUSCATED)
-        fail(QStringLiteral("工作簿设有密码保护，无法读取"));
-    unsigned int count = 0;
-    if (freexl_get_info(handle.get(), FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        fail(QStringLiteral("文件已损坏，工作表无法列出"));
-
-    WorkbookContents contents;
-    for (unsigned int i = 0; i < count && i <= 0xFFFF; ++i) {
-        const char* raw = nullptr;
-        if (freexl_get_worksheet_name(handle.get(), static_cast<unsigned short>(i), &raw) != FREEXL_OK)
-            fail(QStringLiteral("文件已损坏，第 %1 个工作表的名称无法读取").arg(i + 1));
-        contents.sheetNames << utf8OrEmpty(raw);
-    }
-    for (int i = 0; i < contents.sheetNames.size(); ++i) {
-        const QString& name = contents.sheetNames[i];
-        if (onlySheet.isEmpty() || name == onlySheet)
-            contents.sheets.push_back(readSheet(handle.get(), static_cast<unsigned short>(i), name));
-        if (!onlySheet.isEmpty() && name == onlySheet)
-            break;
-    }
-    return contents;
+    ContentsSink sink;
+    readCells(path, onlySheet, sink);
+    return std::move(sink.contents);
 }
 
 QByteArray WorkbookDump(const WorkbookContents& contents) {
-    QByteArray out;
-    qsizetype estimate = 64;
-    for (const WorksheetCells& s : contents.sheets)
-        estimate += static_cast<qsizetype>(s.cells.size()) * 12;
-    out.reserve(estimate);
-    out += kDumpHeader + '\n';
-    for (const QString& name : contents.sheetNames) {
-        out += "sheet\t";
-        appendEscaped(out, name);
-        out += '\n';
-    }
+    DumpSink sink;
+    sink.sheetNames(contents.sheetNames);
     for (const WorksheetCells& s : contents.sheets) {
-        out += "cells\t" + QByteArray::number(contents.sheetNames.indexOf(s.name)) + '\t' + QByteArray::number(s.rows) +
-               '\t' + QByteArray::number(s.columns) + '\n';
-        for (int r = 0; r < s.rows; ++r) {
-            for (int c = 0; c < s.columns; ++c) {
-                if (c > 0)
-                    out += '\t';
-                const WorkbookCell& cell = s.at(r, c);
-                if (cell.kind == WorkbookCell::Kind::Number) {
-                    out += '#';
-                    // The shortest form round-trips every value but writes -0 as "0".
-                    out += cell.number == 0 && std::signbit(cell.number)
-                               ? QByteArray("-0")
-                               : QByteArray::number(cell.number, 'g', QLocale::FloatingPointShortest);
-                } else if (cell.kind == WorkbookCell::Kind::Text) {
-                    out += '\'';
-                    appendEscaped(out, cell.text);
-                }
-            }
-            out += '\n';
+        sink.beginSheet(static_cast<int>(contents.sheetNames.indexOf(s.name)), s.rows, s.columns);
+        for (const WorkbookCell& cell : s.cells) {
+            if (cell.kind == WorkbookCell::Kind::Number)
+                sink.numberCell(cell.number);
+            else if (cell.kind == WorkbookCell::Kind::Text)
+                sink.textCell(cell.text.toUtf8());
+            else
+                sink.emptyCell();
         }
     }
-    out += "end\n";
-    return out;
+    return sink.finish();
 }
 
 WorkbookContents ParseWorkbookDump(const QByteArray& dump) {
@@ -351,10 +436,12 @@ WorkbookContents ParseWorkbookDump(const QByteArray& dump) {
 
 WorkbookHelperOutput WorkbookHelperRun(const QString& path, const QString& onlySheet) {
     try {
-        return {WorkbookDump(ReadWorkbookInProcess(path, onlySheet)), true};
+        DumpSink sink;
+        readCells(path, onlySheet, sink);
+        return {sink.finish(), true};
     } catch (const WorkbookError& e) {
         QByteArray line = kFailureHeader;
-        appendEscaped(line, e.text());
+        appendEscaped(line, e.text().toUtf8());
         return {line + '\n', false};
     }
 }
