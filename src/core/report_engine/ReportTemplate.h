@@ -1,4 +1,20 @@
 // The loaded form of a report template: pages, bands and the text objects on them.
+//
+// Template files are XML; sizes are millimetres, font sizes points:
+//   <report version="1" title="...">
+//     <font id="default" families="宋体, SimSun, AR PL UMing CN" size="10" bold="false"/>  (ids used by memos)
+//     <page name="Page1" paper="A4|A3|A5|B5" orientation="portrait|landscape" margins="left top right bottom">
+//       (or width="" height="" instead of paper)
+//       <band kind="page-header|title|column-header|data|summary|page-footer" height="" dataset="(data only)">
+//         <memo name="" x="" y="" width="" height="" font="id" align="left|center|right"
+//               valign="top|middle|bottom" border="all|none|left top right bottom" border-width="0.2"
+//               padding="1" wrap="false" grow="false" format="0.00" blank-zero="false">
+//           <line>text with [PAGE], [PAGES] and, in a data band, [column]; "[[" is a literal "["</line>
+//         </memo>
+// Each page prints its page header on every sheet, the title once, the column header on every
+// sheet, one data band per row of its data set, the summary after the last row and the footer
+// at the foot of every sheet. A memo with grow makes its row as tall as its wrapped lines; memos
+// whose foot meets the band's foot stretch with the row, so the cell borders stay aligned.
 #pragma once
 
 #include "data/Errors.h"
