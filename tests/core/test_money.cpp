@@ -2,6 +2,7 @@
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
 
+#include <clocale>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -13,7 +14,9 @@ struct RoundCase {
     qint64 expected;
 };
 
-void PrintTo(const RoundCase& c, std::ostream* os) { *os << c.value; }
+void PrintTo(const RoundCase& c, std::ostream* os) {
+    *os << c.value;
+}
 
 class RoundAmountTest : public testing::TestWithParam<RoundCase> {};
 
@@ -47,7 +50,9 @@ struct GeneralCase {
     const char* text;
 };
 
-void PrintTo(const GeneralCase& c, std::ostream* os) { *os << c.text; }
+void PrintTo(const GeneralCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class GeneralTextTest : public testing::TestWithParam<GeneralCase> {};
 
@@ -71,7 +76,9 @@ struct ParseCase {
     double value;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.text; }
+void PrintTo(const ParseCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class ParseNumberTest : public testing::TestWithParam<ParseCase> {};
 
@@ -104,7 +111,9 @@ struct OrderCase {
     const char* after;
 };
 
-void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.before << " < " << c.after; }
+void PrintTo(const OrderCase& c, std::ostream* os) {
+    *os << c.before << " < " << c.after;
+}
 
 class ItemNumberOrderTest : public testing::TestWithParam<OrderCase> {};
 
@@ -126,4 +135,20 @@ INSTANTIATE_TEST_SUITE_P(Order, ItemNumberOrderTest,
 TEST(Order, EqualOnlyForEqualTexts) {
     EXPECT_EQ(CompareItemNumbers(u"101-1-a", u"101-1-a"), 0);
     EXPECT_NE(CompareItemNumbers(u"101-01", u"101-1"), 0);
+}
+
+TEST(Money, GeneralTextIgnoresACommaDecimalLocale) {
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    int tried = 0;
+    for (const char* name : {"de_DE.UTF-8", "ru_RU.UTF-8", "fr_FR.UTF-8"}) {
+        if (!std::setlocale(LC_NUMERIC, name))
+            continue;
+        ++tried;
+        EXPECT_EQ(GeneralText(1234.5), QStringLiteral("1234.5")) << name;
+        EXPECT_EQ(GeneralText(0.0000015), QStringLiteral("1.5E-6")) << name;
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    if (tried == 0)
+        GTEST_SKIP() << "no comma-decimal locale is installed here";
 }

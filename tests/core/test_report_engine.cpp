@@ -259,9 +259,9 @@ TEST(ReportEngine, FontsResolveToTheNamedTrueTypeFaces) {
         {QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")}, 10, false, false};
     FontSpec hei{
         {QStringLiteral("黑体"), QStringLiteral("SimHei"), QStringLiteral("WenQuanYi Zen Hei")}, 18, true, false};
-    for (const FontSpec& spec : {song, hei})
-        EXPECT_TRUE(spec.families.contains(QFontInfo(MakeFont(spec)).family()))
-            << QFontInfo(MakeFont(spec)).family().toStdString();
+    for (const FontSpec& face : {song, hei})
+        EXPECT_TRUE(face.families.contains(QFontInfo(MakeFont(face)).family()))
+            << QFontInfo(MakeFont(face)).family().toStdString();
 }
 
 TEST(ReportEngine, PreparedReportRoundTripsAndRejectsDamage) {
@@ -274,7 +274,7 @@ TEST(ReportEngine, PreparedReportRoundTripsAndRejectsDamage) {
     EXPECT_EQ(back.pageCount(), doc.pageCount());
     EXPECT_EQ(TextDump(back), TextDump(doc));
     EXPECT_EQ(back.pages[1].rules.size(), doc.pages[1].rules.size());
-    EXPECT_EQ(back.fonts.first().spec, doc.fonts.first().spec);
+    EXPECT_EQ(back.fonts.first().face, doc.fonts.first().face);
 
     QByteArray damaged = PreparedReportXml(doc);
     damaged.replace("font=\"0\"", "font=\"7\"");

@@ -3,8 +3,8 @@
 #include "data/Errors.h"
 
 #include <QRegularExpression>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace tenvora {
 
@@ -40,10 +40,11 @@ QString GeneralText(double value) {
         return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
     if (value == 0)
         return QStringLiteral("0");
-    // %.14e gives the digits rounded to 15 significant places, then the exponent decides the form.
+    // Scientific form with 14 decimals gives the digits rounded to 15 significant places; the
+    // exponent then decides the form. to_chars ignores the locale, so "." is always the point.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
-    const QString sci = QString::fromLatin1(buf);
+    const auto written = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+    const QString sci = QString::fromLatin1(buf, written.ptr - buf);
     const qsizetype e = sci.indexOf(QLatin1Char('e'));
     QString mantissa = sci.left(e);
     const int exponent = sci.mid(e + 1).toInt();

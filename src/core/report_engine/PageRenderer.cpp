@@ -19,7 +19,7 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
     std::vector<QFont> fonts;
     fonts.reserve(static_cast<size_t>(doc.fonts.size()));
     for (const RenderedFont& f : doc.fonts)
-        fonts.push_back(MakeFont(f.spec, fontScale));
+        fonts.push_back(MakeFont(f.face, fontScale));
     // Print and PDF devices use the unhinted advances that layout measured. A screen hints glyphs
     // at its small pixel sizes, so each run is fitted to the width layout gave it there; otherwise
     // right-aligned figures would creep into the cell padding and long names over the borders.

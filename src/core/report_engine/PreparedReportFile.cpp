@@ -39,12 +39,12 @@ public:
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() == QLatin1String("font")) {
                 RenderedFont f;
-                f.spec.families = text("families").split(QLatin1Char(','), Qt::SkipEmptyParts);
-                if (f.spec.families.isEmpty())
+                f.face.families = text("families").split(QLatin1Char(','), Qt::SkipEmptyParts);
+                if (f.face.families.isEmpty())
                     fail(QStringLiteral("字体没有字体族"));
-                f.spec.pointSize = number("size", 1, 200);
-                f.spec.bold = text("bold") == QLatin1String("1");
-                f.spec.italic = text("italic") == QLatin1String("1");
+                f.face.pointSize = number("size", 1, 200);
+                f.face.bold = text("bold") == QLatin1String("1");
+                f.face.italic = text("italic") == QLatin1String("1");
                 f.ascent = number("ascent", 0, 100);
                 f.descent = number("descent", 0, 100);
                 doc.fonts << f;
@@ -133,10 +133,10 @@ QByteArray PreparedReportXml(const RenderedDocument& doc) {
     w.writeAttribute(QStringLiteral("title"), xmlSafe(doc.title));
     for (const RenderedFont& f : doc.fonts) {
         w.writeEmptyElement(QStringLiteral("font"));
-        w.writeAttribute(QStringLiteral("families"), f.spec.families.join(QLatin1Char(',')));
-        w.writeAttribute(QStringLiteral("size"), num(f.spec.pointSize));
-        w.writeAttribute(QStringLiteral("bold"), f.spec.bold ? QStringLiteral("1") : QStringLiteral("0"));
-        w.writeAttribute(QStringLiteral("italic"), f.spec.italic ? QStringLiteral("1") : QStringLiteral("0"));
+        w.writeAttribute(QStringLiteral("families"), f.face.families.join(QLatin1Char(',')));
+        w.writeAttribute(QStringLiteral("size"), num(f.face.pointSize));
+        w.writeAttribute(QStringLiteral("bold"), f.face.bold ? QStringLiteral("1") : QStringLiteral("0"));
+        w.writeAttribute(QStringLiteral("italic"), f.face.italic ? QStringLiteral("1") : QStringLiteral("0"));
         w.writeAttribute(QStringLiteral("ascent"), num(f.ascent));
         w.writeAttribute(QStringLiteral("descent"), num(f.descent));
     }

@@ -4,12 +4,12 @@
 
 namespace tenvora::report {
 
-QFont MakeFont(const FontSpec& spec, double scale) {
+QFont MakeFont(const FontSpec& face, double scale) {
     QFont font;
-    font.setFamilies(spec.families);
-    font.setPointSizeF(spec.pointSize * scale);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+    font.setFamilies(face.families);
+    font.setPointSizeF(face.pointSize * scale);
+    font.setBold(face.bold);
+    font.setItalic(face.italic);
     font.setHintingPreference(QFont::PreferNoHinting);
     return font;
 }

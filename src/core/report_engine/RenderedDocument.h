@@ -16,7 +16,7 @@
 namespace tenvora::report {
 
 struct RenderedFont {
-    FontSpec spec;
+    FontSpec face;
     double ascent = 0;  // mm, as measured at layout
     double descent = 0; // mm
 };
@@ -57,7 +57,7 @@ struct RenderedDocument {
 
 // The font the engine measures and paints with: the family list in order, no hinting so that
 // advances scale with the device and right-aligned figures stay where layout put them.
-QFont MakeFont(const FontSpec& spec, double scale = 1.0);
+QFont MakeFont(const FontSpec& face, double scale = 1.0);
 
 // One text row per visual row of a page: the objects whose tops line up, left to right,
 // joined by " | "; wrapped runs of an object are joined back, its separate lines by " / ".

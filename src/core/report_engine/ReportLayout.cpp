@@ -36,17 +36,17 @@ TextMeasure::TextMeasure() : m_device(1, 1, QImage::Format_ARGB32) {
     m_device.setDotsPerMeterY(dotsPerMeter);
 }
 
-int TextMeasure::fontIndex(const FontSpec& spec) {
+int TextMeasure::fontIndex(const FontSpec& face) {
     for (int i = 0; i < m_rendered.size(); ++i)
-        if (m_rendered[i].spec == spec)
+        if (m_rendered[i].face == face)
             return i;
-    const QFont font = MakeFont(spec);
+    const QFont font = MakeFont(face);
     const QFontMetricsF metrics(font, &m_device);
     // CJK faces often carry no leading; wrapped lines set solid look cramped in a table cell.
     const double pitch = std::max(metrics.lineSpacing(), metrics.height() * 1.2);
     const double baseline = (pitch - metrics.height()) / 2 + metrics.ascent();
     m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline)});
-    m_rendered << RenderedFont{spec, toMm(metrics.ascent()), toMm(metrics.descent())};
+    m_rendered << RenderedFont{face, toMm(metrics.ascent()), toMm(metrics.descent())};
     return static_cast<int>(m_rendered.size()) - 1;
 }
 

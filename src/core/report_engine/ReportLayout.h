@@ -42,7 +42,7 @@ class TextMeasure {
 public:
     TextMeasure();
 
-    int fontIndex(const FontSpec& spec);
+    int fontIndex(const FontSpec& face);
     const QList<RenderedFont>& fonts() const { return m_rendered; }
 
     // Line pitch with a little leading, and where the baseline sits below a line's top.
