@@ -1,6 +1,7 @@
 #include "Cli.h"
 
 #include "data/AppPaths.h"
+#include "data/Money.h"
 #include "shell/LoginRules.h"
 
 #include <QJsonDocument>
@@ -132,6 +133,34 @@ void printSession(const Context& ctx, const SessionValues& s) {
     for (int i = 0; i < pairs.size(); ++i)
         human << qMakePair(labels[i], pairs[i].second);
     printKeyValues(human);
+}
+
+QJsonObject DataSetRowJson(const DataSet& set, int row) {
+    QJsonObject o;
+    for (int c = 0; c < set.columnCount(); ++c)
+        if (c != set.keyIndex())
+            o.insert(set.columns().at(c), QJsonValue::fromVariant(set.value(row, c)));
+    return o;
+}
+
+QVariant PriceArgument(const QString& text) {
+    // An empty text clears the price, as emptying the cell does.
+    if (text.trimmed().isEmpty())
+        return {};
+    const std::optional<double> number = ParseNumber(text);
+    if (!number)
+        throw UsageError(QStringLiteral("单价“%1”不是数字").arg(text));
+    return *number;
+}
+
+int RunSubcommand(Context& ctx, const QString& usage, const QList<QPair<QString, std::function<int(Context&)>>>& subs) {
+    if (ctx.args.isEmpty())
+        throw UsageError(QStringLiteral("缺少子命令\n用法：%1").arg(usage));
+    const QString sub = ctx.args.takeFirst();
+    for (const auto& s : subs)
+        if (s.first == sub)
+            return s.second(ctx);
+    throw UsageError(QStringLiteral("未知的子命令 %1\n用法：%2").arg(sub, usage));
 }
 
 } // namespace tenvora::cli

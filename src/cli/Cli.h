@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/DataModule.h"
+#include "data/DataSet.h"
 #include "data/MessageSink.h"
 
 #include <QJsonObject>
@@ -69,5 +70,13 @@ void printKeyValues(const QList<QPair<QString, QString>>& pairs);
 void printTable(const QStringList& headers, const QList<QStringList>& rows);
 // The session values after a load, in JSON or as key: value lines.
 void printSession(const Context& ctx, const SessionValues& s);
+
+// Every column of a data-set row by its name, without the row identity.
+QJsonObject DataSetRowJson(const DataSet& set, int row);
+// A price argument: a number, or an empty text that clears the price (a null value).
+// Anything else is a usage error.
+QVariant PriceArgument(const QString& text);
+// Takes the subcommand from the arguments and runs its handler.
+int RunSubcommand(Context& ctx, const QString& usage, const QList<QPair<QString, std::function<int(Context&)>>>& subs);
 
 } // namespace tenvora::cli

@@ -33,10 +33,7 @@ void printTree(const std::vector<BoqTreeNode>& nodes, int level) {
 
 // Every column of the line by its name (not the row identity), with the two lock flags.
 QJsonObject rowJson(const DataSet& lines, int row) {
-    QJsonObject o;
-    for (int c = 0; c < lines.columnCount(); ++c)
-        if (c != lines.keyIndex())
-            o.insert(lines.columns().at(c), QJsonValue::fromVariant(lines.value(row, c)));
+    QJsonObject o = DataSetRowJson(lines, row);
     o.insert(QStringLiteral("locked"), IsPriceLocked(lines, row));
     o.insert(QStringLiteral("drawnLocked"), IsDrawnLocked(lines, row));
     return o;
@@ -115,14 +112,7 @@ int runPrice(Context& ctx) {
     ctx.expectArguments(2, kUsage);
     const QString item = ctx.args.at(0);
     const QString priceText = ctx.args.at(1);
-    // An empty text clears the price, as emptying the cell does.
-    QVariant price;
-    if (!priceText.trimmed().isEmpty()) {
-        const std::optional<double> number = ParseNumber(priceText);
-        if (!number)
-            throw UsageError(QStringLiteral("单价“%1”不是数字").arg(priceText));
-        price = *number;
-    }
+    const QVariant price = PriceArgument(priceText);
     auto dm = openContract(ctx);
     BoqEditor editor(*dm);
     selectList(editor, chapter);
@@ -178,18 +168,11 @@ Command BoqCommand() {
                 "                             单价为空文本时清除单价\n"
                 "  recompute 章               “章合计 和 保险费 计算”：保险费写入 101-1-a，章合计写入章行"),
             [](Context& ctx) {
-                if (ctx.args.isEmpty())
-                    throw UsageError(QStringLiteral("缺少子命令\n用法：%1").arg(kUsage));
-                const QString sub = ctx.args.takeFirst();
-                if (sub == QLatin1String("tree"))
-                    return runTree(ctx);
-                if (sub == QLatin1String("list"))
-                    return runList(ctx);
-                if (sub == QLatin1String("price"))
-                    return runPrice(ctx);
-                if (sub == QLatin1String("recompute"))
-                    return runRecompute(ctx);
-                throw UsageError(QStringLiteral("未知的子命令 %1\n用法：%2").arg(sub, kUsage));
+                return RunSubcommand(ctx, kUsage,
+                                     {{QStringLiteral("tree"), runTree},
+                                      {QStringLiteral("list"), runList},
+                                      {QStringLiteral("price"), runPrice},
+                                      {QStringLiteral("recompute"), runRecompute}});
             }};
 }
 

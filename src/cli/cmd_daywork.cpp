@@ -1,7 +1,6 @@
 // tenvora daywork: the three day-work schedules of the current contract.
 #include "Cli.h"
 
-#include "data/Money.h"
 #include "daywork/DayworkLists.h"
 
 #include <QJsonArray>
@@ -11,15 +10,6 @@ namespace tenvora::cli {
 namespace {
 
 const QString kUsage = QStringLiteral("tenvora daywork list --schedule 1|2|3 | price --schedule 1|2|3 细目编号 单价");
-
-// Every column of the item by its name, without the row identity.
-QJsonObject rowJson(const DataSet& set, int row) {
-    QJsonObject o;
-    for (int c = 0; c < set.columnCount(); ++c)
-        if (c != set.keyIndex())
-            o.insert(set.columns().at(c), QJsonValue::fromVariant(set.value(row, c)));
-    return o;
-}
 
 const QStringList& shownColumns() {
     static const QStringList columns = {QStringLiteral("ItemCode"),  QStringLiteral("ItemName"),
@@ -62,7 +52,7 @@ int runList(Context& ctx) {
     if (ctx.json) {
         QJsonArray rows;
         for (int r = 0; r < set.rowCount(); ++r)
-            rows.append(rowJson(set, r));
+            rows.append(DataSetRowJson(set, r));
         printJson({{QStringLiteral("rows"), rows}});
         return 0;
     }
@@ -78,14 +68,8 @@ int runPrice(Context& ctx) {
     ctx.expectArguments(2, kUsage);
     const QString code = ctx.args.at(0);
     const QString priceText = ctx.args.at(1);
-    // An empty text clears the price, as emptying the cell does; the total then stays.
-    QVariant price;
-    if (!priceText.trimmed().isEmpty()) {
-        const std::optional<double> number = ParseNumber(priceText);
-        if (!number)
-            throw UsageError(QStringLiteral("单价“%1”不是数字").arg(priceText));
-        price = *number;
-    }
+    // An empty text clears the price; the total then stays as it was.
+    const QVariant price = PriceArgument(priceText);
     auto dm = ctx.openAndLogin();
     dm->LoadCurrentContract();
     DayworkLists lists(*dm);
@@ -96,7 +80,7 @@ int runPrice(Context& ctx) {
     lists.priceItem(schedule, row, price);
     const DataSet& set = lists.schedule(schedule);
     if (ctx.json) {
-        printJson({{QStringLiteral("row"), rowJson(set, row)}});
+        printJson({{QStringLiteral("row"), DataSetRowJson(set, row)}});
         return 0;
     }
     QList<QPair<QString, QString>> pairs;
@@ -108,22 +92,16 @@ int runPrice(Context& ctx) {
 }
 
 Command DayworkCommand() {
-    return {QStringLiteral("daywork"), QStringLiteral("list --schedule S | price --schedule S 细目编号 单价"),
-            QStringLiteral("当前合同的计日工清单"),
-            QStringLiteral("与“计日工清单”窗口相同的操作（S：1 劳务，2 材料，3 施工机械）：\n"
-                           "  list --schedule S                 列出该表的细目\n"
-                           "  price --schedule S 细目编号 单价  给该表中第一个该编号的细目录入单价并保存\n"
-                           "                                    （合价按单价 x 估计数量取整）；单价为空文本时清除单价"),
-            [](Context& ctx) {
-                if (ctx.args.isEmpty())
-                    throw UsageError(QStringLiteral("缺少子命令\n用法：%1").arg(kUsage));
-                const QString sub = ctx.args.takeFirst();
-                if (sub == QLatin1String("list"))
-                    return runList(ctx);
-                if (sub == QLatin1String("price"))
-                    return runPrice(ctx);
-                throw UsageError(QStringLiteral("未知的子命令 %1\n用法：%2").arg(sub, kUsage));
-            }};
+    return {
+        QStringLiteral("daywork"), QStringLiteral("list --schedule S | price --schedule S 细目编号 单价"),
+        QStringLiteral("当前合同的计日工清单"),
+        QStringLiteral("与“计日工清单”窗口相同的操作（S：1 劳务，2 材料，3 施工机械）：\n"
+                       "  list --schedule S                 列出该表的细目\n"
+                       "  price --schedule S 细目编号 单价  给该表中第一个该编号的细目录入单价并保存\n"
+                       "                                    （合价按单价 x 估计数量取整）；单价为空文本时清除单价"),
+        [](Context& ctx) {
+            return RunSubcommand(ctx, kUsage, {{QStringLiteral("list"), runList}, {QStringLiteral("price"), runPrice}});
+        }};
 }
 
 } // namespace
