@@ -447,7 +447,7 @@ WorkbookHelperOutput WorkbookHelperRun(const QString& path, const QString& onlyS
 }
 
 QString WorkbookHelperProgram() {
-    QString name = QStringLiteral("tenvora");
+    QString name = QStringLiteral("tenvora-xls");
 #ifdef Q_OS_WIN
     name += QStringLiteral(".exe");
 #endif
@@ -458,7 +458,7 @@ WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
     const QFileInfo info(path);
     if (!info.isFile())
         fail(QStringLiteral("文件“%1”不存在").arg(QDir::toNativeSeparators(path)));
-    QStringList args{QStringLiteral("read-workbook"), info.absoluteFilePath()};
+    QStringList args{info.absoluteFilePath()};
     if (!onlySheet.isEmpty())
         args << QStringLiteral("--sheet") << onlySheet;
 

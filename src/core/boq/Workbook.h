@@ -63,12 +63,12 @@ struct WorkbookHelperOutput {
 };
 WorkbookHelperOutput WorkbookHelperRun(const QString& path, const QString& onlySheet);
 
-// Runs "tenvora read-workbook FILE --sheet NAME" beside the running program and reads its
+// Runs "tenvora-xls FILE --sheet NAME" beside the running program and reads its
 // output, so a crash of the reader costs only the helper. Throws WorkbookError when the
 // helper reports a reason, crashes, hangs or writes something unreadable.
 WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet = {});
 
-// The helper program: "tenvora" in the folder of the running program.
+// The helper program: "tenvora-xls" in the folder of the running program.
 QString WorkbookHelperProgram();
 
 } // namespace tenvora
