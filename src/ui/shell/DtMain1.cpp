@@ -32,6 +32,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <span>
+
 namespace tenvora::ui {
 
 namespace {
@@ -93,8 +95,12 @@ void TFormMain1::buildMenus() {
     const Entry second[] = {{"计日工劳务单价表", &TFormMain1::N46Click},
                             {"计日工材料单价表", &TFormMain1::N47Click},
                             {"计日工施工机械单价表", &TFormMain1::N49Click}};
+    const Entry popupFirst[] = {{"B.工程量清单报表", &TFormMain1::N12Click},
+                                {"C.专项暂定金额汇总表", &TFormMain1::N13Click},
+                                {"D.计日工汇总表", &TFormMain1::N50Click},
+                                {"E.工程量清单汇总表", &TFormMain1::N18Click}};
     for (QMenu* menu : {reports, m_popupMenu}) {
-        for (const Entry& e : first)
+        for (const Entry& e : menu == reports ? std::span<const Entry>(first) : std::span<const Entry>(popupFirst))
             menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
         menu->addSeparator();
         for (const Entry& e : second)

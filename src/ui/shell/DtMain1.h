@@ -63,12 +63,16 @@ public slots:
     void N46Click();          // 计日工劳务单价表
     void N47Click();          // 计日工材料单价表
     void N49Click();          // 计日工施工机械单价表
-    void N53Click();          // 数据备份
-    void N54Click();          // 数据恢复
-    void N56Click();          // 生成投标盘
-    void N4Click();           // 关于...
-    void N20Click();          // 帮助
-    void ToolButton2Click();  // 退出系统
+    // The drop-down's B, C and E entries forward to the menu bar's handlers.
+    void N12Click() { ToolButton10Click(); }
+    void N13Click() { N10Click(); }
+    void N18Click() { N11Click(); }
+    void N53Click();         // 数据备份
+    void N54Click();         // 数据恢复
+    void N56Click();         // 生成投标盘
+    void N4Click();          // 关于...
+    void N20Click();         // 帮助
+    void ToolButton2Click(); // 退出系统
 
 protected:
     bool event(QEvent* e) override;
