@@ -209,11 +209,14 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
     }
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const auto before = [&](size_t a, size_t b) {
         if (empty[a] || empty[b])
             return empty[a] && !empty[b];
         return CompareItemNumbers(items[a], items[b]) < 0;
-    });
+    };
+    // An owner's sheet is usually in order already: one pass tells, and saves the sort.
+    if (!std::is_sorted(order.begin(), order.end(), before))
+        std::stable_sort(order.begin(), order.end(), before);
     source.rows.clear();
     source.rows.reserve(rows.size());
     for (const size_t i : order)
