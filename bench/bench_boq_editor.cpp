@@ -8,9 +8,11 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 
+#include "RatioReporter.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -173,17 +175,6 @@ BENCHMARK(BM_ContractList_BareSql)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_Recompute_Editor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_Recompute_BareSql)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_GridCells_WholeList)->Unit(benchmark::kMillisecond)->MinTime(2);
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "report_engine/PageRenderer.h"
 #include "reports/BoqChapterReport.h"
 
+#include "RatioReporter.h"
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
+
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <map>
@@ -244,18 +246,6 @@ void BM_Xls_LibreOfficeToPdf(benchmark::State& state) {
 BENCHMARK(BM_ReportB_ToPdf)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReportB_Layout)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_Xls_LibreOfficeToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-// Keeps each benchmark's time per iteration so that the ratio can be printed after the run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
 
 } // namespace
 
