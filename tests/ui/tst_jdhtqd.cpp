@@ -309,7 +309,7 @@ void TstJdhtqd::aTypedPriceIsSavedBeforeTheListChangesOrTheEditorCloses() {
 
     goTo(QStringLiteral("202-1-b"));
     typeIntoGrid(QStringLiteral("10"));
-    m_tool->aboutToClose();
+    m_tool->savePendingEdit();
     QCOMPARE(stored(QStringLiteral("202-1-b"), BoqColumn::Amount).toLongLong(), 12400);
 
     select(QStringLiteral("100"));

@@ -38,7 +38,7 @@ public:
     }
     QString caption() const override { return m_caption; }
     QWidget* contentPanel() override { return m_panel; }
-    void aboutToClose() override { ++*m_saves; }
+    void savePendingEdit() override { ++*m_saves; }
     QWidget* m_panel;
 
 private:

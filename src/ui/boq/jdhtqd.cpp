@@ -346,7 +346,7 @@ void TFormhtqd::BitBtn1Click() {
     dm.ResetToolButtons();
 }
 
-void TFormhtqd::aboutToClose() {
+void TFormhtqd::savePendingEdit() {
     saveTypedPrice();
 }
 

@@ -104,7 +104,7 @@ void TFrm_htbg2::CloseClick() {
     m_dm.ResetToolButtons();
 }
 
-void TFrm_htbg2::aboutToClose() {
+void TFrm_htbg2::savePendingEdit() {
     for (DataGrid* grid : m_grids)
         grid->savePending();
 }

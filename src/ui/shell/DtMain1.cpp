@@ -288,7 +288,7 @@ void TFormMain1::closeHostedTool() {
         return;
     HostedTool* tool = m_tool.data();
     m_tool = nullptr;
-    runAction([tool] { tool->aboutToClose(); });
+    runAction([tool] { tool->savePendingEdit(); });
     // The panel goes back to its own window before that window is destroyed.
     m_panel1->release(tool->contentPanel(), tool);
     delete tool;
@@ -388,18 +388,14 @@ void TFormMain1::N49Click() {
     runAction([this] { CloseChildForms(); });
 }
 
-void TFormMain1::savePendingEdit() {
-    if (m_tool)
-        m_tool->aboutToClose();
-}
-
 void TFormMain1::runDataManagement(int command) {
     DataManagement::Outcome outcome = DataManagement::Outcome::Continue;
     runAction([&] {
         // A copy takes what was typed; a restore replaces the file, so no tool may keep showing the old one.
         const auto saveFirst = [this] {
             CloseMDIChildren();
-            savePendingEdit();
+            if (m_tool)
+                m_tool->savePendingEdit();
         };
         const auto closeFirst = [this] {
             CloseMDIChildren();

@@ -91,7 +91,6 @@ private:
     void runAction(const std::function<void()>& action);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     void runDataManagement(int command);
-    void savePendingEdit();
 
     TDmMain& m_dm;
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window

@@ -16,11 +16,12 @@ public:
     virtual QString caption() const = 0;
     // The panel the main window hosts; owned by the tool.
     virtual QWidget* contentPanel() = 0;
-    // Called before the tool is destroyed or replaced: save what the user typed and not yet saved.
-    virtual void aboutToClose() {}
+    // Saves what the user typed and not yet saved: before the tool is destroyed or replaced,
+    // and before the data file is copied while the tool stays open.
+    virtual void savePendingEdit() {}
 
 signals:
-    // The tool's own close button: the host closes it (aboutToClose, panel back, destroy).
+    // The tool's own close button: the host closes it (savePendingEdit, panel back, destroy).
     void closeRequested();
 };
 
