@@ -1,10 +1,12 @@
 // The backup, bid-disk and restore commands, run as a user would run them.
+#include "support/TestSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -16,11 +18,6 @@ struct CommandRun {
     QString out;
     QString err;
 };
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class CliDataManagement : public testing::Test {
 protected:
@@ -79,7 +76,7 @@ TEST_F(CliDataManagement, BackupAndBidDiskCopyTheDataFileWithTheirOwnMessage) {
         const CommandRun r = run({QString::fromLatin1(c.command), QString::fromUtf8(c.target)});
         EXPECT_EQ(r.code, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, c.message);
-        EXPECT_EQ(bytesOf(target), bytesOf(m_data));
+        EXPECT_EQ(tenvora::test::ReadBytes(target), tenvora::test::ReadBytes(m_data));
     }
 }
 

@@ -23,12 +23,6 @@ QString openError(const QString& path, const QByteArray& key = DataFileKey()) {
     return {};
 }
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
 // Runs SQL through the store's own command-line shell, as an owner's tool would.
 void runSqlcipherShell(const QString& path, const QString& sql) {
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlcipher"));
@@ -49,8 +43,8 @@ TEST(Database, RefusesFilesThatAreNotDataFilesNamingFileAndReason) {
     const QString missing = dir.filePath(QStringLiteral("none.tr"));
     const QString empty = dir.filePath(QStringLiteral("zero.tr"));
     const QString text = dir.filePath(QStringLiteral("notes.tr"));
-    writeFile(empty, {});
-    writeFile(text, QByteArray("这不是数据库\n").repeated(500));
+    ASSERT_TRUE(test::WriteBytes(empty, {}));
+    ASSERT_TRUE(test::WriteBytes(text, QByteArray("这不是数据库\n").repeated(500)));
     TempDataFile good;
 
     struct Case {

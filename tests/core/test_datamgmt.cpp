@@ -23,17 +23,6 @@ using namespace tenvora::test;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
 // Everything in a folder, hidden files included, so a left-over stage would show.
 QStringList everythingIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -80,7 +69,7 @@ TEST(DataFileCopies, BackupReplacesAFileOfThatNameAndAnswersByMode) {
     TempDataFile file;
     auto dm = file.open();
     dm->closeConnection();
-    const QByteArray original = bytesOf(file.path());
+    const QByteArray original = test::ReadBytes(file.path());
     QTemporaryDir target;
 
     struct Case {
@@ -94,12 +83,12 @@ TEST(DataFileCopies, BackupReplacesAFileOfThatNameAndAnswersByMode) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bakMode);
         dm->session().BakMode = QString::fromLatin1(c.bakMode);
-        writeFile(target.filePath(QStringLiteral("bid")), "an older file of the same name");
+        ASSERT_TRUE(test::WriteBytes(target.filePath(QStringLiteral("bid")), "an older file of the same name"));
         EXPECT_EQ(DataFileCopies(*dm).backup(target.path(), QStringLiteral("bid")), c.message);
-        EXPECT_EQ(bytesOf(target.filePath(QStringLiteral("bid"))), original);
+        EXPECT_EQ(test::ReadBytes(target.filePath(QStringLiteral("bid"))), original);
         EXPECT_EQ(everythingIn(target.path()), QStringList{QStringLiteral("bid")});
     }
-    EXPECT_EQ(bytesOf(file.path()), original) << "a backup never touches the data file";
+    EXPECT_EQ(test::ReadBytes(file.path()), original) << "a backup never touches the data file";
 }
 
 TEST(DataFileCopies, BackupRefusesWithoutANameADataFileOrAClosedConnection) {
@@ -156,8 +145,8 @@ TEST(FileCopy, AnInterruptedCopyLeavesTheTargetAsItWas) {
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("big"));
     const QString target = dir.filePath(QStringLiteral("target"));
-    writeFile(source, QByteArray(256 * 1024, 'x'));
-    writeFile(target, "the previous backup");
+    ASSERT_TRUE(test::WriteBytes(source, QByteArray(256 * 1024, 'x')));
+    ASSERT_TRUE(test::WriteBytes(target, "the previous backup"));
 
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -170,7 +159,7 @@ TEST(FileCopy, AnInterruptedCopyLeavesTheTargetAsItWas) {
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(failure.contains(QStringLiteral("失败"))) << failure.toStdString();
-    EXPECT_EQ(bytesOf(target), QByteArray("the previous backup"));
+    EXPECT_EQ(test::ReadBytes(target), QByteArray("the previous backup"));
     EXPECT_EQ(everythingIn(dir.path()), (QStringList{QStringLiteral("big"), QStringLiteral("target")}));
 }
 #endif
@@ -179,13 +168,13 @@ TEST(DataFileCopies, RestoreRefusesAnythingButADataFileAndLeavesTheCurrentOneUnt
     TempDataFile file;
     auto dm = file.open();
     dm->closeConnection();
-    const QByteArray current = bytesOf(file.path());
+    const QByteArray current = test::ReadBytes(file.path());
     QTemporaryDir dir;
 
     const QString text = dir.filePath(QStringLiteral("notes.txt"));
-    writeFile(text, QByteArray("这不是数据库\n").repeated(300));
+    ASSERT_TRUE(test::WriteBytes(text, QByteArray("这不是数据库\n").repeated(300)));
     const QString zero = dir.filePath(QStringLiteral("zero.tr"));
-    writeFile(zero, {});
+    ASSERT_TRUE(test::WriteBytes(zero, {}));
     const QString otherKey = dir.filePath(QStringLiteral("other-key.tr"));
     {
         Database db = Database::create(otherKey, QByteArrayLiteral("another-password"));
@@ -211,7 +200,7 @@ TEST(DataFileCopies, RestoreRefusesAnythingButADataFileAndLeavesTheCurrentOneUnt
         SCOPED_TRACE(c.source.toStdString());
         const QString refusal = failureOf<Refused>([&] { DataFileCopies(*dm).restore(c.source); });
         EXPECT_TRUE(refusal.startsWith(c.expected)) << refusal.toStdString();
-        EXPECT_EQ(bytesOf(file.path()), current);
+        EXPECT_EQ(test::ReadBytes(file.path()), current);
         EXPECT_FALSE(QFileInfo::exists(DataFileCopies::SafetyCopyPath(file.path())));
     }
 }
@@ -284,7 +273,7 @@ TEST(ConnectionPause, ReopensWhenLeftEarlyAndReportsAFileThatNoLongerOpens) {
     EXPECT_TRUE(dm->isConnected()) << "an action that fails half-way still gets its connection back";
 
     ConnectionPause pause(*dm);
-    writeFile(file.path(), "not a data file any more");
+    ASSERT_TRUE(test::WriteBytes(file.path(), "not a data file any more"));
     EXPECT_THROW(pause.reopen(), DataFileError);
     EXPECT_FALSE(dm->isConnected());
 }

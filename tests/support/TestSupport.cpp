@@ -5,6 +5,7 @@
 #include "demo/DemoData.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace tenvora::test {
 
@@ -14,6 +15,16 @@ TempDataFile::TempDataFile(bool priced) : m_path(QDir(m_dir.path()).filePath(QSt
 
 std::unique_ptr<TDmMain> TempDataFile::open() {
     return std::make_unique<TDmMain>(m_path, sink);
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QString CreateEmptyDataFile(const QString& dir, const QString& name) {

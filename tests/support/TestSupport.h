@@ -31,6 +31,11 @@ private:
     QString m_path;
 };
 
+// The whole content of a file; empty when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+// Replaces a file's content; false when it cannot be written in full.
+bool WriteBytes(const QString& path, const QByteArray& bytes);
+
 // A new encrypted file with the schema and no rows.
 QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));
 

@@ -28,11 +28,6 @@ using namespace tenvora::ui;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 using Command = DataManagement::Outcome (*)(TDmMain&, QWidget*, const std::function<void()>&);
 
 } // namespace
@@ -81,7 +76,7 @@ private slots:
         form.BitBtn1()->click();
         QCOMPARE(MessageBox::takeShown(), QStringList{message});
         QCOMPARE(form.result(), int(QDialog::Accepted));
-        QCOMPARE(bytesOf(target.filePath(QStringLiteral("投标盘"))), bytesOf(file.path()));
+        QCOMPARE(test::ReadBytes(target.filePath(QStringLiteral("投标盘"))), test::ReadBytes(file.path()));
     }
 
     void targetPathFollowsFolderAndName() {
@@ -185,7 +180,7 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         dm->session().CurContractID = QStringLiteral("stale");
-        const QByteArray before = bytesOf(file.path());
+        const QByteArray before = test::ReadBytes(file.path());
 
         QStringList steps;
         SetModalHandler([&](QDialog& dialog) {
@@ -206,7 +201,7 @@ private slots:
         QCOMPARE(dm->session().BakMode, bakMode);
         QCOMPARE(dm->session().CurContractID, QStringLiteral("A1"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(bytesOf(file.path()), before);
+        QCOMPARE(test::ReadBytes(file.path()), before);
     }
 
     void theCommandCopiesWhatTheDialogChose() {

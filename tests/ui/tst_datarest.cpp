@@ -24,17 +24,6 @@ using namespace tenvora::ui;
 
 namespace {
 
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
-
 QStringList listed(const TDataRestForm& form) {
     QStringList names;
     const QAbstractItemModel* model = form.FileListBox1()->model();
@@ -68,7 +57,7 @@ private slots:
         dm->closeConnection();
         QTemporaryDir dir;
         for (const char* name : {"b.bak", "backup-without-extension", ".hidden", "A.tr", "投标盘"})
-            writeFile(dir.filePath(QString::fromUtf8(name)), "x");
+            QVERIFY(test::WriteBytes(dir.filePath(QString::fromUtf8(name)), "x"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a folder")));
 
         TDataRestForm form(*dm);
@@ -111,10 +100,10 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         dm->closeConnection();
-        const QByteArray before = bytesOf(file.path());
+        const QByteArray before = test::ReadBytes(file.path());
         QTemporaryDir dir;
         if (!fileName.isEmpty())
-            writeFile(dir.filePath(fileName), contents);
+            QVERIFY(test::WriteBytes(dir.filePath(fileName), contents));
 
         TDataRestForm form(*dm);
         QSignalSpy accepted(&form, &QDialog::accepted);
@@ -126,7 +115,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown.first().startsWith(message), qPrintable(shown.first()));
         QCOMPARE(accepted.count(), 0);
-        QCOMPARE(bytesOf(file.path()), before);
+        QCOMPARE(test::ReadBytes(file.path()), before);
         QVERIFY(!QFileInfo::exists(DataFileCopies::SafetyCopyPath(file.path())));
     }
 
@@ -170,7 +159,7 @@ private slots:
     void closeRestoresNothingButReopens() {
         test::TempDataFile file;
         auto dm = file.open();
-        const QByteArray before = bytesOf(file.path());
+        const QByteArray before = test::ReadBytes(file.path());
         SetModalHandler([&](QDialog& dialog) {
             auto* form = qobject_cast<TDataRestForm*>(&dialog);
             form->BitBtn2()->click();
@@ -179,7 +168,7 @@ private slots:
         QCOMPARE(DataManagement::restore(*dm, nullptr, {}), DataManagement::Outcome::Continue);
         QVERIFY(dm->isConnected());
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(bytesOf(file.path()), before);
+        QCOMPARE(test::ReadBytes(file.path()), before);
     }
 
     void looksLikeTheSystemsDialog() {
