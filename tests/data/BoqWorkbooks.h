@@ -13,8 +13,10 @@
 
 namespace tenvora::test {
 
+// The folder of the fixture files, as the build names it (not __FILE__, which a compiler cache
+// may have made relative).
 inline QString WorkbookFixtureDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath();
+    return QStringLiteral(TENVORA_TEST_DATA_DIR);
 }
 
 // The Debian interpreter: python3-xlwt is installed for it, not for other interpreters on PATH.
