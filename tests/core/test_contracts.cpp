@@ -1,4 +1,4 @@
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 #include "boq/ContractSelection.h"
 #include "data/DataModule.h"
 #include "reports/ReportTexts.h"

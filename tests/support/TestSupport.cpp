@@ -6,6 +6,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+
+#include <clocale>
+#include <cstdio>
 
 namespace tenvora::test {
 
@@ -25,6 +29,36 @@ QByteArray ReadBytes(const QString& path) {
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+CommaDecimalLocale::CommaDecimalLocale() {
+    const QString target = QDir(m_dir.path()).filePath(QStringLiteral("de_DE.UTF-8"));
+    const int rc =
+        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-i"), QStringLiteral("de_DE"),
+                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"), target});
+    if (rc != 0 && rc != 1) // 1: compiled with warnings
+        return;
+    m_oldPath = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QFile::encodeName(m_dir.path()));
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    m_oldLocale = old ? old : "C";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        return;
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    m_active = std::string(probe) == "1,5";
+}
+
+CommaDecimalLocale::~CommaDecimalLocale() {
+    std::setlocale(LC_ALL, m_oldLocale.empty() ? "C" : m_oldLocale.c_str());
+    if (m_oldPath.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", m_oldPath);
+}
+
+QStringList CommaDecimalLocale::environment() const {
+    return {QStringLiteral("LOCPATH=") + m_dir.path(), QStringLiteral("LC_ALL=de_DE.UTF-8")};
 }
 
 QString CreateEmptyDataFile(const QString& dir, const QString& name) {

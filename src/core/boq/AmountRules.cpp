@@ -1,4 +1,4 @@
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 
 #include "data/DataModule.h"
 #include "data/Money.h"
@@ -16,6 +16,14 @@ qint64 wholeSum(TDmMain& dm, const QString& sql, const QVariantList& values) {
 }
 
 } // namespace
+
+std::optional<qint64> LineAmount(const QVariant& price, const QVariant& quantity) {
+    const std::optional<double> p = NumberOf(price);
+    const std::optional<double> q = NumberOf(quantity);
+    if (!p || !q)
+        return std::nullopt;
+    return RoundAmount(*p * *q);
+}
 
 qint64 BoqTotals::insuranceBase(const QString& contract, const QString& chapter) {
     return wholeSum(m_dm,
@@ -44,16 +52,25 @@ qint64 BoqTotals::chapterTotal(const QString& contract, const QString& chapter) 
                     {chapter, contract, chapter});
 }
 
+QString BoqTotals::printedChapterTotalSql() {
+    return QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 章=? and 细目编号<>? "
+                          "and (bz is null or bz='')");
+}
+
+qint64 BoqTotals::printedChapterTotal(const QString& contract, const QString& chapter) {
+    return wholeSum(m_dm, printedChapterTotalSql(), {contract, chapter, chapter});
+}
+
 ChapterRecompute BoqTotals::recompute(const QString& contract, const QString& chapter) {
     // One change for the user: either both figures are stored or neither is.
-    Transaction tx(m_dm.ADOCon());
     ChapterRecompute result;
-    result.insurance = storeInsurance(contract, chapter);
-    result.chapterTotal = chapterTotal(contract, chapter);
-    auto q = m_dm.NewQuery();
-    m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=? where 合同编号=? and 细目编号=?"),
-                {result.chapterTotal, contract, chapter}, false);
-    tx.commit();
+    m_dm.RunChange([&] {
+        result.insurance = storeInsurance(contract, chapter);
+        result.chapterTotal = chapterTotal(contract, chapter);
+        auto q = m_dm.NewQuery();
+        m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=? where 合同编号=? and 细目编号=?"),
+                    {result.chapterTotal, contract, chapter}, false);
+    });
     return result;
 }
 

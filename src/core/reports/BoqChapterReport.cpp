@@ -1,6 +1,6 @@
 #include "reports/BoqChapterReport.h"
 
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 
 #include <QHash>
 
@@ -51,7 +51,7 @@ bool BoqChapterReport::build(const QString& chapter) {
 
     dm.RunSql(
         m_context.gcl_ADOQuery,
-        QStringLiteral("select round(合同金额,0) as hj,round(合同单价,2) as dj, * from jd_htqd "
+        QStringLiteral("select RoundAmount(合同金额) as hj,RoundDecimals(合同单价,2) as dj, * from jd_htqd "
                        "where 合同编号=? and 章=? and 细目编号<>? order by nullif(bz, ''), 细目编号 collate ITEMNO"),
         {contract, chapter, chapter}, true);
     if (m_context.gcl_ADOQuery.isEmpty()) {
@@ -59,11 +59,9 @@ bool BoqChapterReport::build(const QString& chapter) {
         return false;
     }
 
-    // Lines carrying a remark (bz) are listed but not totalled; an empty remark is no remark.
-    const QString total = m_context.TotalText(
-        QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 章=? and 细目编号<>? "
-                       "and (bz is null or bz='')"),
-        {contract, chapter, chapter}, TotalForm::WholeYuan);
+    // Lines carrying a remark (bz) are listed but not totalled (the printed chapter total).
+    const QString total =
+        m_context.TotalText(BoqTotals::printedChapterTotalSql(), {contract, chapter, chapter}, TotalForm::WholeYuan);
     m_context.insertLine(QStringLiteral("memo2"), 0, total);
     m_context.insertLine(QStringLiteral("memo5"), 1, chapterCaption(chapter));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));

@@ -346,8 +346,8 @@ void TFormhtqd::BitBtn1Click() {
     dm.ResetToolButtons();
 }
 
-void TFormhtqd::savePendingEdit() {
-    saveTypedPrice();
+bool TFormhtqd::savePendingEdit() {
+    return saveTypedPrice();
 }
 
 void TFormhtqd::setImportAvailable(bool available) {

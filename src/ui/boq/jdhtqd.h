@@ -32,7 +32,7 @@ public:
     QString caption() const override { return QStringLiteral("配置合同清单"); }
     QWidget* contentPanel() override { return m_panel; }
     // Saves a price typed but not yet saved before the editor goes.
-    void savePendingEdit() override;
+    bool savePendingEdit() override;
 
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.

@@ -104,9 +104,12 @@ void TFrm_htbg2::CloseClick() {
     m_dm.ResetToolButtons();
 }
 
-void TFrm_htbg2::savePendingEdit() {
+bool TFrm_htbg2::savePendingEdit() {
+    // Every page is tried, so one failing row does not keep the others from being saved.
+    bool saved = true;
     for (DataGrid* grid : m_grids)
-        grid->savePending();
+        saved = grid->savePending() && saved;
+    return saved;
 }
 
 } // namespace tenvora::ui

@@ -25,7 +25,7 @@ public:
     QString caption() const override { return QStringLiteral("计日工清单"); }
     QWidget* contentPanel() override { return m_panelAll; }
     // A price typed but not yet saved is saved through the row hook, never dropped.
-    void savePendingEdit() override;
+    bool savePendingEdit() override;
 
     DayworkLists& lists() { return m_lists; }
     DataGrid* grid(Schedule s) const { return m_grids[static_cast<size_t>(s) - 1]; }
