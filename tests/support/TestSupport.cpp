@@ -6,8 +6,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
 
@@ -59,6 +61,25 @@ CommaDecimalLocale::~CommaDecimalLocale() {
 
 QStringList CommaDecimalLocale::environment() const {
     return {QStringLiteral("LOCPATH=") + m_dir.path(), QStringLiteral("LC_ALL=de_DE.UTF-8")};
+}
+
+QString CompareWithGolden(const QString& name, const QString& text) {
+    const QString path = QDir(QStringLiteral(TENVORA_TEST_DATA_DIR "/golden")).filePath(name);
+    if (qEnvironmentVariable("TENVORA_UPDATE_GOLDEN") == QLatin1String("1")) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        return WriteBytes(path, text.toUtf8()) ? QString() : QStringLiteral("cannot write ") + path;
+    }
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("no golden file %1 (run with TENVORA_UPDATE_GOLDEN=1 to write it)").arg(path);
+    const QStringList expected = QString::fromUtf8(ReadBytes(path)).split(QLatin1Char('\n'));
+    const QStringList actual = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+        const QString want = expected.value(i, QStringLiteral("<end>"));
+        const QString got = actual.value(i, QStringLiteral("<end>"));
+        if (want != got)
+            return QStringLiteral("%1 line %2:\n  expected: %3\n  actual:   %4").arg(name).arg(i + 1).arg(want, got);
+    }
+    return {};
 }
 
 QString CreateEmptyDataFile(const QString& dir, const QString& name) {

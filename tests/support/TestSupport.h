@@ -59,6 +59,11 @@ private:
     bool m_active = false;
 };
 
+// Compares a text (a report's page dump) with the checked-in file tests/data/golden/NAME line
+// by line; empty when they agree, else the first difference. With TENVORA_UPDATE_GOLDEN=1 in
+// the environment the file is written instead (look at the pages before committing it).
+QString CompareWithGolden(const QString& name, const QString& text);
+
 // A new encrypted file with the schema and no rows.
 QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));
 
