@@ -22,6 +22,11 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
             endResetModel();
         });
         connect(dataSet, &DataSet::rowChanged, this, &DataGridModel::rowValuesChanged);
+        connect(dataSet, &DataSet::rowsChanged, this, [this](int first, int last) {
+            if (first < 0 || last >= rowCount() || first > last || columnCount() == 0)
+                return;
+            emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+        });
         connect(dataSet, &DataSet::rowAboutToBeInserted, this,
                 [this](int row) { beginInsertRows(QModelIndex(), row, row); });
         connect(dataSet, &DataSet::rowInserted, this, [this](int) { endInsertRows(); });
