@@ -3,6 +3,8 @@
 #include "data/DataModule.h"
 #include "data/Money.h"
 
+#include <cmath>
+
 namespace tenvora {
 
 namespace {
@@ -72,6 +74,127 @@ ChapterRecompute BoqTotals::recompute(const QString& contract, const QString& ch
                     {result.chapterTotal, contract, chapter}, false);
     });
     return result;
+}
+
+std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contract, const QString& chapter) {
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q,
+                QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where 合同编号=? and "
+                               "(细目编号=? or 细目编号=?) order by rowid"),
+                {contract, QString::fromLatin1(kInsuranceItem), chapter}, true);
+    std::vector<StoredLineFigures> lines;
+    for (int r = 0; r < q->recordCount(); ++r)
+        lines.push_back({q->value(r, QStringLiteral("rowid")).toLongLong(), q->text(r, QStringLiteral("章")),
+                         q->text(r, QStringLiteral("细目编号")), q->value(r, QStringLiteral("合同单价")),
+                         q->value(r, QStringLiteral("合同金额"))});
+    return lines;
+}
+
+qint64 BoqTotals::contractTotal(const QString& contract) {
+    BoqLiveTotals totals;
+    totals.load(m_dm, contract);
+    return totals.contractTotal();
+}
+
+void BoqTotals::restoreAmount(qint64 rowId, const QVariant& amount) {
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=? where rowid=?"), {amount, rowId}, false);
+}
+
+void BoqTotals::restoreInsuranceLine(qint64 rowId, const QVariant& price, const QVariant& amount) {
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=?,合同单价=? where rowid=? and 细目编号=?"),
+                {amount, price, rowId, QString::fromLatin1(kInsuranceItem)}, false);
+}
+
+namespace {
+
+// Characters as the store's length() counts them (code points, not UTF-16 units).
+qsizetype storeLength(const QString& text) {
+    qsizetype n = 0;
+    for (const QChar c : text)
+        if (!c.isLowSurrogate())
+            ++n;
+    return n;
+}
+
+bool isWhole(double value) {
+    return std::trunc(value) == value && std::fabs(value) < 9007199254740992.0; // 2^53
+}
+
+} // namespace
+
+bool BoqLiveTotals::countsInChapter(const QString& chapter, const QString& item) {
+    return !chapter.isEmpty() && item != chapter && storeLength(item) > 3 && item != QLatin1String(kInsuranceItem);
+}
+
+bool BoqLiveTotals::countsInBase(const QString& item) {
+    return storeLength(item) > 3 && item != QLatin1String(kInsuranceItem) && item != QLatin1String(kLiabilityItem);
+}
+
+void BoqLiveTotals::Sum::add(double amount) {
+    if (isWhole(amount))
+        whole += static_cast<qint64>(amount);
+    else
+        fraction += amount;
+}
+
+void BoqLiveTotals::clear() {
+    m_chapters.clear();
+    m_base = Sum();
+}
+
+void BoqLiveTotals::load(TDmMain& dm, const QString& contract) {
+    clear();
+    auto q = dm.NewQuery();
+    dm.RunSql(*q,
+              QStringLiteral("select 章, sum(case when 细目编号=? then null else 合同金额 end) as others, "
+                             "sum(细目编号=?) as insurance from jd_htqd where 合同编号=? and 章<>'' and 细目编号<>章 "
+                             "and length(细目编号)>3 group by 章"),
+              {QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kInsuranceItem), contract}, true);
+    for (int r = 0; r < q->recordCount(); ++r) {
+        Chapter& c = m_chapters[q->text(r, QStringLiteral("章"))];
+        c.others.stored = NumberOf(q->value(r, QStringLiteral("others"))).value_or(0.0);
+        c.insuranceLines = q->value(r, QStringLiteral("insurance")).toInt();
+    }
+    dm.RunSql(*q,
+              QStringLiteral("select sum(合同金额) as htje from jd_htqd where length(细目编号)>3 and 细目编号<>? "
+                             "and 细目编号<>? and 合同编号=?"),
+              {QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kLiabilityItem), contract}, true);
+    m_base.stored = NumberOf(q->value(QStringLiteral("htje"))).value_or(0.0);
+}
+
+void BoqLiveTotals::lineChanged(const QString& chapter, const QString& item, const QVariant& before,
+                                const QVariant& after) {
+    const double b = NumberOf(before).value_or(0.0);
+    const double a = NumberOf(after).value_or(0.0);
+    if (a == b)
+        return;
+    for (Sum* sum : {countsInChapter(chapter, item) ? &m_chapters[chapter].others : nullptr,
+                     countsInBase(item) ? &m_base : nullptr}) {
+        if (!sum)
+            continue;
+        sum->add(-b);
+        sum->add(a);
+    }
+}
+
+qint64 BoqLiveTotals::insurance() const {
+    return BoqTotals::insuranceAmount(RoundAmount(m_base.value()));
+}
+
+qint64 BoqLiveTotals::chapterTotal(const QString& chapter) const {
+    const auto found = m_chapters.constFind(chapter);
+    if (found == m_chapters.constEnd())
+        return 0;
+    return RoundAmount(found->others.value() + static_cast<double>(found->insuranceLines * insurance()));
+}
+
+qint64 BoqLiveTotals::contractTotal() const {
+    qint64 total = 0;
+    for (auto it = m_chapters.constBegin(); it != m_chapters.constEnd(); ++it)
+        total += chapterTotal(it.key());
+    return total;
 }
 
 } // namespace tenvora

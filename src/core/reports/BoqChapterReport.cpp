@@ -2,8 +2,6 @@
 
 #include "boq/AmountRules.h"
 
-#include <QHash>
-
 namespace tenvora {
 
 BoqChapterReport::BoqChapterReport(ReportContext& context)
@@ -19,19 +17,6 @@ QStringList BoqChapterReport::chapters() {
     for (int r = 0; r < m_chapterQuery.recordCount(); ++r)
         codes << m_chapterQuery.text(r, QStringLiteral("zhang"));
     return codes;
-}
-
-QString BoqChapterReport::chapterName(const QString& code) {
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("100"), QStringLiteral("总则")},
-        {QStringLiteral("200"), QStringLiteral("路基")},
-        {QStringLiteral("300"), QStringLiteral("路面")},
-        {QStringLiteral("400"), QStringLiteral("桥梁、涵洞")},
-        {QStringLiteral("500"), QStringLiteral("隧道")},
-        {QStringLiteral("600"), QStringLiteral("安全设施及预埋管线")},
-        {QStringLiteral("700"), QStringLiteral("绿化及环境保护")},
-    };
-    return names.value(code);
 }
 
 QString BoqChapterReport::chapterCaption(const QString& chapter) {

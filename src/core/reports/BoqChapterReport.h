@@ -1,6 +1,7 @@
 // Report B: the priced bill of quantities of one chapter of the current contract.
 #pragma once
 
+#include "boq/ChapterNames.h"
 #include "reports/ReportContext.h"
 
 #include <QStringList>
@@ -17,7 +18,7 @@ public:
     // empty chapter make no chapter of their own.
     QStringList chapters();
     // The fixed name of a chapter code ("100" -> "总则"); empty for codes outside 100..700.
-    static QString chapterName(const QString& code);
+    static QString chapterName(const QString& code) { return BoqChapterName(code); }
 
     // Stores the insurance line, opens the chapter's lines and fills the template's texts,
     // ready for prepare(). Returns false after showing "没有纪录" when the chapter has no line
