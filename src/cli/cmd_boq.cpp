@@ -16,10 +16,10 @@ namespace tenvora::cli {
 
 namespace {
 
-const QString kUsage = QStringLiteral(
-    "tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章 | "
-    "find 文字 [--unpriced] | paste --from-line 细目编号 [--chapter 章] 文件|- | "
-    "adjust (--target 金额 | --percent 百分比) [--chapter 章 ...] [--dry-run]");
+const QString kUsage =
+    QStringLiteral("tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章 | "
+                   "find 文字 [--unpriced] | paste --from-line 细目编号 [--chapter 章] 文件|- | "
+                   "adjust (--target 金额 | --percent 百分比) [--chapter 章 ...] [--dry-run]");
 
 // Chapter nodes also carry the chapter's name; "text" stays the code the statements use.
 QJsonArray treeJson(const std::vector<BoqTreeNode>& nodes, int level) {
@@ -177,7 +177,8 @@ int runFind(Context& ctx) {
     if (ctx.json) {
         QJsonArray lines;
         for (const BoqFoundLine& f : found)
-            lines.append(QJsonObject{{BoqColumn::Chapter, f.chapter}, {BoqColumn::Item, f.item}, {BoqColumn::Name, f.name}});
+            lines.append(
+                QJsonObject{{BoqColumn::Chapter, f.chapter}, {BoqColumn::Item, f.item}, {BoqColumn::Name, f.name}});
         printJson({{QStringLiteral("lines"), lines}});
         return 0;
     }
@@ -289,8 +290,7 @@ int runAdjust(Context& ctx) {
 }
 
 Command BoqCommand() {
-    return {QStringLiteral("boq"),
-            QStringLiteral("tree | list | price | recompute | find | paste | adjust"),
+    return {QStringLiteral("boq"), QStringLiteral("tree | list | price | recompute | find | paste | adjust"),
             QStringLiteral("当前合同的工程量清单"),
             QStringLiteral(
                 "与“配置合同清单”窗口相同的操作：\n"

@@ -134,8 +134,10 @@ void BoqEditor::pushStep(QString label, std::vector<PriceChange> changes) {
 void BoqEditor::undo() {
     // What was typed and not yet saved is the latest change: it goes first.
     if (m_lines.isEditing()) {
+        const bool typed = m_lines.isModified();
         m_lines.cancel();
-        return;
+        if (typed)
+            return;
     }
     if (!m_history.canUndo())
         return;
@@ -147,7 +149,10 @@ void BoqEditor::undo() {
 }
 
 void BoqEditor::redo() {
-    if (m_lines.isEditing() || !m_history.canRedo())
+    if (m_lines.isEditing() && m_lines.isModified())
+        return; // what was typed is saved or dropped first
+    m_lines.cancel();
+    if (!m_history.canRedo())
         return;
     for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, m_history.nextRedo(), false))
         m_totals.lineChanged(a.chapter, a.item, a.before, a.after);
@@ -182,10 +187,10 @@ PasteResult BoqEditor::pastePrices(const QString& text) {
     for (int i = 0; i < cells.size(); ++i) {
         const std::optional<QVariant> price = PastedPrice(cells[i]);
         if (!price)
-            throw Refused(QStringLiteral("粘贴内容第 %1 行“%2”不是数字（对应细目“%3”）；没有粘贴任何单价")
-                              .arg(i + 1)
-                              .arg(cells[i].trimmed(), m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn)
-                                                           .toString()));
+            throw Refused(
+                QStringLiteral("粘贴内容第 %1 行“%2”不是数字（对应细目“%3”）；没有粘贴任何单价")
+                    .arg(i + 1)
+                    .arg(cells[i].trimmed(), m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
         writes.emplace_back(rows[static_cast<size_t>(i)], *price);
     }
     std::vector<QVariantList> before;
@@ -215,8 +220,9 @@ bool BoqEditor::isStaleChapterLine(int row) const {
     const QString chapter = m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Chapter)).toString();
     if (chapter.isEmpty() || m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Item)).toString() != chapter)
         return false;
-    const std::optional<double> stored = NumberOf(m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Amount)));
-    return !stored || *stored != static_cast<double>(m_totals.chapterTotal(chapter));
+    // An empty chapter line counts as 0, so an unpriced chapter is not marked.
+    const double stored = NumberOf(m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Amount))).value_or(0.0);
+    return stored != static_cast<double>(m_totals.chapterTotal(chapter));
 }
 
 void BoqEditor::setUnpricedOnly(bool on) {
@@ -269,8 +275,8 @@ void BoqEditor::applyAdjustment(PriceAdjustment& adjustment) {
         if (m_lines.rowOfKey(QVariant::fromValue<qlonglong>(c.rowId)) >= 0)
             shown << QVariant::fromValue<qlonglong>(c.rowId);
     m_lines.reloadRows(shown);
-    const int lines = static_cast<int>(std::count_if(changes.begin(), changes.end(),
-                                                     [](const PriceChange& c) { return !c.computed; }));
+    const int lines = static_cast<int>(
+        std::count_if(changes.begin(), changes.end(), [](const PriceChange& c) { return !c.computed; }));
     pushStep(QStringLiteral("调价（%1 行）").arg(lines), std::move(changes));
 }
 

@@ -82,8 +82,8 @@ public:
     // The chapter the live chapter total is shown for: the selected chapter, or the current
     // line's chapter while the contract node is selected; empty otherwise.
     QString currentChapter() const;
-    // A chapter line (item number equal to its chapter) whose stored total is not the one the
-    // recomputation would store now.
+    // A chapter line (item number equal to its chapter) whose stored total (empty counts as 0)
+    // is not the one the recomputation would store now.
     bool isStaleChapterLine(int row) const;
 
     // Lists only the lines still to price (IsUnpriced); the list is read again.

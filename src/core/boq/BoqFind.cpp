@@ -61,7 +61,8 @@ std::vector<BoqFoundLine> FindBoqLines(TDmMain& dm, const QString& contract, con
         found.push_back({rank < 0 ? static_cast<int>(chapterOrder.size()) : rank,
                          {q->value(r, QStringLiteral("rowid")).toLongLong(), chapter, item, name}});
     }
-    std::stable_sort(found.begin(), found.end(), [](const Ranked& a, const Ranked& b) { return a.chapter < b.chapter; });
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Ranked& a, const Ranked& b) { return a.chapter < b.chapter; });
     std::vector<BoqFoundLine> lines;
     lines.reserve(found.size());
     for (Ranked& f : found)

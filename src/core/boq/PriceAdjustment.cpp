@@ -67,8 +67,8 @@ qint64 PriceAdjustment::totalWith(const std::vector<double>& amounts, std::vecto
     if (perChapter)
         perChapter->assign(m_sums.size(), 0);
     for (size_t s = 0; s < m_sums.size(); ++s) {
-        const qint64 chapter = RoundAmount(m_sums[s].others + delta[s] +
-                                           static_cast<double>(static_cast<qint64>(m_sums[s].insuranceLines) * premium));
+        const qint64 chapter = RoundAmount(
+            m_sums[s].others + delta[s] + static_cast<double>(static_cast<qint64>(m_sums[s].insuranceLines) * premium));
         if (perChapter)
             (*perChapter)[s] = chapter;
         total += chapter;
@@ -104,7 +104,8 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
     m_insuranceBefore = totals.insurance();
     m_base = totals.base();
     QStringList codes = totals.chapters();
-    std::sort(codes.begin(), codes.end(), [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
+    std::sort(codes.begin(), codes.end(),
+              [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
     QHash<QString, int> sumIndex;
     for (const QString& code : codes) {
         sumIndex.insert(code, static_cast<int>(m_sums.size()));
@@ -155,8 +156,8 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         m_target = RoundAmount(*request.target);
         const qint64 fixed = totalWithFactor(0.0);
         if (m_target <= fixed)
-            throw Refused(QStringLiteral("目标清单合计 %1 不高于不调价部分的合计 %2，达不到")
-                              .arg(yuan(m_target), yuan(fixed)));
+            throw Refused(
+                QStringLiteral("目标清单合计 %1 不高于不调价部分的合计 %2，达不到").arg(yuan(m_target), yuan(fixed)));
         double low = 0.0;
         double high = 2.0;
         while (totalWithFactor(high) < m_target) {
@@ -224,8 +225,8 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         const qint64 missing = m_target - total;
         if (missing == 0)
             break;
-        if ((step.change > 0) != (missing > 0) || std::fabs(static_cast<double>(missing) - step.change) >=
-                                                      std::fabs(static_cast<double>(missing)))
+        if ((step.change > 0) != (missing > 0) ||
+            std::fabs(static_cast<double>(missing) - step.change) >= std::fabs(static_cast<double>(missing)))
             continue;
         const Candidate& c = m_candidates[step.candidate];
         const auto move = [&](double change) {
@@ -263,7 +264,8 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         for (int round = 0; taker && round < 4 && total != m_target; ++round) {
             const size_t i = *taker;
             const Candidate& c = m_candidates[i];
-            const auto guess = static_cast<qint64>(std::llround(static_cast<double>(m_target - total) * 100.0 / c.quantity));
+            const auto guess =
+                static_cast<qint64>(std::llround(static_cast<double>(m_target - total) * 100.0 / c.quantity));
             qint64 bestCents = cents[i];
             double bestAmount = amounts[i];
             qint64 best = total;
@@ -309,7 +311,8 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         if (SameStoredValue(oldPrice, price) &&
             SameStoredValue(m_lines.storedValue(c.row, amountColumn), static_cast<qlonglong>(amounts[i])))
             continue;
-        m_changed.push_back({c.row, m_lines.keyOf(c.row).toLongLong(), m_lines.storedValue(c.row, chapterColumn).toString(),
+        m_changed.push_back({c.row, m_lines.keyOf(c.row).toLongLong(),
+                             m_lines.storedValue(c.row, chapterColumn).toString(),
                              m_lines.storedValue(c.row, itemColumn).toString(), oldPrice, price,
                              m_lines.storedValue(c.row, amountColumn), static_cast<qint64>(amounts[i])});
     }

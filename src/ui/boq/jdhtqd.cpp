@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "boq/BoqLineRules.h"
+#include "boq/PricingTools.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataNavigator.h"
@@ -87,6 +88,7 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
         return DataGridRowStyle{DataGrid::background(), Qt::red, true};
     });
     m_navigator->setGrid(m_grid);
+    m_pricing = new BoqPricingTools(*this, m_editor, dm, m_gridColumn);
 
     connect(&m_editor, &BoqEditor::priceLockApplied, m_grid, &DataGrid::setReadOnly);
     connect(m_grid, &DataGrid::keyDown, this, [this](int key) { DBGrid1KeyDown(key); });
@@ -156,7 +158,10 @@ void TFormhtqd::buildLayout() {
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setMinimumWidth(300);
     m_grid->resize(697, m_grid->height());
-    pageLayout->addWidget(m_grid, 1);
+    m_gridColumn = new QVBoxLayout;
+    m_gridColumn->setSpacing(2);
+    m_gridColumn->addWidget(m_grid, 1);
+    pageLayout->addLayout(m_gridColumn, 1);
 
     auto* memoPanel = new QWidget(page);
     memoPanel->setFixedWidth(130);
@@ -356,7 +361,8 @@ void TFormhtqd::setImportAvailable(bool available) {
 }
 
 void TFormhtqd::showPopup(QWidget* source, const QPoint& pos) {
-    if (!m_importAvailable)
+    const QList<QAction*> actions = m_popup->actions();
+    if (std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isVisible() && !a->isSeparator(); }))
         return;
     QWidget* area = source == m_tree ? m_tree->viewport() : m_grid->viewport();
     m_popup->popup(area->mapToGlobal(pos));

@@ -32,6 +32,7 @@ public:
     DataGridModel* gridModel() const { return m_model; }
     void setColumns(const QList<DataGridColumn>& columns);
     void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
+    void setCellColour(DataGridModel::CellColourHook hook) { m_model->setCellColour(std::move(hook)); }
 
     // While read-only no cell can be typed into and no row added or deleted; an editor that is
     // already open may still hand over its text.
@@ -56,6 +57,12 @@ public:
     void editorNavigationKey(QKeyEvent* event) { keyPressEvent(event); }
     // Enter in a cell editor: the text goes into the row and the row is saved.
     void editorEnter(QLineEdit* editor);
+
+    // The selected cells of the visible columns as tab-separated lines, as shown (for a
+    // spreadsheet); within the rows and columns that hold a selected cell, others stay empty.
+    QString selectionText() const;
+    // selectionText() to the clipboard; the current cell when nothing is selected.
+    void copySelection();
 
     // The grid's background: the tooltip colour of the workbench.
     static QColor background();

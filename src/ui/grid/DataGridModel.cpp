@@ -120,6 +120,9 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
             return style && style->noHighlight;
         if (role == Qt::ForegroundRole)
             return style && style->text.isValid() ? QVariant(style->text) : QVariant();
+        if (m_cellColour)
+            if (const QColor colour = m_cellColour(index.row(), index.column()); colour.isValid())
+                return colour;
         if (style && style->background.isValid())
             return style->background;
         return column.color.isValid() ? QVariant(column.color) : QVariant();
