@@ -3,6 +3,7 @@
 // the grid.
 #include "Cli.h"
 
+#include "boq/AmountRules.h"
 #include "boq/BoqEditor.h"
 #include "boq/BoqLineRules.h"
 #include "boq/ChapterNames.h"
@@ -17,7 +18,7 @@ namespace tenvora::cli {
 namespace {
 
 const QString kUsage =
-    QStringLiteral("tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章 | "
+    QStringLiteral("tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章|--all | "
                    "find 文字 [--unpriced] | paste --from-line 细目编号 [--chapter 章] 文件|- | "
                    "adjust (--target 金额 | --percent 百分比) [--chapter 章 ...] [--dry-run]");
 
@@ -145,7 +146,32 @@ int runPrice(Context& ctx) {
     return 0;
 }
 
+int runRecomputeAll(Context& ctx) {
+    auto dm = openContract(ctx);
+    const auto results = BoqTotals(*dm).recomputeAll(dm->session().CurContractID);
+    if (ctx.json) {
+        QJsonArray chapters;
+        for (const auto& [chapter, r] : results)
+            chapters.append(QJsonObject{{QStringLiteral("chapter"), chapter},
+                                        {QStringLiteral("insurance"), r.insurance},
+                                        {QStringLiteral("chapterTotal"), r.chapterTotal}});
+        printJson({{QStringLiteral("chapters"), chapters}});
+        return 0;
+    }
+    QList<QStringList> rows;
+    for (const auto& [chapter, r] : results)
+        rows << QStringList{chapter, WholeYuanText(r.chapterTotal)};
+    printTable({QStringLiteral("章"), QStringLiteral("章合计")}, rows);
+    if (!results.isEmpty())
+        out() << QStringLiteral("保险费：%1").arg(WholeYuanText(results.last().second.insurance)) << Qt::endl;
+    return 0;
+}
+
 int runRecompute(Context& ctx) {
+    if (ctx.takeFlag(QStringLiteral("--all"))) {
+        ctx.expectArguments(0, kUsage);
+        return runRecomputeAll(ctx);
+    }
     ctx.expectArguments(1, kUsage);
     const QString chapter = ctx.args.at(0);
     auto dm = openContract(ctx);
@@ -301,6 +327,7 @@ Command BoqCommand() {
                 "                             （合同金额按单价 x 数量取整，节取细目编号）；锁定的细目不能录入；\n"
                 "                             单价为空文本时清除单价\n"
                 "  recompute 章               “章合计 和 保险费 计算”：保险费写入 101-1-a，章合计写入章行\n"
+                "  recompute --all            对每一章做同样的计算，作为一次更改\n"
                 "  find 文字 [--unpriced]      各章中细目编号以该文字开头、或细目名称含其中每个词的细目\n"
                 "                             （不分大小写）；--unpriced 只找还没有单价的可录入细目\n"
                 "  paste --from-line 细目编号 [--chapter 章] 文件|-\n"

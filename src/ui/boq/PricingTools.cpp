@@ -263,22 +263,25 @@ void BoqPricingTools::adjust() {
 void BoqPricingTools::showLine(const BoqFoundLine& line) {
     if (!m_grid->savePending())
         return;
+    const bool searching = m_findBar->searchField()->hasFocus();
     const auto [level, text] = m_editor.nodeFor(line);
-    QTreeWidget* tree = m_tool.XMTree();
-    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        int depth = 0;
-        for (const QTreeWidgetItem* p = (*it)->parent(); p; p = p->parent())
-            ++depth;
-        if (depth != level || (level == BoqChapterLevel && (*it)->text(0) != text))
-            continue;
-        if (tree->currentItem() != *it)
-            tree->setCurrentItem(*it); // the tool lists the node's lines
-        break;
+    bool shown = false;
+    if (level == BoqChapterLevel) {
+        shown = m_tool.showLine(text, QVariant::fromValue<qlonglong>(line.rowId));
+    } else {
+        QTreeWidget* tree = m_tool.XMTree();
+        QTreeWidgetItem* contract = tree->topLevelItemCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
+        if (contract && tree->currentItem() != contract)
+            tree->setCurrentItem(contract); // the tool lists the whole contract
+        shown = m_editor.goToLine(line.rowId);
     }
-    if (!m_editor.goToLine(line.rowId))
-        m_message->setText(QStringLiteral("细目“%1”不在当前列表中").arg(line.item));
-    else
+    // Enter in the search field goes on to the next line found.
+    if (searching)
+        m_findBar->searchField()->setFocus();
+    if (shown)
         m_message->clear();
+    else
+        m_message->setText(QStringLiteral("细目“%1”不在当前列表中").arg(line.item));
 }
 
 } // namespace tenvora::ui
