@@ -1,4 +1,4 @@
-// Keeps each benchmark's real time per iteration, so a program can print ratios after the run.
+// Keeps each benchmark's real and CPU time per iteration, so a program can print ratios after the run.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,9 +10,12 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (!run.error_occurred && run.iterations > 0)
+            if (!run.error_occurred && run.iterations > 0) {
                 times[run.benchmark_name()] = run.GetAdjustedRealTime();
+                cpuTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
+    std::map<std::string, double> cpuTimes;
 };

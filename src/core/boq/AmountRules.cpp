@@ -41,10 +41,14 @@ qint64 BoqTotals::insuranceAmount(qint64 base) {
 
 qint64 BoqTotals::storeInsurance(const QString& contract, const QString& chapter) {
     const qint64 amount = insuranceAmount(insuranceBase(contract, chapter));
+    writeInsurance(contract, amount);
+    return amount;
+}
+
+void BoqTotals::writeInsurance(const QString& contract, qint64 amount) {
     auto q = m_dm.NewQuery();
     m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=?,合同单价=? where 合同编号=? and 细目编号=?"),
                 {amount, amount, contract, QString::fromLatin1(kInsuranceItem)}, false);
-    return amount;
 }
 
 qint64 BoqTotals::chapterTotal(const QString& contract, const QString& chapter) {
@@ -111,18 +115,56 @@ ChapterRecompute BoqTotals::recompute(const QString& contract, const QString& ch
     return result;
 }
 
-std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contract, const QString& chapter) {
+std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contract, const QStringList& chapters) {
+    QStringList marks;
+    QVariantList values{contract, QString::fromLatin1(kInsuranceItem)};
+    for (const QString& chapter : chapters) {
+        marks << QStringLiteral("?");
+        values << chapter;
+    }
     auto q = m_dm.NewQuery();
     m_dm.RunSql(*q,
                 QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where 合同编号=? and "
-                               "(细目编号=? or 细目编号=?) order by rowid"),
-                {contract, QString::fromLatin1(kInsuranceItem), chapter}, true);
+                               "(细目编号=?%1) order by rowid")
+                    .arg(marks.isEmpty() ? QString()
+                                         : QStringLiteral(" or 细目编号 in (%1)").arg(marks.join(QLatin1Char(',')))),
+                values, true);
     std::vector<StoredLineFigures> lines;
     for (int r = 0; r < q->recordCount(); ++r)
         lines.push_back({q->value(r, QStringLiteral("rowid")).toLongLong(), q->text(r, QStringLiteral("章")),
                          q->text(r, QStringLiteral("细目编号")), q->value(r, QStringLiteral("合同单价")),
                          q->value(r, QStringLiteral("合同金额"))});
     return lines;
+}
+
+QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeChapters(const QString& contract,
+                                                                     const QStringList& chapters) {
+    QList<QPair<QString, ChapterRecompute>> results;
+    m_dm.RunChange([&] {
+        // A code of at most 3 characters excludes nothing from the base that the length test has
+        // not excluded already, so one reading of the sums serves all such chapters: the live
+        // totals are the figures the recomputation stores, and storing them changes no sum (the
+        // insurance lines count at the premium, the chapter lines not at all).
+        std::optional<BoqLiveTotals> now;
+        for (const QString& chapter : chapters) {
+            if (chapter.toUcs4().size() > 3) {
+                results.append({chapter, recompute(contract, chapter)});
+                now.reset();
+                continue;
+            }
+            if (!now) {
+                now.emplace();
+                now->load(m_dm, contract);
+                writeInsurance(contract, now->insurance());
+            }
+            const qint64 total = now->chapterTotal(chapter);
+            auto q = m_dm.NewQuery();
+            m_dm.RunSql(*q, QStringLiteral("update jd_htqd set 合同金额=? where 合同编号=? and 细目编号=?"),
+                        {total, contract, chapter}, false);
+            results.append({chapter, ChapterRecompute{now->insurance(), total}});
+        }
+    });
+    return results;
 }
 
 qint64 BoqTotals::contractTotal(const QString& contract) {
@@ -181,22 +223,20 @@ void BoqLiveTotals::clear() {
 
 void BoqLiveTotals::load(TDmMain& dm, const QString& contract) {
     clear();
-    auto q = dm.NewQuery();
-    dm.RunSql(*q,
-              QStringLiteral("select 章, sum(case when 细目编号=? then null else 合同金额 end) as others, "
-                             "sum(细目编号=?) as insurance from jd_htqd where 合同编号=? and 章<>'' and 细目编号<>章 "
-                             "and length(细目编号)>3 group by 章"),
-              {QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kInsuranceItem), contract}, true);
-    for (int r = 0; r < q->recordCount(); ++r) {
-        Chapter& c = m_chapters[q->text(r, QStringLiteral("章"))];
-        c.others.stored = NumberOf(q->value(r, QStringLiteral("others"))).value_or(0.0);
-        c.insuranceLines = q->value(r, QStringLiteral("insurance")).toInt();
-    }
-    dm.RunSql(*q,
-              QStringLiteral("select sum(合同金额) as htje from jd_htqd where length(细目编号)>3 and 细目编号<>? "
-                             "and 细目编号<>? and 合同编号=?"),
-              {QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kLiabilityItem), contract}, true);
-    m_base.stored = NumberOf(q->value(QStringLiteral("htje"))).value_or(0.0);
+    // The sums are made by the same tests as the line-by-line changes (countsInChapter,
+    // countsInBase), so that the two can never count differently.
+    dm.RunSelect(QStringLiteral("select 章, 细目编号, 合同金额 from jd_htqd where 合同编号=?"), {contract},
+                 [this](const Statement& st) { addLine(st.value(0).toString(), st.value(1).toString(), st.value(2)); });
+}
+
+void BoqLiveTotals::addLine(const QString& chapter, const QString& item, const QVariant& amount) {
+    const double value = NumberOf(amount).value_or(0.0);
+    if (countsInChapter(chapter, item))
+        m_chapters[chapter].others.stored += value;
+    else if (item == QLatin1String(kInsuranceItem) && !chapter.isEmpty() && chapter != item)
+        ++m_chapters[chapter].insuranceLines; // counted at the premium, whatever it holds now
+    if (countsInBase(item))
+        m_base.stored += value;
 }
 
 void BoqLiveTotals::lineChanged(const QString& chapter, const QString& item, const QVariant& before,

@@ -68,8 +68,11 @@ struct StoredLineFigures {
 // line does not read the contract again.
 class BoqLiveTotals {
 public:
+    // One pass over the contract's lines (addLine for each).
     void load(TDmMain& dm, const QString& contract);
     void clear();
+    // One line of the contract as stored: its chapter, item number and amount.
+    void addLine(const QString& chapter, const QString& item, const QVariant& amount);
     // A line's stored amount went from before to after (chapter and item as stored).
     void lineChanged(const QString& chapter, const QString& item, const QVariant& before, const QVariant& after);
 
@@ -131,9 +134,13 @@ public:
     QStringList chapters(const QString& contract);
     // recompute for every chapter of the contract, as one change; the totals by chapter.
     QList<QPair<QString, ChapterRecompute>> recomputeAll(const QString& contract);
-    // The lines whose figures recompute(contract, chapter) writes: every insurance line and
-    // every chapter line of that chapter code.
-    std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QString& chapter);
+    // recompute for each of these chapters in turn, as one change, reading the contract's lines
+    // once in all rather than twice per chapter (codes of more than 3 characters, which the
+    // insurance base excludes by name, go one by one); the results by chapter.
+    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters);
+    // The lines whose figures recomputing these chapters writes: every insurance line and every
+    // line whose item number is one of the chapter codes.
+    std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QStringList& chapters);
     // Contract BoQ total as it would be recomputed now (see above).
     qint64 contractTotal(const QString& contract);
 
@@ -143,6 +150,9 @@ public:
     void restoreInsuranceLine(qint64 rowId, const QVariant& price, const QVariant& amount);
 
 private:
+    // The insurance amount into line 101-1-a, price and amount.
+    void writeInsurance(const QString& contract, qint64 amount);
+
     TDmMain& m_dm;
 };
 

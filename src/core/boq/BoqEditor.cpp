@@ -75,7 +75,7 @@ std::optional<ChapterRecompute> BoqEditor::recompute() {
         return std::nullopt;
     savePending();
     ChapterRecompute result;
-    std::vector<PriceChange> changes = RecordedRecompute(m_dm, m_dm.session().CurContractID, m_chapterText, &result);
+    std::vector<PriceChange> changes = RecordedRecompute(m_dm, m_dm.session().CurContractID, {m_chapterText}, &result);
     pushStep(QStringLiteral("章合计 和 保险费 计算（%1章）").arg(m_chapterText), std::move(changes));
     openList();
     if (m_lines.rowCount() > 1)
@@ -131,34 +131,49 @@ void BoqEditor::pushStep(QString label, std::vector<PriceChange> changes) {
     emit historyChanged();
 }
 
-void BoqEditor::undo() {
+namespace {
+
+qint64 firstBidderLine(const PriceStep& step) {
+    for (const PriceChange& c : step.changes)
+        if (!c.computed)
+            return c.rowId;
+    return 0;
+}
+
+} // namespace
+
+qint64 BoqEditor::undo() {
     // What was typed and not yet saved is the latest change: it goes first.
     if (m_lines.isEditing()) {
         const bool typed = m_lines.isModified();
         m_lines.cancel();
         if (typed)
-            return;
+            return 0;
     }
     if (!m_history.canUndo())
-        return;
-    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, m_history.nextUndo(), true))
+        return 0;
+    const PriceStep step = m_history.nextUndo();
+    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, true))
         m_totals.lineChanged(a.chapter, a.item, a.before, a.after);
     m_history.undone();
     emit totalsChanged();
     emit historyChanged();
+    return firstBidderLine(step);
 }
 
-void BoqEditor::redo() {
+qint64 BoqEditor::redo() {
     if (m_lines.isEditing() && m_lines.isModified())
-        return; // what was typed is saved or dropped first
+        return 0; // what was typed is saved or dropped first
     m_lines.cancel();
     if (!m_history.canRedo())
-        return;
-    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, m_history.nextRedo(), false))
+        return 0;
+    const PriceStep step = m_history.nextRedo();
+    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, false))
         m_totals.lineChanged(a.chapter, a.item, a.before, a.after);
     m_history.redone();
     emit totalsChanged();
     emit historyChanged();
+    return firstBidderLine(step);
 }
 
 PasteResult BoqEditor::pastePrices(const QString& text) {
@@ -270,11 +285,15 @@ void BoqEditor::proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentR
 void BoqEditor::applyAdjustment(PriceAdjustment& adjustment) {
     savePending();
     std::vector<PriceChange> changes = adjustment.apply();
-    QVariantList shown;
+    // The adjusted lines the list shows take what the adjustment's own list wrote; the lines the
+    // recomputation wrote are read again.
+    QVariantList priced;
+    QVariantList computed;
     for (const PriceChange& c : changes)
         if (m_lines.rowOfKey(QVariant::fromValue<qlonglong>(c.rowId)) >= 0)
-            shown << QVariant::fromValue<qlonglong>(c.rowId);
-    m_lines.reloadRows(shown);
+            (c.computed ? computed : priced) << QVariant::fromValue<qlonglong>(c.rowId);
+    m_lines.takeRows(adjustment.lines(), priced);
+    m_lines.reloadRows(computed);
     const int lines = static_cast<int>(
         std::count_if(changes.begin(), changes.end(), [](const PriceChange& c) { return !c.computed; }));
     pushStep(QStringLiteral("调价（%1 行）").arg(lines), std::move(changes));

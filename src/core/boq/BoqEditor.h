@@ -68,8 +68,10 @@ public:
     // price typed but not saved is what undo drops first. A step whose lines changed elsewhere
     // is refused (Refused) and nothing is written.
     const PriceHistory& history() const { return m_history; }
-    void undo();
-    void redo();
+    // Both return the row identity of the step's first bidder line (0 when none), for the
+    // window to show it.
+    qint64 undo();
+    qint64 redo();
 
     // Pastes a column of prices copied from a spreadsheet into the list from the current line
     // down: price-locked lines are passed over (and counted), each price goes through the save

@@ -77,11 +77,21 @@ qint64 PriceAdjustment::totalWith(const std::vector<double>& amounts, std::vecto
 }
 
 qint64 PriceAdjustment::totalWithFactor(double factor) const {
-    std::vector<double> amounts;
-    amounts.reserve(m_candidates.size());
-    for (const Candidate& c : m_candidates)
-        amounts.push_back(c.price * c.quantity * factor);
-    return totalWith(amounts);
+    std::vector<double> delta(m_sums.size(), 0.0);
+    double baseDelta = 0;
+    for (const Candidate& c : m_candidates) {
+        const double change = c.price * c.quantity * factor - c.amount;
+        if (c.chapter >= 0)
+            delta[static_cast<size_t>(c.chapter)] += change;
+        if (c.inBase)
+            baseDelta += change;
+    }
+    const qint64 premium = BoqTotals::insuranceAmount(RoundAmount(m_base + baseDelta));
+    qint64 total = 0;
+    for (size_t s = 0; s < m_sums.size(); ++s)
+        total += RoundAmount(m_sums[s].others + delta[s] +
+                             static_cast<double>(static_cast<qint64>(m_sums[s].insuranceLines) * premium));
+    return total;
 }
 
 void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& request) {
@@ -98,8 +108,45 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         throw Refused(QStringLiteral("调整的百分比必须大于 -100"));
     m_contract = contract;
 
+    // One pass over the contract's lines: every line counts in the totals, the lines that can
+    // be adjusted are kept for the proposal's list.
+    const QSet<QString> scope(request.chapters.begin(), request.chapters.end());
     BoqLiveTotals totals;
-    totals.load(m_dm, contract);
+    QStringList columns;
+    std::vector<QVariantList> kept;
+    enum { Key, Chapter, Section, Item, Unit, Quantity, Price, Amount, Supplementary, Count };
+    int columnAt[Count] = {};
+    m_dm.RunSelect(
+        QStringLiteral("select %1, 是否补充 from jd_htqd where 合同编号 = ? order by rowid").arg(PricedLineColumns()),
+        {contract}, [&](const Statement& st) {
+            if (columns.isEmpty()) {
+                for (int c = 0; c < st.columnCount(); ++c)
+                    columns << st.columnName(c);
+                const QStringList named = {QStringLiteral("rowid"), BoqColumn::Chapter, BoqColumn::Section,
+                                           BoqColumn::Item,         BoqColumn::Unit,    BoqColumn::Quantity,
+                                           BoqColumn::Price,        BoqColumn::Amount,  QStringLiteral("是否补充")};
+                for (int i = 0; i < Count; ++i)
+                    columnAt[i] = static_cast<int>(columns.indexOf(named[i]));
+            }
+            const QString chapter = st.value(columnAt[Chapter]).toString();
+            const QString item = st.value(columnAt[Item]).toString();
+            const QVariant amount = st.value(columnAt[Amount]);
+            totals.addLine(chapter, item, amount);
+            const QVariant price = st.value(columnAt[Price]);
+            const std::optional<double> number = NumberOf(price);
+            if (!number || *number == 0 || NumberOf(st.value(columnAt[Supplementary])).value_or(0.0) != 0 ||
+                (!scope.isEmpty() && !scope.contains(chapter)))
+                return;
+            const QVariant quantity = st.value(columnAt[Quantity]);
+            const QVariant unit = st.value(columnAt[Unit]);
+            if (IsPriceLocked(quantity, item, unit.toString()))
+                return;
+            QVariantList row;
+            row.reserve(Count);
+            for (int c = 0; c < st.columnCount(); ++c)
+                row << st.value(c);
+            kept.push_back(std::move(row));
+        });
     m_totalBefore = totals.contractTotal();
     m_insuranceBefore = totals.insurance();
     m_base = totals.base();
@@ -111,17 +158,7 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
         sumIndex.insert(code, static_cast<int>(m_sums.size()));
         m_sums.push_back({code, totals.chapterOthers(code), totals.insuranceLines(code)});
     }
-
-    const QSet<QString> scope(request.chapters.begin(), request.chapters.end());
-    m_lines.setRowFilter([scope](const DataSet& set, int row) {
-        if (!scope.isEmpty() && !scope.contains(set.value(row, BoqColumn::Chapter).toString()))
-            return false;
-        const std::optional<double> price = NumberOf(set.value(row, BoqColumn::Price));
-        return price && *price != 0 && !IsPriceLocked(set, row);
-    });
-    m_lines.open(QStringLiteral("select rowid, 章, 细目编号, 单位, 合同数量, 合同单价, 合同金额, 节 from jd_htqd "
-                                "where 合同编号 = ? and 是否补充 = 0 order by rowid"),
-                 {contract});
+    m_lines.openRows(columns, std::move(kept));
     const int chapterColumn = m_lines.columnIndex(BoqColumn::Chapter);
     const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
     const int priceColumn = m_lines.columnIndex(BoqColumn::Price);
@@ -147,28 +184,42 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
     if (m_candidates.empty())
         throw Refused(QStringLiteral("所选范围内没有可以调价的细目（只调整已录入单价、且单价不为 0 的可录入细目）"));
 
-    // The factor: given, or the one that meets the target with prices left unrounded (the
-    // total rises with the factor, so halving the interval finds it).
+    // The factor: given, or the one that meets the target with prices left unrounded. The total
+    // rises with the factor and nearly in proportion, so a secant inside a shrinking bracket
+    // finds it in a few rounds; every fourth round halves the bracket so that it cannot stall.
     if (request.percent) {
         m_factor = 1.0 + *request.percent / 100.0;
         m_target = totalWithFactor(m_factor);
     } else {
         m_target = RoundAmount(*request.target);
-        const qint64 fixed = totalWithFactor(0.0);
-        if (m_target <= fixed)
-            throw Refused(
-                QStringLiteral("目标清单合计 %1 不高于不调价部分的合计 %2，达不到").arg(yuan(m_target), yuan(fixed)));
         double low = 0.0;
-        double high = 2.0;
-        while (totalWithFactor(high) < m_target) {
+        qint64 atLow = totalWithFactor(0.0);
+        if (m_target <= atLow)
+            throw Refused(
+                QStringLiteral("目标清单合计 %1 不高于不调价部分的合计 %2，达不到").arg(yuan(m_target), yuan(atLow)));
+        double high = 1.0;
+        qint64 atHigh = totalWithFactor(high);
+        while (atHigh < m_target) {
             low = high;
+            atLow = atHigh;
             high *= 2.0;
             if (high > 1e6)
                 throw Refused(QStringLiteral("目标清单合计 %1 太高，达不到").arg(yuan(m_target)));
+            atHigh = totalWithFactor(high);
         }
-        for (int i = 0; i < 64 && high - low > 1e-15 * high; ++i) {
-            const double middle = (low + high) / 2.0;
-            (totalWithFactor(middle) < m_target ? low : high) = middle;
+        for (int round = 0; round < 100 && atHigh != m_target && high - low > 1e-15 * high; ++round) {
+            double next =
+                low + (high - low) * static_cast<double>(m_target - atLow) / static_cast<double>(atHigh - atLow);
+            if (round % 4 == 3 || !(next > low && next < high))
+                next = (low + high) / 2.0;
+            const qint64 at = totalWithFactor(next);
+            if (at < m_target) {
+                low = next;
+                atLow = at;
+            } else {
+                high = next;
+                atHigh = at;
+            }
         }
         m_factor = high;
     }
@@ -360,13 +411,11 @@ std::vector<PriceChange> PriceAdjustment::apply() {
                               .arg(m_lines.storedValue(e.row(), m_lines.columnIndex(BoqColumn::Item)).toString()));
         }
         changes = PostedChanges(m_lines, rows, before);
-        for (const QString& chapter : recompute) {
-            std::vector<PriceChange> computed = RecordedRecompute(m_dm, m_contract, chapter);
-            changes.insert(changes.end(), computed.begin(), computed.end());
-        }
+        std::vector<PriceChange> computed = RecordedRecompute(m_dm, m_contract, recompute);
+        changes.insert(changes.end(), computed.begin(), computed.end());
     });
     m_proposed = false;
-    return MergedChanges(std::move(changes));
+    return changes;
 }
 
 } // namespace tenvora

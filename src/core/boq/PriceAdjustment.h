@@ -67,6 +67,8 @@ public:
     const std::vector<AdjustedLine>& changedLines() const { return m_changed; }
     // Every chapter whose total changes, and the insurance line's chapters, in code order.
     const std::vector<AdjustedChapter>& chapters() const { return m_chapters; }
+    // The lines read for the proposal; after apply(), the adjusted ones as now stored.
+    const DataSet& lines() const { return m_lines; }
     // A few lines of text for the window and the command.
     QString summary() const;
 

@@ -6,21 +6,54 @@
 
 namespace tenvora {
 
+PriceHistory::Packed PriceHistory::packed(PriceStep step) {
+    Packed p;
+    p.label = std::move(step.label);
+    p.entries.reserve(step.changes.size());
+    QHash<QString, quint32> chapters; // a few chapters serve many lines
+    const auto place = [&](const QString& text) {
+        const auto at = static_cast<quint32>(p.texts.size());
+        p.texts += text;
+        return at;
+    };
+    for (PriceChange& c : step.changes) {
+        auto chapter = chapters.constFind(c.chapter);
+        if (chapter == chapters.constEnd())
+            chapter = chapters.insert(c.chapter, place(c.chapter));
+        const quint32 item = place(c.item);
+        p.entries.push_back({c.rowId, std::move(c.priceBefore), std::move(c.amountBefore), std::move(c.priceAfter),
+                             std::move(c.amountAfter), *chapter, item, static_cast<quint16>(c.chapter.size()),
+                             static_cast<quint16>(c.item.size()), c.computed});
+    }
+    p.texts.squeeze();
+    return p;
+}
+
+PriceStep PriceHistory::unpacked(const Packed& step) {
+    PriceStep s{step.label, {}};
+    s.changes.reserve(step.entries.size());
+    for (const Packed::Entry& e : step.entries)
+        s.changes.push_back({e.rowId, step.texts.mid(e.chapterAt, e.chapterLength),
+                             step.texts.mid(e.itemAt, e.itemLength), e.priceBefore, e.amountBefore, e.priceAfter,
+                             e.amountAfter, e.computed});
+    return s;
+}
+
 void PriceHistory::push(PriceStep step) {
     if (step.changes.empty())
         return;
     m_redo.clear();
     m_changes = 0;
-    for (const PriceStep& s : m_undo)
-        m_changes += s.changes.size();
+    for (const Packed& s : m_undo)
+        m_changes += s.entries.size();
     m_changes += step.changes.size();
-    m_undo.push_back(std::move(step));
+    m_undo.push_back(packed(std::move(step)));
     trim();
 }
 
 void PriceHistory::trim() {
     while (m_undo.size() > 1 && (m_undo.size() > kMaxSteps || m_changes > kMaxChanges)) {
-        m_changes -= m_undo.front().changes.size();
+        m_changes -= m_undo.front().entries.size();
         m_undo.pop_front();
     }
 }
@@ -34,7 +67,7 @@ void PriceHistory::clear() {
 void PriceHistory::undone() {
     if (m_undo.empty())
         return;
-    m_changes -= m_undo.back().changes.size();
+    m_changes -= m_undo.back().entries.size();
     m_redo.push_front(std::move(m_undo.back()));
     m_undo.pop_back();
 }
@@ -42,9 +75,13 @@ void PriceHistory::undone() {
 void PriceHistory::redone() {
     if (m_redo.empty())
         return;
-    m_changes += m_redo.front().changes.size();
+    m_changes += m_redo.front().entries.size();
     m_undo.push_back(std::move(m_redo.front()));
     m_redo.pop_front();
+}
+
+QString PricedLineColumns() {
+    return QStringLiteral("rowid, 章, 节, 细目编号, 单位, 合同数量, 合同单价, 合同金额");
 }
 
 std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<int>& rows,
@@ -72,16 +109,16 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
     return changes;
 }
 
-std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QString& chapter,
+std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QStringList& chapters,
                                            ChapterRecompute* result) {
     BoqTotals totals(dm);
     std::vector<PriceChange> changes;
     dm.RunChange([&] {
-        const std::vector<StoredLineFigures> before = totals.recomputedLines(contract, chapter);
-        const ChapterRecompute done = totals.recompute(contract, chapter);
-        if (result)
-            *result = done;
-        const std::vector<StoredLineFigures> after = totals.recomputedLines(contract, chapter);
+        const std::vector<StoredLineFigures> before = totals.recomputedLines(contract, chapters);
+        const QList<QPair<QString, ChapterRecompute>> done = totals.recomputeChapters(contract, chapters);
+        if (result && !done.isEmpty())
+            *result = done.last().second;
+        const std::vector<StoredLineFigures> after = totals.recomputedLines(contract, chapters);
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             const StoredLineFigures& b = before[i];
             const StoredLineFigures& a = after[i];
@@ -93,38 +130,17 @@ std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract,
     return changes;
 }
 
-std::vector<PriceChange> MergedChanges(std::vector<PriceChange> changes) {
-    QHash<qint64, size_t> first;
-    std::vector<PriceChange> merged;
-    for (PriceChange& c : changes) {
-        const auto found = first.constFind(c.rowId);
-        if (found == first.constEnd()) {
-            first.insert(c.rowId, merged.size());
-            merged.push_back(std::move(c));
-            continue;
-        }
-        PriceChange& m = merged[*found];
-        m.priceAfter = c.priceAfter;
-        m.amountAfter = c.amountAfter;
-        m.computed = m.computed && c.computed;
-    }
-    std::erase_if(merged, [](const PriceChange& c) {
-        return SameStoredValue(c.priceBefore, c.priceAfter) && SameStoredValue(c.amountBefore, c.amountAfter);
-    });
-    return merged;
-}
-
 namespace {
 
-// Whole rows of jd_htqd by row identity, in pieces of a fixed size so that the statement is
+// Lines of jd_htqd by row identity (the columns a price list needs), in pieces of a fixed size so that the statement is
 // prepared once; identities that are gone give no row.
 std::vector<QVariantList> readLines(Database& db, const std::vector<qint64>& ids, QStringList& columns) {
     constexpr int kPiece = 100;
     QStringList marks;
     for (int i = 0; i < kPiece; ++i)
         marks << QStringLiteral("?");
-    const QString sql =
-        QStringLiteral("select rowid, * from jd_htqd where rowid in (%1)").arg(marks.join(QLatin1Char(',')));
+    const QString sql = QStringLiteral("select %1 from jd_htqd where rowid in (%2)")
+                            .arg(PricedLineColumns(), marks.join(QLatin1Char(',')));
     std::vector<QVariantList> rows;
     for (size_t start = 0; start < ids.size(); start += kPiece) {
         Database::Lease st = db.cached(sql);

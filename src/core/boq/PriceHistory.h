@@ -46,7 +46,7 @@ class PriceHistory {
 public:
     // How much the history keeps: the oldest steps go first.
     static constexpr int kMaxSteps = 100;
-    static constexpr size_t kMaxChanges = 1'000'000;
+    static constexpr size_t kMaxChanges = 400'000;
 
     // A new step; the steps that could be redone are dropped. A step without changes is ignored.
     void push(PriceStep step);
@@ -54,8 +54,11 @@ public:
 
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
-    const PriceStep& nextUndo() const { return m_undo.back(); }
-    const PriceStep& nextRedo() const { return m_redo.front(); }
+    QString undoLabel() const { return canUndo() ? m_undo.back().label : QString(); }
+    QString redoLabel() const { return canRedo() ? m_redo.front().label : QString(); }
+    // The step undo (redo) would apply, whole.
+    PriceStep nextUndo() const { return unpacked(m_undo.back()); }
+    PriceStep nextRedo() const { return unpacked(m_redo.front()); }
     // The step was undone (it moves to the redo side) or redone (back to the undo side).
     void undone();
     void redone();
@@ -63,25 +66,47 @@ public:
     int redoCount() const { return static_cast<int>(m_redo.size()); }
 
 private:
+    // A step as kept: its texts in one string, so that a step of many lines is a few blocks of
+    // memory rather than two strings per line.
+    struct Packed {
+        QString label;
+        QString texts;
+        struct Entry {
+            qint64 rowId;
+            QVariant priceBefore;
+            QVariant amountBefore;
+            QVariant priceAfter;
+            QVariant amountAfter;
+            quint32 chapterAt;
+            quint32 itemAt;
+            quint16 chapterLength;
+            quint16 itemLength;
+            bool computed;
+        };
+        std::vector<Entry> entries;
+    };
+    static Packed packed(PriceStep step);
+    static PriceStep unpacked(const Packed& step);
     void trim();
 
-    std::deque<PriceStep> m_undo; // oldest first
-    std::deque<PriceStep> m_redo; // next to redo first
+    std::deque<Packed> m_undo; // oldest first
+    std::deque<Packed> m_redo; // next to redo first
     size_t m_changes = 0;
 };
+
+// The row identity and the columns of jd_htqd that the save hook reads and writes, for lists
+// that only take prices ("select " + this + " from jd_htqd ...").
+QString PricedLineColumns();
 
 // The changes a batch of posted rows made: each row of the list as now stored against the same
 // row as it was before; rows whose price and amount stayed are left out.
 std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<int>& rows,
                                        const std::vector<QVariantList>& before);
 
-// "章合计 和 保险费 计算" for one chapter (BoqTotals::recompute, as one change), with the stored
-// figures it changed as computed changes.
-std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QString& chapter,
+// "章合计 和 保险费 计算" for these chapters (BoqTotals::recomputeChapters, as one change), with
+// the stored figures it changed as computed changes; result gets the last chapter's figures.
+std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QStringList& chapters,
                                            ChapterRecompute* result = nullptr);
-// Changes of one step made of several writes, one per line: the first figures before and the
-// last after of each line; lines that end as they began are left out.
-std::vector<PriceChange> MergedChanges(std::vector<PriceChange> changes);
 
 // Undoes (or redoes) a step as one change. Every line must hold what the step left (or, to
 // redo, what it found): otherwise Refused names the line and nothing is written. Bidder prices

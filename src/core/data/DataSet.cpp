@@ -4,6 +4,7 @@
 #include "data/Money.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tenvora {
 
@@ -125,6 +126,9 @@ void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
     m_columns = std::move(columns);
     m_rows = std::move(rows);
     m_keyRowsValid = false;
+    m_statements.clear();
+    m_last = RowStatements();
+    m_affinity.clear();
     m_columnIndex.clear();
     // The first of two equal names wins, as a scan from the left would find it.
     for (int i = static_cast<int>(m_columns.size()) - 1; i >= 0; --i) {
@@ -290,12 +294,10 @@ QVariantList DataSet::writeRow(bool checked) {
     QList<int> written;
     if (m_state == State::Edit) {
         identity = stored.at(m_keyIndex);
-        QStringList sets;
         QVariantList values;
         for (int c = 0; c < columnCount(); ++c) {
             if (c == m_keyIndex || SameStoredValue(m_buffer[c], stored[c]))
                 continue;
-            sets << quoted(m_columns[c]) + QStringLiteral("=?");
             values << m_buffer[c];
             written << c;
         }
@@ -303,14 +305,11 @@ QVariantList DataSet::writeRow(bool checked) {
             if (checked)
                 return stored; // nothing to write: the row stays as stored
         } else {
-            QString sql = QStringLiteral("update %1 set %2 where %3=?").arg(table, sets.join(QLatin1Char(',')), key);
             values << identity;
             if (checked)
-                for (int c : written) {
-                    sql += QStringLiteral(" and %1 is ?").arg(quoted(m_columns[c]));
+                for (int c : written)
                     values << stored[c];
-                }
-            db.exec(sql, values);
+            db.exec(statementsFor(written, checked).update, values);
             if (db.changes() == 0) {
                 if (checked)
                     throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(m_current + 1),
@@ -342,23 +341,160 @@ QVariantList DataSet::writeRow(bool checked) {
     // The row as the store now holds it: types and defaults are the store's. A batch reads back
     // only what it wrote.
     QVariantList row = m_buffer;
-    row[m_keyIndex] = identity;
-    QStringList readColumns;
-    if (checked)
-        for (int c : written)
-            readColumns << quoted(m_columns[c]);
-    Database::Lease st =
-        db.cached(QStringLiteral("select %1 from %2 where %3=?")
-                      .arg(checked ? readColumns.join(QLatin1Char(',')) : QStringLiteral("*"), table, key));
+    if (!(row[m_keyIndex] == identity))
+        row[m_keyIndex] = identity;
+    if (checked) {
+        QList<QVariant> forms;
+        for (int c : written) {
+            std::optional<QVariant> form = storedForm(c, row[c]);
+            if (!form)
+                break;
+            forms << *form;
+        }
+        if (forms.size() == written.size()) {
+            for (int i = 0; i < written.size(); ++i)
+                if (forms[i].typeId() != row[written[i]].typeId())
+                    row[written[i]] = forms[i];
+            return row;
+        }
+    }
+    Database::Lease st = db.cached(checked ? statementsFor(written, true).readBack
+                                           : QStringLiteral("select * from %1 where %2=?").arg(table, key));
     st->bind(1, identity);
     if (st->next()) {
         for (int i = 0; i < st->columnCount(); ++i) {
             const int c = checked ? written.at(i) : columnIndex(st->columnName(i));
-            if (c >= 0 && c != m_keyIndex)
-                row[c] = st->value(i);
+            if (c < 0 || c == m_keyIndex)
+                continue;
+            // Only a value the store holds differently is put in, so that the row is not copied for nothing.
+            const QVariant value = st->value(i);
+            if (value.typeId() != row[c].typeId() || !SameStoredValue(value, row[c]))
+                row[c] = value;
         }
     }
     return row;
+}
+
+void DataSet::takeRows(const DataSet& other, const QVariantList& keys) {
+    if (!canModify() || keys.isEmpty() || other.m_target.table.compare(m_target.table, Qt::CaseInsensitive) != 0)
+        return;
+    if (isEditing())
+        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
+    QList<QPair<int, int>> shared; // this column, the other's
+    for (int c = 0; c < columnCount(); ++c)
+        if (c != m_keyIndex)
+            if (const int o = other.columnIndex(m_columns[c]); o >= 0)
+                shared.append({c, o});
+    int first = rowCount();
+    int last = -1;
+    for (const QVariant& key : keys) {
+        const int row = rowOfKey(key);
+        const int from = other.rowOfKey(key);
+        if (row < 0 || from < 0)
+            continue;
+        QVariantList& values = m_rows[static_cast<size_t>(row)];
+        const QVariantList& source = other.m_rows[static_cast<size_t>(from)];
+        for (const auto& [c, o] : shared)
+            values[c] = source[o];
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (last >= 0)
+        emit rowsChanged(first, last);
+}
+
+std::optional<QVariant> DataSet::storedForm(int column, const QVariant& value) {
+    if (m_affinity.isEmpty()) {
+        // SQLite's rules for the affinity of a declared type, in their order.
+        m_affinity = QList<char>(columnCount(), 0);
+        try {
+            QString name = m_target.table;
+            name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            Statement st = m_dm.ADOCon().prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
+            while (st.next()) {
+                const int c = columnIndex(st.value(1).toString());
+                const QString type = st.value(2).toString().toUpper();
+                if (c < 0)
+                    continue;
+                if (type.contains(QLatin1String("INT")))
+                    m_affinity[c] = 'I';
+                else if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+                         type.contains(QLatin1String("TEXT")))
+                    m_affinity[c] = 'T';
+                else if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+                    m_affinity[c] = 'B';
+                else if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+                         type.contains(QLatin1String("DOUB")))
+                    m_affinity[c] = 'R';
+                else
+                    m_affinity[c] = 'I'; // NUMERIC keeps numbers as INTEGER affinity does
+            }
+        } catch (const DbError&) {
+            // Unknown types: every row is read back.
+        }
+    }
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    const int type = value.typeId();
+    const bool whole = type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Bool;
+    const bool real = type == QMetaType::Double;
+    switch (m_affinity.value(column)) {
+    case 'R':
+        if (whole || real)
+            return QVariant(value.toDouble());
+        break;
+    case 'T':
+        if (type == QMetaType::QString)
+            return value;
+        break;
+    case 'I':
+        if (whole)
+            return QVariant::fromValue<qlonglong>(value.toLongLong());
+        if (real) {
+            const double d = value.toDouble();
+            if (std::trunc(d) != d)
+                return value;
+            if (std::fabs(d) < 9007199254740992.0) // 2^53: beyond it only the store knows
+                return QVariant::fromValue<qlonglong>(static_cast<qlonglong>(d));
+        }
+        break;
+    case 'B':
+        if (whole)
+            return QVariant::fromValue<qlonglong>(value.toLongLong());
+        if (real || type == QMetaType::QString)
+            return value;
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+const DataSet::RowStatements& DataSet::statementsFor(const QList<int>& written, bool checked) {
+    // A batch writes the same columns row after row.
+    if (m_lastChecked == checked && m_lastWritten == written && !m_last.update.isEmpty())
+        return m_last;
+    m_lastChecked = checked;
+    m_lastWritten = written;
+    const QList<int> key = checked ? written + QList<int>{-1} : written;
+    auto found = m_statements.find(key);
+    if (found != m_statements.end())
+        return m_last = *found;
+    const QString table = quoted(m_target.table);
+    const QString identity = quoted(m_columns[m_keyIndex]);
+    QStringList sets;
+    QStringList names;
+    QString unchanged;
+    for (int c : written) {
+        sets << quoted(m_columns[c]) + QStringLiteral("=?");
+        names << quoted(m_columns[c]);
+        if (checked)
+            unchanged += QStringLiteral(" and %1 is ?").arg(quoted(m_columns[c]));
+    }
+    RowStatements texts{
+        QStringLiteral("update %1 set %2 where %3=?%4").arg(table, sets.join(QLatin1Char(',')), identity, unchanged),
+        QStringLiteral("select %1 from %2 where %3=?").arg(names.join(QLatin1Char(',')), table, identity)};
+    return m_last = *m_statements.insert(key, std::move(texts));
 }
 
 std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std::pair<int, QVariant>>& values) {

@@ -10,6 +10,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tenvora {
@@ -156,6 +157,9 @@ public:
     // Reads these rows (by identity) again from the store, e.g. after a change made elsewhere;
     // identities not in the set are passed over. The set must be browsing.
     void reloadRows(const QVariantList& keys);
+    // Takes the values of rows another set of the same table has just written (by identity, the
+    // columns both sets hold) without reading the store; identities this set lacks are passed over.
+    void takeRows(const DataSet& other, const QVariantList& keys);
     // New row before the current one / after the last one, after the before-insert hook.
     void insert();
     void append();
@@ -185,6 +189,17 @@ private:
     // Writes the row being edited and returns it as now stored; checked: only if the store still
     // holds the changed columns as read, and only those are read back.
     QVariantList writeRow(bool checked);
+    // The update of these columns by row identity (checked: only while they hold what was
+    // read) and the read back of them, made once per set of columns.
+    struct RowStatements {
+        QString update;
+        QString readBack;
+    };
+    const RowStatements& statementsFor(const QList<int>& written, bool checked);
+    // How the store keeps a value written into a column of the table, by the column's declared
+    // type, when that is plain (a number into a REAL column is a double); nothing when only
+    // reading it back can tell. Batch writes use it instead of reading every row back.
+    std::optional<QVariant> storedForm(int column, const QVariant& value);
     void finishEdit();
     void readBack(const QVariant& key);
     int checkedColumn(const QString& name) const;
@@ -196,6 +211,11 @@ private:
     QHash<QString, QString> m_formats; // by case-folded column name, so they survive a re-open
     QList<bool> m_editable;
     QHash<QString, int> m_columnIndex; // by name as selected and case-folded
+    QHash<QList<int>, RowStatements> m_statements;
+    RowStatements m_last;
+    QList<int> m_lastWritten;
+    bool m_lastChecked = false;
+    QList<char> m_affinity; // per column, from the table's declared types; empty until needed
     mutable QHash<QString, int> m_keyRows;
     mutable bool m_keyRowsValid = false;
     int m_keyIndex = -1;

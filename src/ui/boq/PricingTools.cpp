@@ -174,9 +174,9 @@ void BoqPricingTools::updateHistory() {
     const PriceHistory& history = m_editor.history();
     m_undo->setEnabled(history.canUndo());
     m_redo->setEnabled(history.canRedo());
-    m_undo->setToolTip(history.canUndo() ? QStringLiteral("撤销：%1（Ctrl+Z）").arg(history.nextUndo().label)
+    m_undo->setToolTip(history.canUndo() ? QStringLiteral("撤销：%1（Ctrl+Z）").arg(history.undoLabel())
                                          : QStringLiteral("没有可撤销的操作"));
-    m_redo->setToolTip(history.canRedo() ? QStringLiteral("重做：%1（Ctrl+Y）").arg(history.nextRedo().label)
+    m_redo->setToolTip(history.canRedo() ? QStringLiteral("重做：%1（Ctrl+Y）").arg(history.redoLabel())
                                          : QStringLiteral("没有可重做的操作"));
     m_findBar->markStale();
 }
@@ -207,13 +207,12 @@ void BoqPricingTools::updateTotals() {
     m_grid->viewport()->update(); // the chapter line's colour follows the totals
 }
 
-void BoqPricingTools::afterStep(bool undone) {
+void BoqPricingTools::afterStep(bool undone, qint64 line) {
     const PriceHistory& history = m_editor.history();
-    const PriceStep& step = undone ? history.nextRedo() : history.nextUndo();
-    m_message->setText((undone ? QStringLiteral("已撤销：") : QStringLiteral("已重做：")) + step.label);
-    for (const PriceChange& c : step.changes)
-        if (!c.computed && m_editor.goToLine(c.rowId))
-            break;
+    m_message->setText(undone ? QStringLiteral("已撤销：") + history.redoLabel()
+                              : QStringLiteral("已重做：") + history.undoLabel());
+    if (line > 0)
+        m_editor.goToLine(line);
 }
 
 void BoqPricingTools::undo() {
@@ -224,15 +223,17 @@ void BoqPricingTools::undo() {
         return;
     }
     const int steps = m_editor.history().undoCount();
-    if (run([this] { m_editor.undo(); }) && m_editor.history().undoCount() < steps)
-        afterStep(true);
+    qint64 line = 0;
+    if (run([&] { line = m_editor.undo(); }) && m_editor.history().undoCount() < steps)
+        afterStep(true, line);
 }
 
 void BoqPricingTools::redo() {
     m_grid->discardEditor();
     const int steps = m_editor.history().redoCount();
-    if (run([this] { m_editor.redo(); }) && m_editor.history().redoCount() < steps)
-        afterStep(false);
+    qint64 line = 0;
+    if (run([&] { line = m_editor.redo(); }) && m_editor.history().redoCount() < steps)
+        afterStep(false, line);
 }
 
 void BoqPricingTools::paste() {

@@ -66,7 +66,8 @@ private:
     void showLine(const BoqFoundLine& line);
     void updateTotals();
     void updateHistory();
-    void afterStep(bool undone);
+    // The message, and the first bidder line of the step made current when the list holds it.
+    void afterStep(bool undone, qint64 line);
     bool run(const std::function<void()>& action);
 
     TFormhtqd& m_tool;
