@@ -84,17 +84,18 @@ QString itemText(const BoqSourceRow& row) {
 }
 
 // A 合价 cell that is not a number (a note, a formula's text) is not an amount: ignored.
-std::optional<double> givenAmount(const WorkbookCell& cell, const QVariant& price, const QVariant& quantity) {
+std::optional<QVariant> givenAmount(const WorkbookCell& cell, const QVariant& price, const QVariant& quantity) {
     const NumberCell given = numberValue(cell);
-    if (!given.valid || given.value.isNull())
+    if (!given.valid)
         return std::nullopt;
-    const double amount = given.value.toDouble();
     if (price.isNull())
-        return amount;
+        return given.value;
+    if (given.value.isNull())
+        return std::nullopt;
     try {
         const std::optional<qint64> rule = LineAmount(price, quantity);
-        if (rule && static_cast<double>(*rule) == amount)
-            return amount;
+        if (rule && static_cast<double>(*rule) == given.value.toDouble())
+            return given.value;
     } catch (const Error&) {
         // price x quantity beyond whole-yuan range: no amount of the sheet can agree with it
     }
@@ -314,7 +315,11 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
             const QString item = itemText(row);
             const std::optional<QString> section = SectionOf(item);
             const std::optional<QString> segment = SegmentOf(item);
-            const std::optional<double> amount = row.amount ? row.amount : ImportedAmountOf(row.price, row.quantity);
+            std::optional<double> amount;
+            if (!row.amount)
+                amount = ImportedAmountOf(row.price, row.quantity);
+            else if (!row.amount->isNull())
+                amount = row.amount->toDouble();
             const unsigned mask = (section ? 1u : 0u) | (segment ? 2u : 0u) | (amount ? 4u : 0u);
 
             std::unique_ptr<Statement>& insert = inserts[mask];

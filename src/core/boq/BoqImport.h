@@ -35,11 +35,12 @@ struct BoqSourceRow {
     QVariant unit;
     QVariant price;
     QVariant quantity;
-    // 合同金额 as the sheet's optional 合价 column gives it: taken when the line has no price
-    // (a provisional sum or a chapter total), or when it is the whole-yuan amount of the price
-    // and quantity; a 合价 that disagrees with them (a price changed after the amount was
-    // written) is not taken, and the amount is derived as usual.
-    std::optional<double> amount;
+    // 合同金额 as the sheet's optional 合价 column gives it (a number, or null for an empty
+    // cell): taken as it is when the line has no price (a provisional sum, a chapter total, a
+    // line not priced yet), and when it is the whole-yuan amount of the price and quantity. A
+    // 合价 that disagrees with them (a price changed after the amount was written) or is not a
+    // number is not taken, and the amount is derived as usual.
+    std::optional<QVariant> amount;
 };
 
 struct BoqSource {

@@ -111,6 +111,10 @@ public:
             unzCloseCurrentFile(m_zip.handle());
     }
     bool isSequential() const override { return true; }
+    // A sequential device counts as ended when nothing is buffered; this one has more to expand
+    // until the archive says the part is over.
+    bool atEnd() const override { return !m_open && QIODevice::atEnd(); }
+    qint64 bytesAvailable() const override { return QIODevice::bytesAvailable() + (m_open ? 1 : 0); }
     const QString& failure() const { return m_failure; }
     const QString& part() const { return m_part; }
 
@@ -118,6 +122,8 @@ protected:
     qint64 readData(char* data, qint64 maxSize) override {
         if (!m_failure.isEmpty() || !m_open)
             return -1;
+        if (maxSize <= 0)
+            return 0; // a probe: 0 bytes from the archive would mean the part is over
         const unsigned chunk = static_cast<unsigned>(std::min<qint64>(maxSize, kMegabyte));
         const int n = unzReadCurrentFile(m_zip.handle(), data, chunk);
         if (n < 0) {

@@ -12,9 +12,9 @@ namespace tenvora {
 
 // One XML part of the archive, uncompressed. Counted as it expands: the sizes the archive
 // declares are not trusted.
-inline constexpr qint64 kXlsxMaxPartBytes = qint64{64} << 20;
+inline constexpr qint64 kXlsxMaxPartBytes = qint64{32} << 20;
 // Every part read from one workbook, together.
-inline constexpr qint64 kXlsxMaxWorkbookBytes = qint64{128} << 20;
+inline constexpr qint64 kXlsxMaxWorkbookBytes = qint64{64} << 20;
 // A sheet's used range (the rows and columns up to its last cell that holds a value), and the
 // cells and shared texts a workbook may hold. The dimension a sheet declares is not trusted.
 inline constexpr qint64 kXlsxMaxCells = 2'000'000;
