@@ -21,12 +21,10 @@ bool sameText(const QVariant& a, const QVariant& b) {
     return a.toString() == b.toString();
 }
 
+// An empty quantity reads as 0, as it does for the price lock: a heading left blank in the sheet
+// is no change from the 0 stored for it.
 bool sameNumber(const QVariant& a, const QVariant& b) {
-    const std::optional<double> x = NumberOf(a);
-    const std::optional<double> y = NumberOf(b);
-    if (!x || !y)
-        return !x && !y;
-    return *x == *y;
+    return NumberOf(a).value_or(0.0) == NumberOf(b).value_or(0.0);
 }
 
 QString shown(const QVariant& value) {
