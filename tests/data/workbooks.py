@@ -8,6 +8,8 @@
                                    boolean cells, null blank cells; OUT ending in .xlsx is written
                                    with openpyxl, any other with xlwt (Excel 97-2003)
   workbooks.py large N OUT         the heading row and N generated lines, shuffled (benchmarks)
+  workbooks.py revised N OUT       an owner's revision of that bill: quantities and names changed,
+                                   lines dropped and added (benchmarks)
   workbooks.py damage IN SEED OUT  IN with 20 bytes past the file header overwritten at random
   workbooks.py zip OUT JSON        a zip archive of the entries {"name": "text", ...} (hand-made .xlsx)
   workbooks.py bomb OUT MB         a small .xlsx whose sheet expands to MB megabytes
@@ -85,7 +87,7 @@ def template(path):
     book.save(path)
 
 
-def large(count, path):
+def generated(count):
     rnd = random.Random(7)
     rows = []
     for chapter in range(1, 8):
@@ -97,8 +99,34 @@ def large(count, path):
                                      "m3", round(rnd.uniform(1, 500), 2), round(rnd.uniform(1, 90000), 3)])
     if len(rows) < count:
         raise SystemExit("at most %d generated lines" % len(rows))
+    return rnd, rows
+
+
+def large(count, path):
+    rnd, rows = generated(count)
     rnd.shuffle(rows)
     write(path, [{"name": "工程量清单", "rows": [HEADINGS] + rows}])
+
+
+def revised(count, path):
+    """The owner's revision of the large bill: every 20th quantity changed, every 100th line
+    dropped, every 50th renamed, and one new line per 100."""
+    rnd, rows = generated(count)
+    out = []
+    for i, row in enumerate(rows):
+        if i % 100 == 99:
+            continue
+        row = list(row)
+        row[3] = None  # an owner's sheet carries no prices
+        if i % 20 == 0:
+            row[4] = round(row[4] * 1.1, 3)
+        if i % 50 == 0:
+            row[1] = row[1] + "（修订）"
+        out.append(row)
+    for k in range(count // 100):
+        out.append(["8%02d-%d-a" % (k // 10, k % 10 + 1), "新增细目%d" % k, "m3", None, 100 + k])
+    rnd.shuffle(out)
+    write(path, [{"name": "工程量清单", "rows": [HEADINGS] + out}])
 
 
 def damage(source, seed, path):
@@ -167,6 +195,8 @@ def main(argv):
         write(argv[2], json.load(source))
     elif len(argv) == 4 and argv[1] == "large":
         large(int(argv[2]), argv[3])
+    elif len(argv) == 4 and argv[1] == "revised":
+        revised(int(argv[2]), argv[3])
     elif len(argv) == 5 and argv[1] == "damage":
         damage(argv[2], int(argv[3]), argv[4])
     elif len(argv) == 4 and argv[1] == "zip":
