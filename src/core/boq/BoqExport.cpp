@@ -82,6 +82,9 @@ public:
     Workbook(const QString& file, const QString& scratch) : m_scratch(QFile::encodeName(scratch)) {
         lxw_workbook_options options{};
         options.tmpdir = m_scratch.data();
+        // Rows go to the scratch file as they are written (texts inline), instead of being held
+        // until the end: a large bill is written faster and in little memory.
+        options.constant_memory = 1;
         m_book = workbook_new_opt(QFile::encodeName(file).constData(), &options);
         if (!m_book)
             throw Error(QStringLiteral("无法创建 Excel 工作簿"));
@@ -187,33 +190,45 @@ void writeTable(Workbook& book, const QString& name, const QString& caption, con
               name, 0);
         widths.push_back(displayWidth(columns[c].heading) + 2);
     }
+    std::vector<int> at;
+    for (const Column& column : columns)
+        at.push_back(rows.columnIndex(column.field));
+    // The widest figure of a column is its smallest or its largest; only those two are formatted.
+    std::vector<std::pair<double, double>> range(static_cast<size_t>(columns.size()), {0.0, 0.0});
     for (int r = 0; r < rows.recordCount(); ++r) {
         const auto row = static_cast<lxw_row_t>(r + 1);
+        const QVariantList& values = rows.row(r);
         for (int c = 0; c < columns.size(); ++c) {
             const Column& column = columns[c];
             const auto col = static_cast<lxw_col_t>(c);
-            const QVariant value = rows.value(r, column.field);
+            const QVariant value = at[static_cast<size_t>(c)] < 0 ? QVariant() : values.at(at[static_cast<size_t>(c)]);
             lxw_format* format = book.formatFor(column.kind, column.wrap);
-            QString shown;
             lxw_error rc = LXW_NO_ERROR;
             const std::optional<double> number = column.kind == CellKind::Text ? std::nullopt : NumberOf(value);
             if (value.isNull() || (column.kind != CellKind::Text && value.toString().trimmed().isEmpty())) {
                 rc = worksheet_write_blank(ws, row, col, format);
             } else if (number) {
                 rc = worksheet_write_number(ws, row, col, *number, format);
-                shown = numberText(*number, column.kind);
+                auto& [low, high] = range[static_cast<size_t>(c)];
+                low = std::min(low, *number);
+                high = std::max(high, *number);
             } else {
                 // Item numbers and names stay text, "100" included; a figure the store holds as
                 // unreadable text is kept as that text rather than lost.
-                shown = value.toString();
+                const QString shown = value.toString();
                 rc = worksheet_write_string(ws, row, col, shown.toUtf8().constData(), format);
+                double& width = widths[static_cast<size_t>(c)];
+                width = std::max(width, displayWidth(shown) + 2);
             }
             check(rc, name, r + 1);
-            double& width = widths[static_cast<size_t>(c)];
-            width = std::max(width, displayWidth(shown) + 2);
         }
     }
     for (int c = 0; c < columns.size(); ++c) {
+        const auto [low, high] = range[static_cast<size_t>(c)];
+        for (const double v : {low, high})
+            if (v != 0)
+                widths[static_cast<size_t>(c)] =
+                    std::max(widths[static_cast<size_t>(c)], displayWidth(numberText(v, columns[c].kind)) + 2);
         const double width = std::clamp(widths[static_cast<size_t>(c)], kMinWidth, kMaxWidth);
         check(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width, nullptr), name, 0);
     }

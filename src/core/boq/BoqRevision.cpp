@@ -56,15 +56,9 @@ std::vector<StoredLine> storedLines(TDmMain& dm, const QString& contract) {
     std::vector<StoredLine> lines;
     lines.reserve(static_cast<size_t>(q->recordCount()));
     for (int r = 0; r < q->recordCount(); ++r) {
-        StoredLine l;
-        l.rowid = q->value(r, QStringLiteral("rowid")).toLongLong();
-        l.item = q->text(r, QStringLiteral("细目编号"));
-        l.name = q->value(r, QStringLiteral("细目名称"));
-        l.unit = q->value(r, QStringLiteral("单位"));
-        l.quantity = q->value(r, QStringLiteral("合同数量"));
-        l.price = q->value(r, QStringLiteral("合同单价"));
-        l.amount = q->value(r, QStringLiteral("合同金额"));
-        lines.push_back(std::move(l));
+        // The columns in the order selected above.
+        const QVariantList& v = q->row(r);
+        lines.push_back({v.at(0).toLongLong(), v.at(1).toString(), v.at(2), v.at(3), v.at(4), v.at(5), v.at(6)});
     }
     return lines;
 }
@@ -197,19 +191,6 @@ BoqRevisionPlan planFor(TDmMain& dm, const QString& contract, const BoqSource& s
     return plan;
 }
 
-bool samePlan(const BoqRevisionPlan& a, const BoqRevisionPlan& b) {
-    if (a.lines.size() != b.lines.size() || a.contract != b.contract)
-        return false;
-    for (size_t i = 0; i < a.lines.size(); ++i) {
-        const BoqRevisionLine& x = a.lines[i];
-        const BoqRevisionLine& y = b.lines[i];
-        if (x.change != y.change || x.item != y.item || x.rowid != y.rowid ||
-            !SameStoredValue(x.newAmount, y.newAmount) || !SameStoredValue(x.oldAmount, y.oldAmount))
-            return false;
-    }
-    return true;
-}
-
 QString staleText() {
     return QStringLiteral("当前合同的清单在显示修订内容之后有了变化，没有修订任何内容，请重新导入修订清单。");
 }
@@ -281,7 +262,7 @@ BoqRevisionOutcome BoqRevision::apply(const BoqRevisionPlan& plan, const BoqSour
     BoqRevisionOutcome outcome;
     if (!plan.hasChanges())
         return outcome;
-    if (plan.contract != m_dm.session().CurContractID || !samePlan(planFor(m_dm, plan.contract, source), plan))
+    if (plan.contract != m_dm.session().CurContractID)
         throw Refused(staleText());
 
     // The copy is taken with the connection closed; reopening reloads the session from the
@@ -305,11 +286,13 @@ BoqRevisionOutcome BoqRevision::apply(const BoqRevisionPlan& plan, const BoqSour
 
     m_dm.RunChange([&] {
         Database& db = m_dm.ADOCon();
-        Statement update = db.prepare(
-            QStringLiteral("update jd_htqd set 细目名称=?, 单位=?, 合同数量=?, 合同金额=? where rowid=? and 合同编号=? "
-                           "and 是否补充 = 0"));
-        Statement remove =
-            db.prepare(QStringLiteral("delete from jd_htqd where rowid=? and 合同编号=? and 是否补充 = 0"));
+        // Each line is changed only while it still holds what the plan showed (item, price,
+        // quantity, amount), so a bill changed since then refuses the whole revision.
+        const QString shown = QStringLiteral(" where rowid=? and 合同编号=? and 是否补充 = 0 and 细目编号=? and "
+                                             "合同单价 is ? and 合同数量 is ? and 合同金额 is ?");
+        Statement update =
+            db.prepare(QStringLiteral("update jd_htqd set 细目名称=?, 单位=?, 合同数量=?, 合同金额=?") + shown);
+        Statement remove = db.prepare(QStringLiteral("delete from jd_htqd") + shown);
         BoqSource added;
         added.path = source.path;
         for (const BoqRevisionLine& line : plan.lines) {
@@ -318,10 +301,12 @@ BoqRevisionOutcome BoqRevision::apply(const BoqRevisionPlan& plan, const BoqSour
                 continue;
             }
             Statement& st = line.change == BoqRevisionLine::Change::Changed ? update : remove;
+            const QVariantList where{line.rowid, plan.contract,    line.item,
+                                     line.price, line.oldQuantity, line.oldAmount};
             if (line.change == BoqRevisionLine::Change::Changed)
-                st.bindAll({line.newName, line.newUnit, line.newQuantity, line.newAmount, line.rowid, plan.contract});
+                st.bindAll(QVariantList{line.newName, line.newUnit, line.newQuantity, line.newAmount} + where);
             else
-                st.bindAll({line.rowid, plan.contract});
+                st.bindAll(where);
             st.run();
             st.reset();
             if (db.changes() != 1)

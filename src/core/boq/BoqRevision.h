@@ -75,7 +75,7 @@ public:
     // Takes the backup copy of the data file, then in one change: updates the changed lines
     // (keeping their unit prices, amounts by the line-amount rule), appends the added lines
     // unpriced and deletes the dropped ones. Nothing of it is stored when any step fails.
-    // Throws Refused for a refused plan or a plan the stored lines no longer match.
+    // Throws Refused for a refused plan, or when a line no longer holds what the plan showed.
     BoqRevisionOutcome apply(const BoqRevisionPlan& plan, const BoqSource& source);
 
     // Beside the data file: "<data file>.before-revision-20260109-153012".
