@@ -54,6 +54,10 @@ public:
     // "导入修订清单": saves a pending price, asks for the revision, then initialises again.
     void Excel3Click();
 
+    // Selects the chapter's node and makes the line with that row identity current (the bid
+    // check opens its findings so); false when the chapter or the line is not listed.
+    bool showLine(const QString& chapter, const QVariant& rowId);
+
     // The eleven lines of the help memo.
     static QStringList helpLines();
 
