@@ -178,8 +178,28 @@ QString numberText(double value, CellKind kind) {
     }
 }
 
-// Headed table on its own sheet: the heading row frozen, columns sized to what they hold, and
-// printed on A4 one page wide with the heading on every page.
+// Columns sized to what they hold, the heading row frozen, and printed on A4 one page wide with
+// the heading on every page, under the contract's name.
+void finishSheet(lxw_worksheet* ws, const QString& name, const QString& caption, const std::vector<double>& widths,
+                 int lastRow) {
+    for (size_t c = 0; c < widths.size(); ++c) {
+        const double width = std::clamp(widths[c], kMinWidth, kMaxWidth);
+        check(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width, nullptr), name, 0);
+    }
+    worksheet_freeze_panes(ws, 1, 0);
+    worksheet_set_paper(ws, kA4);
+    worksheet_fit_to_pages(ws, 1, 0);
+    check(worksheet_repeat_rows(ws, 0, 0), name, 0);
+    check(worksheet_print_area(ws, 0, 0, static_cast<lxw_row_t>(lastRow), static_cast<lxw_col_t>(widths.size() - 1)),
+          name, 0);
+    // "&" starts a code in a header text; a contract name may hold one.
+    QString header = caption;
+    header.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    check(worksheet_set_header(ws, (QStringLiteral("&C") + header).toUtf8().constData()), name, 0);
+    check(worksheet_set_footer(ws, "&C第 &P 页 共 &N 页"), name, 0);
+}
+
+// A headed table of query rows on its own sheet.
 void writeTable(Workbook& book, const QString& name, const QString& caption, const QList<Column>& columns,
                 const Query& rows) {
     lxw_worksheet* ws = book.sheet(name);
@@ -229,21 +249,8 @@ void writeTable(Workbook& book, const QString& name, const QString& caption, con
             if (v != 0)
                 widths[static_cast<size_t>(c)] =
                     std::max(widths[static_cast<size_t>(c)], displayWidth(numberText(v, columns[c].kind)) + 2);
-        const double width = std::clamp(widths[static_cast<size_t>(c)], kMinWidth, kMaxWidth);
-        check(worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), width, nullptr), name, 0);
     }
-    worksheet_freeze_panes(ws, 1, 0);
-    worksheet_set_paper(ws, kA4);
-    worksheet_fit_to_pages(ws, 1, 0);
-    check(worksheet_repeat_rows(ws, 0, 0), name, 0);
-    check(worksheet_print_area(ws, 0, 0, static_cast<lxw_row_t>(rows.recordCount()),
-                               static_cast<lxw_col_t>(columns.size() - 1)),
-          name, 0);
-    // "&" starts a code in a header text; a contract name may hold one.
-    QString header = caption;
-    header.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    check(worksheet_set_header(ws, (QStringLiteral("&C") + header).toUtf8().constData()), name, 0);
-    check(worksheet_set_footer(ws, "&C第 &P 页 共 &N 页"), name, 0);
+    finishSheet(ws, name, caption, widths, rows.recordCount());
 }
 
 QList<Column> billColumns() {
