@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,7 +13,7 @@
 namespace tenvora::test {
 
 inline QString WorkbookFixtureDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath();
+    return QStringLiteral(TENVORA_TEST_DATA_DIR);
 }
 
 // The Debian interpreter: python3-xlwt is installed for it, not for other interpreters on PATH.

@@ -40,7 +40,7 @@ public:
         try {
             m_db.exec(QStringLiteral("rollback to tenvora_row"));
             m_db.exec(QStringLiteral("release tenvora_row"));
-        } catch (const DbError&) {
+        } catch (const Error&) {
             // The store has already undone the change on its own.
         }
     }
