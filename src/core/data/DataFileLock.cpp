@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QSet>
 #include <QSysInfo>
 #include <QThread>
 
@@ -34,6 +36,19 @@ bool sameFile(int fd, const QByteArray& path) {
     struct stat named {};
     return ::fstat(fd, &open) == 0 && ::stat(path.constData(), &named) == 0 && open.st_dev == named.st_dev &&
            open.st_ino == named.st_ino;
+}
+
+// The lock files this process holds: its own lock is no other holder, even when a full disk kept
+// the holder's name out of the file.
+QMutex heldMutex;
+QSet<QString>& heldHere() {
+    static QSet<QString> held;
+    return held;
+}
+
+bool isHeldHere(const QString& lockFile) {
+    const QMutexLocker locker(&heldMutex);
+    return heldHere().contains(lockFile);
 }
 
 DataFileHolder readHolder(int fd) {
@@ -88,6 +103,8 @@ bool DataFileLock::tryTake() {
             if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, text.constData(), static_cast<size_t>(text.size()), 0) > 0)
                 ::fsync(fd);
             m_fd = fd;
+            const QMutexLocker locker(&heldMutex);
+            heldHere().insert(m_lockFile);
             return true;
         }
         ::close(fd);
@@ -118,9 +135,13 @@ void DataFileLock::release() {
         ::unlink(path.constData());
     ::close(m_fd);
     m_fd = -1;
+    const QMutexLocker locker(&heldMutex);
+    heldHere().remove(m_lockFile);
 }
 
 std::optional<DataFileHolder> DataFileLock::otherHolder(const QString& dataFilePath) {
+    if (isHeldHere(lockPathFor(dataFilePath)))
+        return std::nullopt;
     const QByteArray path = QFile::encodeName(lockPathFor(dataFilePath));
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
@@ -132,8 +153,6 @@ std::optional<DataFileHolder> DataFileLock::otherHolder(const QString& dataFileP
     }
     const DataFileHolder holder = readHolder(fd);
     ::close(fd);
-    if (holder.pid == QCoreApplication::applicationPid() && holder.host == QSysInfo::machineHostName())
-        return std::nullopt;
     return holder;
 }
 

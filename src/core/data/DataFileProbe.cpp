@@ -11,7 +11,6 @@
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 #endif
@@ -43,17 +42,17 @@ void probeAccess(const QString& path, bool forWriting) {
     if (!forWriting)
         return;
 
-    static const QString copyAdvice = QStringLiteral("请把数据文件复制到可以写入的文件夹后再打开");
+    static const QString copyAdvice = QStringLiteral("把数据文件复制到可以写入的文件夹后再打开");
     if (onReadOnlyFileSystem(name))
         refuse(
             path,
-            QStringLiteral("数据文件所在的文件系统是只读的（例如光盘或只读挂载），报价无法保存。%1").arg(copyAdvice));
+            QStringLiteral("数据文件所在的文件系统是只读的（例如光盘或只读挂载），报价无法保存。请%1").arg(copyAdvice));
     if (::access(name.constData(), W_OK) != 0)
         refuse(path, QStringLiteral("数据文件是只读的（没有写入权限），报价无法保存。请去掉文件的只读属性，或%1")
                          .arg(copyAdvice));
     const QString folder = QFileInfo(path).absolutePath();
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        refuse(path, QStringLiteral("数据文件所在的文件夹 %1 不允许写入，而保存修改时要在其中建立日志文件。%2")
+        refuse(path, QStringLiteral("数据文件所在的文件夹 %1 不允许写入，而保存修改时要在其中建立日志文件。请%2")
                          .arg(QDir::toNativeSeparators(folder), copyAdvice));
 }
 #else
@@ -85,33 +84,6 @@ void ProbeDataFile(const QString& path, bool forWriting) {
                          .arg(info.size())
                          .arg(kDataFilePageSize)
                          .arg(kDataFilePageSize - partial));
-}
-
-DataFileIdentity DataFileIdentity::of(const QString& path) {
-    DataFileIdentity id;
-    id.m_path = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (::stat(id.m_path.constData(), &st) == 0) {
-        id.m_device = static_cast<quint64>(st.st_dev);
-        id.m_inode = static_cast<quint64>(st.st_ino);
-        id.m_known = true;
-    }
-#endif
-    return id;
-}
-
-bool DataFileIdentity::stillAtPath() const {
-    if (!m_known)
-        return true;
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (::stat(m_path.constData(), &st) != 0)
-        return false;
-    return static_cast<quint64>(st.st_dev) == m_device && static_cast<quint64>(st.st_ino) == m_inode;
-#else
-    return true;
-#endif
 }
 
 } // namespace tenvora

@@ -35,6 +35,11 @@ QString storageFailureText(sqlite3* db, int rc) {
         QStringLiteral("磁盘空间已满，数据文件 %1 无法写入，刚才的修改没有保存。请腾出磁盘空间后再试。");
     switch (rc & 0xff) {
     case SQLITE_READONLY:
+        // The store notices by itself when the path no longer names the file it writes to.
+        if (rc == SQLITE_READONLY_DBMOVED)
+            return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
+                                  "以免写进已经不在的文件。请关闭本程序后重新打开。")
+                .arg(file);
         return QStringLiteral("数据文件 %1 是只读的，刚才的修改没有保存。请去掉文件的只读属性，"
                               "或把它复制到可以写入的文件夹后重新打开。")
             .arg(file);
@@ -53,20 +58,9 @@ QString storageFailureText(sqlite3* db, int rc) {
             .arg(file, SystemErrorText(error));
     case SQLITE_BUSY:
         return QStringLiteral("数据文件 %1 正被另一个程序写入，刚才的操作没有完成。请稍后再试。").arg(file);
-    case SQLITE_CONSTRAINT:
-        if (rc == SQLITE_CONSTRAINT_COMMITHOOK)
-            return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
-                                  "以免写进已经不在的文件。请关闭本程序后重新打开。")
-                .arg(file);
-        return {};
     default:
         return {};
     }
-}
-
-int guardCommit(void* identity) {
-    // A non-zero answer turns the commit into a rollback: nothing goes into a file that is gone.
-    return static_cast<const DataFileIdentity*>(identity)->stillAtPath() ? 0 : 1;
 }
 
 [[noreturn]] void throwFailure(sqlite3* db, int rc) {
@@ -200,18 +194,14 @@ QVariant Statement::value(int column) const {
 
 // ---- Database ----
 
-Database::Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
-
 Database::Database(Database&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)),
-      m_identity(std::move(other.m_identity)) {}
+    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
         close();
         m_db = std::exchange(other.m_db, nullptr);
         m_path = std::move(other.m_path);
-        m_identity = std::move(other.m_identity);
     }
     return *this;
 }
@@ -228,15 +218,10 @@ void Database::close() {
 }
 
 void Database::registerFunctions() {
-    // Extended codes tell a replaced file (commit hook) from a statement's own constraint.
+    // Extended codes tell a replaced file from a read-only one.
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_create_collation_v2(m_db, kItemNumberCollation, SQLITE_UTF8, nullptr, itemNumberCollation, nullptr);
     sqlite3_busy_timeout(m_db, 3000);
-}
-
-void Database::guardAgainstReplacement() {
-    m_identity = std::make_unique<DataFileIdentity>(DataFileIdentity::of(m_path));
-    sqlite3_commit_hook(m_db, guardCommit, m_identity.get());
 }
 
 Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
@@ -255,8 +240,6 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
         refuseFile(path, storeMessage(raw));
     db.registerFunctions();
-    if (mode == Mode::ReadWrite)
-        db.guardAgainstReplacement();
 
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));

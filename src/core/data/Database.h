@@ -8,15 +8,12 @@
 #include <QVariant>
 #include <QVariantList>
 
-#include <memory>
-
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace tenvora {
 
 class Database;
-class DataFileIdentity;
 
 // A prepared statement. Values only ever reach it through bind(); never through the text.
 class Statement {
@@ -87,14 +84,11 @@ public:
     QStringList columnsOf(const QString& table);
 
 private:
-    Database(sqlite3* db, QString path);
+    Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
     void registerFunctions();
-    // Refuses every commit once the path names another file than the one opened.
-    void guardAgainstReplacement();
 
     sqlite3* m_db = nullptr;
     QString m_path;
-    std::unique_ptr<DataFileIdentity> m_identity; // on the heap: the store's commit hook points at it
 };
 
 // Rolls back unless commit() was called, so a failing step leaves the file as it was.
