@@ -1,5 +1,6 @@
 #include "data/DataFileLock.h"
 
+#include "data/DataFileProbe.h"
 #include "data/Errors.h"
 #include "data/SystemErrorText.h"
 
@@ -82,6 +83,8 @@ bool DataFileLock::tryTake() {
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) {
             const int error = errno;
+            // A read-only file or folder is better named by what it means for the data file.
+            ProbeDataFile(m_dataFile, true);
             throw DataFileError(QStringLiteral("无法在数据文件所在的文件夹 %1 中建立锁文件 %2（%3）。"
                                                "本程序要在该文件夹中写入，请换到可以写入的文件夹。")
                                     .arg(native(QFileInfo(m_lockFile).absolutePath()), QFileInfo(m_lockFile).fileName(),

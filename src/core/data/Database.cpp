@@ -264,6 +264,8 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     if (mode == Mode::ReadWrite) {
         try {
             Schema::ensureIndexes(db);
+        } catch (const StorageError&) {
+            // The indexes only make lists faster; a full disk must not keep the file from opening.
         } catch (const DbError& e) {
             refuseFile(path, e.text());
         }
