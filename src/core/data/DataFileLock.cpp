@@ -165,7 +165,7 @@ QString DataFileLock::busyText(const QString& dataFilePath, const DataFileHolder
         who = QStringLiteral("主机“%1”上的 %2（进程号 %3）")
                   .arg(holder.host, holder.program.isEmpty() ? QStringLiteral("程序") : holder.program)
                   .arg(holder.pid);
-    return QStringLiteral("数据文件 %1 正在使用中：%2打开了它。同一时间只能有一个程序修改数据文件，"
+    return QStringLiteral("数据文件 %1 正在使用中：%2打开了它。\n同一时间只能有一个程序修改数据文件，"
                           "请先关闭那个程序再试。")
         .arg(native(dataFilePath), who);
 }
