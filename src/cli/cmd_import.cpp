@@ -40,7 +40,7 @@ Command ImportCommand() {
                        "格式不对的工作簿不导入任何行，退出码为 1。"),
         [](Context& ctx) {
             ctx.expectArguments(1, QStringLiteral("tenvora import-xls FILE"));
-            auto dm = ctx.openAndLogin();
+            auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             const BoqSource source = ReadBoqSource(QDir::current().absoluteFilePath(ctx.args.first()));
             const BoqImportResult result = BoqImport(*dm).importLines(source);
@@ -75,7 +75,7 @@ Command ClearCommand() {
             if (!confirmed)
                 throw UsageError(BoqImport::clearQuestion() +
                                  QStringLiteral("\n确认删除请加上 --yes：tenvora clear-boq --yes"));
-            auto dm = ctx.openAndLogin();
+            auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             const int deleted = BoqImport(*dm).clear();
             if (ctx.json)

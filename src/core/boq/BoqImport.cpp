@@ -294,7 +294,7 @@ QString BoqImport::currentContract() const {
     return contract;
 }
 
-BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) {
+BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) try {
     const QString contract = currentContract();
     Database& db = m_dm.ADOCon();
     BoqImportResult result;
@@ -365,6 +365,9 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
     if (progress)
         progress(total, total);
     return result;
+} catch (const StorageError& e) {
+    // The transaction has been rolled back by now: say that the whole import is undone.
+    throw StorageError(QStringLiteral("导入没有完成，没有导入任何行：%1").arg(e.text()));
 }
 
 int BoqImport::clear() {

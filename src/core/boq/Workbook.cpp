@@ -14,6 +14,12 @@
 
 #include <freexl.h>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
 namespace tenvora {
 
 namespace {
@@ -463,6 +469,15 @@ WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
     QProcess helper;
     helper.setProgram(WorkbookHelperProgram());
     helper.setArguments(args);
+#ifdef Q_OS_LINUX
+    // The reader ends with the process that started it, even when that one is killed outright.
+    const pid_t parent = ::getpid();
+    helper.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) // the parent died before the line above took effect
+            ::_exit(1);
+    });
+#endif
     helper.start(QIODevice::ReadOnly);
     if (!helper.waitForStarted())
         fail(QStringLiteral("无法启动读取程序 %1：%2")
