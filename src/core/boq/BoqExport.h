@@ -1,6 +1,6 @@
 // The current contract's priced bill as an .xlsx workbook: the sheet "工程量清单" in the import's
 // format (the five headings first, so the file imports again as it is) with 合价 and 章 beside
-// them, a sheet per day-work schedule and the sheet "汇总".
+// them, and a sheet per day-work schedule.
 #pragma once
 
 #include "daywork/DayworkLists.h"
@@ -29,7 +29,6 @@ public:
     BoqExportResult write(const QString& path);
 
     static QString billSheetName() { return QStringLiteral("工程量清单"); }
-    static QString summarySheetName() { return QStringLiteral("汇总"); }
     static QString dayworkSheetName(Schedule s);
     // The import's five headings, then 合价 and 章.
     static QStringList billHeadings();
