@@ -25,11 +25,16 @@ struct PricedFile {
 double priceOnce(const QString& tenvora, PricedFile& file, bool chapter) {
     // A different price each time, so every run really writes the line.
     const QString price = QString::number(100 + (file.runs++ % 50)) + QStringLiteral(".25");
-    QStringList args = {QStringLiteral("--data"),     file.path,
-                        QStringLiteral("--unit"),     QString::fromUtf8(kUnit),
-                        QStringLiteral("--password"), QString::fromLatin1(kPassword),
-                        QStringLiteral("boq"),        QStringLiteral("price"),
-                        file.item,                    price};
+    QStringList args = {QStringLiteral("--data"),
+                        file.path,
+                        QStringLiteral("--unit"),
+                        QString::fromUtf8(kUnit),
+                        QStringLiteral("--password"),
+                        QString::fromLatin1(kPassword),
+                        QStringLiteral("boq"),
+                        QStringLiteral("price"),
+                        file.item,
+                        price};
     if (chapter)
         args << QStringLiteral("--chapter") << QStringLiteral("300");
     return TimeToExit(tenvora, args);
@@ -56,8 +61,8 @@ int main(int argc, char** argv) {
         if (!RunInTurns(sides, rounds))
             return 1;
         std::printf("boq price %s: large file %.1f ms, demo file %.1f ms (medians of %d), ratio %.2f (limit 1.3)\n",
-                    chapter ? "--chapter 300" : "(whole contract list)", Median(sides[1].times),
-                    Median(sides[0].times), rounds, MedianRatio(sides[1], sides[0]));
+                    chapter ? "--chapter 300" : "(whole contract list)", Median(sides[1].times), Median(sides[0].times),
+                    rounds, MedianRatio(sides[1], sides[0]));
     }
     return 0;
 }

@@ -114,10 +114,9 @@ int main(int argc, char** argv) {
     QByteArray display = qgetenv("DISPLAY");
     if (display.isEmpty()) {
         xvfb = std::make_unique<QProcess>();
-        xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                             QStringLiteral("-screen"), QStringLiteral("0"),
-                                             QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"),
-                                             QStringLiteral("tcp")});
+        xvfb->start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("1600x1000x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         if (!xvfb->waitForReadyRead(20000)) {
             std::fprintf(stderr, "Xvfb did not start\n");
             return 1;
@@ -133,9 +132,10 @@ int main(int argc, char** argv) {
     env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
 
-    const QString anchor = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_anchor_MinimalDialog"));
-    const QString large = workbenchBeside(dir.filePath(QStringLiteral("large")),
-                                          [](const QString& path) { CreateLargeDataFile(path); });
+    const QString anchor =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_anchor_MinimalDialog"));
+    const QString large =
+        workbenchBeside(dir.filePath(QStringLiteral("large")), [](const QString& path) { CreateLargeDataFile(path); });
     const QString demo = workbenchBeside(dir.filePath(QStringLiteral("demo")),
                                          [](const QString& path) { CreateDemoDataFile(path, false, false); });
 

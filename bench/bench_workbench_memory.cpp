@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
     CreateLargeDataFile(dataFile);
     const double fileKiB = static_cast<double>(QFileInfo(dataFile).size()) / 1024;
     const QString self = QCoreApplication::applicationFilePath();
-    const QString anchor = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_anchor_MinimalWindow"));
+    const QString anchor =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("bench_anchor_MinimalWindow"));
 
     std::vector<double> ours, oursPeak, base, basePeak, ratio, ratioPeak;
     for (int r = 0; r <= rounds; ++r) {
