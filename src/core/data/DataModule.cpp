@@ -4,6 +4,12 @@
 
 namespace tenvora {
 
+QString StoreFailureText(const DbError& e) {
+    if (dynamic_cast<const DataFileDamaged*>(&e))
+        return e.text();
+    return QStringLiteral("SQL语句错误!");
+}
+
 TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink)
     : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
 
@@ -20,9 +26,9 @@ void TDmMain::RunSql(Query& query, const QString& sql, const QVariantList& value
             query.open();
         else
             query.execute();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         query.close();
-        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        m_sink.showMessage(StoreFailureText(e));
         throw ActionAbandoned();
     }
 }
@@ -54,8 +60,8 @@ void TDmMain::SaveCurrentContract() {
         std::unique_ptr<Transaction> tx;
         try {
             tx = std::make_unique<Transaction>(m_db);
-        } catch (const DbError&) {
-            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        } catch (const DbError& e) {
+            m_sink.showMessage(StoreFailureText(e));
             throw ActionAbandoned();
         }
         RunSql(m_publicQuery, QStringLiteral("delete from 当前选择合同"), {}, false);
@@ -63,8 +69,8 @@ void TDmMain::SaveCurrentContract() {
                {m_session.CurProjectID, m_session.CurContractID, m_session.CurPeriodID}, false);
         try {
             tx->commit();
-        } catch (const DbError&) {
-            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        } catch (const DbError& e) {
+            m_sink.showMessage(StoreFailureText(e));
             throw ActionAbandoned();
         }
     }

@@ -10,6 +10,10 @@
 
 namespace tenvora {
 
+// What the user is told when a statement failed: "SQL语句错误!", or, when a page of the data file
+// is damaged, what happened and what to do about it.
+QString StoreFailureText(const DbError& e);
+
 class TDmMain {
 public:
     // Opens the data file at once; throws DataFileError naming the file and the reason.
@@ -29,7 +33,7 @@ public:
 
     std::unique_ptr<Query> NewQuery(const QString& sql = {}, const QVariantList& values = {});
     // Sets the statement and opens (select) or executes it. On any store error shows
-    // "SQL语句错误!" once and throws ActionAbandoned; the query is left closed.
+    // StoreFailureText once and throws ActionAbandoned; the query is left closed.
     void RunSql(Query& query, const QString& sql, const QVariantList& values, bool select);
 
     // Fills the session from the stored selection; errors leave earlier values and are not shown.

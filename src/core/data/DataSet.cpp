@@ -430,8 +430,8 @@ void DataSet::writeRow() {
         }
         tx.release();
         m_rows[static_cast<size_t>(m_current)] = row;
-    } catch (const DbError&) {
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+    } catch (const DbError& e) {
+        m_dm.sink().showMessage(StoreFailureText(e));
         throw ActionAbandoned();
     }
     m_buffer.clear();
@@ -525,8 +525,8 @@ void DataSet::remove() {
         if (db.changes() == 0)
             throw Error(QStringLiteral("这一行已不在数据表中"));
         tx.release();
-    } catch (const DbError&) {
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+    } catch (const DbError& e) {
+        m_dm.sink().showMessage(StoreFailureText(e));
         throw ActionAbandoned();
     }
     m_changingRows = true;

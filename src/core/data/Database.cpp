@@ -1,9 +1,11 @@
 #include "data/Database.h"
 
+#include "data/KeyDerivation.h"
 #include "data/NaturalOrder.h"
 #include "data/Schema.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <utility>
@@ -26,6 +28,32 @@ int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b)
 
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// A page that does not decrypt or whose structure is broken: the file, not the statement, is at fault.
+bool isDamage(int rc) {
+    const int primary = rc & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+[[noreturn]] void throwStoreError(sqlite3* db, int rc) {
+    if (isDamage(rc)) {
+        const char* file = sqlite3_db_filename(db, "main");
+        throw DataFileDamaged(DataFileDamaged::textFor(file ? QFile::decodeName(file) : QString()));
+    }
+    throw DbError(storeMessage(db));
+}
+
+// The raw form of the key ("x'hex'"), derived here from the salt at the head of the file, so the
+// store skips its own, much slower derivation. Empty when the file is too short to hold a salt.
+QByteArray rawKeyFor(const QString& path, const QByteArray& passphrase) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray salt = file.read(kFileSaltBytes);
+    if (salt.size() != kFileSaltBytes)
+        return {};
+    return "x'" + Pbkdf2HmacSha1(passphrase, salt, kFileKdfIterations, kFileKeyBytes).toHex() + "'";
 }
 
 } // namespace
@@ -51,8 +79,7 @@ Statement::~Statement() {
 }
 
 void Statement::fail(int rc) const {
-    Q_UNUSED(rc);
-    throw DbError(storeMessage(m_db));
+    throwStoreError(m_db, rc);
 }
 
 Statement& Statement::bind(int index, const QVariant& value) {
@@ -194,21 +221,19 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
         refuseFile(path, reason);
     }
     Database db(raw, path);
-    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+    const QByteArray rawKey = rawKeyFor(path, key);
+    const QByteArray& given = rawKey.isEmpty() ? key : rawKey;
+    if (sqlite3_key(raw, given.constData(), static_cast<int>(given.size())) != SQLITE_OK)
         refuseFile(path, storeMessage(raw));
     db.registerFunctions();
 
+    // Reads the first page and the catalogue only: the open costs the same whatever the file
+    // holds. A page damaged further in is reported when it is read (DataFileDamaged), and the
+    // copies that must be sound run checkIntegrity().
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const DbError&) {
         refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
-    }
-    try {
-        const QVariant check = db.scalar(QStringLiteral("PRAGMA quick_check(1)"));
-        if (check.toString() != QLatin1String("ok"))
-            refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(check.toString()));
-    } catch (const DbError& e) {
-        refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(e.text()));
     }
     const QString missing = Schema::missingParts(db);
     if (!missing.isEmpty())
@@ -247,9 +272,10 @@ Statement Database::prepare(const QString& sql) {
         throw DbError(QStringLiteral("数据库连接已关闭"));
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw DbError(storeMessage(m_db));
+        throwStoreError(m_db, rc);
     }
     if (!stmt) // only blanks or a comment
         throw DbError(QStringLiteral("空语句"));
@@ -270,6 +296,24 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) {
 
 qint64 Database::changes() const {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+void Database::checkIntegrity() {
+    QStringList problems;
+    try {
+        Statement st = prepare(QStringLiteral("PRAGMA integrity_check(10)"));
+        while (st.next())
+            problems << st.value(0).toString();
+    } catch (const DataFileDamaged&) {
+        // A page that does not even decrypt stops the check itself.
+        problems = {QStringLiteral("有数据页无法读出")};
+    } catch (const DbError& e) {
+        problems = {e.text()};
+    }
+    if (problems == QStringList{QStringLiteral("ok")})
+        return;
+    throw DataFileError(QStringLiteral("数据文件 %1 已损坏（%2）")
+                            .arg(QDir::toNativeSeparators(m_path), problems.join(QStringLiteral("；"))));
 }
 
 QStringList Database::columnsOf(const QString& table) {

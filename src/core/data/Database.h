@@ -63,8 +63,9 @@ public:
     Database& operator=(const Database&) = delete;
     ~Database();
 
-    // Opens an existing data file with the key and checks that it is one of ours.
-    // Never creates a file. Throws DataFileError naming the file and the reason.
+    // Opens an existing data file with the key and checks that it is one of ours (key and
+    // tables; the pages beyond the catalogue are not read). Never creates a file. Throws DataFileError naming the file
+    // and the reason.
     static Database open(const QString& path, const QByteArray& key, Mode mode = Mode::ReadWrite);
     // Creates a new, empty encrypted file (fails if the path exists). The caller adds the schema.
     static Database create(const QString& path, const QByteArray& key);
@@ -79,6 +80,11 @@ public:
     // First column of the first row, or a null QVariant without a row.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
     qint64 changes() const;
+
+    // Reads every page and checks the structure and the indexes (a full read of the file, so
+    // only where a copy must be sound: backup, bid disk, restore, check-file). Throws
+    // DataFileError naming the file and what is wrong.
+    void checkIntegrity();
 
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);

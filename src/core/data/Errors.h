@@ -1,6 +1,7 @@
 // Error types shared by every core unit.
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <stdexcept>
 
@@ -20,6 +21,18 @@ private:
 class DbError : public Error {
 public:
     using Error::Error;
+};
+
+// A page of the data file met by a statement does not read back as written (damaged on the disk
+// or in a copy). A DbError, so every caller that gives up on a failed statement still does; the
+// text says what happened and what to do, and is shown instead of the statement error message.
+class DataFileDamaged : public DbError {
+public:
+    using DbError::DbError;
+    static QString textFor(const QString& path) {
+        return QStringLiteral("数据文件 %1 已损坏，其中的数据无法读出。请从备份恢复数据文件（数据管理 → 数据恢复）。")
+            .arg(QDir::toNativeSeparators(path));
+    }
 };
 
 // The data file cannot be used: missing, not ours, wrong key, damaged.
