@@ -52,7 +52,7 @@ int runWorkbench(int argc, char** argv, const QString& dataFile) {
         return 1;
     QTimer::singleShot(300, [] {
         PrintResidentMemory();
-        QApplication::quit();
+        QCoreApplication::exit(0); // not quit(): that would close the window, and the workbench asks first
     });
     return app.exec();
 }

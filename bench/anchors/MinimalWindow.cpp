@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     // Painting happens in the event loop; give it a moment, as the workbench side gets.
     QTimer::singleShot(300, [] {
         tenvora::bench::PrintResidentMemory();
-        QApplication::quit();
+        QCoreApplication::exit(0); // not quit(): that would close the window, and the workbench asks first
     });
     return app.exec();
 }

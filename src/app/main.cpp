@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
+#include <future>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -26,10 +27,15 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     const QString dataFile = DataFilePathFor(QCoreApplication::applicationFilePath());
+    // Deriving the key and reading the catalogue take about as long as building the main window,
+    // which does not touch the file: the two run side by side, and the login waits for both.
+    std::future<Database> opening =
+        std::async(std::launch::async, [dataFile] { return Database::open(dataFile, DataFileKey()); });
     GuiMessageSink sink;
-    std::unique_ptr<TDmMain> dm;
+    TDmMain dm(dataFile, sink, TDmMain::OpenLater{});
+    TFormMain1 window(dm);
     try {
-        dm = std::make_unique<TDmMain>(dataFile, sink);
+        dm.adoptConnection(opening.get());
     } catch (const DataFileError& e) {
         // Say which file and why before ending, rather than vanishing.
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
@@ -37,7 +43,6 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    TFormMain1 window(*dm);
     if (!window.FormCreate())
         return 0;
     // Fill the screen even where no window manager honours the maximized state.

@@ -18,6 +18,11 @@ class TDmMain {
 public:
     // Opens the data file at once; throws DataFileError naming the file and the reason.
     TDmMain(const QString& dataFilePath, MessageSink& sink);
+    // Without a connection yet: the caller opens the file itself (the workbench does so on
+    // another thread while it builds its windows) and hands it over with adoptConnection().
+    // No statement may run before that.
+    struct OpenLater {};
+    TDmMain(const QString& dataFilePath, MessageSink& sink, OpenLater);
     TDmMain(const TDmMain&) = delete;
     TDmMain& operator=(const TDmMain&) = delete;
 
@@ -58,6 +63,8 @@ public:
     // Throws DataFileError when the file cannot be opened again.
     void reopenConnection();
     bool isConnected() const { return m_db.isOpen(); }
+    // Takes over a connection opened on the data file path (replacing a closed one).
+    void adoptConnection(Database db);
 
 private:
     QString m_path;
