@@ -235,7 +235,13 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     } catch (const DbError&) {
         refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
     }
-    const QString missing = Schema::missingParts(db);
+    QString missing;
+    try {
+        missing = Schema::missingParts(db);
+    } catch (const DbError&) {
+        // A catalogue longer than its first page, damaged further in.
+        refuseFile(path, QStringLiteral("文件已损坏，数据表的定义无法读出"));
+    }
     if (!missing.isEmpty())
         refuseFile(path, QStringLiteral("不是本系统的数据文件：%1").arg(missing));
     if (mode == Mode::ReadWrite) {

@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <cmath>
+
 namespace tenvora::report {
 
 PlainGlyphs::PlainGlyphs(const QFont& font, double pixelSize) : m_raw(QRawFont::fromFont(font)) {
@@ -52,9 +54,10 @@ bool PlainGlyphs::draw(QPainter& painter, const QPointF& origin, const QString& 
         return false;
     QList<QPointF> positions;
     positions.reserve(glyphs->size());
+    // Whole device dots (see paintPage): the pen runs on unrounded, so no error adds up.
     double pen = 0;
     for (const quint32 g : *glyphs) {
-        positions.append(QPointF(pen, 0));
+        positions.append(QPointF(std::round(pen), 0));
         pen += advance(g);
     }
     QGlyphRun run;

@@ -22,7 +22,8 @@ public:
     std::optional<QList<quint32>> glyphsFor(const QString& text) const;
     // The width of text in pixels, or nothing as above.
     std::optional<double> width(const QString& text) const;
-    // Draws text with its left baseline end at origin; false (nothing drawn) as above.
+    // Draws text with its left baseline end at origin, each glyph at a whole device dot (for
+    // print and PDF devices, whose dots are tiny); false (nothing drawn) as above.
     bool draw(QPainter& painter, const QPointF& origin, const QString& text) const;
 
 private:
