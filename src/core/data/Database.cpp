@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <utility>
 
@@ -20,7 +21,24 @@ QString storeMessage(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
 }
 
+// Item numbers are plain ASCII as a rule: widened on the stack, so sorting a long list does not
+// allocate two strings per comparison.
+bool widenAscii(const void* bytes, int length, QVarLengthArray<char16_t, 64>& out) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    out.resize(length);
+    for (int i = 0; i < length; ++i) {
+        if (p[i] >= 0x80)
+            return false;
+        out[i] = p[i];
+    }
+    return true;
+}
+
 int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b) {
+    QVarLengthArray<char16_t, 64> wa;
+    QVarLengthArray<char16_t, 64> wb;
+    if (widenAscii(a, lenA, wa) && widenAscii(b, lenB, wb))
+        return CompareItemNumbers(QStringView(wa.data(), wa.size()), QStringView(wb.data(), wb.size()));
     const QString ta = QString::fromUtf8(static_cast<const char*>(a), lenA);
     const QString tb = QString::fromUtf8(static_cast<const char*>(b), lenB);
     return CompareItemNumbers(ta, tb);
@@ -170,6 +188,16 @@ QVariant Statement::value(int column) const {
     default:
         return QVariant();
     }
+}
+
+QVariant Statement::value(int column, const QVariant& same) const {
+    if (same.typeId() == QMetaType::QString && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        const auto* held = static_cast<const QString*>(same.constData());
+        if (QAnyStringView::equal(QUtf8StringView(text, sqlite3_column_bytes(m_stmt, column)), *held))
+            return same;
+    }
+    return value(column);
 }
 
 // ---- Database ----

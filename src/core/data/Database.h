@@ -38,6 +38,9 @@ public:
     int columnCount() const;
     QString columnName(int column) const;
     QVariant value(int column) const;
+    // The same, but hands back `same` itself (sharing its text) when the column holds that very
+    // text: a list that repeats a contract, chapter or unit on every row then keeps one copy.
+    QVariant value(int column, const QVariant& same) const;
 
 private:
     friend class Database;
