@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
+#include <future>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -28,20 +29,31 @@ int main(int argc, char* argv[]) {
 
     const QString dataFile = DataFilePathFor(QCoreApplication::applicationFilePath());
     GuiMessageSink sink;
-    // Held until the program ends: a second workbench, or a restore, on this file is refused.
-    DataFileLock lock(dataFile);
-    std::unique_ptr<TDmMain> dm;
-    try {
-        lock.acquire();
-        dm = std::make_unique<TDmMain>(dataFile, sink);
-    } catch (const DataFileError& e) {
+    const auto refuse = [](const DataFileError& e) {
         // Say which file and why before ending, rather than vanishing.
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
         MessageBox::information(nullptr, e.text(), QStringLiteral("Tenvora"));
         return 1;
+    };
+    // Held until the program ends: a second workbench, or a restore, on this file is refused.
+    DataFileLock lock(dataFile);
+    try {
+        lock.acquire();
+    } catch (const DataFileError& e) {
+        return refuse(e);
+    }
+    // Deriving the key and reading the catalogue take about as long as building the main window,
+    // which does not touch the file: the two run side by side, and the login waits for both.
+    std::future<Database> opening =
+        std::async(std::launch::async, [dataFile] { return Database::open(dataFile, DataFileKey()); });
+    TDmMain dm(dataFile, sink, TDmMain::OpenLater{});
+    TFormMain1 window(dm);
+    try {
+        dm.adoptConnection(opening.get());
+    } catch (const DataFileError& e) {
+        return refuse(e);
     }
 
-    TFormMain1 window(*dm);
     if (!window.FormCreate())
         return 0;
     // Fill the screen even where no window manager honours the maximized state.

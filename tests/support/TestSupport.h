@@ -67,4 +67,9 @@ QString CompareWithGolden(const QString& name, const QString& text);
 // A new encrypted file with the schema and no rows.
 QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));
 
+// A data file (contract A1 current, the demo accounts) whose BoQ lines fill many pages, one of
+// them overwritten on the disk. The catalogue and the small tables are intact, so the file
+// opens; reading A1's lines meets the damaged page.
+QString CreateDataFileWithDamagedLines(const QString& dir, const QString& name = QStringLiteral("damaged.tr"));
+
 } // namespace tenvora::test

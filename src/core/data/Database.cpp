@@ -1,13 +1,16 @@
 #include "data/Database.h"
 
 #include "data/DataFileProbe.h"
+#include "data/KeyDerivation.h"
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
 #include "data/Schema.h"
 #include "data/SystemErrorText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QVarLengthArray>
 
 #include <cerrno>
 #include <optional>
@@ -61,7 +64,24 @@ void roundDecimalsFunction(sqlite3_context* context, int, sqlite3_value** args) 
     sqlite3_result_double(context, RoundToDecimals(*number, sqlite3_value_int(args[1])));
 }
 
+// Item numbers are plain ASCII as a rule: widened on the stack, so sorting a long list does not
+// allocate two strings per comparison.
+bool widenAscii(const void* bytes, int length, QVarLengthArray<char16_t, 64>& out) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    out.resize(length);
+    for (int i = 0; i < length; ++i) {
+        if (p[i] >= 0x80)
+            return false;
+        out[i] = p[i];
+    }
+    return true;
+}
+
 int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b) {
+    QVarLengthArray<char16_t, 64> wa;
+    QVarLengthArray<char16_t, 64> wb;
+    if (widenAscii(a, lenA, wa) && widenAscii(b, lenB, wb))
+        return CompareItemNumbers(QStringView(wa.data(), wa.size()), QStringView(wb.data(), wb.size()));
     const QString ta = QString::fromUtf8(static_cast<const char*>(a), lenA);
     const QString tb = QString::fromUtf8(static_cast<const char*>(b), lenB);
     return CompareItemNumbers(ta, tb);
@@ -86,7 +106,8 @@ QString storageFailureText(sqlite3* db, int rc) {
     case SQLITE_FULL:
         return diskFull.arg(file);
     case SQLITE_CORRUPT:
-        return QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件。")
+        return QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件"
+                              "（数据管理 → 数据恢复）。")
             .arg(file);
     case SQLITE_IOERR:
         if (error == ENOSPC)
@@ -114,6 +135,18 @@ QString storageFailureText(sqlite3* db, int rc) {
 
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// The raw form of the key ("x'hex'"), derived here from the salt at the head of the file, so the
+// store skips its own, much slower derivation. Empty when the file is too short to hold a salt.
+QByteArray rawKeyFor(const QString& path, const QByteArray& passphrase) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray salt = file.read(kFileSaltBytes);
+    if (salt.size() != kFileSaltBytes)
+        return {};
+    return "x'" + Pbkdf2HmacSha1(passphrase, salt, kFileKdfIterations, kFileKeyBytes).toHex() + "'";
 }
 
 } // namespace
@@ -232,6 +265,16 @@ QVariant Statement::value(int column) const {
     }
 }
 
+QVariant Statement::value(int column, const QVariant& same) const {
+    if (same.typeId() == QMetaType::QString && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        const auto* held = static_cast<const QString*>(same.constData());
+        if (QAnyStringView::equal(QUtf8StringView(text, sqlite3_column_bytes(m_stmt, column)), *held))
+            return same;
+    }
+    return value(column);
+}
+
 // ---- Database ----
 
 Database::Database(Database&& other) noexcept
@@ -283,10 +326,15 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
         refuseFile(path, reason);
     }
     Database db(raw, path);
-    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+    const QByteArray rawKey = rawKeyFor(path, key);
+    const QByteArray& given = rawKey.isEmpty() ? key : rawKey;
+    if (sqlite3_key(raw, given.constData(), static_cast<int>(given.size())) != SQLITE_OK)
         refuseFile(path, storeMessage(raw));
     db.registerFunctions();
 
+    // Reads the first page and the catalogue only: the open costs the same whatever the file
+    // holds. A page damaged further in is reported when it is read (StorageError), and the
+    // copies that must be sound run checkIntegrity().
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const StorageError&) {
@@ -295,16 +343,13 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     } catch (const DbError&) {
         refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
     }
+    QString missing;
     try {
-        const QVariant check = db.scalar(QStringLiteral("PRAGMA quick_check(1)"));
-        if (check.toString() != QLatin1String("ok"))
-            refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(check.toString()));
-    } catch (const StorageError&) {
-        refuseFile(path, QStringLiteral("文件已损坏（读到了损坏的数据页），请用备份恢复"));
-    } catch (const DbError& e) {
-        refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(e.text()));
+        missing = Schema::missingParts(db);
+    } catch (const Error&) {
+        // A catalogue longer than its first page, damaged further in.
+        refuseFile(path, QStringLiteral("文件已损坏，数据表的定义无法读出"));
     }
-    const QString missing = Schema::missingParts(db);
     if (!missing.isEmpty())
         refuseFile(path, QStringLiteral("不是本系统的数据文件：%1").arg(missing));
     if (mode == Mode::ReadWrite) {
@@ -367,6 +412,24 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) {
 
 qint64 Database::changes() const {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+void Database::checkIntegrity() {
+    QStringList problems;
+    try {
+        Statement st = prepare(QStringLiteral("PRAGMA integrity_check(10)"));
+        while (st.next())
+            problems << st.value(0).toString();
+    } catch (const StorageError&) {
+        // A page that does not even decrypt stops the check itself.
+        problems = {QStringLiteral("有数据页无法读出")};
+    } catch (const DbError& e) {
+        problems = {e.text()};
+    }
+    if (problems == QStringList{QStringLiteral("ok")})
+        return;
+    throw DataFileError(QStringLiteral("数据文件 %1 已损坏（%2）")
+                            .arg(QDir::toNativeSeparators(m_path), problems.join(QStringLiteral("；"))));
 }
 
 QStringList Database::columnsOf(const QString& table) {

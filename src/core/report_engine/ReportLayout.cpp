@@ -44,13 +44,18 @@ int TextMeasure::fontIndex(const FontSpec& face) {
     // CJK faces often carry no leading; wrapped lines set solid look cramped in a table cell.
     const double pitch = std::max(metrics.lineSpacing(), metrics.height() * 1.2);
     const double baseline = (pitch - metrics.height()) / 2 + metrics.ascent();
-    m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline)});
+    m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline),
+                              std::make_shared<PlainGlyphs>(font, face.pointSize * kReferenceDpi / 72.0)});
     m_rendered << RenderedFont{face, toMm(metrics.ascent()), toMm(metrics.descent())};
     return static_cast<int>(m_rendered.size()) - 1;
 }
 
 double TextMeasure::width(int font, const QString& text) const {
-    return toMm(m_entries[static_cast<size_t>(font)].metrics.horizontalAdvance(text));
+    const Entry& e = m_entries[static_cast<size_t>(font)];
+    // The same advances the print and PDF devices draw with; shaped only where that is needed.
+    if (const std::optional<double> plain = e.glyphs->width(text))
+        return toMm(*plain);
+    return toMm(e.metrics.horizontalAdvance(text));
 }
 
 QList<TextMeasure::Line> TextMeasure::wrap(int font, const QString& text, double widthMm) const {

@@ -1,6 +1,7 @@
 // Filling the bands with data, breaking text into lines and breaking the rows into pages.
 #pragma once
 
+#include "report_engine/PlainGlyphs.h"
 #include "report_engine/RenderedDocument.h"
 #include "report_engine/ReportTemplate.h"
 
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 namespace tenvora::report {
@@ -64,6 +66,7 @@ private:
         QFontMetricsF metrics;
         double lineHeight;
         double baseline;
+        std::shared_ptr<PlainGlyphs> glyphs; // widths of plain text without shaping it
     };
     QImage m_device;
     std::vector<Entry> m_entries;
