@@ -4,7 +4,9 @@
 #include "grid/DataGridDelegate.h"
 #include "shell/UiStyle.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolTip>
@@ -189,6 +191,27 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     // Tab stays in the grid, also at its last cell.
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
         event->accept();
+}
+
+void DataGrid::inputMethodEvent(QInputMethodEvent* event) {
+    // An input method commits full-width digits at once, without a composition; the view would
+    // open the cell editor for them but drop the committed text.
+    if (isEditorOpen() || !event->preeditString().isEmpty() || event->commitString().isEmpty()) {
+        QTableView::inputMethodEvent(event);
+        return;
+    }
+    if (!edit(currentIndex(), AnyKeyPressed, event)) {
+        keyboardSearch(event->commitString());
+        event->ignore();
+        return;
+    }
+    if (QLineEdit* editor = m_delegate->openEditor())
+        QCoreApplication::sendEvent(editor, event);
+}
+
+void DataGrid::keyboardSearch(const QString& text) {
+    if (!text.trimmed().isEmpty() && currentIndex().isValid())
+        emit typingRefused(currentIndex().row(), currentIndex().column());
 }
 
 void DataGrid::keyReleaseEvent(QKeyEvent* event) {

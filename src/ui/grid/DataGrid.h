@@ -67,14 +67,18 @@ signals:
     void readOnlyChanged(bool readOnly);
     // Text refused in a number cell; the hint is also shown at the cell.
     void inputRefused(const QString& hint);
+    // Text typed at a cell that cannot be typed into (a read-only grid or column).
+    void typingRefused(int row, int column);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    // Typing in a read-only grid never jumps to another row.
-    void keyboardSearch(const QString&) override {}
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    // Reached when typed text could not open a cell editor: the grid never jumps to another row
+    // on typing, it reports the refusal instead.
+    void keyboardSearch(const QString& text) override;
 
 private:
     template <typename F> bool guarded(F&& action);
