@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -73,14 +74,18 @@ private slots:
         QVERIFY(login.BitBtn1()->isDefault());
         QVERIFY(!login.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
+        login.show();
+        QVERIFY(QTest::qWaitForWindowActive(&login));
         login.Edit1()->setText(QStringLiteral("HJ2026"));
-        login.BitBtn1()->click();
+        QTest::mouseClick(login.BitBtn1(), Qt::LeftButton); // the click takes the focus to the button
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("密码不正确,请重新输入")});
         QCOMPARE(login.result(), int(QDialog::Rejected));
-        QCOMPARE(login.Edit1()->text(), QStringLiteral("HJ2026"));
+        QCOMPARE(login.Edit1()->text(), QString());
         QCOMPARE(login.ComboBox1()->currentText(), kUnit);
 
-        login.Edit1()->setText(QStringLiteral("hj2026"));
+        // Typed again as a user would, it is the whole password, not an addition to the refused one.
+        QCOMPARE(QApplication::focusWidget(), login.Edit1());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hj2026"));
         login.BitBtn1()->click();
         QCOMPARE(login.result(), int(QDialog::Accepted));
         QCOMPARE(dm->session().CurUnitName, kUnit);

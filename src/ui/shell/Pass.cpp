@@ -87,6 +87,9 @@ void TLoginForm::BitBtn1Click() {
         return;
     }
     MessageBox::information(this, LoginRules::wrongPasswordText());
+    // The password is typed again from scratch, never appended to the refused one.
+    m_password->clear();
+    m_password->setFocus();
 }
 
 void TLoginForm::BitBtn2Click() {
