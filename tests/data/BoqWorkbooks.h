@@ -14,7 +14,7 @@
 namespace tenvora::test {
 
 inline QString WorkbookFixtureDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath();
+    return QStringLiteral(TENVORA_TEST_DATA_DIR);
 }
 
 // The Debian interpreter: python3-xlwt is installed for it, not for other interpreters on PATH.

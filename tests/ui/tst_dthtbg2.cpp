@@ -105,6 +105,13 @@ private slots:
         QVERIFY(stored(*dm, "UnitPrice", "102").isNull());
         QTest::keyClick(labour, Qt::Key_Return);
         QCOMPARE(stored(*dm, "TotalMoney", "102").toLongLong(), 24700);
+        QCOMPARE(labour->currentIndex().row(), 2); // on to the next item, the same column
+        QCOMPARE(labour->currentIndex().column(), columnOf(labour, QStringLiteral("单价")));
+        const int last = labour->model()->rowCount() - 1;
+        labour->setCurrentIndex(labour->model()->index(last, columnOf(labour, QStringLiteral("单价"))));
+        QTest::keyClick(labour, Qt::Key_Return);
+        QCOMPARE(labour->currentIndex().row(), last);
+        QCOMPARE(labour->model()->rowCount(), last + 1); // no new row either
 
         editor.pages()->setCurrentIndex(2);
         DataGrid* machinery = editor.grid(Schedule::Machinery);

@@ -49,8 +49,11 @@ private slots:
     void gridColumnsAndColours();
     void treeImagesFollowChildrenExpansionAndSelection();
     void typingAPriceAndEnterStoresTheRoundedAmount();
+    void enterGoesOnToTheNextPriceableLine();
     void lockedLinesRefuseTyping_data();
     void lockedLinesRefuseTyping();
+    void typingOutsideThePriceColumnIsExplained();
+    void nextUnpricedLineByKeyAndButton();
     void downOnTheLastLineAndTabInTheLastCellAddNothing();
     void insertIsRefused();
     void recomputeOnlyForAChapterNode();
@@ -207,6 +210,43 @@ void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
+void TstJdhtqd::enterGoesOnToTheNextPriceableLine() {
+    select(QStringLiteral("100"));
+    const auto currentItem = [this] { return m_tool->editor().lines().field(BoqColumn::Item).toString(); };
+    // 102-3 between them is a provisional sum: Enter passes over it.
+    goTo(QStringLiteral("102-2"));
+    typeIntoGrid(QStringLiteral("1,500"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("102-2"), BoqColumn::Amount).toLongLong(), 1500);
+    QCOMPARE(currentItem(), QStringLiteral("102-4"));
+    QCOMPARE(grid()->currentIndex().column(), grid()->gridModel()->columnOfField(BoqColumn::Price));
+    QVERIFY(!grid()->isReadOnly());
+    // The next price goes straight in.
+    typeIntoGrid(QStringLiteral("80"));
+    QTest::keyClick(editor(), Qt::Key_Enter);
+    QCOMPARE(stored(QStringLiteral("102-4"), BoqColumn::Amount).toLongLong(), 80);
+    QCOMPARE(currentItem(), QStringLiteral("103-1"));
+    // Enter without typing moves on as well; on the last priceable line it stays.
+    QTest::keyClick(grid(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("103-2"));
+    goTo(QStringLiteral("104-1"));
+    typeIntoGrid(QStringLiteral("5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("104-1"), BoqColumn::Amount).toLongLong(), 5);
+    QCOMPARE(currentItem(), QStringLiteral("104-1"));
+    // Outside the price column Enter stays on the line.
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("102-1"));
+    // A price that cannot be saved keeps the line and the text.
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("12,5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("102-1"));
+    QVERIFY(grid()->isEditorOpen());
+    QVERIFY(MessageBox::takeShown().isEmpty());
+}
+
 void TstJdhtqd::lockedLinesRefuseTyping_data() {
     QTest::addColumn<QString>("item");
     QTest::newRow("insurance") << "101-1-a";
@@ -218,6 +258,7 @@ void TstJdhtqd::lockedLinesRefuseTyping_data() {
 
 void TstJdhtqd::lockedLinesRefuseTyping() {
     QFETCH(QString, item);
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     select(QStringLiteral("100"));
     goTo(item);
     QVERIFY(grid()->isReadOnly());
@@ -225,8 +266,56 @@ void TstJdhtqd::lockedLinesRefuseTyping() {
     QVERIFY(!grid()->isEditorOpen());
     QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
     QVERIFY(!m_tool->DBNavigator1()->button(DataNavigator::Edit)->isEnabled());
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), QStringLiteral("该行单价已锁定，不能修改"));
+
+    // The current cell stays marked on a locked line: framed in navy over the line's own colours.
+    const QRect rect = grid()->visualRect(grid()->currentIndex());
+    const QImage shot = grid()->viewport()->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    QCOMPARE(shot.pixelColor(QPoint(rect.left() + 1, rect.center().y()) * ratio), Navy());
+    QCOMPARE(shot.pixelColor(QPoint(rect.center().x(), rect.top() + 1) * ratio), Navy());
+    QCOMPARE(shot.pixelColor(QPoint(rect.left() + 6, rect.top() + 5) * ratio), PaleYellow());
+
     goTo(QStringLiteral("102-1"));
     QVERIFY(!grid()->isReadOnly());
+}
+
+void TstJdhtqd::typingOutsideThePriceColumnIsExplained() {
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_A);
+    QVERIFY(!grid()->isEditorOpen());
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), TFormhtqd::priceColumnOnlyHint());
+    // Keys that are no typing say nothing.
+    QTest::keyClick(grid(), Qt::Key_Right);
+    QTest::keyClick(grid(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(hints.size(), 1);
+}
+
+void TstJdhtqd::nextUnpricedLineByKeyAndButton() {
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
+    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = 1 WHERE 合同编号 = 'A1' AND 章 = '100' AND "
+                                       "细目编号 NOT IN ('103-2', '104-1')"));
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_F8);
+    QCOMPARE(grid()->currentIndex(), cell("103-2", BoqColumn::Price));
+    QTest::mouseClick(m_tool->nextUnpricedButton(), Qt::LeftButton);
+    QCOMPARE(grid()->currentIndex(), cell("104-1", BoqColumn::Price));
+    // A price typed on the way is saved first and the search goes round to the top.
+    typeIntoGrid(QStringLiteral("9"));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    QCOMPARE(stored(QStringLiteral("104-1"), BoqColumn::Price).toDouble(), 9.0);
+    QCOMPARE(grid()->currentIndex(), cell("103-2", BoqColumn::Price));
+    QVERIFY(hints.isEmpty());
+    typeIntoGrid(QStringLiteral("4"));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), TFormhtqd::allPricedHint());
+    QCOMPARE(stored(QStringLiteral("103-2"), BoqColumn::Price).toDouble(), 4.0);
 }
 
 void TstJdhtqd::downOnTheLastLineAndTabInTheLastCellAddNothing() {

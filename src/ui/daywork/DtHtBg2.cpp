@@ -90,6 +90,11 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
     grid->setColumns(columnsFor(s));
     // The owner's rows come with the file, but the usual row operations stay available.
     grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    // Pricing down a column: Enter saves and goes to the next item; the last one stays put.
+    grid->setEnterMove([grid](int row, int column) {
+        const DataGridModel* model = grid->gridModel();
+        return model->column(column).readOnly || row + 1 >= model->rowCount() ? -1 : row + 1;
+    });
     m_grids[static_cast<size_t>(s) - 1] = grid;
     return grid;
 }

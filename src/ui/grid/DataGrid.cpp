@@ -152,6 +152,20 @@ void DataGrid::editorEnter(QLineEdit* editor) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (DataSet* set = dataSet(); set && set->isEditing())
         guarded([&] { set->post(); });
+    moveAfterEnter();
+}
+
+void DataGrid::moveAfterEnter() {
+    DataSet* set = dataSet();
+    const QModelIndex current = currentIndex();
+    // A row that could not be saved stays current, with what was typed.
+    if (!m_enterMove || !set || set->isEditing() || !current.isValid())
+        return;
+    const int target = m_enterMove(current.row(), current.column());
+    if (target < 0 || target == current.row() || target >= m_model->rowCount())
+        return;
+    m_column = current.column();
+    guarded([&] { set->moveTo(target); });
 }
 
 void DataGrid::editorKeyUp(QKeyEvent* event) {
@@ -161,9 +175,15 @@ void DataGrid::editorKeyUp(QKeyEvent* event) {
 void DataGrid::keyPressEvent(QKeyEvent* event) {
     DataSet* set = dataSet();
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && set && set->isEditing())
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (enter && set && set->isEditing())
         guarded([&] { set->post(); });
     emit keyDown(key, event->modifiers());
+    if (enter && m_enterMove) {
+        moveAfterEnter();
+        event->accept();
+        return;
+    }
     const bool writable = set && set->canModify() && !isReadOnly();
     switch (key) {
     case Qt::Key_Insert:

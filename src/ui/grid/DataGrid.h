@@ -1,6 +1,6 @@
 // DataGrid: the data-aware grid over a core DataSet: per-column width, title, colour, display
 // format and read-only state, a read-only state for the whole grid, Enter saves the row being
-// edited, and key hooks that run before the grid handles a key.
+// edited (and moves on where the window says), and key hooks that run before the grid handles a key.
 #pragma once
 
 #include "grid/DataGridModel.h"
@@ -25,6 +25,10 @@ public:
     };
     Q_DECLARE_FLAGS(RowOperations, RowOperation)
 
+    // Where Enter goes once the row is saved: the row to make current (the column stays), or -1
+    // to stay on the row.
+    using EnterMoveHook = std::function<int(int row, int column)>;
+
     explicit DataGrid(QWidget* parent = nullptr);
 
     void setDataSet(DataSet* dataSet);
@@ -38,6 +42,8 @@ public:
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return m_model->isReadOnly(); }
     void setRowOperations(RowOperations operations) { m_operations = operations; }
+    // Without a hook Enter saves and stays on the row.
+    void setEnterMove(EnterMoveHook hook) { m_enterMove = std::move(hook); }
     RowOperations rowOperations() const { return m_operations; }
 
     // Hands the text of an open cell editor to the data set (nothing is written yet) and closes
@@ -88,10 +94,12 @@ private:
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
     bool appendFrom(int column);
+    void moveAfterEnter();
 
     DataGridModel* m_model;
     DataGridDelegate* m_delegate;
     RowOperations m_operations = RowOperations(InsertRows | AppendRows);
+    EnterMoveHook m_enterMove;
     EditTriggers m_triggers;
     int m_column = -1;
     bool m_following = false;

@@ -8,6 +8,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QToolTip>
 
 namespace tenvora::ui {
@@ -96,6 +97,15 @@ void DataGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyleOptionViewItem plain(option);
     plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
     QStyledItemDelegate::paint(painter, plain, index);
+    if (!(option.state & QStyle::State_Selected))
+        return;
+    painter->save();
+    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight), 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+    painter->restore();
 }
 
 bool DataGridDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,

@@ -30,7 +30,9 @@ struct DataGridColumn {
 struct DataGridRowStyle {
     QColor background;
     QColor text;
-    bool noHighlight = false; // the current cell of the row is not highlighted either
+    // The current cell of the row keeps these colours and is marked by a frame instead of the
+    // highlight, so the cursor stays visible without hiding what the colours say.
+    bool noHighlight = false;
 };
 
 class DataGridModel : public QAbstractTableModel {

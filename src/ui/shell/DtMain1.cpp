@@ -27,6 +27,7 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
@@ -53,6 +54,13 @@ TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setSingleShot(true);
+    m_hintTimer->setInterval(6000);
+    connect(m_hintTimer, &QTimer::timeout, this, [this] {
+        m_hint.clear();
+        UpdateStatusBar();
+    });
     resize(1024, 700);
 }
 
@@ -211,9 +219,16 @@ void TFormMain1::ResetToolButtons() {
     m_reportButton->setDown(false);
 }
 
+void TFormMain1::showStatusHint(const QString& text) {
+    m_hint = text;
+    UpdateStatusBar();
+    m_hintTimer->start();
+}
+
 bool TFormMain1::event(QEvent* e) {
     // The long hint of the control under the mouse goes to panel 5, nowhere else.
     if (e->type() == QEvent::StatusTip) {
+        m_hintTimer->stop();
         m_hint = static_cast<QStatusTipEvent*>(e)->tip();
         UpdateStatusBar();
         return true;
@@ -269,6 +284,7 @@ void TFormMain1::hostTool(HostedTool* tool) {
     m_tool = tool;
     m_dm.setMainCaption(tool->caption());
     m_panel1->host(tool->contentPanel());
+    connect(tool, &HostedTool::statusHint, this, &TFormMain1::showStatusHint);
     connect(tool, &HostedTool::closeRequested, this, [this, tool] {
         // Deferred: the tool's own button handler is still running when it asks.
         QMetaObject::invokeMethod(

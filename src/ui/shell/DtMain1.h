@@ -12,6 +12,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace tenvora {
@@ -38,6 +39,8 @@ public:
     bool FormCreate(const LoginRunner& login = {});
 
     void UpdateStatusBar() override;
+    // Shows a hint in the "操作提示" panel for a few seconds (until another hint replaces it).
+    void showStatusHint(const QString& text);
     void ResetToolButtons() override;
     void CloseChildForms();
     void CloseMDIChildren();
@@ -101,6 +104,7 @@ private:
     QMenu* m_popupMenu = nullptr;
     QToolButton* m_reportButton = nullptr;
     QString m_hint;
+    QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
 };
 

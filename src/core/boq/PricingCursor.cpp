@@ -1,0 +1,31 @@
+#include "boq/PricingCursor.h"
+
+#include "boq/BoqLineRules.h"
+#include "data/DataSet.h"
+
+namespace tenvora {
+
+int NextPriceableRow(const DataSet& lines, int row) {
+    for (int r = row + 1; r < lines.rowCount(); ++r)
+        if (!IsPriceLocked(lines, r))
+            return r;
+    return -1;
+}
+
+int NextUnpricedRow(const DataSet& lines, int row) {
+    const int count = lines.rowCount();
+    if (count == 0)
+        return -1;
+    const int price = lines.columnIndex(BoqColumn::Price);
+    const int start = row < 0 || row >= count ? count - 1 : row;
+    for (int step = 1; step <= count; ++step) {
+        const int r = (start + step) % count;
+        const QVariant value = lines.value(r, price);
+        const bool unpriced = value.isNull() || value.toString().trimmed().isEmpty();
+        if (unpriced && !IsPriceLocked(lines, r))
+            return r;
+    }
+    return -1;
+}
+
+} // namespace tenvora
