@@ -40,8 +40,12 @@ int main(int argc, char* argv[]) {
     TFormMain1 window(*dm);
     if (!window.FormCreate())
         return 0;
-    // Fill the screen even where no window manager honours the maximized state.
-    window.setGeometry(window.screen()->availableGeometry());
-    window.showMaximized();
+    if (window.hasSavedGeometry()) {
+        window.show(); // as the last run left it, maximized or not
+    } else {
+        // Fill the screen even where no window manager honours the maximized state.
+        window.setGeometry(window.screen()->availableGeometry());
+        window.showMaximized();
+    }
     return app.exec();
 }

@@ -69,10 +69,15 @@ private slots:
 
         QCOMPARE(columnTitles(form.DBGrid1()), BoqImport::headings());
         QCOMPARE(columnTitles(form.DBGrid2()), StoredLineColumns());
-        for (int c = 0; c < 5; ++c)
-            QCOMPARE(form.DBGrid1()->columnWidth(c), 100);
-        for (int c = 0; c < 20; ++c)
-            QCOMPARE(form.DBGrid2()->columnWidth(c), 50);
+        // Columns fit their content; the item names take what the others leave.
+        for (DataGrid* grid : {form.DBGrid1(), form.DBGrid2()}) {
+            QVERIFY(grid->fitsColumns());
+            const int name = grid->gridModel()->columnOfField(QStringLiteral("细目名称"));
+            QVERIFY(grid->gridModel()->column(name).stretch);
+            for (int c = 0; c < grid->gridModel()->columnCount(); ++c)
+                if (c != name && grid->gridModel()->column(c).kind == DataGridColumn::Kind::Number)
+                    QVERIFY(grid->columnWidth(c) >= grid->contentWidth(c));
+        }
         QVERIFY(form.DBGrid1()->isReadOnly());
         QVERIFY(!form.DBGrid2()->isReadOnly());
         QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls)"));

@@ -1,5 +1,6 @@
 // The bill-of-quantities editor "配置合同清单" on a fresh demo data file.
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqLineRules.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -11,11 +12,14 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -48,6 +52,8 @@ private slots:
     void opensWithTheTreeExpandedAndNothingListed();
     void gridColumnsAndColours();
     void treeImagesFollowChildrenExpansionAndSelection();
+    void columnsFitTheirContentAndTheDescriptionTakesTheRest();
+    void sizesTheUserSetAreKeptForTheNextStart();
     void typingAPriceAndEnterStoresTheRoundedAmount();
     void enterGoesOnToTheNextPriceableLine();
     void lockedLinesRefuseTyping_data();
@@ -97,6 +103,7 @@ private:
 };
 
 void TstJdhtqd::init() {
+    OpenSettings()->clear(); // each case starts as at a first start
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
@@ -193,6 +200,58 @@ void TstJdhtqd::treeImagesFollowChildrenExpansionAndSelection() {
     QCOMPARE(imageOf(contractNode()->icon(0)), closedBook);
     m_tool->XMTree()->setCurrentItem(contractNode());
     QCOMPARE(imageOf(contractNode()->icon(0)), closedBook);
+}
+
+void TstJdhtqd::columnsFitTheirContentAndTheDescriptionTakesTheRest() {
+    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
+    const auto used = [this] {
+        int sum = 0;
+        for (int c = 0; c < grid()->gridModel()->columnCount(); ++c)
+            sum += grid()->isColumnHidden(c) ? 0 : grid()->columnWidth(c);
+        return sum;
+    };
+    const int amount = grid()->gridModel()->columnOfField(BoqColumn::Amount);
+    const int price = grid()->gridModel()->columnOfField(BoqColumn::Price);
+    for (const QSize size : {QSize(1024, 702), QSize(1600, 900)}) {
+        m_host->resize(size);
+        select(QStringLiteral("100"));
+        QVERIFY(grid()->columnWidth(amount) >= grid()->contentWidth(amount));
+        QCOMPARE(grid()->viewport()->width(), used());
+    }
+    const int name = grid()->gridModel()->columnOfField(BoqColumn::Name);
+    QVERIFY2(grid()->columnWidth(name) > 600, "the description takes the width of a wide window");
+
+    // A price that makes a wider amount widens both figure columns as it is saved.
+    const int before = grid()->columnWidth(price);
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("987654321098.5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("102-1"), BoqColumn::Amount).toLongLong(), 987654321099LL);
+    QVERIFY(grid()->columnWidth(price) > before);
+    for (int c : {price, amount})
+        QVERIFY(grid()->columnWidth(c) >= grid()->contentWidth(c));
+    QCOMPARE(grid()->viewport()->width(), used());
+}
+
+void TstJdhtqd::sizesTheUserSetAreKeptForTheNextStart() {
+    select(QStringLiteral("100"));
+    QSplitter* splitter = m_tool->contentPanel()->findChild<QSplitter*>();
+    QVERIFY(splitter);
+    splitter->setSizes({320, 700});
+    emit splitter->splitterMoved(320, 1); // as the user's drag reports it
+    const int unit = grid()->gridModel()->columnOfField(BoqColumn::Unit);
+    grid()->horizontalHeader()->resizeSection(unit, 150); // as a drag on the header does
+    const int tree = m_tool->XMTree()->width();
+
+    // The editor opened again, as at the next start.
+    m_tester.reset();
+    m_tool->contentPanel()->setParent(m_tool.get());
+    m_tool = std::make_unique<TFormhtqd>(*m_dm);
+    m_host->layout()->addWidget(m_tool->contentPanel());
+    m_tool->contentPanel()->show();
+    QTRY_COMPARE(m_tool->XMTree()->width(), tree);
+    select(QStringLiteral("100"));
+    QCOMPARE(grid()->columnWidth(unit), 150);
 }
 
 void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {

@@ -1,6 +1,7 @@
 // The main window, the login dialog, the contract selection dialog and the About box.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "boq/SelecXM.h"
 #include "data/DataModule.h"
 #include "shell/DtAbout.h"
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -129,9 +131,12 @@ private slots:
         // Nothing is loaded before the first activation.
         QCOMPARE(window.statusPanel(1)->text(), QStringLiteral("---        "));
         dm->LoadCurrentContract();
+        window.resize(1024, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         const int widths[] = {70, 300, 70, 300, 70};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(window.statusPanel(i)->width(), widths[i]);
+            QVERIFY(i % 2 ? window.statusPanel(i)->width() >= widths[i] : window.statusPanel(i)->width() == widths[i]);
         QCOMPARE(window.statusPanel(0)->text(), QStringLiteral("当前项目："));
         QVERIFY(window.statusPanel(0)->alignment() & Qt::AlignRight);
         QCOMPARE(window.statusPanel(1)->text(),
@@ -139,6 +144,13 @@ private slots:
         QCOMPARE(window.statusPanel(2)->text(), QStringLiteral("当前单位"));
         QCOMPARE(window.statusPanel(3)->text(), kUnit + QLatin1Char(' '));
         QCOMPARE(window.statusPanel(4)->text(), QStringLiteral("操作提示："));
+        // Too long for a narrow window: elided, and whole in the tooltip; whole in a wide one.
+        const QString contract = QStringLiteral("沿江高速公路扩建工程---A1合同段（K0+000～K12+500 路基桥涵）");
+        window.resize(800, 600);
+        QTRY_COMPARE(window.statusPanel(1)->toolTip(), contract);
+        window.resize(1600, 1000);
+        QTRY_VERIFY(window.statusPanel(1)->toolTip().isEmpty());
+        QVERIFY(window.statusPanel(1)->width() >= window.statusPanel(1)->fontMetrics().horizontalAdvance(contract));
 
         QAction* exit = window.toolAction(QStringLiteral("退出系统"));
         QVERIFY(exit);
@@ -148,6 +160,34 @@ private slots:
         QStatusTipEvent away{QString()};
         QCoreApplication::sendEvent(&window, &away);
         QCOMPARE(window.statusPanel(5)->text(), QString());
+
+        // A hosted tool's hint shows there too, until the mouse brings another.
+        int saves = 0;
+        auto* tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        window.hostTool(tool);
+        emit tool->statusHint(QStringLiteral("该行单价已锁定，不能修改"));
+        QCOMPARE(window.statusPanel(5)->text(), QStringLiteral("该行单价已锁定，不能修改"));
+        exit->showStatusText(&window);
+        QCOMPARE(window.statusPanel(5)->text(), QStringLiteral("退出当前的系统"));
+    }
+
+    void windowSizeIsKeptForTheNextStart() {
+        OpenSettings()->clear(); // earlier cases of this program left theirs
+        test::TempDataFile file;
+        auto dm = file.open();
+        {
+            TFormMain1 first(*dm);
+            QVERIFY(!first.hasSavedGeometry()); // the first start opens maximized
+            first.setGeometry(60, 40, 900, 640);
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            MessageBox::queueAnswer(true);
+            QVERIFY(first.close());
+            MessageBox::takeShown();
+        }
+        TFormMain1 second(*dm);
+        QVERIFY(second.hasSavedGeometry());
+        QCOMPARE(second.size(), QSize(900, 640));
     }
 
     void captionFollowsTheHostedTool() {

@@ -2,6 +2,7 @@
 #include "boq/jdhtqd.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqLineRules.h"
 #include "boq/PricingCursor.h"
 #include "data/DataModule.h"
@@ -43,8 +44,10 @@ QList<DataGridColumn> gridColumns() {
     price.readOnly = false;
     price.color = kSkyBlue;
     price.kind = DataGridColumn::Kind::Number;
+    DataGridColumn name = shown(BoqColumn::Name, 219);
+    name.stretch = true; // long descriptions get every pixel the figures leave
     return {shown(BoqColumn::Item, 84),
-            shown(BoqColumn::Name, 219),
+            name,
             shown(BoqColumn::Unit, 98),
             shown(BoqColumn::Quantity, 66),
             price,
@@ -83,6 +86,8 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
 
     m_grid->setDataSet(&m_editor.lines());
     m_grid->setColumns(gridColumns());
+    m_grid->setFitColumns(true);
+    m_grid->setSettingsKey(QStringLiteral("boq"));
     m_grid->setRowStyle([this](int row) -> std::optional<DataGridRowStyle> {
         if (!IsDrawnLocked(m_editor.lines(), row))
             return std::nullopt;
@@ -214,6 +219,7 @@ void TFormhtqd::buildLayout() {
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({185, 839});
+    KeepSplitterSizes(m_splitter, QStringLiteral("boq"));
     outer->addWidget(m_splitter, 1);
 
     auto* bar = new QWidget(m_panel);

@@ -2,6 +2,7 @@
 #include "datamgmt/DataBak.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/FolderChooser.h"
@@ -57,6 +58,7 @@ TDataBakForm::TDataBakForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm
     layout->addLayout(fields);
     layout->addLayout(buttons);
     resize(560, 600);
+    KeepWindowGeometry(this, QStringLiteral("backup"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &TDataBakForm::showTargetPath);
     connect(m_fileName, &QLineEdit::textChanged, this, &TDataBakForm::showTargetPath);

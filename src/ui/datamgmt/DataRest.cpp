@@ -2,6 +2,7 @@
 #include "datamgmt/DataRest.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/FolderChooser.h"
@@ -61,6 +62,7 @@ TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(m_chosen);
     layout->addLayout(buttons);
     resize(680, 560);
+    KeepWindowGeometry(this, QStringLiteral("restore"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &TDataRestForm::DirectoryListBox1Change);
     connect(m_files->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -22,7 +22,7 @@ QList<DataGridColumn> columnsFor(Schedule s) {
     QList<DataGridColumn> columns = {
         {QStringLiteral("ContractID"), QStringLiteral("合同编号"), 80, {}, {}, true, true, Kind::Text},
         {QStringLiteral("ItemCode"), QStringLiteral("细目编号"), 76, {}, {}, true, true, Kind::Text},
-        {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text},
+        {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text, true},
         {QStringLiteral("Unit"), QStringLiteral("单位"), 42, {}, {}, true, s == Schedule::Material, Kind::Text},
         {QStringLiteral("Amount"), QStringLiteral("估计数量"), 95, {}, {}, true, true, Kind::Number},
         {QStringLiteral("UnitPrice"),
@@ -88,6 +88,8 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
     grid->setFont(SongFont(13));
     grid->setDataSet(&m_lists.schedule(s));
     grid->setColumns(columnsFor(s));
+    grid->setFitColumns(true);
+    grid->setSettingsKey(QStringLiteral("daywork-%1").arg(static_cast<int>(s)));
     // The owner's rows come with the file, but the usual row operations stay available.
     grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
     // Pricing down a column: Enter saves and goes to the next item; the last one stays put.

@@ -1,6 +1,7 @@
 #include "grid/DataGrid.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "grid/DataGridDelegate.h"
 #include "shell/UiStyle.h"
 
@@ -9,7 +10,10 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSettings>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace tenvora::ui {
 
@@ -48,6 +52,15 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::fitColumns);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
+        if (from.row() == to.row())
+            widenForRow(from.row());
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && m_fit)
+            columnResizedByUser(column, width);
+    });
     connect(m_model, &DataGridModel::failed, this, &DataGrid::showFailure);
     connect(m_delegate, &DataGridDelegate::inputRefused, this, &DataGrid::showHint);
     // Typing into a cell puts its row into edit at once, as the navigator shows.
@@ -74,13 +87,144 @@ void DataGrid::setDataSet(DataSet* dataSet) {
 
 void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
     m_model->setColumns(columns);
+    m_fitting = true;
     for (int i = 0; i < columns.size(); ++i) {
         setColumnWidth(i, columns[i].width);
         setColumnHidden(i, !columns[i].visible);
     }
+    m_fitting = false;
+    fitColumns();
     m_column = firstVisibleColumn();
     if (DataSet* set = dataSet())
         followCurrentRow(set->current());
+}
+
+void DataGrid::setFitColumns(bool fit) {
+    m_fit = fit;
+    fitColumns();
+}
+
+void DataGrid::setSettingsKey(const QString& key) {
+    m_settingsKey = key;
+    m_userWidths.clear();
+    if (!key.isEmpty()) {
+        const std::unique_ptr<QSettings> settings = OpenSettings();
+        settings->beginGroup(QStringLiteral("grids/%1").arg(key));
+        for (const QString& field : settings->childKeys())
+            if (const int width = settings->value(field).toInt(); width > 0)
+                m_userWidths.insert(field, width);
+    }
+    fitColumns();
+}
+
+int DataGrid::textWidth(const QString& text) const {
+    // The delegate's text margins on both sides, and a little air so figures do not touch the rule.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    return fontMetrics().horizontalAdvance(text) + margin;
+}
+
+DataGrid::ColumnContent DataGrid::measure(int column) const {
+    const QHeaderView* header = horizontalHeader();
+    const QString title = m_model->headerData(column, Qt::Horizontal).toString();
+    ColumnContent content;
+    content.width = header->fontMetrics().horizontalAdvance(title) +
+                    2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 6;
+    content.figures = m_model->column(column).kind == DataGridColumn::Kind::Number;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row, column);
+        const QString text = index.data().toString();
+        if (text.isEmpty())
+            continue;
+        content.width = std::max(content.width, textWidth(text));
+        if (!content.figures)
+            content.figures = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight;
+    }
+    return content;
+}
+
+int DataGrid::contentWidth(int column) const {
+    return measure(column).width;
+}
+
+void DataGrid::fitColumns() {
+    if (!m_fit || m_model->columnCount() == 0)
+        return;
+    m_fitting = true;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const DataGridColumn& def = m_model->column(c);
+        if (isColumnHidden(c) || def.stretch)
+            continue;
+        const ColumnContent content = measure(c);
+        const int user = m_userWidths.value(def.field, 0);
+        // A figure is never cut; a long text may be, showing itself whole in the tooltip.
+        if (content.figures)
+            setColumnWidth(c, std::max(content.width, user));
+        else
+            setColumnWidth(c, user > 0 ? user : std::min(content.width, std::max(def.width, 240)));
+    }
+    m_fitting = false;
+    fitStretchColumn();
+}
+
+void DataGrid::fitStretchColumn() {
+    if (!m_fit)
+        return;
+    int stretch = -1;
+    int used = 0;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (isColumnHidden(c))
+            continue;
+        if (stretch < 0 && m_model->column(c).stretch)
+            stretch = c;
+        else
+            used += columnWidth(c);
+    }
+    if (stretch < 0)
+        return;
+    const DataGridColumn& def = m_model->column(stretch);
+    const int least = std::max(def.width, m_userWidths.value(def.field, 0));
+    m_fitting = true;
+    setColumnWidth(stretch, std::max(least, viewport()->width() - used));
+    m_fitting = false;
+}
+
+void DataGrid::widenForRow(int row) {
+    if (!m_fit || row < 0 || row >= m_model->rowCount())
+        return;
+    bool widened = false;
+    m_fitting = true;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (isColumnHidden(c) || m_model->column(c).stretch)
+            continue;
+        const QModelIndex index = m_model->index(row, c);
+        if (!(index.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight))
+            continue;
+        // A new figure (an amount computed on saving) may be wider than any before it.
+        const int needed = textWidth(index.data().toString());
+        if (needed > columnWidth(c)) {
+            setColumnWidth(c, needed);
+            widened = true;
+        }
+    }
+    m_fitting = false;
+    if (widened)
+        fitStretchColumn();
+}
+
+void DataGrid::columnResizedByUser(int column, int width) {
+    const QString field = m_model->column(column).field;
+    m_userWidths.insert(field, width);
+    if (!m_settingsKey.isEmpty())
+        OpenSettings()->setValue(QStringLiteral("grids/%1/%2").arg(m_settingsKey, field), width);
+    if (!m_model->column(column).stretch)
+        fitStretchColumn();
+}
+
+bool DataGrid::viewportEvent(QEvent* event) {
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        fitStretchColumn();
+    return handled;
 }
 
 void DataGrid::setReadOnly(bool readOnly) {

@@ -5,6 +5,7 @@
 
 #include "grid/DataGridModel.h"
 
+#include <QHash>
 #include <QTableView>
 
 class QLineEdit;
@@ -35,6 +36,16 @@ public:
     DataSet* dataSet() const { return m_model->dataSet(); }
     DataGridModel* gridModel() const { return m_model; }
     void setColumns(const QList<DataGridColumn>& columns);
+    // Sizes the columns to their content whenever rows are loaded: a figure column is never
+    // narrower than its widest figure, other columns as wide as their widest text (within
+    // reason), and the stretch column takes the rest of the width. Widths the user sets by hand
+    // are kept (a figure column still widens for a figure that would not fit).
+    void setFitColumns(bool fit);
+    bool fitsColumns() const { return m_fit; }
+    // Where the widths the user set are kept between starts (grids/<key>/<field>); empty: not kept.
+    void setSettingsKey(const QString& key);
+    // The width the column's content asks for: header and widest cell text with their margins.
+    int contentWidth(int column) const;
     void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
 
     // While read-only no cell can be typed into and no row added or deleted; an editor that is
@@ -79,6 +90,7 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -95,11 +107,25 @@ private:
     int lastVisibleColumn() const;
     bool appendFrom(int column);
     void moveAfterEnter();
+    struct ColumnContent {
+        int width = 0;
+        bool figures = false; // right-aligned numbers, which must never be cut
+    };
+    ColumnContent measure(int column) const;
+    void fitColumns();
+    void fitStretchColumn();
+    void widenForRow(int row);
+    void columnResizedByUser(int column, int width);
+    int textWidth(const QString& text) const;
 
     DataGridModel* m_model;
     DataGridDelegate* m_delegate;
     RowOperations m_operations = RowOperations(InsertRows | AppendRows);
     EnterMoveHook m_enterMove;
+    bool m_fit = false;
+    bool m_fitting = false;
+    QString m_settingsKey;
+    QHash<QString, int> m_userWidths; // by field, widths the user dragged
     EditTriggers m_triggers;
     int m_column = -1;
     bool m_following = false;

@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "data/Errors.h"
 #include "report_engine/PageRenderer.h"
 #include "report_engine/PreparedReportFile.h"
@@ -147,6 +148,7 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size() * 0.92);
     resize(size);
+    KeepWindowGeometry(this, QStringLiteral("preview"));
     setDocument(std::move(m_doc));
 }
 

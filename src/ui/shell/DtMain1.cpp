@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "boq/DtMove.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
@@ -14,6 +15,7 @@
 #include "shell/DtAbout.h"
 #include "shell/HostedTool.h"
 #include "shell/Pass.h"
+#include "shell/StatusPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -62,6 +64,7 @@ TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
         UpdateStatusBar();
     });
     resize(1024, 700);
+    m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
 }
 
 TFormMain1::~TFormMain1() {
@@ -177,11 +180,13 @@ void TFormMain1::buildStatusBar() {
     bar->setSizeGripEnabled(false);
     const int widths[] = {70, 300, 70, 300, 70, 50};
     for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new StatusPanel(bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        if (i < 5)
+        // The captions keep their widths; the project and contract, and the unit, grow into a
+        // wide window and are elided in a narrow one; the hint takes what is left.
+        if (i == 0 || i == 2 || i == 4)
             label->setFixedWidth(widths[i]);
         else
             label->setMinimumWidth(widths[i]);

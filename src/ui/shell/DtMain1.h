@@ -24,6 +24,7 @@ namespace tenvora::ui {
 class HostedTool;
 class ClientPanel;
 class ReportRunner;
+class StatusPanel;
 
 class TFormMain1 : public QMainWindow, public MainWindowHooks {
     Q_OBJECT
@@ -44,6 +45,8 @@ public:
     void ResetToolButtons() override;
     void CloseChildForms();
     void CloseMDIChildren();
+    // Whether the size and place of the last run were restored (else it opens maximized).
+    bool hasSavedGeometry() const { return m_savedGeometry; }
 
     // Moves a new tool's panel into the client area (after closing the hosted one).
     void hostTool(HostedTool* tool);
@@ -99,13 +102,14 @@ private:
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
     ClientPanel* m_panel1 = nullptr;
     QPointer<HostedTool> m_tool;
-    QList<QLabel*> m_panels;
+    QList<StatusPanel*> m_panels;
     QActionGroup* m_checkGroup = nullptr;
     QMenu* m_popupMenu = nullptr;
     QToolButton* m_reportButton = nullptr;
     QString m_hint;
     QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
+    bool m_savedGeometry = false;
 };
 
 } // namespace tenvora::ui
