@@ -17,6 +17,13 @@
 
 namespace tenvora::ui {
 
+namespace {
+
+// The widest a text column grows on its own: beyond it a text is cut and shows whole in its tooltip.
+constexpr int kTextCap = 240;
+
+} // namespace
+
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent), m_model(new DataGridModel(this)), m_delegate(new DataGridDelegate(this)) {
     setModel(m_model);
@@ -56,6 +63,8 @@ DataGrid::DataGrid(QWidget* parent)
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
         if (from.row() == to.row())
             widenForRow(from.row());
+        else
+            fitColumns(); // new display formats: every text may have changed
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!m_fitting && m_fit)
@@ -152,15 +161,20 @@ void DataGrid::fitColumns() {
     m_fitting = true;
     for (int c = 0; c < m_model->columnCount(); ++c) {
         const DataGridColumn& def = m_model->column(c);
-        if (isColumnHidden(c) || def.stretch)
+        if (isColumnHidden(c))
             continue;
         const ColumnContent content = measure(c);
+        if (def.stretch) {
+            // When the others leave no room, the descriptions still get a readable width.
+            m_stretchLeast = std::max(def.width, std::min(content.width, kTextCap));
+            continue;
+        }
         const int user = m_userWidths.value(def.field, 0);
         // A figure is never cut; a long text may be, showing itself whole in the tooltip.
         if (content.figures)
             setColumnWidth(c, std::max(content.width, user));
         else
-            setColumnWidth(c, user > 0 ? user : std::min(content.width, std::max(def.width, 240)));
+            setColumnWidth(c, user > 0 ? user : std::min(content.width, std::max(def.width, kTextCap)));
     }
     m_fitting = false;
     fitStretchColumn();
@@ -182,7 +196,7 @@ void DataGrid::fitStretchColumn() {
     if (stretch < 0)
         return;
     const DataGridColumn& def = m_model->column(stretch);
-    const int least = std::max(def.width, m_userWidths.value(def.field, 0));
+    const int least = std::max({def.width, m_stretchLeast, m_userWidths.value(def.field, 0)});
     m_fitting = true;
     setColumnWidth(stretch, std::max(least, viewport()->width() - used));
     m_fitting = false;

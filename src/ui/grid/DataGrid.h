@@ -124,6 +124,7 @@ private:
     EnterMoveHook m_enterMove;
     bool m_fit = false;
     bool m_fitting = false;
+    int m_stretchLeast = 0;
     QString m_settingsKey;
     QHash<QString, int> m_userWidths; // by field, widths the user dragged
     EditTriggers m_triggers;

@@ -35,6 +35,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <span>
 
 namespace tenvora::ui {
@@ -215,6 +216,10 @@ void TFormMain1::UpdateStatusBar() {
     m_panels[1]->setText(QStringLiteral("%1---%2        ").arg(s.CurProjectName, s.CurContractName));
     m_panels[3]->setText(s.CurUnitName + QLatin1Char(' '));
     m_panels[5]->setText(m_hint);
+    // A hint is read whole: the contract panel gives way to it (elided, whole in its tooltip).
+    const QMargins frame = m_panels[5]->contentsMargins();
+    m_panels[5]->setMinimumWidth(std::max(50, m_panels[5]->fontMetrics().horizontalAdvance(m_hint) + frame.left() +
+                                                  frame.right() + 2 * m_panels[5]->frameWidth() + 4));
     setWindowTitle(s.MainTitle);
 }
 
@@ -307,6 +312,12 @@ void TFormMain1::hostTool(HostedTool* tool) {
 void TFormMain1::closeHostedTool() {
     if (!m_tool)
         return;
+    // A hint of the tool going away says nothing about the next one.
+    if (m_hintTimer->isActive()) {
+        m_hintTimer->stop();
+        m_hint.clear();
+        UpdateStatusBar();
+    }
     HostedTool* tool = m_tool.data();
     m_tool = nullptr;
     runAction([tool] { tool->savePendingEdit(); });
