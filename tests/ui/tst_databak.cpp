@@ -70,7 +70,7 @@ private slots:
         QCOMPARE(form.windowTitle(), caption);
         QCOMPARE(form.Label1()->text(), prompt);
         QCOMPARE(form.BitBtn1()->text(), QStringLiteral("确定"));
-        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭"));
+        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭(&C)"));
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.Edit1()->setText(QStringLiteral("投标盘"));
         form.BitBtn1()->click();

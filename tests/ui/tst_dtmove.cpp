@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(form.size(), QSize(839, 462));
         const QList<QPushButton*> buttons = {form.Button1(), form.Button4(), form.BitBtn1(), form.Button2(),
                                              form.BitBtn2()};
-        const QStringList texts = {"清单范本", "选择文件", "导入", "清空", "关闭"};
+        const QStringList texts = {"清单范本(&T)", "选择文件(&F)", "导入(&I)", "清空(&E)", "关闭(&C)"};
         for (int i = 0; i < buttons.size(); ++i) {
             QCOMPARE(buttons[i]->text(), texts[i]);
             QVERIFY(buttons[i]->geometry().left() > form.Splitter1()->geometry().right());

@@ -139,7 +139,7 @@ void TstJdhtqd::opensWithTheTreeExpandedAndNothingListed() {
     QCOMPARE(m_tool->PageControl1()->tabText(0), QStringLiteral("原合同清单"));
     QCOMPARE(m_tool->PageControl1()->currentIndex(), 0);
     QCOMPARE(m_tool->Panel5()->text(), QStringLiteral("章合计 和 保险费 计算"));
-    QCOMPARE(m_tool->BitBtn1()->text(), QStringLiteral("退出"));
+    QCOMPARE(m_tool->BitBtn1()->text(), QStringLiteral("退出(&X)"));
     QCOMPARE(m_tool->Memo1()->toPlainText().split(QLatin1Char('\n')), TFormhtqd::helpLines());
     QCOMPARE(TFormhtqd::helpLines().size(), 11);
     QCOMPARE(TFormhtqd::helpLines().at(2), QStringLiteral("  "));

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -323,11 +324,64 @@ private slots:
         QStringList popup;
         for (QAction* a : window.PopupMenu1()->actions())
             popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
-        QCOMPARE(popup, (QStringList{"B.工程量清单报表", "C.专项暂定金额汇总表", "D.计日工汇总表", "E.工程量清单汇总表",
-                                     "—", "计日工劳务单价表", "计日工材料单价表", "计日工施工机械单价表"}));
+        QCOMPARE(popup, (QStringList{"B.工程量清单报表(&B)", "C.专项暂定金额汇总表(&C)", "D.计日工汇总表(&D)",
+                                     "E.工程量清单汇总表(&E)", "—", "计日工劳务单价表(&1)", "计日工材料单价表(&2)",
+                                     "计日工施工机械单价表(&3)"}));
         QCOMPARE(window.reportButton()->popupMode(), QToolButton::MenuButtonPopup);
         for (const char* caption : {"合同选择", "合同清单", "计日工", "专项暂定金", "退出系统"})
             QVERIFY2(window.toolAction(QString::fromUtf8(caption))->isCheckable(), caption);
+    }
+
+    void theKeyboardReachesTheCommands() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList titles;
+        for (QAction* a : window.menuBar()->actions())
+            titles << a->text();
+        QCOMPARE(titles, (QStringList{"合同管理(&H)", "报表输出(&B)", "数据管理(&S)", "帮助(&Z)"}));
+        QMenu* contracts = window.menuBar()->actions().first()->menu();
+        // Alt pressed and released alone, as the keyboard reports it, with the focus in a tool.
+        int saves = 0;
+        auto* tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        auto* field = new QLineEdit(tool->m_panel);
+        tool->m_panel->layout()->addWidget(field);
+        window.hostTool(tool);
+        field->setFocus();
+        QTest::keyPress(field, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(field, Qt::Key_Alt, Qt::NoModifier);
+        QTRY_VERIFY(window.menuBar()->activeAction());
+        QTest::keyClick(window.menuBar(), Qt::Key_Escape);
+        QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+        QTRY_VERIFY(contracts->isVisible());
+        contracts->hide();
+        QTest::keyClick(&window, Qt::Key_F10);
+        QTRY_VERIFY(contracts->isVisible());
+        contracts->hide();
+
+        // Every entry of every menu has its access letter, and none is used twice in a menu.
+        for (QAction* title : window.menuBar()->actions()) {
+            QSet<QChar> letters;
+            for (QAction* a : title->menu()->actions()) {
+                if (a->isSeparator())
+                    continue;
+                const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0, qPrintable(a->text()));
+                QVERIFY2(!letters.contains(a->text().at(amp + 1)), qPrintable(a->text()));
+                letters.insert(a->text().at(amp + 1));
+            }
+        }
+        // Ctrl+R previews report B.
+        QStringList opened;
+        SetModalHandler([&](QDialog& dialog) {
+            opened << dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(opened, QStringList{QStringLiteral("选择清单编号")});
     }
 
     void aboutBox() {

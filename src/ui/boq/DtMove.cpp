@@ -119,11 +119,11 @@ void TFrmMove1::buildLayout() {
     m_splitter->setSizes({200, 240});
     KeepSplitterSizes(m_splitter, QStringLiteral("import"));
 
-    m_template = button(QStringLiteral("清单范本"), QStringLiteral("Button1"), this);
-    m_choose = button(QStringLiteral("选择文件"), QStringLiteral("Button4"), this);
-    m_import = button(QStringLiteral("导入"), QStringLiteral("BitBtn1"), this);
-    m_clear = button(QStringLiteral("清空"), QStringLiteral("Button2"), this);
-    m_close = button(QStringLiteral("关闭"), QStringLiteral("BitBtn2"), this);
+    m_template = button(QStringLiteral("清单范本(&T)"), QStringLiteral("Button1"), this);
+    m_choose = button(QStringLiteral("选择文件(&F)"), QStringLiteral("Button4"), this);
+    m_import = button(QStringLiteral("导入(&I)"), QStringLiteral("BitBtn1"), this);
+    m_clear = button(QStringLiteral("清空(&E)"), QStringLiteral("Button2"), this);
+    m_close = button(QStringLiteral("关闭(&C)"), QStringLiteral("BitBtn2"), this);
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(14);
     buttons->addSpacing(10);

@@ -236,7 +236,7 @@ void TFormhtqd::buildLayout() {
     m_nextUnpriced->setFocusPolicy(Qt::NoFocus);
     barLayout->addWidget(m_nextUnpriced);
     barLayout->addStretch(1);
-    m_exit = new QPushButton(QIcon(QStringLiteral(":/boq/images/exit.svg")), QStringLiteral("退出"), bar);
+    m_exit = new QPushButton(QIcon(QStringLiteral(":/boq/images/exit.svg")), QStringLiteral("退出(&X)"), bar);
     m_exit->setObjectName(QStringLiteral("BitBtn1"));
     m_exit->setFont(SongFont(12));
     barLayout->addWidget(m_exit);

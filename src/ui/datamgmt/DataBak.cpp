@@ -32,7 +32,7 @@ TDataBakForm::TDataBakForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm
     m_ok = new QPushButton(QStringLiteral("确定"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
     m_ok->setDefault(true);
-    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), this);
     m_close->setObjectName(QStringLiteral("BitBtn2"));
     m_close->setAutoDefault(false);
 

@@ -40,9 +40,9 @@ TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_
     m_chosen->setObjectName(QStringLiteral("Label2"));
     m_chosen->setMinimumHeight(3 * fontMetrics().height());
     m_chosen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_restore = new QPushButton(QStringLiteral("恢复"), this);
+    m_restore = new QPushButton(QStringLiteral("恢复(&R)"), this);
     m_restore->setObjectName(QStringLiteral("BitBtn1"));
-    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), this);
     m_close->setObjectName(QStringLiteral("BitBtn2"));
     m_close->setAutoDefault(false);
 

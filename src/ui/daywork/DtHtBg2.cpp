@@ -56,8 +56,8 @@ TFrm_htbg2::TFrm_htbg2(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
         m_pages->addTab(makeGrid(s), ScheduleCaption(s));
 
-    m_save = new QPushButton(QStringLiteral("保存"), m_panelAll);
-    m_close = new QPushButton(QStringLiteral("关闭"), m_panelAll);
+    m_save = new QPushButton(QStringLiteral("保存(&S)"), m_panelAll);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), m_panelAll);
     m_save->setAutoDefault(false);
     m_close->setAutoDefault(false);
     connect(m_save, &QPushButton::clicked, this, &TFrm_htbg2::SaveClick);

@@ -86,31 +86,33 @@ bool TFormMain1::FormCreate(const LoginRunner& login) {
 }
 
 void TFormMain1::buildMenus() {
-    // Captions are set without "&", so no accelerator letters appear.
-    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理"));
-    contracts->addAction(QStringLiteral("合同选择"), this, &TFormMain1::ToolButton13Click);
+    // Access letters as Chinese desktop programs show them ("合同管理(H)"), so Alt+letter,
+    // Alt or F10 and the arrow keys reach every command.
+    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理(&H)"));
+    contracts->addAction(QStringLiteral("合同选择(&X)"), this, &TFormMain1::ToolButton13Click);
     contracts->addSeparator();
-    contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
+    contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
     contracts->addSeparator();
 
-    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
     m_popupMenu = new QMenu(this);
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     struct Entry {
         const char* caption;
         void (TFormMain1::*slot)();
     };
-    const Entry first[] = {{"B.工程量清单报表", &TFormMain1::ToolButton10Click},
-                           {"C.专项暂定金额汇总表", &TFormMain1::N10Click},
-                           {"D.计日工汇总表", &TFormMain1::N50Click},
-                           {"E.工程量清单汇总表", &TFormMain1::N11Click}};
-    const Entry second[] = {{"计日工劳务单价表", &TFormMain1::N46Click},
-                            {"计日工材料单价表", &TFormMain1::N47Click},
-                            {"计日工施工机械单价表", &TFormMain1::N49Click}};
-    const Entry popupFirst[] = {{"B.工程量清单报表", &TFormMain1::N12Click},
-                                {"C.专项暂定金额汇总表", &TFormMain1::N13Click},
-                                {"D.计日工汇总表", &TFormMain1::N50Click},
-                                {"E.工程量清单汇总表", &TFormMain1::N18Click}};
+    const Entry first[] = {{"B.工程量清单报表(&B)", &TFormMain1::ToolButton10Click},
+                           {"C.专项暂定金额汇总表(&C)", &TFormMain1::N10Click},
+                           {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                           {"E.工程量清单汇总表(&E)", &TFormMain1::N11Click}};
+    // Numbered as the schedules are: 1 labour, 2 material, 3 machinery.
+    const Entry second[] = {{"计日工劳务单价表(&1)", &TFormMain1::N46Click},
+                            {"计日工材料单价表(&2)", &TFormMain1::N47Click},
+                            {"计日工施工机械单价表(&3)", &TFormMain1::N49Click}};
+    const Entry popupFirst[] = {{"B.工程量清单报表(&B)", &TFormMain1::N12Click},
+                                {"C.专项暂定金额汇总表(&C)", &TFormMain1::N13Click},
+                                {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                                {"E.工程量清单汇总表(&E)", &TFormMain1::N18Click}};
     for (QMenu* menu : {reports, m_popupMenu}) {
         for (const Entry& e : menu == reports ? std::span<const Entry>(first) : std::span<const Entry>(popupFirst))
             menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
@@ -119,16 +121,28 @@ void TFormMain1::buildMenus() {
             menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
     }
     reports->addSeparator();
+    // Report B is the one printed over and over while pricing: a key for its preview.
+    reports->actions().first()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
-    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理"));
-    dataMenu->addAction(QStringLiteral("数据备份"), this, &TFormMain1::N53Click);
-    dataMenu->addAction(QStringLiteral("数据恢复"), this, &TFormMain1::N54Click);
+    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理(&S)"));
+    dataMenu->addAction(QStringLiteral("数据备份(&B)"), this, &TFormMain1::N53Click);
+    dataMenu->addAction(QStringLiteral("数据恢复(&H)"), this, &TFormMain1::N54Click);
     dataMenu->addSeparator();
-    dataMenu->addAction(QStringLiteral("生成投标盘"), this, &TFormMain1::N56Click);
+    dataMenu->addAction(QStringLiteral("生成投标盘(&T)"), this, &TFormMain1::N56Click);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
-    help->addAction(QStringLiteral("关于..."), this, &TFormMain1::N4Click);
-    help->addAction(QStringLiteral("帮助"), this, &TFormMain1::N20Click);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&Z)"));
+    help->addAction(QStringLiteral("关于(&A)..."), this, &TFormMain1::N4Click);
+    // F1 is shown, not bound here: it opens the page of whatever window has the focus.
+    help->addAction(QStringLiteral("帮助(&H)\tF1"), this, &TFormMain1::N20Click);
+
+    // F10 opens the menu bar from the keyboard, as on other desktops.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().first());
+    });
+    addAction(menuKey);
 }
 
 void TFormMain1::buildToolBar() {
