@@ -5,6 +5,7 @@
 #include "Modal.h"
 #include "Settings.h"
 #include "data/Errors.h"
+#include "data/FileNames.h"
 #include "report_engine/PageRenderer.h"
 #include "report_engine/PreparedReportFile.h"
 
@@ -154,8 +155,9 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
 
 ReportPreview::~ReportPreview() = default;
 
-void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent) {
+void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName) {
     ReportPreview preview(std::move(doc), parent);
+    preview.setProposedFileName(fileName);
     ExecModal(preview);
 }
 
@@ -439,9 +441,8 @@ void ReportPreview::saveTo(const QString& path) {
 
 void ReportPreview::saveReport() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString name = m_doc.title.isEmpty() ? QStringLiteral("报表") : m_doc.title;
-    const QString path = FileDialog::getSaveFileName(this, QStringLiteral("保存报表"),
-                                                     QDir(folder).filePath(name + QStringLiteral(".pdf")),
+    const QString name = m_proposedName.isEmpty() ? ProposedReportFileName(m_doc.title, QString()) : m_proposedName;
+    const QString path = FileDialog::getSaveFileName(this, QStringLiteral("保存报表"), QDir(folder).filePath(name),
                                                      QStringLiteral("PDF 文件 (*.pdf);;Tenvora 报表文件 (*.tvr)"));
     if (path.isEmpty())
         return;
@@ -461,6 +462,7 @@ void ReportPreview::openReport() {
         return;
     try {
         setDocument(report::LoadPreparedReport(path));
+        m_proposedName.clear(); // another report now: its own title names it
     } catch (const Error& e) {
         MessageBox::information(this, e.text(), windowTitle());
     }

@@ -70,7 +70,7 @@ void TselectZhangForm::Button1Click() {
         BoqChapterReport request(m_runner.context());
         if (!request.build(chapter))
             return; // "没有纪录" is shown; the chooser stays open
-        m_runner.PrepareAndPreview(this);
+        m_runner.PrepareAndPreview(this, QStringLiteral("第%1章").arg(chapter));
     } catch (const ActionAbandoned&) {
         // The one message has been shown; the chooser stays open for another chapter.
     } catch (const Error& e) {
