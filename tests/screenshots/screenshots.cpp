@@ -16,6 +16,7 @@
 #include "shell/Application.h"
 #include "shell/DtAbout.h"
 #include "shell/DtMain1.h"
+#include "shell/HelpWindow.h"
 #include "shell/LoginRules.h"
 #include "shell/Pass.h"
 
@@ -175,6 +176,19 @@ int main(int argc, char* argv[]) {
         menu->hide();
     }
     SetModalHandler({});
+    // F1 in the BoQ editor, then a search.
+    window.ToolButton7Click();
+    auto* boq = qobject_cast<TFormhtqd*>(window.hostedTool());
+    selectNode(boq, QStringLiteral("100"));
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(boq->DBGrid1(), &f1);
+    HelpWindow* help = window.findChild<HelpWindow*>();
+    if (help) {
+        shot(help, QStringLiteral("16-help-boq-editor"));
+        help->search(QStringLiteral("保险费"));
+        shot(help, QStringLiteral("17-help-search"));
+        help->close();
+    }
     window.ToolButton2Click();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "Settings.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QApplication>
@@ -75,6 +76,7 @@ TFrmMove1::TFrmMove1(TDmMain& dm, QWidget* parent)
       m_lines(dm, StoredLinesTarget(), this) {
     setWindowTitle(QStringLiteral("Exdel合同清单数据导入"));
     setObjectName(QStringLiteral("FrmMove1"));
+    SetHelpPage(this, QStringLiteral("boq-import.html"));
     setFont(SongFont(12));
     buildLayout();
     resize(839, 462);

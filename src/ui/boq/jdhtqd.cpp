@@ -8,6 +8,7 @@
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataNavigator.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QAction>
@@ -137,6 +138,7 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
 void TFormhtqd::buildLayout() {
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("htqdPanel"));
+    SetHelpPage(m_panel, QStringLiteral("boq-editor.html"));
     m_panel->resize(1024, 702);
     auto* outer = new QVBoxLayout(m_panel);
     outer->setContentsMargins(0, 0, 0, 0);

@@ -7,6 +7,7 @@
 #include "data/FileNames.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/FolderChooser.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QFileInfo>
@@ -22,6 +23,7 @@ TDataBakForm::TDataBakForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm
     setObjectName(QStringLiteral("DataBakForm"));
     const bool bidDisk = DataFileCopies(m_dm).bidDiskMode();
     setWindowTitle(bidDisk ? QStringLiteral("生成投标盘") : QStringLiteral("数据备份"));
+    SetHelpPage(this, bidDisk ? QStringLiteral("backup.html#biddisk") : QStringLiteral("backup.html"));
     setFont(SongFont(16));
 
     m_prompt =

@@ -6,6 +6,7 @@
 #include "data/DataModule.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/FolderChooser.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QFileSystemModel>
@@ -20,6 +21,7 @@ namespace tenvora::ui {
 TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
     setObjectName(QStringLiteral("DataRestForm"));
     setWindowTitle(QStringLiteral("数据恢复"));
+    SetHelpPage(this, QStringLiteral("restore.html"));
     setFont(SongFont(16));
 
     m_prompt = new QLabel(QStringLiteral("请选择原数据的路径:"), this);

@@ -3,6 +3,7 @@
 
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QHBoxLayout>
@@ -51,6 +52,7 @@ TFrm_htbg2::TFrm_htbg2(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(
     setWindowTitle(caption());
     m_panelAll = new QWidget(this);
     m_panelAll->setObjectName(QStringLiteral("PanelAll"));
+    SetHelpPage(m_panelAll, QStringLiteral("daywork.html"));
 
     m_pages = new QTabWidget(m_panelAll);
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})

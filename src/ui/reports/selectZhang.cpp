@@ -5,6 +5,7 @@
 #include "data/Errors.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/ReportRunner.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QComboBox>
@@ -18,6 +19,7 @@ TselectZhangForm::TselectZhangForm(ReportRunner& runner, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_runner(runner) {
     setWindowTitle(QStringLiteral("选择清单编号"));
+    SetHelpPage(this, QStringLiteral("report-b.html"));
     setFont(SongFont(12));
     setFixedSize(300, 150);
 

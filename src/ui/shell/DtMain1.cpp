@@ -13,6 +13,7 @@
 #include "reports/ReportRunner.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
+#include "shell/HelpWindow.h"
 #include "shell/HostedTool.h"
 #include "shell/Pass.h"
 #include "shell/StatusPanel.h"
@@ -21,8 +22,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -32,7 +31,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -66,6 +64,8 @@ TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
     });
     resize(1024, 700);
     m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
+    SetHelpPage(this, QStringLiteral("main-window.html"));
+    HelpWindow::installHelpKey();
 }
 
 TFormMain1::~TFormMain1() {
@@ -480,8 +480,10 @@ void TFormMain1::N4Click() {
 }
 
 void TFormMain1::N20Click() {
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tb.chm"));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The compiled help file beside the program wins where the desktop can open it; otherwise
+    // the user guide shipped with the program.
+    if (!HelpFiles::openChm())
+        HelpWindow::showPage(this, QStringLiteral("index.html"));
 }
 
 void TFormMain1::ToolButton2Click() {
