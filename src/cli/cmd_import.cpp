@@ -7,29 +7,25 @@
 #include <QDir>
 #include <QFile>
 
-#include <cstdio>
-
 namespace tenvora::cli {
 
 namespace {
 
 Command ReadWorkbookCommand() {
     return {QStringLiteral("read-workbook"), QStringLiteral("FILE [--sheet NAME]"),
-            QStringLiteral("读出 Excel 97-2003 工作簿的单元格（导入时的读取程序）"),
-            QStringLiteral("用 FreeXL 读出工作簿 FILE 中各工作表的名称和单元格（给出 --sheet 时只读该工作表），\n"
-                           "以文本格式写到标准输出；读不出时写出原因，退出码为 1。导入对话框和 import-xls\n"
-                           "在单独的进程中运行本命令，损坏的文件最多使本命令异常退出，不会影响工作台。\n"
-                           "不需要登录。"),
+            QStringLiteral("读出 Excel 97-2003 工作簿的单元格（与导入相同的读取过程）"),
+            QStringLiteral("像导入一样，在单独的读取程序 tenvora-xls 中读出工作簿 FILE 中各工作表的名称和单元格\n"
+                           "（给出 --sheet 时只读该工作表），以文本格式写到标准输出；读不出时在标准错误写出原因，\n"
+                           "退出码为 1。损坏的文件最多使读取程序异常退出，不会影响调用它的程序。不需要登录。"),
             [](Context& ctx) {
                 const std::optional<QString> sheet = ctx.takeOption(QStringLiteral("--sheet"));
                 ctx.expectArguments(1, QStringLiteral("tenvora read-workbook FILE [--sheet NAME]"));
-                const WorkbookHelperOutput output =
-                    WorkbookHelperRun(QDir::current().absoluteFilePath(ctx.args.first()), sheet.value_or(QString()));
+                const QByteArray dump = WorkbookDump(
+                    ReadWorkbook(QDir::current().absoluteFilePath(ctx.args.first()), sheet.value_or(QString())));
                 QFile stream;
-                if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(output.bytes) != output.bytes.size() ||
-                    !stream.flush())
+                if (!stream.open(stdout, QIODevice::WriteOnly) || stream.write(dump) != dump.size() || !stream.flush())
                     throw Error(QStringLiteral("无法写出读取结果"));
-                return output.ok ? 0 : 1;
+                return 0;
             }};
 }
 

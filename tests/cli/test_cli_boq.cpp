@@ -1,4 +1,6 @@
 // tenvora boq tree|list|price|recompute on temporary demo data files.
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -23,12 +25,14 @@ protected:
         m_data = QDir(m_dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         ASSERT_EQ(run({QStringLiteral("create-demo")}, false).code, 0);
     }
-    BoqRun run(const QStringList& args, bool login = true) {
+    BoqRun run(const QStringList& args, bool login = true, const QStringList& environment = {}) {
         QStringList all{QStringLiteral("--data"), m_data};
         if (login)
             all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
                 << QStringLiteral("hj2026") << QStringLiteral("--json");
         QProcess p;
+        if (!environment.isEmpty())
+            p.setEnvironment(QProcess::systemEnvironment() + environment);
         p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
         EXPECT_TRUE(p.waitForFinished(30000));
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
@@ -85,6 +89,33 @@ TEST_F(CliBoq, ListGivesEveryColumnAndBothLocks) {
     r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"), QStringLiteral("900")});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.err.contains(QStringLiteral("900"))) << r.err.toStdString();
+}
+
+TEST_F(CliBoq, FiguresReadTheSameUnderACommaDecimalLocale) {
+    ASSERT_EQ(
+        run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("304-1-a"), QStringLiteral("2.85")}).code,
+        0);
+    const QStringList args{QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"),
+                           QStringLiteral("300")};
+    tenvora::test::CommaDecimalLocale comma;
+    ASSERT_TRUE(comma.active());
+    QStringList all{QStringLiteral("--data"),     m_data,
+                    QStringLiteral("--unit"),     QStringLiteral("华建路桥工程有限公司"),
+                    QStringLiteral("--password"), QStringLiteral("hj2026")};
+    const auto listed = [&](const QStringList& environment) {
+        QProcess p;
+        p.setEnvironment(QProcess::systemEnvironment() + environment);
+        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
+        EXPECT_TRUE(p.waitForFinished(30000));
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    const QString c = listed({QStringLiteral("LC_ALL=C")});
+    const QString german = listed(comma.environment());
+    EXPECT_EQ(german, c);
+    EXPECT_TRUE(german.contains(QStringLiteral("2.85")) && german.contains(QStringLiteral("355680")))
+        << german.toStdString();
+    EXPECT_FALSE(german.contains(QStringLiteral("2.,")) || german.contains(QStringLiteral(",0")))
+        << german.toStdString();
 }
 
 TEST_F(CliBoq, PriceSavesThroughTheHookAndRefusesLockedLines) {

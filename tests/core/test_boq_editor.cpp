@@ -105,21 +105,61 @@ TEST_F(BoqEditorTest, SavingALinePricesItExactlyAndRoundsTheAmount) {
     }
 }
 
-TEST_F(BoqEditorTest, AnEmptyPriceOrQuantityLeavesTheAmountButStillSetsTheSection) {
+// The save hook itself, reached through the data set as any path reaches it (grid, command
+// line, paste): the lock, the amount rule and 节.
+TEST_F(BoqEditorTest, TheSaveHookRulesEveryPath) {
+    struct Case {
+        const char* item;
+        const char* unit;
+        QVariant quantity;
+        QVariant price;  // stored before
+        QVariant amount; // stored before
+        bool setPrice;   // false: only another column is changed
+        QVariant newPrice;
+        bool refused;
+        QVariant expectedAmount;
+    };
+    const QVariant none;
+    const QList<Case> cases = {
+        {"901-1", "m", 2, 5.0, 10, true, none, false, none},               // a cleared price clears the amount
+        {"901-2", "m", 2, none, 77, true, none, false, 77},                // no price before or after: as it was
+        {"901-3", "m", none, 5.0, 88, false, none, false, 88},             // a missing quantity keeps the amount
+        {"901-4", "m", none, 5.0, 88, true, 6.0, true, 88},                // no quantity: locked
+        {"901-5", "暂定金总额", 1, none, 300000, true, 1.0, true, 300000}, // provisional sum: locked
+        {"101-1-a", "总额", 1, 3704, 3704, true, 5.0, true, 3704},         // the insurance line: locked
+        {"101-1-b", "总额", 1, none, none, true, 5.0, true, none},
+        {"90", "m", 5, none, none, true, 5.0, true, none},       // a two-character item: locked
+        {"101-1-A", "总额", 1, none, none, true, 5.0, false, 5}, // an ordinary line
+    };
+    db().exec(QStringLiteral("DELETE FROM jd_htqd"));
+    for (const Case& c : cases) {
+        addLine(QStringLiteral("900"), QString::fromUtf8(c.item), c.quantity, QString::fromUtf8(c.unit), c.amount);
+        db().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=? WHERE 细目编号=?"),
+                  {c.price, QString::fromUtf8(c.item)});
+    }
     BoqEditor ed(*dm);
-    addLine(QStringLiteral("900"), QStringLiteral("901-1"), 2, QStringLiteral("m"), 77);
-    addLine(QStringLiteral("900"), QStringLiteral("901-2"), QVariant(), QStringLiteral("m"), 88);
     ed.initialise();
     ed.selectNode(BoqChapterLevel, QStringLiteral("900"));
-    ed.priceLine(ed.findItem(QStringLiteral("901-1")), QVariant());
-    EXPECT_EQ(stored(QStringLiteral("901-1"), BoqColumn::Amount).toLongLong(), 77);
-    EXPECT_EQ(stored(QStringLiteral("901-1"), BoqColumn::Section).toString(), QStringLiteral("901-1"));
-    // Without a quantity the line is locked in the grid; code that saves it anyway keeps the amount.
     DataSet& lines = ed.lines();
-    lines.moveTo(ed.findItem(QStringLiteral("901-2")));
-    lines.setField(BoqColumn::Price, 5.0);
-    lines.post();
-    EXPECT_EQ(stored(QStringLiteral("901-2"), BoqColumn::Amount).toLongLong(), 88);
+    for (const Case& c : cases) {
+        const QString item = QString::fromUtf8(c.item);
+        lines.moveTo(ed.findItem(item));
+        if (c.setPrice)
+            lines.setField(BoqColumn::Price, c.newPrice);
+        else
+            lines.setField(BoqColumn::Section, QStringLiteral("x"));
+        if (c.refused) {
+            EXPECT_THROW(lines.post(), Refused) << c.item;
+            lines.cancel();
+            EXPECT_TRUE(SameStoredValue(stored(item, BoqColumn::Price), c.price)) << c.item << " keeps its price";
+            EXPECT_TRUE(stored(item, BoqColumn::Section).isNull()) << c.item << " is not written at all";
+        } else {
+            lines.post();
+            EXPECT_EQ(stored(item, BoqColumn::Section).toString(), item) << c.item;
+        }
+        EXPECT_TRUE(SameStoredValue(stored(item, BoqColumn::Amount), c.expectedAmount))
+            << c.item << ": " << stored(item, BoqColumn::Amount).toString().toStdString();
+    }
 }
 
 TEST_F(BoqEditorTest, LockedLinesAreRefusedWithTheReasonAndNothingIsWritten) {

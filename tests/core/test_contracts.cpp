@@ -1,4 +1,4 @@
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 #include "boq/ContractSelection.h"
 #include "data/DataModule.h"
 #include "reports/ReportTexts.h"
@@ -112,6 +112,37 @@ TEST(BoqTotals, InsuranceAndChapterTotalFollowTheStoredLines) {
                   .toLongLong(),
               1150);
     EXPECT_EQ(totals.chapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 0) << "no lines: 0";
+}
+
+// The stored chapter total and report B's printed total count different lines, on purpose.
+TEST(BoqTotals, StoredAndPrintedChapterTotalsDifferAsStated) {
+    TempDataFile file;
+    auto dm = file.open();
+    Database& db = dm->ADOCon();
+    db.exec(QStringLiteral("DELETE FROM jd_htqd"));
+    const QList<QVariantList> lines = {
+        {"300", QVariant(), 999},    // the chapter line: in neither
+        {"301-1", QVariant(), 1000}, // in both
+        {"301-2", "甲", 200},        // a remark: stored total only
+        {"301-3", "", 30},           // an empty remark is none: in both
+        {"30", QVariant(), 4},       // a short heading: printed total only
+    };
+    for (const QVariantList& l : lines)
+        db.exec(
+            QStringLiteral("INSERT INTO jd_htqd (合同编号, 章, 细目编号, bz, 合同金额) VALUES ('A1', '300', ?, ?, ?)"),
+            l);
+    BoqTotals totals(*dm);
+    EXPECT_EQ(totals.chapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 1000 + 200 + 30);
+    EXPECT_EQ(totals.printedChapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 1000 + 30 + 4);
+}
+
+TEST(BoqTotals, LineAmountNeedsBothFigures) {
+    EXPECT_EQ(LineAmount(10.5, 3), 32);
+    EXPECT_EQ(LineAmount(-2.5, 1), -2);
+    EXPECT_EQ(LineAmount(QStringLiteral("2.25"), 2), 5);
+    EXPECT_EQ(LineAmount(QVariant(), 3), std::nullopt);
+    EXPECT_EQ(LineAmount(2.0, QVariant()), std::nullopt);
+    EXPECT_EQ(LineAmount(2.0, QStringLiteral("甲")), std::nullopt);
 }
 
 TEST(BoqTotals, InsuranceRateUsesExtendedPrecision) {

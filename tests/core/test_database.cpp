@@ -179,6 +179,69 @@ TEST(Database, TransactionRollsBackUnlessCommitted) {
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT count(*) FROM zdj")).toInt(), 1);
 }
 
+TEST(Database, ANestedChangeJoinsTheOuterOne) {
+    QTemporaryDir dir;
+    Database db = Database::open(CreateEmptyDataFile(dir.path()), DataFileKey());
+    const auto count = [&] { return db.scalar(QStringLiteral("SELECT count(*) FROM zdj")).toInt(); };
+    const auto add = [&](const char* chapter) {
+        db.exec(QStringLiteral("INSERT INTO zdj (章) VALUES (?)"), {QString::fromLatin1(chapter)});
+    };
+    {
+        // The inner rollback undoes only its own steps.
+        Transaction outer(db);
+        add("100");
+        {
+            Transaction inner(db);
+            EXPECT_FALSE(inner.isOutermost());
+            add("200");
+        }
+        add("300");
+        outer.commit();
+    }
+    EXPECT_EQ(count(), 2);
+    {
+        // A committed inner change is still undone when the outer one fails later.
+        Transaction outer(db);
+        add("400");
+        {
+            Transaction inner(db);
+            add("500");
+            {
+                Transaction innermost(db);
+                add("600");
+                innermost.commit();
+            }
+            inner.commit();
+        }
+    }
+    EXPECT_EQ(count(), 2);
+    EXPECT_FALSE(db.inTransaction());
+    {
+        Transaction again(db); // the connection is usable again after all that
+        EXPECT_TRUE(again.isOutermost());
+        add("700");
+        again.commit();
+    }
+    EXPECT_EQ(count(), 3);
+}
+
+TEST(Database, RunChangeRollsBackTheWholeChangeOnAStoreError) {
+    TempDataFile file;
+    auto dm = file.open();
+    Database& db = dm->ADOCon();
+    const auto count = [&] { return db.scalar(QStringLiteral("SELECT count(*) FROM zdj")).toInt(); };
+    const int before = count();
+    EXPECT_THROW(dm->RunChange([&] {
+        db.exec(QStringLiteral("INSERT INTO zdj (章) VALUES ('100')"));
+        dm->RunChange([&] { db.exec(QStringLiteral("INSERT INTO zdj (章) VALUES ('200')")); });
+        db.exec(QStringLiteral("INSERT INTO no_such_table VALUES (1)"));
+    }),
+                 ActionAbandoned);
+    EXPECT_EQ(count(), before);
+    EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
+    EXPECT_FALSE(db.inTransaction());
+}
+
 TEST(Database, ItemNumberCollationOrdersListings) {
     QTemporaryDir dir;
     Database db = Database::open(CreateEmptyDataFile(dir.path()), DataFileKey());

@@ -201,36 +201,3 @@ TEST_F(DataSetTest, ARowCanBePostedInsideTheCallersTransaction) {
     }
     EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 3.0);
 }
-
-TEST(DataSetFormat, DisplayFormatsRoundDecimallyHalfAwayFromZero) {
-    struct Case {
-        QVariant value;
-        const char* format;
-        const char* expected;
-    };
-    const QList<Case> cases = {
-        {12.347, "0.00", "12.35"},
-        {2.675, "0.00", "2.68"},
-        {1.005, "0.00", "1.01"},
-        {10.5, "0.00", "10.50"},
-        {2.2, "0.00", "2.20"},
-        {999.995, "0.00", "1000.00"},
-        {-2.5, "0", "-3"},
-        {-0.001, "0.00", "0.00"},
-        {1234567.891, "#,##0.00", "1,234,567.89"},
-        {0.5, "#.##", ".5"},
-        {2.2, "0.0#", "2.2"},
-        {2.255, "0.0#", "2.26"},
-        {1e20, "0", "100000000000000000000"},
-        {0.0, "0.00", "0.00"},
-        {QVariant::fromValue<qlonglong>(32), "", "32"},
-        {32.0, "", "32"},
-        {0.1 + 0.2, "", "0.3"},
-        {QStringLiteral("3.5"), "0.00", "3.50"},
-        {QStringLiteral("甲"), "0.00", "甲"},
-        {QVariant(), "0.00", ""},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(DataSet::formatValue(c.value, QString::fromLatin1(c.format)), QString::fromUtf8(c.expected))
-            << c.value.toString().toStdString() << " in " << c.format;
-}

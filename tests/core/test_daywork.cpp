@@ -46,6 +46,29 @@ TEST(Daywork, SaveHookComputesWholeYuanTotals) {
     }
 }
 
+TEST(Daywork, AClearedPriceTakesItsTotalWithItOnEveryPage) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    DayworkLists lists(*dm);
+    lists.openAll();
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
+        DataSet& set = lists.schedule(s);
+        const QString code = set.value(0, QStringLiteral("ItemCode")).toString();
+        lists.priceItem(s, 0, 5.0);
+        ASSERT_FALSE(storedTotal(*dm, code).isNull()) << code.toStdString();
+        lists.priceItem(s, 0, QVariant());
+        EXPECT_TRUE(storedTotal(*dm, code).isNull()) << code.toStdString() << ": no price, no total";
+    }
+    // On the labour page a total typed together with clearing the price is what the bidder meant.
+    DataSet& labour = lists.schedule(Schedule::Labour);
+    lists.priceItem(Schedule::Labour, 0, 5.0);
+    labour.setField(QStringLiteral("UnitPrice"), QVariant());
+    labour.setField(QStringLiteral("TotalMoney"), 900);
+    labour.post();
+    EXPECT_EQ(storedTotal(*dm, labour.value(0, QStringLiteral("ItemCode")).toString()).toLongLong(), 900);
+}
+
 TEST(Daywork, SaveHookFilesTheRowUnderItsPageAndTheCurrentContract) {
     TempDataFile file;
     auto dm = file.open();

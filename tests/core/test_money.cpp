@@ -1,14 +1,9 @@
 #include "data/Errors.h"
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
+#include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <clocale>
 #include <cmath>
-#include <cstdio>
 #include <gtest/gtest.h>
 #include <limits>
 
@@ -142,29 +137,92 @@ TEST(Order, EqualOnlyForEqualTexts) {
     EXPECT_NE(CompareItemNumbers(u"101-01", u"101-1"), 0);
 }
 
-TEST(Money, GeneralTextIgnoresACommaDecimalLocale) {
-    // A German locale is compiled into a temporary folder, so the check runs on machines that
-    // have none installed (the locale sources come with Debian's locales package).
-    QTemporaryDir dir;
-    const QString target = QDir(dir.path()).filePath(QStringLiteral("de_DE.UTF-8"));
-    const int rc =
-        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-i"), QStringLiteral("de_DE"),
-                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"), target});
-    ASSERT_TRUE(rc == 0 || rc == 1) << "localedef failed: " << rc; // 1: compiled with warnings
-    const QByteArray oldPath = qgetenv("LOCPATH");
-    qputenv("LOCPATH", QFile::encodeName(dir.path()));
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    const std::string saved = old ? old : "C";
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
-    char probe[16];
-    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
-    const std::string comma = probe;
+struct DisplayCase {
+    QVariant value;
+    const char* pattern;
+    const char* expected;
+};
+
+void PrintTo(const DisplayCase& c, std::ostream* os) {
+    *os << c.value.toString().toStdString() << " in \"" << c.pattern << '"';
+}
+
+// Every figure the grid, the command line and the report cells show comes from here.
+const std::vector<DisplayCase>& displayCases() {
+    static const std::vector<DisplayCase> cases = {
+        // Decimals: half away from zero on the 15 significant digits.
+        {12.347, "0.00", "12.35"},
+        {2.675, "0.00", "2.68"},
+        {1.005, "0.00", "1.01"},
+        {2.85, "0.00", "2.85"},
+        {10.5, "0.00", "10.50"},
+        {999.995, "0.00", "1000.00"},
+        {-0.001, "0.00", "0.00"},
+        {1e-7, "0.00", "0.00"},
+        {1234567.891, "#,##0.00", "1,234,567.89"},
+        {0.5, "#.##", ".5"},
+        {2.2, "0.0#", "2.2"},
+        {2.255, "0.0#", "2.26"},
+        {12.3, "0.###", "12.3"},
+        {12.0, "0.###", "12"},
+        // No decimals: a whole-yuan amount, rounded as it is stored.
+        {186500.0, "0", "186500"},
+        {-2.5, "0", "-2"},
+        {-2.7, "0", "-2"},
+        {0.5, "0", "1"},
+        {-1234.5, "#,##0", "-1,234"},
+        {100.0, "#,##0", "100"},
+        {123456789012.5, "0", "123456789013"},
+        {1e20, "0", "100000000000000000000"},
+        {QVariant::fromValue<qlonglong>(123456789012), "#,##0", "123,456,789,012"},
+        // Default text.
+        {QVariant::fromValue<qlonglong>(32), "", "32"},
+        {QVariant::fromValue<qlonglong>(1234567890123456789), "", "1234567890123456789"},
+        {32.0, "", "32"},
+        {186500.0, "", "186500"},
+        {2.85, "", "2.85"},
+        {0.1 + 0.2, "", "0.3"},
+        // Texts and nulls.
+        {QStringLiteral("3.5"), "0.00", "3.50"},
+        {QStringLiteral("甲"), "0.00", "甲"},
+        {QStringLiteral("101-1"), "", "101-1"},
+        {QVariant(), "0.00", ""},
+    };
+    return cases;
+}
+
+class DisplayTextTest : public testing::TestWithParam<DisplayCase> {};
+
+TEST_P(DisplayTextTest, OneTextForEveryFigure) {
+    EXPECT_EQ(DisplayText(GetParam().value, QString::fromLatin1(GetParam().pattern)),
+              QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Money, DisplayTextTest, testing::ValuesIn(displayCases()));
+
+TEST(Money, PatternsAreCheckedBeforeUse) {
+    for (const char* good : {"", "0", "0.00", "#,##0.00", "0.###", "#.##", "00"})
+        EXPECT_TRUE(IsValidNumberFormat(QString::fromLatin1(good))) << good;
+    for (const char* bad : {"x", "0.0.0", ".00", "0.#0", "0.0000000000000000", "0.00%", "0,00"})
+        EXPECT_FALSE(IsValidNumberFormat(QString::fromLatin1(bad))) << bad;
+    EXPECT_THROW(FormatNumber(1.0, QStringLiteral("abc")), Error);
+}
+
+TEST(Money, RoundToDecimalsAgreesWithTheDisplay) {
+    for (double v : {2.675, 1.005, 12.347, -2.675, 999.995, 0.0, 3.0})
+        EXPECT_EQ(FormatNumber(RoundToDecimals(v, 2), QStringLiteral("0.00")), FormatNumber(v, QStringLiteral("0.00")))
+            << v;
+    EXPECT_EQ(RoundToDecimals(2.675, 2), 2.68);
+    EXPECT_EQ(RoundToDecimals(-0.001, 2), 0.0);
+}
+
+TEST(Money, TextsIgnoreACommaDecimalLocale) {
+    test::CommaDecimalLocale locale;
+    ASSERT_TRUE(locale.active()) << "the locale really uses a decimal comma";
+    for (const DisplayCase& c : displayCases())
+        EXPECT_EQ(DisplayText(c.value, QString::fromLatin1(c.pattern)), QString::fromUtf8(c.expected))
+            << c.value.toString().toStdString() << " in " << c.pattern;
     EXPECT_EQ(GeneralText(1234.5), QStringLiteral("1234.5"));
     EXPECT_EQ(GeneralText(0.0000015), QStringLiteral("1.5E-6"));
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    if (oldPath.isNull())
-        qunsetenv("LOCPATH");
-    else
-        qputenv("LOCPATH", oldPath);
-    EXPECT_EQ(comma, "1,5") << "the locale really uses a decimal comma";
+    EXPECT_EQ(ParseNumber(QStringLiteral("2.85")), 2.85);
 }

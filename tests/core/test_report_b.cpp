@@ -93,6 +93,18 @@ TEST_F(ReportB, ListsTheChapterWithoutItsOwnLineAndTotalsOnlyUnremarkedLines) {
     EXPECT_TRUE(q.columns().contains(QStringLiteral("细目名称")));
 }
 
+TEST_F(ReportB, PrintedFiguresAreTheStoredOnesByTheSameRounding) {
+    // Amounts the owner stored with a fraction: the form shows what RoundAmount makes of them,
+    // as every whole-yuan figure of the program; prices round as the grid shows them.
+    exec(QStringLiteral("update jd_htqd set 合同金额=-2.5, 合同单价=2.675 where 合同编号='A1' and 细目编号='102-1'"));
+    exec(QStringLiteral("update jd_htqd set 合同金额=1234.5, 合同单价=1.005 where 合同编号='A1' and 细目编号='102-2'"));
+    BoqChapterReport request(*m_context);
+    ASSERT_TRUE(request.build(QStringLiteral("100")));
+    const QString dump = report::TextDump(m_context->prepare());
+    EXPECT_TRUE(dump.contains(QStringLiteral("| 2.68 | -2\n"))) << dump.toStdString();
+    EXPECT_TRUE(dump.contains(QStringLiteral("| 1.01 | 1235\n"))) << dump.toStdString();
+}
+
 TEST_F(ReportB, ChapterWithoutLinesSaysNoRecordsAfterStoringTheInsurance) {
     exec(QStringLiteral("update jd_htqd set 合同金额=1, 合同单价=1 where 合同编号='A1' and 细目编号='101-1-a'"));
     BoqChapterReport request(*m_context);

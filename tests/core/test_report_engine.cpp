@@ -1,5 +1,5 @@
 // The report engine: templates, filling, pagination, number formats, the prepared-report file.
-#include "report_engine/NumberFormat.h"
+#include "data/Money.h"
 #include "report_engine/PreparedReportFile.h"
 #include "report_engine/Report.h"
 #include "report_engine/ReportLayout.h"
@@ -286,29 +286,6 @@ TEST(ReportEngine, PreparedReportRoundTripsAndRejectsDamage) {
     }
     EXPECT_THROW(LoadPreparedReport(dir.filePath(QStringLiteral("none.tvr"))), Error);
 }
-
-struct FormatCase {
-    double value;
-    const char* pattern;
-    const char* expected;
-};
-
-class NumberFormats : public testing::TestWithParam<FormatCase> {};
-
-TEST_P(NumberFormats, RoundOnDecimalDigits) {
-    EXPECT_EQ(FormatNumber(GetParam().value, QString::fromLatin1(GetParam().pattern)),
-              QString::fromLatin1(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(ReportEngine, NumberFormats,
-                         testing::Values(FormatCase{2.675, "0.00", "2.68"}, FormatCase{1.005, "0.00", "1.01"},
-                                         FormatCase{1234567.891, "#,##0.00", "1,234,567.89"},
-                                         FormatCase{999.995, "0.00", "1000.00"}, FormatCase{-0.004, "0.00", "0.00"},
-                                         FormatCase{-1234.5, "#,##0", "-1,235"}, FormatCase{0.5, "0", "1"},
-                                         FormatCase{12.3, "0.###", "12.3"}, FormatCase{12, "0.###", "12"},
-                                         FormatCase{1e-7, "0.00", "0.00"}, FormatCase{100, "#,##0", "100"},
-                                         FormatCase{123456789012.5, "0", "123456789013"}, FormatCase{3704, "", "3704"},
-                                         FormatCase{0.1 + 0.2, "", "0.3"}));
 
 struct TotalCase {
     QVariant sum;

@@ -147,21 +147,6 @@ TEST(Session, MainCaptionAndToolButtonsGoThroughTheMainWindow) {
     EXPECT_EQ(main.resets, 1);
 }
 
-TEST(Session, DesignerSaveWritesOnlyAnExistingReportsRow) {
-    TempDataFile file;
-    auto dm = file.open();
-    bool saved = true;
-    dm->ReportDesigner1SaveReport(QByteArray("<report/>"), QStringLiteral("x.xml"), false, saved);
-    EXPECT_FALSE(saved) << "CurReportID is empty and no row has an empty ID";
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM Reports")).toInt(), 1);
-
-    dm->session().CurReportID = QStringLiteral("gclqd");
-    dm->ReportDesigner1SaveReport(QByteArray("<report/>"), QString(), true, saved);
-    EXPECT_TRUE(saved);
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 报表 FROM Reports WHERE ID='gclqd'")).toByteArray(),
-              QByteArray("<report/>"));
-}
-
 TEST(Session, ReopeningAfterCloseServesQueriesAgain) {
     TempDataFile file;
     auto dm = file.open();

@@ -13,6 +13,8 @@
 
 namespace tenvora::test {
 
+// The folder of the fixture files, as the build names it (not __FILE__, which a compiler cache
+// may have made relative).
 inline QString WorkbookFixtureDir() {
     return QStringLiteral(TENVORA_TEST_DATA_DIR);
 }

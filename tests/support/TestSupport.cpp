@@ -6,7 +6,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
 
 namespace tenvora::test {
 
@@ -37,6 +43,55 @@ QByteArray ReadBytes(const QString& path) {
 bool WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+CommaDecimalLocale::CommaDecimalLocale() {
+    const QString target = QDir(m_dir.path()).filePath(QStringLiteral("de_DE.UTF-8"));
+    const int rc =
+        QProcess::execute(QStringLiteral("localedef"), {QStringLiteral("-i"), QStringLiteral("de_DE"),
+                                                        QStringLiteral("-f"), QStringLiteral("UTF-8"), target});
+    if (rc != 0 && rc != 1) // 1: compiled with warnings
+        return;
+    m_oldPath = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QFile::encodeName(m_dir.path()));
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    m_oldLocale = old ? old : "C";
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+        return;
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    m_active = std::string(probe) == "1,5";
+}
+
+CommaDecimalLocale::~CommaDecimalLocale() {
+    std::setlocale(LC_ALL, m_oldLocale.empty() ? "C" : m_oldLocale.c_str());
+    if (m_oldPath.isNull())
+        qunsetenv("LOCPATH");
+    else
+        qputenv("LOCPATH", m_oldPath);
+}
+
+QStringList CommaDecimalLocale::environment() const {
+    return {QStringLiteral("LOCPATH=") + m_dir.path(), QStringLiteral("LC_ALL=de_DE.UTF-8")};
+}
+
+QString CompareWithGolden(const QString& name, const QString& text) {
+    const QString path = QDir(QStringLiteral(TENVORA_TEST_DATA_DIR "/golden")).filePath(name);
+    if (qEnvironmentVariable("TENVORA_UPDATE_GOLDEN") == QLatin1String("1")) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        return WriteBytes(path, text.toUtf8()) ? QString() : QStringLiteral("cannot write ") + path;
+    }
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("no golden file %1 (run with TENVORA_UPDATE_GOLDEN=1 to write it)").arg(path);
+    const QStringList expected = QString::fromUtf8(ReadBytes(path)).split(QLatin1Char('\n'));
+    const QStringList actual = text.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < std::max(expected.size(), actual.size()); ++i) {
+        const QString want = expected.value(i, QStringLiteral("<end>"));
+        const QString got = actual.value(i, QStringLiteral("<end>"));
+        if (want != got)
+            return QStringLiteral("%1 line %2:\n  expected: %3\n  actual:   %4").arg(name).arg(i + 1).arg(want, got);
+    }
+    return {};
 }
 
 QString CreateEmptyDataFile(const QString& dir, const QString& name) {

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <string>
 
 namespace tenvora::test {
 
@@ -35,6 +36,33 @@ private:
 QByteArray ReadBytes(const QString& path);
 // Replaces a file's content; false when it cannot be written in full.
 bool WriteBytes(const QString& path, const QByteArray& bytes);
+
+// A German locale (decimal comma) compiled into a temporary folder, so locale checks run on
+// machines that have none installed; the sources come with Debian's locales package.
+// While the object lives the process's C locale uses it (LC_ALL), as a user's desktop would
+// set it; child processes get it through environment().
+class CommaDecimalLocale {
+public:
+    CommaDecimalLocale();
+    ~CommaDecimalLocale();
+    CommaDecimalLocale(const CommaDecimalLocale&) = delete;
+    CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
+    // True when the locale was compiled and is in force (printf writes 1.5 as "1,5").
+    bool active() const { return m_active; }
+    // LOCPATH and LC_ALL for a child process.
+    QStringList environment() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPath;
+    std::string m_oldLocale;
+    bool m_active = false;
+};
+
+// Compares a text (a report's page dump) with the checked-in file tests/data/golden/NAME line
+// by line; empty when they agree, else the first difference. With TENVORA_UPDATE_GOLDEN=1 in
+// the environment the file is written instead (look at the pages before committing it).
+QString CompareWithGolden(const QString& name, const QString& text);
 
 // A new encrypted file with the schema and no rows.
 QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));

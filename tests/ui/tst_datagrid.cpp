@@ -41,6 +41,7 @@ private slots:
     void figuresTypedWithAnInputMethodAreNormalised_data();
     void figuresTypedWithAnInputMethodAreNormalised();
     void textThatIsNotANumberStaysInTheCellWithAHint();
+    void aCommaDecimalLocaleChangesNoFigure();
     void enterSavesTheRowBeingEdited();
     void rowOperationsFromTheKeyboard();
     void readOnlyGridAddsNoRowAndTypesNothing();
@@ -209,6 +210,24 @@ void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
     }
     QCOMPARE(m_set->state(), DataSet::State::Browse);
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
+}
+
+void TstDataGrid::aCommaDecimalLocaleChangesNoFigure() {
+    test::CommaDecimalLocale comma;
+    QVERIFY(comma.active());
+    m_dm->ADOCon().exec(QStringLiteral("UPDATE t SET price=186500 WHERE code='c'"));
+    m_set->open(QStringLiteral("select rowid, * from t order by code"));
+    DataGridModel* model = m_grid->gridModel();
+    QCOMPARE(model->index(2, 2).data().toString(), QStringLiteral("186500.00"));
+    QCOMPARE(model->index(0, 2).data().toString(), QStringLiteral("12.35"));
+    QCOMPARE(model->index(0, 2).data(Qt::EditRole).toString(), QStringLiteral("12.347"));
+    goTo(1, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), '2');
+    QVERIFY(editor());
+    QTest::keyClicks(editor(), QStringLiteral(".85"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 2.85);
+    QCOMPARE(model->index(1, 2).data().toString(), QStringLiteral("2.85"));
 }
 
 void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {

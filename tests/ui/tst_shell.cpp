@@ -42,8 +42,12 @@ public:
     }
     QString caption() const override { return m_caption; }
     QWidget* contentPanel() override { return m_panel; }
-    void savePendingEdit() override { ++*m_saves; }
+    bool savePendingEdit() override {
+        ++*m_saves;
+        return !refuse;
+    }
     QWidget* m_panel;
+    bool refuse = false; // stands for a typed price the store would not take
 
 private:
     QString m_caption;
@@ -315,6 +319,45 @@ private slots:
         QVERIFY(!window.isVisible());
         QCOMPARE(MessageBox::takeShown(), QStringList());
         QCOMPARE(saves, 1); // the hosted tool's pending edit is saved on the way out
+    }
+
+    void aFailedSaveKeepsTheToolOpen() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        window.show();
+        int saves = 0;
+        auto* boq = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        QVERIFY(window.hostTool(boq));
+        boq->refuse = true;
+        int dialogs = 0;
+        SetModalHandler([&](QDialog&) {
+            ++dialogs;
+            return int(QDialog::Rejected);
+        });
+
+        // Switching tools, opening the chooser, backing up, restoring and ending all stop.
+        QVERIFY(!window.hostTool(new FakeTool(QStringLiteral("计日工清单"), &saves)));
+        window.ToolButton11Click();
+        window.ToolButton10Click();
+        window.ToolButton13Click();
+        window.N53Click();
+        window.N54Click();
+        window.ToolButton2Click();
+        MessageBox::queueAnswer(true);
+        QVERIFY(!window.close());
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("您真的要退出吗？")});
+        QCOMPARE(window.hostedTool(), boq);
+        QVERIFY(window.isVisible());
+        QCOMPARE(dialogs, 0);
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora---配置合同清单"));
+        QCOMPARE(saves, 8);
+
+        boq->refuse = false;
+        window.ToolButton2Click();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.hostedTool(), nullptr);
     }
 
     void menusAndToolbarCarryEveryCommand() {

@@ -83,12 +83,14 @@ void BoqEditor::priceLine(int row, const QVariant& price) {
     m_lines.moveTo(row);
     if (m_lines.current() != row)
         throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
-    const QString reason = PriceLockReason(m_lines, row);
-    if (!reason.isEmpty())
-        throw Refused(
-            QStringLiteral("细目“%1”不允许录入单价：%2").arg(m_lines.value(row, BoqColumn::Item).toString(), reason));
-    m_lines.setUserValue(row, m_lines.columnIndex(BoqColumn::Price), price);
-    m_lines.post();
+    m_lines.setField(BoqColumn::Price, price);
+    try {
+        m_lines.post();
+    } catch (const Refused&) {
+        // The save hook refused the line (price lock): nothing of it stays typed.
+        m_lines.cancel();
+        throw;
+    }
 }
 
 void BoqEditor::applyDisplayFormats() {

@@ -3,7 +3,7 @@
 // The window, the tenvora command and the tests all work through this class.
 #pragma once
 
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 #include "boq/BoqTree.h"
 #include "data/DataSet.h"
 
@@ -52,8 +52,8 @@ public:
     bool currentLocked() const { return m_locked; }
     // First row whose 细目编号 equals item exactly; -1 when none.
     int findItem(const QString& item) const;
-    // Makes the row current, refuses a price-locked line (Refused with the reason), sets the
-    // price (null clears it) and saves the line through the save hook.
+    // Makes the row current, sets the price (null clears it) and saves the line through the
+    // save hook, which refuses a price-locked line (Refused with the reason; the edit is dropped).
     void priceLine(int row, const QVariant& price);
 
 signals:

@@ -334,11 +334,12 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
 
 int BoqImport::clear() {
     const QString contract = currentContract();
-    Database& db = m_dm.ADOCon();
-    Transaction tx(db);
-    db.exec(QStringLiteral("delete from jd_htqd where 合同编号=?"), {contract});
-    const auto deleted = static_cast<int>(db.changes());
-    tx.commit();
+    int deleted = 0;
+    m_dm.RunChange([&] {
+        auto q = m_dm.NewQuery();
+        m_dm.RunSql(*q, QStringLiteral("delete from jd_htqd where 合同编号=?"), {contract}, false);
+        deleted = static_cast<int>(m_dm.ADOCon().changes());
+    });
     return deleted;
 }
 

@@ -1,6 +1,6 @@
 #include "boq/BoqLineRules.h"
 
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 #include "data/DataSet.h"
 #include "data/Errors.h"
 #include "data/Money.h"
@@ -55,11 +55,31 @@ QString PriceLockReason(const DataSet& lines, int row) {
 }
 
 void BoqBeforePost(DataSet& lines) {
-    const std::optional<double> price = NumberOf(lines.field(BoqColumn::Price));
-    const std::optional<double> quantity = NumberOf(lines.field(BoqColumn::Quantity));
-    if (price && quantity)
-        lines.setField(BoqColumn::Amount, QVariant::fromValue<qlonglong>(RoundAmount(*price * *quantity)));
+    const int row = lines.current();
+    const int priceColumn = lines.columnIndex(BoqColumn::Price);
+    const QVariant storedPrice = lines.storedValue(row, priceColumn);
+    const QVariant price = lines.field(BoqColumn::Price);
+    const bool priceChanged = !SameStoredValue(storedPrice, price);
+    // The lock is judged on the line as stored, so that no path (the grid, the command line,
+    // a paste, code setting fields) can unlock a line by changing its other columns first.
+    if (priceChanged) {
+        const QString reason = PriceLockReason(lines.storedValue(row, lines.columnIndex(BoqColumn::Quantity)),
+                                               lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(),
+                                               lines.storedValue(row, lines.columnIndex(BoqColumn::Unit)).toString());
+        if (!reason.isEmpty())
+            throw Refused(
+                PriceLockMessage(lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(), reason));
+    }
+    const bool priceCleared = priceChanged && !NumberOf(price) && NumberOf(storedPrice);
+    if (const std::optional<qint64> amount = LineAmount(price, lines.field(BoqColumn::Quantity)))
+        lines.setField(BoqColumn::Amount, QVariant::fromValue<qlonglong>(*amount));
+    else if (priceCleared)
+        lines.setField(BoqColumn::Amount, QVariant()); // no price, no amount: it must not count in a total
     lines.setField(BoqColumn::Section, lines.field(BoqColumn::Item));
+}
+
+QString PriceLockMessage(const QString& item, const QString& reason) {
+    return QStringLiteral("细目“%1”不允许录入单价：%2").arg(item, reason);
 }
 
 void BoqBeforeInsert(DataSet&) {

@@ -38,9 +38,13 @@ bool IsPriceLocked(const DataSet& lines, int row);
 bool IsDrawnLocked(const DataSet& lines, int row);
 QString PriceLockReason(const DataSet& lines, int row);
 
-// Before every save of a line: the amount is RoundAmount(price x quantity) in double precision
-// when both are present (otherwise it stays as it is), and 节 takes the item number.
+// Before every save of a line, whatever path it comes from: a changed price on a price-locked
+// line (judged on the line as stored) is refused (Refused, the row stays in edit); the amount
+// follows LineAmount, a cleared price clears it, a missing quantity leaves it; 节 takes the
+// item number.
 void BoqBeforePost(DataSet& lines);
+// "细目“101-1-a”不允许录入单价：" + the reason.
+QString PriceLockMessage(const QString& item, const QString& reason);
 // Lines come from the owner: none is added ("不允许增加") and none is deleted here.
 void BoqBeforeInsert(DataSet& lines);
 void BoqBeforeDelete(DataSet& lines);

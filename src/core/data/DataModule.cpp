@@ -27,6 +27,17 @@ void TDmMain::RunSql(Query& query, const QString& sql, const QVariantList& value
     }
 }
 
+void TDmMain::RunChange(const std::function<void()>& change) {
+    try {
+        Transaction tx(m_db);
+        change();
+        tx.commit();
+    } catch (const DbError&) {
+        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+}
+
 void TDmMain::LoadCurrentContract() {
     try {
         auto q = NewQuery(QStringLiteral("select a.*,b.项目名称,c.合同名称,c.起始桩号,c.终止桩号 "
@@ -50,24 +61,11 @@ void TDmMain::LoadCurrentContract() {
 }
 
 void TDmMain::SaveCurrentContract() {
-    {
-        std::unique_ptr<Transaction> tx;
-        try {
-            tx = std::make_unique<Transaction>(m_db);
-        } catch (const DbError&) {
-            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
-            throw ActionAbandoned();
-        }
+    RunChange([this] {
         RunSql(m_publicQuery, QStringLiteral("delete from 当前选择合同"), {}, false);
         RunSql(m_publicQuery, QStringLiteral("insert into 当前选择合同 (项目id,合同ID,期数ID) values(?,?,?)"),
                {m_session.CurProjectID, m_session.CurContractID, m_session.CurPeriodID}, false);
-        try {
-            tx->commit();
-        } catch (const DbError&) {
-            m_sink.showMessage(QStringLiteral("SQL语句错误!"));
-            throw ActionAbandoned();
-        }
-    }
+    });
     LoadCurrentContract();
 }
 
@@ -81,21 +79,6 @@ void TDmMain::setMainCaption() {
     m_session.MainTitle = QStringLiteral("Tenvora");
     if (m_main)
         m_main->UpdateStatusBar();
-}
-
-bool TDmMain::SaveReportToDb(const QByteArray& storedTemplate, const QString& key) {
-    const QVariant row = m_db.scalar(QStringLiteral("select rowid from Reports where ID=?"), {key});
-    if (!row.isValid())
-        return false;
-    m_db.exec(QStringLiteral("update Reports set 报表=? where rowid=?"), {storedTemplate, row});
-    return true;
-}
-
-void TDmMain::ReportDesigner1SaveReport(const QByteArray& storedTemplate, const QString& name, bool saveAs,
-                                        bool& saved) {
-    Q_UNUSED(name);
-    Q_UNUSED(saveAs);
-    saved = SaveReportToDb(storedTemplate, m_session.CurReportID);
 }
 
 void TDmMain::ResetToolButtons() {

@@ -6,6 +6,7 @@
 #include "data/Query.h"
 #include "data/Session.h"
 
+#include <functional>
 #include <memory>
 
 namespace tenvora {
@@ -31,6 +32,11 @@ public:
     // Sets the statement and opens (select) or executes it. On any store error shows
     // "SQL语句错误!" once and throws ActionAbandoned; the query is left closed.
     void RunSql(Query& query, const QString& sql, const QVariantList& values, bool select);
+    // Runs the statements of one change in one transaction (joining an outer change) under the
+    // same rule: a store error anywhere, beginning and committing included, shows
+    // "SQL语句错误!" once and abandons the action with nothing of the change stored. Other
+    // exceptions of the change roll it back and reach the caller.
+    void RunChange(const std::function<void()>& change);
 
     // Fills the session from the stored selection; errors leave earlier values and are not shown.
     void LoadCurrentContract();
@@ -40,12 +46,6 @@ public:
     // "Tenvora---" + the window caption, or the bare title; then refreshes the main window.
     void setMainCaption(const QString& windowCaption);
     void setMainCaption();
-
-    // Stores a template (engine's stored form) into Reports.报表 of the row with that ID.
-    // Returns false, writing nothing, when no row has that ID. Store errors propagate.
-    bool SaveReportToDb(const QByteArray& storedTemplate, const QString& key);
-    // The designer's save request: answers whether the template was stored under CurReportID.
-    void ReportDesigner1SaveReport(const QByteArray& storedTemplate, const QString& name, bool saveAs, bool& saved);
 
     void ResetToolButtons();
 

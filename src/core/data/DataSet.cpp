@@ -4,8 +4,6 @@
 #include "data/Money.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
 
 namespace tenvora {
 
@@ -27,138 +25,15 @@ QString quoted(const QString& name) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// A savepoint rather than BEGIN, so that a row can also be posted inside a caller's transaction
-// (an import that appends many rows as one change). Rolls back unless released.
-class Savepoint {
-public:
-    explicit Savepoint(Database& db) : m_db(db) { m_db.exec(QStringLiteral("savepoint tenvora_row")); }
-    Savepoint(const Savepoint&) = delete;
-    Savepoint& operator=(const Savepoint&) = delete;
-    ~Savepoint() {
-        if (m_released)
-            return;
-        try {
-            m_db.exec(QStringLiteral("rollback to tenvora_row"));
-            m_db.exec(QStringLiteral("release tenvora_row"));
-        } catch (const DbError&) {
-            // The store has already undone the change on its own.
-        }
-    }
-    void release() {
-        m_db.exec(QStringLiteral("release tenvora_row"));
-        m_released = true;
-    }
+} // namespace
 
-private:
-    Database& m_db;
-    bool m_released = false;
-};
-
-bool sameValue(const QVariant& a, const QVariant& b) {
+bool SameStoredValue(const QVariant& a, const QVariant& b) {
     const bool nullA = !a.isValid() || a.isNull();
     const bool nullB = !b.isValid() || b.isNull();
     if (nullA || nullB)
         return nullA == nullB;
     return a == b;
 }
-
-bool isNumberType(const QVariant& v) {
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Long:
-    case QMetaType::Short:
-    case QMetaType::Double:
-    case QMetaType::Float:
-        return true;
-    default:
-        return false;
-    }
-}
-
-struct NumberPattern {
-    int minInteger = 1;
-    int minDecimals = 0;
-    int maxDecimals = 0;
-    bool grouping = false;
-};
-
-NumberPattern parsePattern(const QString& format) {
-    NumberPattern p;
-    const qsizetype point = format.indexOf(QLatin1Char('.'));
-    const QString integer = point < 0 ? format : format.left(point);
-    const QString fraction = point < 0 ? QString() : format.mid(point + 1);
-    p.minInteger = static_cast<int>(integer.count(QLatin1Char('0')));
-    p.grouping = integer.contains(QLatin1Char(','));
-    p.minDecimals = static_cast<int>(fraction.count(QLatin1Char('0')));
-    p.maxDecimals = p.minDecimals + static_cast<int>(fraction.count(QLatin1Char('#')));
-    return p;
-}
-
-// Decimal rounding on the 15 significant digits the value stands for, so that the binary
-// representation of 2.675 does not turn it into 2.67.
-QString formatNumber(double value, const NumberPattern& p) {
-    if (!std::isfinite(value))
-        return GeneralText(value);
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", value);
-    const QString sci = QString::fromLatin1(buf);
-    const qsizetype e = sci.indexOf(QLatin1Char('e'));
-    QString mantissa = sci.left(e);
-    const bool negative = mantissa.startsWith(QLatin1Char('-'));
-    if (negative)
-        mantissa.remove(0, 1);
-    QString digits = mantissa.remove(QLatin1Char('.'));
-    int point = sci.mid(e + 1).toInt() + 1; // digits before the decimal point
-    if (value == 0) {
-        digits = QStringLiteral("0");
-        point = 1;
-    }
-    if (point < 1) {
-        digits.prepend(QString(1 - point, QLatin1Char('0')));
-        point = 1;
-    }
-    const int keep = point + p.maxDecimals;
-    if (digits.size() < keep + 1)
-        digits.append(QString(keep + 1 - digits.size(), QLatin1Char('0')));
-    const bool roundUp = digits.at(keep) >= QLatin1Char('5');
-    QString kept = digits.left(keep);
-    if (roundUp) {
-        int i = keep - 1;
-        for (; i >= 0; --i) {
-            if (kept[i] == QLatin1Char('9')) {
-                kept[i] = QLatin1Char('0');
-            } else {
-                kept[i] = QChar(kept[i].unicode() + 1);
-                break;
-            }
-        }
-        if (i < 0) {
-            kept.prepend(QLatin1Char('1'));
-            ++point;
-        }
-    }
-    QString integer = kept.left(point);
-    QString fraction = kept.mid(point);
-    while (fraction.size() > p.minDecimals && fraction.endsWith(QLatin1Char('0')))
-        fraction.chop(1);
-    while (integer.size() > p.minInteger && integer.startsWith(QLatin1Char('0')))
-        integer.remove(0, 1);
-    if (p.grouping)
-        for (qsizetype i = integer.size() - 3; i > 0; i -= 3)
-            integer.insert(i, QLatin1Char(','));
-    QString text = integer;
-    if (!fraction.isEmpty())
-        text += QLatin1Char('.') + fraction;
-    const bool zero = std::all_of(kept.cbegin(), kept.cend(), [](QChar c) { return c == QLatin1Char('0'); });
-    if (text.isEmpty())
-        text = QStringLiteral("0");
-    return negative && !zero ? QLatin1Char('-') + text : text;
-}
-
-} // namespace
 
 DataSet::DataSet(TDmMain& dm, DataSetTable target, QObject* parent)
     : QObject(parent), m_dm(dm), m_target(std::move(target)) {}
@@ -214,22 +89,7 @@ QString DataSet::displayFormat(int column) const {
 }
 
 QString DataSet::displayText(int row, int column) const {
-    return formatValue(value(row, column), displayFormat(column));
-}
-
-QString DataSet::formatValue(const QVariant& value, const QString& format) {
-    if (!value.isValid() || value.isNull())
-        return {};
-    if (format.isEmpty()) {
-        if (value.typeId() == QMetaType::Double || value.typeId() == QMetaType::Float)
-            return GeneralText(value.toDouble());
-        return value.toString();
-    }
-    if (!isNumberType(value)) {
-        const std::optional<double> n = NumberOf(value);
-        return n ? formatNumber(*n, parsePattern(format)) : value.toString();
-    }
-    return formatNumber(value.toDouble(), parsePattern(format));
+    return DisplayText(value(row, column), displayFormat(column));
 }
 
 void DataSet::open(const QString& sql, const QVariantList& values) {
@@ -350,7 +210,7 @@ void DataSet::setField(int column, const QVariant& value) {
         edit();
     if (!isEditing())
         return; // no row to edit
-    if (sameValue(m_buffer[column], value) && m_buffer[column].typeId() == value.typeId())
+    if (SameStoredValue(m_buffer[column], value) && m_buffer[column].typeId() == value.typeId())
         return;
     m_buffer[column] = value;
     m_modified = true;
@@ -381,14 +241,14 @@ void DataSet::writeRow() {
     const QString key = quoted(m_columns[m_keyIndex]);
     QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
     try {
-        Savepoint tx(db);
+        Transaction tx(db);
         QVariant identity;
         if (m_state == State::Edit) {
             identity = stored.at(m_keyIndex);
             QStringList sets;
             QVariantList values;
             for (int c = 0; c < columnCount(); ++c) {
-                if (c == m_keyIndex || sameValue(m_buffer[c], stored[c]))
+                if (c == m_keyIndex || SameStoredValue(m_buffer[c], stored[c]))
                     continue;
                 sets << quoted(m_columns[c]) + QStringLiteral("=?");
                 values << m_buffer[c];
@@ -432,7 +292,7 @@ void DataSet::writeRow() {
                     row[c] = st.value(i);
             }
         }
-        tx.release();
+        tx.commit();
         m_rows[static_cast<size_t>(m_current)] = row;
     } catch (const DbError&) {
         m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
@@ -523,12 +383,12 @@ void DataSet::remove() {
     Database& db = m_dm.ADOCon();
     const int row = m_current;
     try {
-        Savepoint tx(db);
+        Transaction tx(db);
         db.exec(QStringLiteral("delete from %1 where %2=?").arg(quoted(m_target.table), quoted(m_columns[m_keyIndex])),
                 {m_rows[static_cast<size_t>(row)].at(m_keyIndex)});
         if (db.changes() == 0)
             throw Error(QStringLiteral("这一行已不在数据表中"));
-        tx.release();
+        tx.commit();
     } catch (const DbError&) {
         m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
         throw ActionAbandoned();

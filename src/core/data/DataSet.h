@@ -14,6 +14,9 @@ namespace tenvora {
 
 class TDmMain;
 
+// Two field values hold the same: both null, or equal (numbers compare by value, 5 == 5.0).
+bool SameStoredValue(const QVariant& a, const QVariant& b);
+
 // Where the rows of a data set go back to, and what the user may change in them.
 struct DataSetTable {
     // The table rows are written to; empty for rows that are only shown.
@@ -89,11 +92,8 @@ public:
     // Display format of a column ("0.00", "#,##0.00", "0.0#"); empty for the default display.
     void setDisplayFormat(const QString& column, const QString& format);
     QString displayFormat(int column) const;
+    // The value in its display format, through the money code's DisplayText.
     QString displayText(int row, int column) const;
-    // Numbers in the format with decimal rounding (half away from zero, from the value's 15
-    // significant digits, so 2.675 gives 2.68); the default shows the shortest general form.
-    // Texts are shown as they are; null is empty.
-    static QString formatValue(const QVariant& value, const QString& format);
 
     int current() const { return m_current; }
     bool isEmpty() const { return m_rows.empty(); }

@@ -1,11 +1,13 @@
 #include "data/Database.h"
 
+#include "data/Money.h"
 #include "data/NaturalOrder.h"
 #include "data/Schema.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <optional>
 #include <utility>
 
 #include <sqlite3.h>
@@ -16,6 +18,44 @@ namespace {
 
 QString storeMessage(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// The whole-yuan rule and the decimal rounding of the money code, so that a figure a statement
+// rounds is the figure the grid and the printed form show. Texts that are not numbers give null.
+std::optional<double> sqlNumber(sqlite3_value* value) {
+    switch (sqlite3_value_numeric_type(value)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(value);
+    default:
+        return std::nullopt;
+    }
+}
+
+void roundAmountFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    if (sqlite3_value_numeric_type(args[0]) == SQLITE_INTEGER) {
+        sqlite3_result_int64(context, sqlite3_value_int64(args[0]));
+        return;
+    }
+    const std::optional<double> number = sqlNumber(args[0]);
+    if (!number) {
+        sqlite3_result_null(context);
+        return;
+    }
+    try {
+        sqlite3_result_int64(context, RoundAmount(*number));
+    } catch (const Error& e) {
+        sqlite3_result_error(context, e.text().toUtf8().constData(), -1);
+    }
+}
+
+void roundDecimalsFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const std::optional<double> number = sqlNumber(args[0]);
+    if (!number) {
+        sqlite3_result_null(context);
+        return;
+    }
+    sqlite3_result_double(context, RoundToDecimals(*number, sqlite3_value_int(args[1])));
 }
 
 int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b) {
@@ -148,13 +188,15 @@ QVariant Statement::value(int column) const {
 // ---- Database ----
 
 Database::Database(Database&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)) {}
+    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)),
+      m_openSavepoints(std::exchange(other.m_openSavepoints, 0)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
         close();
         m_db = std::exchange(other.m_db, nullptr);
         m_path = std::move(other.m_path);
+        m_openSavepoints = std::exchange(other.m_openSavepoints, 0);
     }
     return *this;
 }
@@ -172,6 +214,10 @@ void Database::close() {
 
 void Database::registerFunctions() {
     sqlite3_create_collation_v2(m_db, kItemNumberCollation, SQLITE_UTF8, nullptr, itemNumberCollation, nullptr);
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    sqlite3_create_function_v2(m_db, "RoundAmount", 1, flags, nullptr, roundAmountFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(m_db, "RoundDecimals", 2, flags, nullptr, roundDecimalsFunction, nullptr, nullptr,
+                               nullptr);
     sqlite3_busy_timeout(m_db, 3000);
 }
 
@@ -290,22 +336,57 @@ QStringList Database::columnsOf(const QString& table) {
 
 // ---- Transaction ----
 
+bool Database::inTransaction() const {
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
 Transaction::Transaction(Database& db) : m_db(db) {
-    m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_db.inTransaction()) {
+        m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    // Names are only ours; a counter keeps nested ones apart for the messages of the store.
+    const QString name = QStringLiteral("tenvora_%1").arg(m_db.m_openSavepoints + 1);
+    m_db.exec(QStringLiteral("SAVEPOINT ") + name);
+    ++m_db.m_openSavepoints;
+    m_savepoint = name;
 }
 
 Transaction::~Transaction() {
-    if (!m_done) {
-        try {
-            m_db.exec(QStringLiteral("ROLLBACK"));
-        } catch (const DbError&) {
-            // The store may already have rolled back on its own; nothing more to undo.
+    if (m_done)
+        return;
+    try {
+        if (isOutermost()) {
+            if (m_db.inTransaction())
+                m_db.exec(QStringLiteral("ROLLBACK"));
+        } else {
+            --m_db.m_openSavepoints;
+            if (m_db.inTransaction()) {
+                m_db.exec(QStringLiteral("ROLLBACK TO ") + m_savepoint);
+                m_db.exec(QStringLiteral("RELEASE ") + m_savepoint);
+            }
         }
+    } catch (const DbError&) {
+        // The store has already undone the change on its own; nothing more to undo.
     }
 }
 
 void Transaction::commit() {
-    m_db.exec(QStringLiteral("COMMIT"));
+    if (m_done)
+        return;
+    if (!m_db.inTransaction()) {
+        // The store rolled the whole change back after a failure (disk full, I/O error).
+        m_done = true;
+        if (!isOutermost())
+            --m_db.m_openSavepoints;
+        throw DbError(QStringLiteral("数据库已撤销了这次更改，没有保存任何内容"));
+    }
+    if (isOutermost()) {
+        m_db.exec(QStringLiteral("COMMIT"));
+    } else {
+        m_db.exec(QStringLiteral("RELEASE ") + m_savepoint);
+        --m_db.m_openSavepoints;
+    }
     m_done = true;
 }
 

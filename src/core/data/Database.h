@@ -79,6 +79,8 @@ public:
     // First column of the first row, or a null QVariant without a row.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
     qint64 changes() const;
+    // True while a transaction is open on the connection (the store is not in autocommit).
+    bool inTransaction() const;
 
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);
@@ -87,23 +89,35 @@ private:
     Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
     void registerFunctions();
 
+    friend class Transaction;
     sqlite3* m_db = nullptr;
     QString m_path;
+    int m_openSavepoints = 0;
 };
 
-// Rolls back unless commit() was called, so a failing step leaves the file as it was.
+// One change the user sees as one: rolls back unless commit() was called, so a failing step
+// leaves the file as it was. A change made inside another (a recompute inside a paste, an
+// import inside a revision) joins it through a savepoint: its rollback undoes only its own
+// steps, its commit stores nothing yet, and the outermost change decides for all of them.
 class Transaction {
 public:
     explicit Transaction(Database& db);
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     ~Transaction();
+    // Throws DbError when the store refuses, or when it has already given up the whole change
+    // on its own (a full disk, an I/O error): nothing of the change was stored then.
     void commit();
+    bool isOutermost() const { return m_savepoint.isEmpty(); }
 
 private:
     Database& m_db;
+    QString m_savepoint; // empty for the outermost change
     bool m_done = false;
 };
+
+// Every connection also knows RoundAmount(x) (the whole-yuan rule) and RoundDecimals(x, n)
+// (decimal rounding as the display formats round), for statements that print figures.
 
 // The name of the collation that orders item numbers naturally (101-2 before 101-10).
 inline constexpr const char* kItemNumberCollation = "ITEMNO";

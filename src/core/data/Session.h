@@ -14,8 +14,7 @@ struct SessionValues {
     QString CurChainage;
     QString MainTitle;
     QString CurUnitName;
-    QString BakMode;     // "1" data backup, "2" bid disk
-    QString CurReportID; // key of the Reports row a designer save writes to
+    QString BakMode; // "1" data backup, "2" bid disk
 };
 
 } // namespace tenvora

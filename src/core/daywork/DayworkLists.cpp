@@ -1,5 +1,6 @@
 #include "daywork/DayworkLists.h"
 
+#include "boq/AmountRules.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 
@@ -35,10 +36,20 @@ void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractI
     row.setField(QStringLiteral("bz"), ScheduleCode(schedule));
     row.setField(QStringLiteral("ID"), contractId);
     row.setField(QStringLiteral("ContractID"), contractId);
-    const std::optional<double> price = NumberOf(row.field(QStringLiteral("UnitPrice")));
-    const std::optional<double> amount = NumberOf(row.field(QStringLiteral("Amount")));
-    if (price && amount)
-        row.setField(QStringLiteral("TotalMoney"), QVariant::fromValue<qlonglong>(RoundAmount(*price * *amount)));
+    const QVariant price = row.field(QStringLiteral("UnitPrice"));
+    if (const std::optional<qint64> total = LineAmount(price, row.field(QStringLiteral("Amount")))) {
+        row.setField(QStringLiteral("TotalMoney"), QVariant::fromValue<qlonglong>(*total));
+        return;
+    }
+    // A price the bidder cleared takes its total with it, unless a total was typed in the same edit.
+    const int current = row.current();
+    const int totalColumn = row.columnIndex(QStringLiteral("TotalMoney"));
+    const QVariant storedPrice = row.storedValue(current, row.columnIndex(QStringLiteral("UnitPrice")));
+    const bool priceCleared = !NumberOf(price) && NumberOf(storedPrice);
+    const bool totalTyped =
+        !SameStoredValue(row.storedValue(current, totalColumn), row.field(QStringLiteral("TotalMoney")));
+    if (priceCleared && !totalTyped)
+        row.setField(QStringLiteral("TotalMoney"), QVariant());
 }
 
 DayworkLists::DayworkLists(TDmMain& dm, QObject* parent) : QObject(parent), m_dm(dm) {

@@ -21,8 +21,9 @@ QString ScheduleCaption(Schedule s);
 // Parses "1".."3"; nothing for anything else.
 std::optional<Schedule> ScheduleFromCode(const QString& code);
 
-// Files the row under its schedule and the current contract, and computes its total when
-// both price and quantity are known (whole yuan); otherwise the total stays as it was.
+// Files the row under its schedule and the current contract, and computes its total with the
+// line-amount rule (whole yuan) when both price and quantity are known; a cleared price clears
+// the total (unless a total was typed in the same edit); otherwise the total stays as it was.
 void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId);
 
 class DayworkLists : public QObject {

@@ -1,6 +1,6 @@
 #include "demo/DemoData.h"
 
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -138,7 +138,7 @@ void fill(Database& db, bool priced) {
             const std::optional<double> qty = ParseNumber(r.value(4));
             if (priced && unitPrices().contains(item) && qty) {
                 price = unitPrices().value(item);
-                amount = QVariant::fromValue<qlonglong>(RoundAmount(price.toDouble() * *qty));
+                amount = QVariant::fromValue<qlonglong>(*LineAmount(price, *qty));
             }
             const qsizetype dashes = item.count(QLatin1Char('-'));
             db.exec(QStringLiteral(
@@ -153,7 +153,7 @@ void fill(Database& db, bool priced) {
             const std::optional<double> qty = ParseNumber(r.value(4));
             if (priced && dayworkPrices().contains(r.value(1)) && qty) {
                 price = dayworkPrices().value(r.value(1));
-                total = QVariant::fromValue<qlonglong>(RoundAmount(price.toDouble() * *qty));
+                total = QVariant::fromValue<qlonglong>(*LineAmount(price, *qty));
             }
             db.exec(
                 QStringLiteral("insert into Jl_ContractList (ID, ContractID, bz, ItemCode, ItemName, Unit, Amount, "

@@ -1,7 +1,6 @@
 #include "report_engine/ReportLayout.h"
 
 #include "data/Money.h"
-#include "report_engine/NumberFormat.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -225,20 +224,10 @@ private:
         return po;
     }
 
-    QString valueText(const ParsedObject& po, const QVariant& value) const {
-        if (value.isNull() || !value.isValid())
+    static QString valueText(const ParsedObject& po, const QVariant& value) {
+        if (po.object->blankZero && NumberOf(value).value_or(1) == 0)
             return {};
-        const ReportObject& o = *po.object;
-        const bool numeric = value.typeId() == QMetaType::Double || value.typeId() == QMetaType::LongLong ||
-                             value.typeId() == QMetaType::Int || value.typeId() == QMetaType::Float;
-        if (!numeric && o.format.isEmpty() && !o.blankZero)
-            return value.toString();
-        const std::optional<double> number = NumberOf(value);
-        if (!number)
-            return value.toString();
-        if (o.blankZero && *number == 0)
-            return {};
-        return FormatNumber(*number, o.format);
+        return DisplayText(value, po.object->format);
     }
 
     Cell makeCell(const ParsedObject& po, const ParsedBand& band, int row, const PageVars* vars) const {

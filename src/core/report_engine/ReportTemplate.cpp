@@ -1,6 +1,6 @@
 #include "report_engine/ReportTemplate.h"
 
-#include "report_engine/NumberFormat.h"
+#include "data/Money.h"
 
 #include <QDir>
 #include <QFile>

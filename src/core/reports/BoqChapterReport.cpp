@@ -1,24 +1,15 @@
 #include "reports/BoqChapterReport.h"
 
-#include "boq/BoqTotals.h"
+#include "boq/AmountRules.h"
 
 #include <QHash>
 
 namespace tenvora {
 
-BoqChapterReport::BoqChapterReport(ReportContext& context)
-    : m_context(context), m_chapterQuery(&context.dm().ADOCon()) {}
+BoqChapterReport::BoqChapterReport(ReportContext& context) : m_context(context) {}
 
 QStringList BoqChapterReport::chapters() {
-    TDmMain& dm = m_context.dm();
-    dm.RunSql(m_chapterQuery,
-              QStringLiteral("select distinct 章 as zhang from jd_htqd where 合同编号=? and 章<>'' "
-                             "order by 章 collate ITEMNO"),
-              {dm.session().CurContractID}, true);
-    QStringList codes;
-    for (int r = 0; r < m_chapterQuery.recordCount(); ++r)
-        codes << m_chapterQuery.text(r, QStringLiteral("zhang"));
-    return codes;
+    return BoqTotals(m_context.dm()).chapters(m_context.dm().session().CurContractID);
 }
 
 QString BoqChapterReport::chapterName(const QString& code) {
@@ -51,7 +42,7 @@ bool BoqChapterReport::build(const QString& chapter) {
 
     dm.RunSql(
         m_context.gcl_ADOQuery,
-        QStringLiteral("select round(合同金额,0) as hj,round(合同单价,2) as dj, * from jd_htqd "
+        QStringLiteral("select RoundAmount(合同金额) as hj,RoundDecimals(合同单价,2) as dj, * from jd_htqd "
                        "where 合同编号=? and 章=? and 细目编号<>? order by nullif(bz, ''), 细目编号 collate ITEMNO"),
         {contract, chapter, chapter}, true);
     if (m_context.gcl_ADOQuery.isEmpty()) {
@@ -59,11 +50,9 @@ bool BoqChapterReport::build(const QString& chapter) {
         return false;
     }
 
-    // Lines carrying a remark (bz) are listed but not totalled; an empty remark is no remark.
-    const QString total = m_context.TotalText(
-        QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 章=? and 细目编号<>? "
-                       "and (bz is null or bz='')"),
-        {contract, chapter, chapter}, TotalForm::WholeYuan);
+    // Lines carrying a remark (bz) are listed but not totalled (the printed chapter total).
+    const QString total =
+        m_context.TotalText(BoqTotals::printedChapterTotalSql(), {contract, chapter, chapter}, TotalForm::WholeYuan);
     m_context.insertLine(QStringLiteral("memo2"), 0, total);
     m_context.insertLine(QStringLiteral("memo5"), 1, chapterCaption(chapter));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));

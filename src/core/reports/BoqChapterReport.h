@@ -30,7 +30,6 @@ public:
 
 private:
     ReportContext& m_context;
-    Query m_chapterQuery; // the chooser's own query: chapter list and insurance store
 };
 
 } // namespace tenvora

@@ -6,12 +6,9 @@ namespace tenvora {
 
 QStringList LoginRules::accountsOffered() {
     Query& q = m_dm.PublicQuery();
-    q.setSql(QStringLiteral("select * from pass where bz='2' and flag='#'"));
-    q.open();
-    if (q.recordCount() < 1) {
-        q.setSql(QStringLiteral("select * from pass where bz='2'"));
-        q.open();
-    }
+    m_dm.RunSql(q, QStringLiteral("select * from pass where bz='2' and flag='#'"), {}, true);
+    if (q.recordCount() < 1)
+        m_dm.RunSql(q, QStringLiteral("select * from pass where bz='2'"), {}, true);
     QStringList units;
     for (int i = 0; i < q.recordCount(); ++i)
         units << q.text(i, QStringLiteral("unit"));
@@ -21,8 +18,7 @@ QStringList LoginRules::accountsOffered() {
 bool LoginRules::login(const QString& unit, const QString& password) {
     m_dm.session().CurUnitName = unit;
     Query& q = m_dm.PublicQuery();
-    q.setSql(QStringLiteral("select * from pass where unit=? and pass=?"), {unit, password});
-    q.open();
+    m_dm.RunSql(q, QStringLiteral("select * from pass where unit=? and pass=?"), {unit, password}, true);
     if (q.isEmpty())
         return false;
     try {

@@ -32,7 +32,7 @@ public:
     QString caption() const override { return QStringLiteral("配置合同清单"); }
     QWidget* contentPanel() override { return m_panel; }
     // Saves a price typed but not yet saved before the editor goes.
-    void savePendingEdit() override;
+    bool savePendingEdit() override;
 
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.
@@ -51,6 +51,10 @@ public:
     void gotoNextUnpriced();
     // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
     void Excel1Click();
+
+    // Selects the chapter's node and makes the line with that row identity current (the bid
+    // check opens its findings so); false when the chapter or the line is not listed.
+    bool showLine(const QString& chapter, const QVariant& rowId);
 
     // The eleven lines of the help memo.
     static QStringList helpLines();

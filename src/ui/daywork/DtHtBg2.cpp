@@ -103,6 +103,20 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
     return grid;
 }
 
+bool TFrm_htbg2::showItem(Schedule s, const QVariant& rowId) {
+    DataGrid* g = grid(s);
+    m_pages->setCurrentWidget(g);
+    const DataSet& set = m_lists.schedule(s);
+    for (int row = 0; row < set.rowCount(); ++row) {
+        if (SameStoredValue(set.value(row, set.keyIndex()), rowId)) {
+            g->setCurrentIndex(g->gridModel()->index(row, g->gridModel()->columnOfField(QStringLiteral("UnitPrice"))));
+            g->setFocus();
+            return true;
+        }
+    }
+    return false;
+}
+
 void TFrm_htbg2::SaveClick() {
     if (auto* grid = qobject_cast<DataGrid*>(m_pages->currentWidget()))
         grid->savePending();
@@ -113,9 +127,12 @@ void TFrm_htbg2::CloseClick() {
     m_dm.ResetToolButtons();
 }
 
-void TFrm_htbg2::savePendingEdit() {
+bool TFrm_htbg2::savePendingEdit() {
+    // Every page is tried, so one failing row does not keep the others from being saved.
+    bool saved = true;
     for (DataGrid* grid : m_grids)
-        grid->savePending();
+        saved = grid->savePending() && saved;
+    return saved;
 }
 
 } // namespace tenvora::ui

@@ -25,13 +25,17 @@ public:
     QString caption() const override { return QStringLiteral("计日工清单"); }
     QWidget* contentPanel() override { return m_panelAll; }
     // A price typed but not yet saved is saved through the row hook, never dropped.
-    void savePendingEdit() override;
+    bool savePendingEdit() override;
 
     DayworkLists& lists() { return m_lists; }
     DataGrid* grid(Schedule s) const { return m_grids[static_cast<size_t>(s) - 1]; }
     QTabWidget* pages() const { return m_pages; }
     QPushButton* saveButton() const { return m_save; }
     QPushButton* closeButton() const { return m_close; }
+
+    // Shows the schedule's page and makes the item with that row identity current; false when
+    // it is not listed.
+    bool showItem(Schedule s, const QVariant& rowId);
 
 public slots:
     void SaveClick();

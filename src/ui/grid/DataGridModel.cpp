@@ -96,8 +96,7 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
     const QVariant value = m_set->value(index.row(), field);
     switch (role) {
     case Qt::DisplayRole:
-        return DataSet::formatValue(value, column.displayFormat.isEmpty() ? m_set->displayFormat(field)
-                                                                          : column.displayFormat);
+        return DisplayText(value, column.displayFormat.isEmpty() ? m_set->displayFormat(field) : column.displayFormat);
     case Qt::EditRole:
         // The value exactly as stored, so that editing never truncates a price to its display.
         if (value.isNull())

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
@@ -92,6 +93,7 @@ void TFormMain1::buildMenus() {
     contracts->addAction(QStringLiteral("合同选择(&X)"), this, &TFormMain1::ToolButton13Click);
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
+    contracts->addAction(QStringLiteral("投标检查(&J)"), this, &TFormMain1::BidCheckClick);
     contracts->addSeparator();
 
     QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
@@ -99,26 +101,32 @@ void TFormMain1::buildMenus() {
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     struct Entry {
         const char* caption;
-        void (TFormMain1::*slot)();
+        void (TFormMain1::*slot)(); // null: the report is not built yet, the entry is disabled
     };
     const Entry first[] = {{"B.工程量清单报表(&B)", &TFormMain1::ToolButton10Click},
-                           {"C.专项暂定金额汇总表(&C)", &TFormMain1::N10Click},
-                           {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
-                           {"E.工程量清单汇总表(&E)", &TFormMain1::N11Click}};
+                           {"C.专项暂定金额汇总表(&C)", nullptr},
+                           {"D.计日工汇总表(&D)", nullptr},
+                           {"E.工程量清单汇总表(&E)", nullptr}};
     // Numbered as the schedules are: 1 labour, 2 material, 3 machinery.
-    const Entry second[] = {{"计日工劳务单价表(&1)", &TFormMain1::N46Click},
-                            {"计日工材料单价表(&2)", &TFormMain1::N47Click},
-                            {"计日工施工机械单价表(&3)", &TFormMain1::N49Click}};
+    const Entry second[] = {
+        {"计日工劳务单价表(&1)", nullptr}, {"计日工材料单价表(&2)", nullptr}, {"计日工施工机械单价表(&3)", nullptr}};
     const Entry popupFirst[] = {{"B.工程量清单报表(&B)", &TFormMain1::N12Click},
-                                {"C.专项暂定金额汇总表(&C)", &TFormMain1::N13Click},
-                                {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
-                                {"E.工程量清单汇总表(&E)", &TFormMain1::N18Click}};
+                                {"C.专项暂定金额汇总表(&C)", nullptr},
+                                {"D.计日工汇总表(&D)", nullptr},
+                                {"E.工程量清单汇总表(&E)", nullptr}};
+    const auto add = [this](QMenu* menu, const Entry& e) {
+        QAction* a = menu->addAction(QString::fromUtf8(e.caption));
+        if (e.slot)
+            connect(a, &QAction::triggered, this, e.slot);
+        else
+            a->setEnabled(false);
+    };
     for (QMenu* menu : {reports, m_popupMenu}) {
         for (const Entry& e : menu == reports ? std::span<const Entry>(first) : std::span<const Entry>(popupFirst))
-            menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
+            add(menu, e);
         menu->addSeparator();
         for (const Entry& e : second)
-            menu->addAction(QString::fromUtf8(e.caption), this, e.slot);
+            add(menu, e);
     }
     reports->addSeparator();
     // Report B is the one printed over and over while pricing: a key for its preview.
@@ -160,7 +168,10 @@ void TFormMain1::buildToolBar() {
         QAction* a = bar->addAction(shellIcon(icon), QString::fromUtf8(caption));
         a->setCheckable(true);
         m_checkGroup->addAction(a);
-        connect(a, &QAction::triggered, this, slot);
+        if (slot)
+            connect(a, &QAction::triggered, this, slot);
+        else
+            a->setEnabled(false); // its report is not built yet
         if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
             button->setFixedSize(72, 36 + 16);
         bar->addSeparator();
@@ -169,7 +180,8 @@ void TFormMain1::buildToolBar() {
     addCheck("合同选择", "contract-select", &TFormMain1::ToolButton13Click);
     addCheck("合同清单", "boq", &TFormMain1::ToolButton7Click);
     addCheck("计日工", "daywork", &TFormMain1::ToolButton11Click);
-    addCheck("专项暂定金", "provisional", &TFormMain1::N10Click);
+    addCheck("投标检查", "bid-check", &TFormMain1::BidCheckClick);
+    addCheck("专项暂定金", "provisional", nullptr);
 
     m_reportButton = new QToolButton(bar);
     m_reportButton->setObjectName(QStringLiteral("ToolButton10"));
@@ -280,8 +292,13 @@ void TFormMain1::closeEvent(QCloseEvent* e) {
         ResetToolButtons();
         return;
     }
-    // What the user typed in the hosted tool is saved before the program ends.
-    closeHostedTool();
+    // What the user typed in the hosted tool is saved before the program ends; when it cannot
+    // be, the program stays open with the tool, and the reason has been shown.
+    if (!closeHostedTool()) {
+        e->ignore();
+        ResetToolButtons();
+        return;
+    }
     e->accept();
 }
 
@@ -301,8 +318,11 @@ HostedTool* TFormMain1::hostedTool() const {
     return m_tool.data();
 }
 
-void TFormMain1::hostTool(HostedTool* tool) {
-    CloseChildForms();
+bool TFormMain1::hostTool(HostedTool* tool) {
+    if (!CloseChildForms()) {
+        delete tool;
+        return false;
+    }
     tool->setParent(this, Qt::Window);
     tool->hide();
     m_tool = tool;
@@ -314,18 +334,17 @@ void TFormMain1::hostTool(HostedTool* tool) {
         QMetaObject::invokeMethod(
             this,
             [this, guard = QPointer<HostedTool>(tool)] {
-                if (guard && guard == m_tool) {
-                    closeHostedTool();
+                if (guard && guard == m_tool && closeHostedTool())
                     m_dm.setMainCaption();
-                }
             },
             Qt::QueuedConnection);
     });
+    return true;
 }
 
-void TFormMain1::closeHostedTool() {
+bool TFormMain1::closeHostedTool() {
     if (!m_tool)
-        return;
+        return true;
     // A hint of the tool going away says nothing about the next one.
     if (m_hintTimer->isActive()) {
         m_hintTimer->stop();
@@ -333,16 +352,22 @@ void TFormMain1::closeHostedTool() {
         UpdateStatusBar();
     }
     HostedTool* tool = m_tool.data();
+    bool saved = false;
+    runAction([&] { saved = tool->savePendingEdit(); });
+    if (!saved)
+        return false;
     m_tool = nullptr;
-    runAction([tool] { tool->savePendingEdit(); });
     // The panel goes back to its own window before that window is destroyed.
     m_panel1->release(tool->contentPanel(), tool);
     delete tool;
+    return true;
 }
 
-void TFormMain1::CloseChildForms() {
-    closeHostedTool();
+bool TFormMain1::CloseChildForms() {
+    if (!closeHostedTool())
+        return false;
     setWindowTitle(QStringLiteral("Tenvora"));
+    return true;
 }
 
 void TFormMain1::CloseMDIChildren() {
@@ -360,21 +385,26 @@ void TFormMain1::pressToolButton(QAction* action) {
         action->setChecked(true);
 }
 
-void TFormMain1::openBoqEditor() {
+bool TFormMain1::openBoqEditor() {
     // The old tool goes (saving its pending edit) before the new one reads the file.
-    CloseChildForms();
+    if (!CloseChildForms())
+        return false;
     auto* editor = new TFormhtqd(m_dm);
     editor->setImportAvailable(true);
     connect(editor, &TFormhtqd::importRequested, this, [this] {
         TFrmMove1 dialog(m_dm, this);
         ExecModal(dialog);
     });
-    hostTool(editor);
+    return hostTool(editor);
 }
 
 void TFormMain1::ToolButton13Click() {
-    runAction([this] {
-        CloseChildForms();
+    bool ran = false;
+    runAction([&] {
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
         {
             TSeleXMForm dialog(m_dm, this);
             m_dm.setMainCaption(dialog.windowTitle());
@@ -383,75 +413,106 @@ void TFormMain1::ToolButton13Click() {
         UpdateStatusBar();
         m_dm.setMainCaption();
         ResetToolButtons();
+        ran = true;
     });
+    if (!ran)
+        return;
     // The editor opens whether a contract was chosen or not.
     runAction([this] {
-        openBoqEditor();
-        pressToolButton(toolAction(QStringLiteral("合同清单")));
+        if (openBoqEditor())
+            pressToolButton(toolAction(QStringLiteral("合同清单")));
     });
 }
 
 void TFormMain1::ToolButton7Click() {
-    runAction([this] { openBoqEditor(); });
+    runAction([this] {
+        if (!openBoqEditor())
+            ResetToolButtons();
+    });
 }
 
 void TFormMain1::ToolButton11Click() {
     runAction([this] {
-        CloseChildForms();
-        hostTool(new TFrm_htbg2(m_dm));
+        if (!CloseChildForms() || !hostTool(new TFrm_htbg2(m_dm)))
+            ResetToolButtons();
     });
+}
+
+void TFormMain1::BidCheckClick() {
+    runAction([this] {
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
+        auto* check = new TFrmBidCheck(m_dm);
+        connect(check, &TFrmBidCheck::findingOpened, this, [this](const BidFinding& finding) {
+            // Deferred: the check window is replaced while its signal is still being delivered.
+            QMetaObject::invokeMethod(
+                this, [this, finding] { openFinding(finding); }, Qt::QueuedConnection);
+        });
+        if (hostTool(check))
+            pressToolButton(toolAction(QStringLiteral("投标检查")));
+    });
+}
+
+void TFormMain1::openFinding(const BidFinding& finding) {
+    runAction([&] {
+        ResetToolButtons();
+        const std::optional<Schedule> schedule = finding.daywork ? ScheduleFromCode(finding.chapter) : std::nullopt;
+        if (schedule) {
+            auto* daywork = new TFrm_htbg2(m_dm);
+            if (!hostTool(daywork))
+                return;
+            pressToolButton(toolAction(QStringLiteral("计日工")));
+            daywork->showItem(*schedule, finding.rowId);
+            return;
+        }
+        if (!openBoqEditor())
+            return;
+        pressToolButton(toolAction(QStringLiteral("合同清单")));
+        if (auto* editor = qobject_cast<TFormhtqd*>(hostedTool()))
+            editor->showLine(finding.chapter, finding.rowId);
+    });
+}
+
+bool TFormMain1::bidDiskAfterCheck() {
+    const BidCheckResult check = BidCheck(m_dm).run();
+    return check.clean() || MessageBox::question(this, BidCheckQuestion(check), QString(), false);
 }
 
 void TFormMain1::ToolButton10Click() {
     runAction([this] {
-        CloseChildForms();
-        m_reports->runReportB(this);
+        if (CloseChildForms())
+            m_reports->runReportB(this);
         ResetToolButtons();
     });
-}
-
-void TFormMain1::N10Click() {
-    runAction([this] { CloseChildForms(); });
-}
-
-void TFormMain1::N50Click() {
-    runAction([this] { CloseChildForms(); });
-}
-
-void TFormMain1::N11Click() {
-    runAction([this] { CloseChildForms(); });
-}
-
-void TFormMain1::N46Click() {
-    runAction([this] { CloseChildForms(); });
-}
-
-void TFormMain1::N47Click() {
-    runAction([this] { CloseChildForms(); });
-}
-
-void TFormMain1::N49Click() {
-    runAction([this] { CloseChildForms(); });
 }
 
 void TFormMain1::runDataManagement(int command) {
     DataManagement::Outcome outcome = DataManagement::Outcome::Continue;
     runAction([&] {
         // A copy takes what was typed; a restore replaces the file, so no tool may keep showing the old one.
+        // When what was typed cannot be saved the command stops there (its reason is shown).
         const auto saveFirst = [this] {
             CloseMDIChildren();
-            if (m_tool)
-                m_tool->savePendingEdit();
+            if (m_tool && !m_tool->savePendingEdit())
+                throw ActionAbandoned();
         };
         const auto closeFirst = [this] {
             CloseMDIChildren();
-            CloseChildForms();
+            if (!CloseChildForms())
+                throw ActionAbandoned();
             m_dm.setMainCaption();
         };
         if (command == 1)
             outcome = DataManagement::backup(m_dm, this, saveFirst);
         else if (command == 2)
-            outcome = DataManagement::bidDisk(m_dm, this, saveFirst);
+            outcome = DataManagement::bidDisk(m_dm, this, [&] {
+                saveFirst();
+                // What was just typed counts in the check; backup is not held up by it.
+                if (!bidDiskAfterCheck())
+                    throw ActionAbandoned();
+            });
         else
             outcome = DataManagement::restore(m_dm, this, closeFirst);
     });
@@ -488,8 +549,10 @@ void TFormMain1::N20Click() {
 
 void TFormMain1::ToolButton2Click() {
     m_quitting = true;
-    close();
-    QCoreApplication::quit();
+    const bool closed = close();
+    m_quitting = false;
+    if (closed)
+        QCoreApplication::quit();
 }
 
 } // namespace tenvora::ui

@@ -17,7 +17,8 @@ class QToolButton;
 
 namespace tenvora {
 class TDmMain;
-}
+struct BidFinding;
+} // namespace tenvora
 
 namespace tenvora::ui {
 
@@ -43,13 +44,16 @@ public:
     // Shows a hint in the "操作提示" panel for a few seconds (until another hint replaces it).
     void showStatusHint(const QString& text);
     void ResetToolButtons() override;
-    void CloseChildForms();
+    // Closes the hosted tool, saving what was typed in it; false (the tool stays open, the
+    // reason shown) when that could not be saved, and the command that asked stops.
+    bool CloseChildForms();
     void CloseMDIChildren();
     // Whether the size and place of the last run were restored (else it opens maximized).
     bool hasSavedGeometry() const { return m_savedGeometry; }
 
-    // Moves a new tool's panel into the client area (after closing the hosted one).
-    void hostTool(HostedTool* tool);
+    // Moves a new tool's panel into the client area (after closing the hosted one). When the
+    // hosted tool cannot be closed, the new tool is destroyed and false returned.
+    bool hostTool(HostedTool* tool);
     HostedTool* hostedTool() const;
 
     // For tests and the status refresh: the six status-bar panels.
@@ -62,17 +66,10 @@ public slots:
     void ToolButton13Click(); // 合同选择
     void ToolButton7Click();  // 合同清单
     void ToolButton11Click(); // 计日工
+    void BidCheckClick();     // 投标检查
     void ToolButton10Click(); // B.工程量清单报表
-    void N10Click();          // C.专项暂定金额汇总表
-    void N50Click();          // D.计日工汇总表
-    void N11Click();          // E.工程量清单汇总表
-    void N46Click();          // 计日工劳务单价表
-    void N47Click();          // 计日工材料单价表
-    void N49Click();          // 计日工施工机械单价表
-    // The drop-down's B, C and E entries forward to the menu bar's handlers.
+    // The drop-down's B entry forwards to the menu bar's handler.
     void N12Click() { ToolButton10Click(); }
-    void N13Click() { N10Click(); }
-    void N18Click() { N11Click(); }
     void N53Click();         // 数据备份
     void N54Click();         // 数据恢复
     void N56Click();         // 生成投标盘
@@ -90,8 +87,12 @@ private:
     void buildMenus();
     void buildToolBar();
     void buildStatusBar();
-    void closeHostedTool();
-    void openBoqEditor();
+    bool closeHostedTool();
+    bool openBoqEditor();
+    // Opens the line of a bid-check finding in the BoQ editor or the day-work editor.
+    void openFinding(const BidFinding& finding);
+    // The bid check before the bid disk: true when it is clean or the user still wants the disk.
+    bool bidDiskAfterCheck();
     void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);

@@ -17,8 +17,10 @@ public:
     // The panel the main window hosts; owned by the tool.
     virtual QWidget* contentPanel() = 0;
     // Saves what the user typed and not yet saved: before the tool is destroyed or replaced,
-    // and before the data file is copied while the tool stays open.
-    virtual void savePendingEdit() {}
+    // and before the data file is copied while the tool stays open. Returns false, after the
+    // reason has been shown, when something typed could not be written: the host then keeps
+    // the tool open and stops the command, so nothing typed is closed over.
+    virtual bool savePendingEdit() { return true; }
 
 signals:
     // The tool's own close button: the host closes it (savePendingEdit, panel back, destroy).

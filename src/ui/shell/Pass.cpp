@@ -69,6 +69,8 @@ void TLoginForm::FormCreate() {
         m_units->addItems(units);
         if (!units.isEmpty())
             m_units->setCurrentIndex(0);
+    } catch (const ActionAbandoned&) {
+        // "SQL语句错误!" has been shown; the dialog opens with nothing listed.
     } catch (const Error& e) {
         // The dialog still opens with whatever was listed; the user can only give up.
         MessageBox::information(this, e.text());
@@ -80,6 +82,8 @@ void TLoginForm::BitBtn1Click() {
     bool ok = false;
     try {
         ok = LoginRules(m_dm).login(m_units->currentText(), m_password->text());
+    } catch (const ActionAbandoned&) {
+        return; // its message has been shown
     } catch (const Error& e) {
         MessageBox::information(this, e.text());
         return;
