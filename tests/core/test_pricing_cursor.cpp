@@ -59,5 +59,8 @@ TEST_F(PricingCursorTest, NextUnpricedGoesRoundAndSkipsLockedAndPricedLines) {
     EXPECT_EQ(NextUnpricedRow(*lines, 7), 7) << "a lone unpriced line is found again";
     lone[7][3] = 0.0;
     show(lone);
-    EXPECT_EQ(NextUnpricedRow(*lines, 0), -1) << "a price of 0 is a price";
+    EXPECT_EQ(NextUnpricedRow(*lines, 0), 7) << "a price of 0 is no price";
+    lone[7][3] = 0.01;
+    show(lone);
+    EXPECT_EQ(NextUnpricedRow(*lines, 0), -1);
 }

@@ -124,6 +124,8 @@ int main(int argc, char* argv[]) {
 
     window.ToolButton11Click();
     shot(&window, QStringLiteral("07-daywork"));
+    window.BidCheckClick();
+    shot(&window, QStringLiteral("07-bid-check"));
 
     SetModalHandler([&](QDialog& d) {
         d.show();
@@ -154,6 +156,7 @@ int main(int argc, char* argv[]) {
     });
     window.N53Click();
     step = 1;
+    MessageBox::queueAnswer(true); // the bid check's question before the bid disk
     window.N56Click();
     step = 2;
     window.N54Click();

@@ -2,6 +2,7 @@
 
 #include "boq/BoqLineRules.h"
 #include "data/DataSet.h"
+#include "data/Money.h"
 
 namespace tenvora {
 
@@ -20,8 +21,8 @@ int NextUnpricedRow(const DataSet& lines, int row) {
     const int start = row < 0 || row >= count ? count - 1 : row;
     for (int step = 1; step <= count; ++step) {
         const int r = (start + step) % count;
-        const QVariant value = lines.value(r, price);
-        const bool unpriced = value.isNull() || value.toString().trimmed().isEmpty();
+        // As the bid check counts it: no price, or a price of 0.
+        const bool unpriced = NumberOf(lines.value(r, price)).value_or(0.0) == 0.0;
         if (unpriced && !IsPriceLocked(lines, r))
             return r;
     }

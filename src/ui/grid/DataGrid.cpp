@@ -110,6 +110,9 @@ void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
 
 void DataGrid::setFitColumns(bool fit) {
     m_fit = fit;
+    // The stretch column takes the rest; the header's own stretching would fight it.
+    if (fit)
+        horizontalHeader()->setStretchLastSection(false);
     fitColumns();
 }
 
