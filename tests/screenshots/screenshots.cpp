@@ -111,6 +111,7 @@ int main(int argc, char* argv[]) {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
     QCoreApplication::sendEvent(grid, &key);
     shot(&window, QStringLiteral("04-boq-chapter-100-locked-line"));
+
     selectNode(editor, QStringLiteral("200"));
     grid->setCurrentIndex(grid->gridModel()->index(2, price));
     shot(&window, QStringLiteral("05-boq-chapter-200"));

@@ -14,6 +14,8 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 namespace tenvora::ui {
 
@@ -59,12 +61,12 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::fitColumns);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::scheduleFit);
     connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
         if (from.row() == to.row())
             widenForRow(from.row());
         else
-            fitColumns(); // new display formats: every text may have changed
+            scheduleFit(); // new display formats: every text may have changed
     });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!m_fitting && m_fit)
@@ -135,27 +137,57 @@ int DataGrid::textWidth(const QString& text) const {
     return fontMetrics().horizontalAdvance(text) + margin;
 }
 
-DataGrid::ColumnContent DataGrid::measure(int column) const {
+DataGrid::ColumnContent DataGrid::measure(int column, int cap) const {
     const QHeaderView* header = horizontalHeader();
     const QString title = m_model->headerData(column, Qt::Horizontal).toString();
     ColumnContent content;
     content.width = header->fontMetrics().horizontalAdvance(title) +
                     2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 6;
     content.figures = m_model->column(column).kind == DataGridColumn::Kind::Number;
+    // Laying out thousands of texts is what costs; figures need none: no figure is wider than its
+    // length times the widest character a figure has, so the longest figure bounds them all.
+    static const QString figureChars = QStringLiteral("0123456789.,-+E");
+    int widestFigureChar = 0;
+    for (QChar c : figureChars)
+        widestFigureChar = std::max(widestFigureChar, fontMetrics().horizontalAdvance(c));
+    const int margin = textWidth(QString());
+    qsizetype longestFigure = 0;
+    qsizetype longestText = 0;
+    bool decided = content.figures;
     for (int row = 0; row < m_model->rowCount(); ++row) {
         const QModelIndex index = m_model->index(row, column);
         const QString text = index.data().toString();
         if (text.isEmpty())
             continue;
-        content.width = std::max(content.width, textWidth(text));
-        if (!content.figures)
+        if (!decided) {
             content.figures = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight;
+            decided = true;
+        }
+        const bool figure = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return figureChars.contains(c); });
+        if (figure) {
+            if (text.size() > longestFigure) {
+                longestFigure = text.size();
+                content.width = std::max(content.width, static_cast<int>(longestFigure) * widestFigureChar + margin);
+            }
+            continue;
+        }
+        // Only a text longer than every one laid out so far can be wider (a wide character
+        // counting twice); texts of a length already seen stay within the tooltip's reach.
+        const qsizetype weight = std::accumulate(text.cbegin(), text.cend(), qsizetype(0), [](qsizetype sum, QChar c) {
+            return sum + (c.unicode() >= 0x2E80 ? 2 : 1);
+        });
+        if (weight <= longestText)
+            continue;
+        longestText = weight;
+        content.width = std::max(content.width, textWidth(text));
+        if (!content.figures && content.width >= cap)
+            break;
     }
     return content;
 }
 
 int DataGrid::contentWidth(int column) const {
-    return measure(column).width;
+    return measure(column, std::numeric_limits<int>::max()).width;
 }
 
 void DataGrid::fitColumns() {
@@ -166,7 +198,7 @@ void DataGrid::fitColumns() {
         const DataGridColumn& def = m_model->column(c);
         if (isColumnHidden(c))
             continue;
-        const ColumnContent content = measure(c);
+        const ColumnContent content = measure(c, def.stretch ? kTextCap : std::max(def.width, kTextCap));
         if (def.stretch) {
             // When the others leave no room, the descriptions still get a readable width.
             m_stretchLeast = std::max(def.width, std::min(content.width, kTextCap));
@@ -181,6 +213,21 @@ void DataGrid::fitColumns() {
     }
     m_fitting = false;
     fitStretchColumn();
+}
+
+void DataGrid::scheduleFit() {
+    // A load brings its rows and then its display formats: one measuring after both, queued
+    // ahead of the repaint (which the view posts at low priority), so nothing is drawn twice.
+    if (!m_fit || m_fitScheduled)
+        return;
+    m_fitScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_fitScheduled = false;
+            fitColumns();
+        },
+        Qt::QueuedConnection);
 }
 
 void DataGrid::fitStretchColumn() {

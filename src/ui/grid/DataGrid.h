@@ -36,7 +36,8 @@ public:
     DataSet* dataSet() const { return m_model->dataSet(); }
     DataGridModel* gridModel() const { return m_model; }
     void setColumns(const QList<DataGridColumn>& columns);
-    // Sizes the columns to their content whenever rows are loaded: a figure column is never
+    // Sizes the columns to their content whenever rows are loaded (once the event loop comes
+    // round, so a load and its display formats are measured once): a figure column is never
     // narrower than its widest figure, other columns as wide as their widest text (within
     // reason), and the stretch column takes the rest of the width. Widths the user sets by hand
     // are kept (a figure column still widens for a figure that would not fit).
@@ -111,8 +112,10 @@ private:
         int width = 0;
         bool figures = false; // right-aligned numbers, which must never be cut
     };
-    ColumnContent measure(int column) const;
+    // Measures the shown texts; a text column stops once it is cap wide.
+    ColumnContent measure(int column, int cap) const;
     void fitColumns();
+    void scheduleFit();
     void fitStretchColumn();
     void widenForRow(int row);
     void columnResizedByUser(int column, int width);
@@ -124,6 +127,7 @@ private:
     EnterMoveHook m_enterMove;
     bool m_fit = false;
     bool m_fitting = false;
+    bool m_fitScheduled = false;
     int m_stretchLeast = 0;
     QString m_settingsKey;
     QHash<QString, int> m_userWidths; // by field, widths the user dragged

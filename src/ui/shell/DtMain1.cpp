@@ -211,12 +211,17 @@ void TFormMain1::buildStatusBar() {
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        // The captions keep their widths; the project and contract, and the unit, grow into a
-        // wide window and are elided in a narrow one; the hint takes what is left.
-        if (i == 0 || i == 2 || i == 4)
+        // The captions keep their widths; the project and contract, and the unit, ask for their
+        // widths or their whole texts, grow into a wide window and are elided in a narrow one
+        // (a bar whose panels cannot shrink draws them over each other); the hint takes the rest.
+        if (i == 0 || i == 2 || i == 4) {
             label->setFixedWidth(widths[i]);
-        else
+        } else if (i == 1 || i == 3) {
+            label->setPreferredWidth(widths[i]);
+            label->setMinimumWidth(80);
+        } else {
             label->setMinimumWidth(widths[i]);
+        }
         label->setAlignment((i == 0 || i == 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         bar->addPermanentWidget(label, i == 5 ? 1 : 0);
         m_panels << label;
@@ -244,8 +249,9 @@ void TFormMain1::UpdateStatusBar() {
     m_panels[5]->setText(m_hint);
     // A hint is read whole: the contract panel gives way to it (elided, whole in its tooltip).
     const QMargins frame = m_panels[5]->contentsMargins();
-    m_panels[5]->setMinimumWidth(std::max(50, m_panels[5]->fontMetrics().horizontalAdvance(m_hint) + frame.left() +
-                                                  frame.right() + 2 * m_panels[5]->frameWidth() + 4));
+    const int hint = m_panels[5]->fontMetrics().horizontalAdvance(m_hint) + frame.left() + frame.right() +
+                     2 * m_panels[5]->frameWidth() + 4;
+    m_panels[5]->setMinimumWidth(std::clamp(hint, 50, 360));
     setWindowTitle(s.MainTitle);
 }
 

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace tenvora::ui {
 
 void StatusPanel::setText(const QString& text) {
@@ -12,6 +14,11 @@ void StatusPanel::setText(const QString& text) {
 
 bool StatusPanel::isElided() const {
     return fontMetrics().horizontalAdvance(text().trimmed()) > contentsRect().width();
+}
+
+QSize StatusPanel::sizeHint() const {
+    const QSize whole = QLabel::sizeHint();
+    return QSize(std::max(m_preferred, whole.width()), whole.height());
 }
 
 QSize StatusPanel::minimumSizeHint() const {

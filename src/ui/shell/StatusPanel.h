@@ -15,6 +15,9 @@ public:
     // Hides QLabel::setText so the tooltip follows the text.
     void setText(const QString& text);
     bool isElided() const;
+    // The width the panel asks for when the bar has room (at least the whole text's).
+    void setPreferredWidth(int width) { m_preferred = width; }
+    QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
@@ -23,6 +26,8 @@ protected:
 
 private:
     void updateToolTip();
+
+    int m_preferred = 0;
 };
 
 } // namespace tenvora::ui
