@@ -175,6 +175,8 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_contents->setHeaderHidden(true);
     m_contents->setRootIsDecorated(true);
     m_contents->setFont(SongFont(14));
+    // The 宋体 faces leave almost no gap between lines; the entries need some air to be told apart.
+    m_contents->setStyleSheet(QStringLiteral("QTreeView::item { padding: 3px 0px; }"));
     m_searchField = new QLineEdit(this);
     m_searchField->setObjectName(QStringLiteral("helpSearchField"));
     m_searchField->setPlaceholderText(QStringLiteral("输入要查找的词，按回车"));
@@ -183,6 +185,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_results = new QListWidget(this);
     m_results->setObjectName(QStringLiteral("helpResults"));
     m_results->setFont(SongFont(14));
+    m_results->setStyleSheet(QStringLiteral("QListView::item { padding: 3px 0px; }"));
 
     auto* searchPage = new QWidget(this);
     auto* searchRow = new QHBoxLayout;
