@@ -122,7 +122,7 @@ Command ReportCommand() {
                 if (all == chapter.has_value() || (all && (!outDir || pdf)) || (!all && outDir))
                     throw UsageError(QStringLiteral("用法：%1").arg(kUsage));
 
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(Access::Write);
                 dm->LoadCurrentContract();
                 ReportContext rc(*dm);
                 return all ? allChapters(ctx, rc, *outDir) : oneChapter(ctx, rc, *chapter, pdf);

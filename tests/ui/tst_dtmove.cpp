@@ -80,7 +80,7 @@ private slots:
         }
         QVERIFY(form.DBGrid1()->isReadOnly());
         QVERIFY(!form.DBGrid2()->isReadOnly());
-        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls)"));
+        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls *.xlsx)"));
         QAbstractItemModelTester tester(form.DBGrid2()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
     }

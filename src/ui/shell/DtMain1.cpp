@@ -6,6 +6,7 @@
 #include "Settings.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
+#include "boq/ExcelCommands.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -94,6 +95,9 @@ void TFormMain1::buildMenus() {
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
     contracts->addAction(QStringLiteral("投标检查(&J)"), this, &TFormMain1::BidCheckClick);
+    contracts->addSeparator();
+    contracts->addAction(QStringLiteral("导出Excel文件"), this, &TFormMain1::N61Click);
+    contracts->addAction(QStringLiteral("导入修订清单"), this, &TFormMain1::N62Click);
     contracts->addSeparator();
 
     QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
@@ -401,6 +405,8 @@ bool TFormMain1::openBoqEditor() {
         TFrmMove1 dialog(m_dm, this);
         ExecModal(dialog);
     });
+    connect(editor, &TFormhtqd::exportRequested, this, [this] { ExportBoqWorkbook(m_dm, this); });
+    connect(editor, &TFormhtqd::revisionRequested, this, [this] { ReviseBoqFromWorkbook(m_dm, this); });
     return hostTool(editor);
 }
 
@@ -491,6 +497,31 @@ void TFormMain1::ToolButton10Click() {
         if (CloseChildForms())
             m_reports->runReportB(this);
         ResetToolButtons();
+    });
+}
+
+void TFormMain1::N61Click() {
+    runAction([this] {
+        // The export takes what was typed; the tool stays where it is.
+        if (m_tool && !m_tool->savePendingEdit())
+            return;
+        ExportBoqWorkbook(m_dm, this);
+    });
+}
+
+void TFormMain1::N62Click() {
+    runAction([this] {
+        // The revision rewrites the bill a hosted tool shows: that tool goes first, saving what
+        // was typed, and the BoQ editor shows the revised bill afterwards.
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
+        m_dm.setMainCaption();
+        if (ReviseBoqFromWorkbook(m_dm, this) && openBoqEditor())
+            pressToolButton(toolAction(QStringLiteral("合同清单")));
+        else
+            ResetToolButtons();
     });
 }
 

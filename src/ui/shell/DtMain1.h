@@ -70,6 +70,8 @@ public slots:
     void ToolButton10Click(); // B.工程量清单报表
     // The drop-down's B entry forwards to the menu bar's handler.
     void N12Click() { ToolButton10Click(); }
+    void N61Click();         // 导出Excel文件
+    void N62Click();         // 导入修订清单
     void N53Click();         // 数据备份
     void N54Click();         // 数据恢复
     void N56Click();         // 生成投标盘
