@@ -1,5 +1,6 @@
 // VORQEL: the Tenvora workbench.
 #include "MessageBox.h"
+#include "Settings.h"
 #include "data/AppPaths.h"
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
@@ -7,6 +8,7 @@
 #include "shell/DtMain1.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QIcon>
 #include <QScreen>
 #include <cstdio>
@@ -22,7 +24,10 @@ int main(int argc, char* argv[]) {
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Tenvora 投标报价工作台。数据文件是本程序所在文件夹中与程序同名、扩展名为 .tr 的文件。"));
+        QStringLiteral("Tenvora 投标报价工作台。数据文件是本程序所在文件夹中与程序同名、扩展名为 .tr 的文件。\n"
+                       "用户指南在本程序所在文件夹的 help 文件夹中（程序中按 F1 打开）。\n"
+                       "窗口大小和列宽保存在设置文件 %1 中。")
+            .arg(QDir::toNativeSeparators(SettingsFilePath())));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.process(app);
@@ -56,8 +61,12 @@ int main(int argc, char* argv[]) {
 
     if (!window.FormCreate())
         return 0;
-    // Fill the screen even where no window manager honours the maximized state.
-    window.setGeometry(window.screen()->availableGeometry());
-    window.showMaximized();
+    if (window.hasSavedGeometry()) {
+        window.show(); // as the last run left it, maximized or not
+    } else {
+        // Fill the screen even where no window manager honours the maximized state.
+        window.setGeometry(window.screen()->availableGeometry());
+        window.showMaximized();
+    }
     return app.exec();
 }

@@ -1,7 +1,7 @@
 #include "Cli.h"
 
 #include "data/AppPaths.h"
-#include "data/Money.h"
+#include "data/NumberInput.h"
 #include "shell/LoginRules.h"
 
 #include <QJsonDocument>
@@ -155,7 +155,7 @@ QVariant PriceArgument(const QString& text) {
     // An empty text clears the price, as emptying the cell does.
     if (text.trimmed().isEmpty())
         return {};
-    const std::optional<double> number = ParseNumber(text);
+    const std::optional<double> number = ParseNumberInput(text);
     if (!number)
         throw UsageError(QStringLiteral("单价“%1”不是数字").arg(text));
     return *number;

@@ -84,7 +84,8 @@ void printSession(const Context& ctx, const SessionValues& s);
 
 // Every column of a data-set row by its name, without the row identity.
 QJsonObject DataSetRowJson(const DataSet& set, int row);
-// A price argument: a number, or an empty text that clears the price (a null value).
+// A price argument: a number as the grid takes it (full-width forms and thousands separators
+// included), or an empty text that clears the price (a null value).
 // Anything else is a usage error.
 QVariant PriceArgument(const QString& text);
 // Takes the subcommand from the arguments and runs its handler.

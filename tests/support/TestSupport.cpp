@@ -9,12 +9,24 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
 
 namespace tenvora::test {
+
+namespace {
+
+// Every test program keeps the workbench's settings in a folder of its own that goes with it, so
+// no test reads what an earlier run left and none writes into the user's own settings.
+const struct SettingsFolder {
+    SettingsFolder() { qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit()); }
+    QTemporaryDir dir;
+} settingsFolder;
+
+} // namespace
 
 TempDataFile::TempDataFile(bool priced) : m_path(QDir(m_dir.path()).filePath(QStringLiteral("VORQEL.tr"))) {
     CreateDemoDataFile(m_path, priced, false);

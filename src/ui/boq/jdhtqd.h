@@ -47,6 +47,9 @@ public:
     void Panel5Click();
     // "退出": asks the host to close the editor and releases the toolbar buttons.
     void BitBtn1Click();
+    // F8 / "下一未填单价": saves a typed price, then puts the cursor into the price cell of the
+    // next priceable line without a price.
+    void gotoNextUnpriced();
     // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
     void Excel1Click();
     // "导出Excel文件": saves a pending price, then asks for the export.
@@ -68,6 +71,11 @@ public:
     QPlainTextEdit* Memo1() const { return m_memo; }
     QPushButton* Panel5() const { return m_panel5; }
     QPushButton* BitBtn1() const { return m_exit; }
+    QPushButton* nextUnpricedButton() const { return m_nextUnpriced; }
+    // The status-bar hints of the editor.
+    static QString lockedLineHint();
+    static QString priceColumnOnlyHint();
+    static QString allPricedHint();
     QTabWidget* PageControl1() const { return m_pages; }
     QMenu* PopupMenu1() const { return m_popup; }
     QAction* Excel1() const { return m_excel; }
@@ -95,6 +103,8 @@ private:
     void DBGrid1KeyDown(int key);
     void DBGrid1KeyUp(int key);
     void showPopup(QWidget* source, const QPoint& pos);
+    void typingRefused(int row);
+    int priceColumn() const;
     // Hands an open cell editor's text to the list and saves the line; false when refused.
     bool saveTypedPrice();
     template <typename F> void runAction(F&& action);
@@ -110,6 +120,7 @@ private:
     QPushButton* m_panel5;
     DataNavigator* m_navigator;
     QPushButton* m_exit;
+    QPushButton* m_nextUnpriced;
     QMenu* m_popup;
     QAction* m_excel;
     QAction* m_export;

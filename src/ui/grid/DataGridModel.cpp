@@ -22,6 +22,10 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
             endResetModel();
         });
         connect(dataSet, &DataSet::rowChanged, this, &DataGridModel::rowValuesChanged);
+        connect(dataSet, &DataSet::displayFormatChanged, this, [this] {
+            if (rowCount() > 0 && columnCount() > 0)
+                emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+        });
         connect(dataSet, &DataSet::rowAboutToBeInserted, this,
                 [this](int row) { beginInsertRows(QModelIndex(), row, row); });
         connect(dataSet, &DataSet::rowInserted, this, [this](int) { endInsertRows(); });

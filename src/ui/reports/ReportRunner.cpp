@@ -1,6 +1,7 @@
 #include "reports/ReportRunner.h"
 
 #include "Modal.h"
+#include "data/FileNames.h"
 #include "preview/ReportPreview.h"
 #include "reports/selectZhang.h"
 
@@ -17,8 +18,10 @@ void ReportRunner::runReportB(QWidget* parent) {
     dm().setMainCaption(); // refreshes the status bar as well
 }
 
-void ReportRunner::PrepareAndPreview(QWidget* parent) {
-    ReportPreview::showModal(m_context.prepare(), parent);
+void ReportRunner::PrepareAndPreview(QWidget* parent, const QString& part) {
+    report::RenderedDocument doc = m_context.prepare();
+    const QString name = ProposedReportFileName(doc.title, dm().session().CurContractID, part);
+    ReportPreview::showModal(std::move(doc), parent, name);
 }
 
 } // namespace tenvora::ui

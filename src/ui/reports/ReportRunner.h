@@ -22,8 +22,10 @@ public:
     void runReportB(QWidget* parent);
 
     // Builds the loaded report and shows it in the modal preview; returns when that closes.
-    // Template faults are shown and end in ActionAbandoned, with no preview.
-    void PrepareAndPreview(QWidget* parent);
+    // Template faults are shown and end in ActionAbandoned, with no preview. The preview's
+    // "保存" proposes a name from the report's title, the current contract and part (for
+    // instance "第100章").
+    void PrepareAndPreview(QWidget* parent, const QString& part = {});
 
 private:
     ReportContext m_context;

@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
 #include "boq/ExcelCommands.h"
@@ -14,26 +15,27 @@
 #include "reports/ReportRunner.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
+#include "shell/HelpWindow.h"
 #include "shell/HostedTool.h"
 #include "shell/Pass.h"
+#include "shell/StatusPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <span>
 
 namespace tenvora::ui {
@@ -55,7 +57,17 @@ TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setSingleShot(true);
+    m_hintTimer->setInterval(6000);
+    connect(m_hintTimer, &QTimer::timeout, this, [this] {
+        m_hint.clear();
+        UpdateStatusBar();
+    });
     resize(1024, 700);
+    m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
+    SetHelpPage(this, QStringLiteral("main-window.html"));
+    HelpWindow::installHelpKey();
 }
 
 TFormMain1::~TFormMain1() {
@@ -76,34 +88,36 @@ bool TFormMain1::FormCreate(const LoginRunner& login) {
 }
 
 void TFormMain1::buildMenus() {
-    // Captions are set without "&", so no accelerator letters appear.
-    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理"));
-    contracts->addAction(QStringLiteral("合同选择"), this, &TFormMain1::ToolButton13Click);
+    // Access letters as Chinese desktop programs show them ("合同管理(H)"), so Alt+letter,
+    // Alt or F10 and the arrow keys reach every command.
+    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理(&H)"));
+    contracts->addAction(QStringLiteral("合同选择(&X)"), this, &TFormMain1::ToolButton13Click);
     contracts->addSeparator();
-    contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
-    contracts->addAction(QStringLiteral("投标检查"), this, &TFormMain1::BidCheckClick);
+    contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
+    contracts->addAction(QStringLiteral("投标检查(&J)"), this, &TFormMain1::BidCheckClick);
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("导出Excel文件"), this, &TFormMain1::N61Click);
     contracts->addAction(QStringLiteral("导入修订清单"), this, &TFormMain1::N62Click);
     contracts->addSeparator();
 
-    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
     m_popupMenu = new QMenu(this);
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     struct Entry {
         const char* caption;
         void (TFormMain1::*slot)(); // null: the report is not built yet, the entry is disabled
     };
-    const Entry first[] = {{"B.工程量清单报表", &TFormMain1::ToolButton10Click},
-                           {"C.专项暂定金额汇总表", nullptr},
-                           {"D.计日工汇总表", nullptr},
-                           {"E.工程量清单汇总表", nullptr}};
+    const Entry first[] = {{"B.工程量清单报表(&B)", &TFormMain1::ToolButton10Click},
+                           {"C.专项暂定金额汇总表(&C)", nullptr},
+                           {"D.计日工汇总表(&D)", nullptr},
+                           {"E.工程量清单汇总表(&E)", nullptr}};
+    // Numbered as the schedules are: 1 labour, 2 material, 3 machinery.
     const Entry second[] = {
-        {"计日工劳务单价表", nullptr}, {"计日工材料单价表", nullptr}, {"计日工施工机械单价表", nullptr}};
-    const Entry popupFirst[] = {{"B.工程量清单报表", &TFormMain1::N12Click},
-                                {"C.专项暂定金额汇总表", nullptr},
-                                {"D.计日工汇总表", nullptr},
-                                {"E.工程量清单汇总表", nullptr}};
+        {"计日工劳务单价表(&1)", nullptr}, {"计日工材料单价表(&2)", nullptr}, {"计日工施工机械单价表(&3)", nullptr}};
+    const Entry popupFirst[] = {{"B.工程量清单报表(&B)", &TFormMain1::N12Click},
+                                {"C.专项暂定金额汇总表(&C)", nullptr},
+                                {"D.计日工汇总表(&D)", nullptr},
+                                {"E.工程量清单汇总表(&E)", nullptr}};
     const auto add = [this](QMenu* menu, const Entry& e) {
         QAction* a = menu->addAction(QString::fromUtf8(e.caption));
         if (e.slot)
@@ -119,16 +133,28 @@ void TFormMain1::buildMenus() {
             add(menu, e);
     }
     reports->addSeparator();
+    // Report B is the one printed over and over while pricing: a key for its preview.
+    reports->actions().first()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
-    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理"));
-    dataMenu->addAction(QStringLiteral("数据备份"), this, &TFormMain1::N53Click);
-    dataMenu->addAction(QStringLiteral("数据恢复"), this, &TFormMain1::N54Click);
+    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理(&S)"));
+    dataMenu->addAction(QStringLiteral("数据备份(&B)"), this, &TFormMain1::N53Click);
+    dataMenu->addAction(QStringLiteral("数据恢复(&H)"), this, &TFormMain1::N54Click);
     dataMenu->addSeparator();
-    dataMenu->addAction(QStringLiteral("生成投标盘"), this, &TFormMain1::N56Click);
+    dataMenu->addAction(QStringLiteral("生成投标盘(&T)"), this, &TFormMain1::N56Click);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
-    help->addAction(QStringLiteral("关于..."), this, &TFormMain1::N4Click);
-    help->addAction(QStringLiteral("帮助"), this, &TFormMain1::N20Click);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&Z)"));
+    help->addAction(QStringLiteral("关于(&A)..."), this, &TFormMain1::N4Click);
+    // F1 is shown, not bound here: it opens the page of whatever window has the focus.
+    help->addAction(QStringLiteral("帮助(&H)\tF1"), this, &TFormMain1::N20Click);
+
+    // F10 opens the menu bar from the keyboard, as on other desktops.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().first());
+    });
+    addAction(menuKey);
 }
 
 void TFormMain1::buildToolBar() {
@@ -185,14 +211,21 @@ void TFormMain1::buildStatusBar() {
     bar->setSizeGripEnabled(false);
     const int widths[] = {70, 300, 70, 300, 70, 50};
     for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new StatusPanel(bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        if (i < 5)
+        // The captions keep their widths; the project and contract, and the unit, ask for their
+        // widths or their whole texts, grow into a wide window and are elided in a narrow one
+        // (a bar whose panels cannot shrink draws them over each other); the hint takes the rest.
+        if (i == 0 || i == 2 || i == 4) {
             label->setFixedWidth(widths[i]);
-        else
+        } else if (i == 1 || i == 3) {
+            label->setPreferredWidth(widths[i]);
+            label->setMinimumWidth(80);
+        } else {
             label->setMinimumWidth(widths[i]);
+        }
         label->setAlignment((i == 0 || i == 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         bar->addPermanentWidget(label, i == 5 ? 1 : 0);
         m_panels << label;
@@ -218,6 +251,11 @@ void TFormMain1::UpdateStatusBar() {
     m_panels[1]->setText(QStringLiteral("%1---%2        ").arg(s.CurProjectName, s.CurContractName));
     m_panels[3]->setText(s.CurUnitName + QLatin1Char(' '));
     m_panels[5]->setText(m_hint);
+    // A hint is read whole: the contract panel gives way to it (elided, whole in its tooltip).
+    const QMargins frame = m_panels[5]->contentsMargins();
+    const int hint = m_panels[5]->fontMetrics().horizontalAdvance(m_hint) + frame.left() + frame.right() +
+                     2 * m_panels[5]->frameWidth() + 4;
+    m_panels[5]->setMinimumWidth(std::clamp(hint, 50, 360));
     setWindowTitle(s.MainTitle);
 }
 
@@ -227,9 +265,16 @@ void TFormMain1::ResetToolButtons() {
     m_reportButton->setDown(false);
 }
 
+void TFormMain1::showStatusHint(const QString& text) {
+    m_hint = text;
+    UpdateStatusBar();
+    m_hintTimer->start();
+}
+
 bool TFormMain1::event(QEvent* e) {
     // The long hint of the control under the mouse goes to panel 5, nowhere else.
     if (e->type() == QEvent::StatusTip) {
+        m_hintTimer->stop();
         m_hint = static_cast<QStatusTipEvent*>(e)->tip();
         UpdateStatusBar();
         return true;
@@ -293,6 +338,7 @@ bool TFormMain1::hostTool(HostedTool* tool) {
     m_tool = tool;
     m_dm.setMainCaption(tool->caption());
     m_panel1->host(tool->contentPanel());
+    connect(tool, &HostedTool::statusHint, this, &TFormMain1::showStatusHint);
     connect(tool, &HostedTool::closeRequested, this, [this, tool] {
         // Deferred: the tool's own button handler is still running when it asks.
         QMetaObject::invokeMethod(
@@ -309,6 +355,12 @@ bool TFormMain1::hostTool(HostedTool* tool) {
 bool TFormMain1::closeHostedTool() {
     if (!m_tool)
         return true;
+    // A hint of the tool going away says nothing about the next one.
+    if (m_hintTimer->isActive()) {
+        m_hintTimer->stop();
+        m_hint.clear();
+        UpdateStatusBar();
+    }
     HostedTool* tool = m_tool.data();
     bool saved = false;
     runAction([&] { saved = tool->savePendingEdit(); });
@@ -526,8 +578,10 @@ void TFormMain1::N4Click() {
 }
 
 void TFormMain1::N20Click() {
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tb.chm"));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The compiled help file beside the program wins where the desktop can open it; otherwise
+    // the user guide shipped with the program.
+    if (!HelpFiles::openChm())
+        HelpWindow::showPage(this, QStringLiteral("index.html"));
 }
 
 void TFormMain1::ToolButton2Click() {

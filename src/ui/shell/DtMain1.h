@@ -12,6 +12,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace tenvora {
@@ -24,6 +25,7 @@ namespace tenvora::ui {
 class HostedTool;
 class ClientPanel;
 class ReportRunner;
+class StatusPanel;
 
 class TFormMain1 : public QMainWindow, public MainWindowHooks {
     Q_OBJECT
@@ -39,11 +41,15 @@ public:
     bool FormCreate(const LoginRunner& login = {});
 
     void UpdateStatusBar() override;
+    // Shows a hint in the "操作提示" panel for a few seconds (until another hint replaces it).
+    void showStatusHint(const QString& text);
     void ResetToolButtons() override;
     // Closes the hosted tool, saving what was typed in it; false (the tool stays open, the
     // reason shown) when that could not be saved, and the command that asked stops.
     bool CloseChildForms();
     void CloseMDIChildren();
+    // Whether the size and place of the last run were restored (else it opens maximized).
+    bool hasSavedGeometry() const { return m_savedGeometry; }
 
     // Moves a new tool's panel into the client area (after closing the hosted one). When the
     // hosted tool cannot be closed, the new tool is destroyed and false returned.
@@ -99,12 +105,14 @@ private:
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
     ClientPanel* m_panel1 = nullptr;
     QPointer<HostedTool> m_tool;
-    QList<QLabel*> m_panels;
+    QList<StatusPanel*> m_panels;
     QActionGroup* m_checkGroup = nullptr;
     QMenu* m_popupMenu = nullptr;
     QToolButton* m_reportButton = nullptr;
     QString m_hint;
+    QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
+    bool m_savedGeometry = false;
 };
 
 } // namespace tenvora::ui
