@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,11 +32,17 @@ QVariant stored(TDmMain& dm, const QString& item, const QString& column) {
         QStringLiteral("select \"%1\" from jd_htqd where 合同编号='A1' and 细目编号=?").arg(column), {item});
 }
 
+// A caption without its access letter: "合同管理(&H)" reads "合同管理".
+QString plain(const QString& caption) {
+    static const QRegularExpression letter(QStringLiteral(R"(\(&.\)$)"));
+    return QString(caption).remove(letter);
+}
+
 QAction* menuAction(QMainWindow& window, const QString& menu, const QString& entry) {
     for (QAction* m : window.menuBar()->actions())
-        if (m->text() == menu && m->menu())
+        if (plain(m->text()) == menu && m->menu())
             for (QAction* a : m->menu()->actions())
-                if (a->text() == entry)
+                if (plain(a->text()) == entry)
                     return a;
     return nullptr;
 }

@@ -96,8 +96,8 @@ void TFormMain1::buildMenus() {
     contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
     contracts->addAction(QStringLiteral("投标检查(&J)"), this, &TFormMain1::BidCheckClick);
     contracts->addSeparator();
-    contracts->addAction(QStringLiteral("导出Excel文件"), this, &TFormMain1::N61Click);
-    contracts->addAction(QStringLiteral("导入修订清单"), this, &TFormMain1::N62Click);
+    contracts->addAction(QStringLiteral("导出Excel文件(&E)"), this, &TFormMain1::N61Click);
+    contracts->addAction(QStringLiteral("导入修订清单(&R)"), this, &TFormMain1::N62Click);
     contracts->addSeparator();
 
     QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
