@@ -1,5 +1,6 @@
 #include "reports/BoqSummaryReport.h"
 
+#include "boq/AmountRules.h"
 #include "data/Money.h"
 #include "reports/ChineseAmount.h"
 
@@ -51,6 +52,10 @@ BuildResult AllChapterSummaryReport::build() {
 
     m_context.LoadTemplate(templateName());
     m_context.requireObjects({QStringLiteral("memo2")});
+    // Its chapter rows are report B's totals, so it stores the insurance first as B does (the
+    // whole set has stored it once already).
+    if (!m_given)
+        BoqTotals(dm).storeInsurance(contract, QString());
     const BidSummary summary = m_given ? *m_given : ComputeBidSummary(dm, m_context.countADOQuery, contract);
     const AllChapterFigures& all = summary.all;
 

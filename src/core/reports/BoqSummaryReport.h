@@ -35,7 +35,7 @@ private:
 
 // "投标报价汇总表": the total report B prints for every chapter 100 to 700, then the BoQ total,
 // the provisional sums, the day work, the tenth and the bid price, all whole yuan, the bid price
-// also in capitals.
+// also in capitals. Like report B it stores the insurance line before it reads the chapters.
 class AllChapterSummaryReport : public ReportRequest {
 public:
     static constexpr const char* kTemplate = "Report/qdhz_all.xml";
