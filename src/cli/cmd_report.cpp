@@ -13,9 +13,8 @@ namespace tenvora::cli {
 
 namespace {
 
-const QString kUsage = QStringLiteral(
-    "tenvora report B (--chapter C [--pdf 文件] | --all-chapters --out 文件夹)\n"
-    "      tenvora report C|D|E|labour|material|machinery|summary [--pdf 文件]");
+const QString kUsage = QStringLiteral("tenvora report B (--chapter C [--pdf 文件] | --all-chapters --out 文件夹)\n"
+                                      "      tenvora report C|D|E|labour|material|machinery|summary [--pdf 文件]");
 
 // The filled template as the request left it: every named object's lines, the figures given
 // by name and the rows of every data set the template reads.

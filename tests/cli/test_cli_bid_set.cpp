@@ -121,7 +121,8 @@ TEST_F(CliBidSet, PrintAllWritesEveryFormAndTheWholeSet) {
     int pages = 0;
     for (const QJsonValue& f : files) {
         const QJsonObject file = f.toObject();
-        EXPECT_TRUE(QFile::exists(file[QStringLiteral("file")].toString())) << file[QStringLiteral("file")].toString().toStdString();
+        EXPECT_TRUE(QFile::exists(file[QStringLiteral("file")].toString()))
+            << file[QStringLiteral("file")].toString().toStdString();
         if (file[QStringLiteral("report")].toString() != QLatin1String("all"))
             pages += file[QStringLiteral("pages")].toInt();
     }
@@ -130,9 +131,10 @@ TEST_F(CliBidSet, PrintAllWritesEveryFormAndTheWholeSet) {
     const QString whole = pdfText(QDir(dir).filePath(QStringLiteral("投标报表.pdf")));
     for (const QString& expected :
          {nfkc(QStringLiteral("投标单位：华建路桥工程有限公司")), QStringLiteral("工程量清单汇总表"),
-          QStringLiteral("投标报价汇总表"), QStringLiteral("清单 第700章 合计 人民币"), QStringLiteral("计算机信息化管理系统"),
-          nfkc(QStringLiteral("伍仟柒佰捌拾贰万肆仟零捌拾贰元整")), nfkc(QStringLiteral("柒拾壹万肆仟柒佰壹拾伍元整")),
-          QStringLiteral("计日工施工机械单价表"), QStringLiteral("185702861")})
+          QStringLiteral("投标报价汇总表"), QStringLiteral("清单 第700章 合计 人民币"),
+          QStringLiteral("计算机信息化管理系统"), nfkc(QStringLiteral("伍仟柒佰捌拾贰万肆仟零捌拾贰元整")),
+          nfkc(QStringLiteral("柒拾壹万肆仟柒佰壹拾伍元整")), QStringLiteral("计日工施工机械单价表"),
+          QStringLiteral("185702861")})
         EXPECT_TRUE(whole.contains(expected)) << expected.toStdString();
     EXPECT_TRUE(pdfText(QDir(dir).filePath(QStringLiteral("计日工劳务单价表.pdf"))).contains(QStringLiteral("158020")));
 }

@@ -115,14 +115,16 @@ INSTANTIATE_TEST_SUITE_P(
                      {"memo51", "0"},
                      {"memo52", "123456.7"},
                      {"memo53", "1358024"}}},
-        SummaryCase{"Chapter200CountsOnlyThroughProvisionalSums",
-                    {{"100", "102-1", "总额", 1000}, {"200", "202-1-a", "m2", 50000}, {"200", "209-1", "暂定金总额", 400}},
-                    {},
-                    {{"memo48", "1000"}, {"memo49", "400"}, {"memo50", "600"}, {"memo52", "60"}, {"memo53", "1060"}}},
-        SummaryCase{"ShortItemNumbersCountOutsideChapter100",
-                    {{"100", "101", "", 50}, {"100", "102-1", "总额", 1000}, {"300", "301", "", 70}, {"600", "601", "", 30}},
-                    {},
-                    {{"memo41", "1000"}, {"memo47", "70"}, {"memo43", "30"}, {"memo48", "1100"}}},
+        SummaryCase{
+            "Chapter200CountsOnlyThroughProvisionalSums",
+            {{"100", "102-1", "总额", 1000}, {"200", "202-1-a", "m2", 50000}, {"200", "209-1", "暂定金总额", 400}},
+            {},
+            {{"memo48", "1000"}, {"memo49", "400"}, {"memo50", "600"}, {"memo52", "60"}, {"memo53", "1060"}}},
+        SummaryCase{
+            "ShortItemNumbersCountOutsideChapter100",
+            {{"100", "101", "", 50}, {"100", "102-1", "总额", 1000}, {"300", "301", "", 70}, {"600", "601", "", 30}},
+            {},
+            {{"memo41", "1000"}, {"memo47", "70"}, {"memo43", "30"}, {"memo48", "1100"}}},
         // Chapters 100 and 300 enter the BoQ total unrounded, 600 rounded; the grand total adds
         // the rounded BoQ total and the rounded tenth.
         SummaryCase{"UnroundedChaptersAndRoundedGrandTotal",
@@ -196,8 +198,9 @@ TEST_F(BidReports, ReportCCopiesTheProvisionalSumsWithTheFixedDescriptions) {
     const Query& rows = m_context->zxzdj_ADOQuery;
     QStringList copied;
     for (int r = 0; r < rows.recordCount(); ++r)
-        copied << rows.text(r, QStringLiteral("细目编号")) + QLatin1Char(' ') + rows.text(r, QStringLiteral("细目名称")) +
-                      QLatin1Char(' ') + DisplayText(rows.value(r, QStringLiteral("合同金额")), QString());
+        copied << rows.text(r, QStringLiteral("细目编号")) + QLatin1Char(' ') +
+                      rows.text(r, QStringLiteral("细目名称")) + QLatin1Char(' ') +
+                      DisplayText(rows.value(r, QStringLiteral("合同金额")), QString());
     EXPECT_EQ(copied, (QStringList{"102-3 计算机信息化管理系统 4500000", "103-6 地方道路使用维修 1500000",
                                    "401-1 桥梁荷载试验 ", "509-2 不良地质段处治 2000000"}));
     EXPECT_EQ(line("memo9"), QStringLiteral("8000000"));
@@ -300,8 +303,8 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
     ASSERT_EQ(set.document.parts.size(), set.forms.size() + 1);
 
     // The insurance was stored before E read chapter 100.
-    const qint64 premium = scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'"))
-                               .toLongLong();
+    const qint64 premium =
+        scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'")).toLongLong();
     EXPECT_EQ(premium, BoqTotals::insuranceAmount(BoqTotals(*m_dm).insuranceBase(QStringLiteral("A1"))));
     const QString t100 = scalar(QStringLiteral("select sum(合同金额) from jd_htqd where 合同编号='A1' and 章='100' "
                                                "and length(细目编号)>3"))
@@ -314,11 +317,12 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
         EXPECT_EQ(part.title, set.forms[i - 1].title);
         EXPECT_EQ(report::PageTextRows(set.document.pages[part.firstPage]).last(),
                   QStringLiteral("第 1 页  共 %1 页").arg(part.pageCount));
-        const QString range = part.pageCount > 1
-                                  ? QStringLiteral("%1～%2").arg(part.firstPage + 1).arg(part.firstPage + part.pageCount)
-                                  : QString::number(part.firstPage + 1);
-        EXPECT_TRUE(report::PageTextRows(set.document.pages[0])
-                        .contains(QStringLiteral("%1 | %2 | %3 | %4").arg(i).arg(part.title, range).arg(part.pageCount)))
+        const QString range =
+            part.pageCount > 1 ? QStringLiteral("%1～%2").arg(part.firstPage + 1).arg(part.firstPage + part.pageCount)
+                               : QString::number(part.firstPage + 1);
+        EXPECT_TRUE(
+            report::PageTextRows(set.document.pages[0])
+                .contains(QStringLiteral("%1 | %2 | %3 | %4").arg(i).arg(part.title, range).arg(part.pageCount)))
             << part.title.toStdString();
     }
     EXPECT_TRUE(m_file.sink.messages.isEmpty()) << "a chapter without lines is left out without a message";

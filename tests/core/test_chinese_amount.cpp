@@ -23,9 +23,9 @@ INSTANTIATE_TEST_SUITE_P(
                     CapitalCase{15, "壹拾伍元整"}, CapitalCase{1010, "壹仟零壹拾元整"},
                     CapitalCase{20304, "贰万零叁佰零肆元整"}, CapitalCase{100000, "壹拾万元整"},
                     CapitalCase{110010, "壹拾壹万零壹拾元整"}, CapitalCase{1000001, "壹佰万零壹元整"},
-                    CapitalCase{5812345, "伍佰捌拾壹万贰仟叁佰肆拾伍元整"},
-                    CapitalCase{10001000, "壹仟万壹仟元整"}, CapitalCase{100000000, "壹亿元整"},
-                    CapitalCase{100010000, "壹亿零壹万元整"}, CapitalCase{1000000001, "壹拾亿零壹元整"},
+                    CapitalCase{5812345, "伍佰捌拾壹万贰仟叁佰肆拾伍元整"}, CapitalCase{10001000, "壹仟万壹仟元整"},
+                    CapitalCase{100000000, "壹亿元整"}, CapitalCase{100010000, "壹亿零壹万元整"},
+                    CapitalCase{1000000001, "壹拾亿零壹元整"},
                     CapitalCase{123456789012, "壹仟贰佰叁拾肆亿伍仟陆佰柒拾捌万玖仟零壹拾贰元整"},
                     CapitalCase{1000000000000, "壹万亿元整"}, CapitalCase{1000100000000, "壹万零壹亿元整"},
                     CapitalCase{-2500, "负贰仟伍佰元整"}, CapitalCase{-10, "负壹拾元整"}));

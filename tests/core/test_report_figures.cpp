@@ -60,8 +60,8 @@ TEST(ReportFigures, AreBoundByNameInAnyBandAndForgottenWithTheTemplate) {
     report.setFigure(QStringLiteral("capital"), QStringLiteral("伍佰捌拾壹万贰仟叁佰肆拾伍元整"));
     EXPECT_EQ(report.figures().size(), 3);
     const QStringList text = PageTextRows(report.prepare().pages.first());
-    EXPECT_EQ(text, (QStringList{"表头 A1合同段", "1 | 项甲", "2 | 项乙", "合计 5812345 / 伍佰捌拾壹万贰仟叁佰肆拾伍元整",
-                                 "第 1 页 共 1 页"}));
+    EXPECT_EQ(text, (QStringList{"表头 A1合同段", "1 | 项甲", "2 | 项乙",
+                                 "合计 5812345 / 伍佰捌拾壹万贰仟叁佰肆拾伍元整", "第 1 页 共 1 页"}));
 
     ASSERT_TRUE(report.LoadTemplate(path));
     EXPECT_TRUE(report.figures().isEmpty());

@@ -323,9 +323,9 @@ private slots:
         QStringList popup;
         for (QAction* a : window.PopupMenu1()->actions())
             popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
-        QCOMPARE(popup, (QStringList{"B.工程量清单报表", "C.专项暂定金额汇总表", "D.计日工汇总表", "E.工程量清单汇总表",
-                                     "—", "计日工劳务单价表", "计日工材料单价表", "计日工施工机械单价表", "—",
-                                     "全套投标报表"}));
+        QCOMPARE(popup,
+                 (QStringList{"B.工程量清单报表", "C.专项暂定金额汇总表", "D.计日工汇总表", "E.工程量清单汇总表", "—",
+                              "计日工劳务单价表", "计日工材料单价表", "计日工施工机械单价表", "—", "全套投标报表"}));
         for (QAction* a : window.PopupMenu1()->actions())
             QVERIFY2(a->isEnabled(), qPrintable(a->text()));
         QVERIFY(window.toolAction(QStringLiteral("专项暂定金"))->isEnabled());
@@ -338,15 +338,24 @@ private slots:
         QTest::addColumn<int>("entry");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("C from the menu") << 0 << "C.专项暂定金额汇总表" << "1 | 102-3 | 计算机信息化管理系统 | 4500000";
-        QTest::newRow("C from the drop-down") << 1 << "C.专项暂定金额汇总表" << "合    计 | 8300000";
-        QTest::newRow("D") << 2 << "D.计日工汇总表" << "计日工合计（1＋2＋3）（转结工程量清单汇总表） | 714715";
-        QTest::newRow("E from the menu") << 3 << "E.工程量清单汇总表" << "9 | 投标价（4＋7＋8） | 57824082";
-        QTest::newRow("E from the drop-down") << 4 << "E.工程量清单汇总表" << "投标价（大写） | 伍仟柒佰捌拾贰万肆仟零捌拾贰元整";
-        QTest::newRow("labour") << 5 << "计日工劳务单价表" << "计日工劳务(转结计日工汇总表) | 158020";
-        QTest::newRow("material") << 6 << "计日工材料单价表" << "计日工材料小计(转结计日工汇总表) | 337450";
-        QTest::newRow("machinery") << 7 << "计日工施工机械单价表" << "计日工施工机械小计(转结计日工汇总表) | 219245";
-        QTest::newRow("whole set") << 8 << "投标报表" << "13 | 投标报价（8＋11＋12） | 185702861";
+        QTest::newRow("C from the menu") << 0 << "C.专项暂定金额汇总表"
+                                         << "1 | 102-3 | 计算机信息化管理系统 | 4500000";
+        QTest::newRow("C from the drop-down") << 1 << "C.专项暂定金额汇总表"
+                                              << "合    计 | 8300000";
+        QTest::newRow("D") << 2 << "D.计日工汇总表"
+                           << "计日工合计（1＋2＋3）（转结工程量清单汇总表） | 714715";
+        QTest::newRow("E from the menu") << 3 << "E.工程量清单汇总表"
+                                         << "9 | 投标价（4＋7＋8） | 57824082";
+        QTest::newRow("E from the drop-down") << 4 << "E.工程量清单汇总表"
+                                              << "投标价（大写） | 伍仟柒佰捌拾贰万肆仟零捌拾贰元整";
+        QTest::newRow("labour") << 5 << "计日工劳务单价表"
+                                << "计日工劳务(转结计日工汇总表) | 158020";
+        QTest::newRow("material") << 6 << "计日工材料单价表"
+                                  << "计日工材料小计(转结计日工汇总表) | 337450";
+        QTest::newRow("machinery") << 7 << "计日工施工机械单价表"
+                                   << "计日工施工机械小计(转结计日工汇总表) | 219245";
+        QTest::newRow("whole set") << 8 << "投标报表"
+                                   << "13 | 投标报价（8＋11＋12） | 185702861";
     }
     void reportEntriesPreviewTheirForms() {
         QFETCH(int, entry);
@@ -372,9 +381,10 @@ private slots:
             previewTitle = preview->windowTitle();
             return int(QDialog::Accepted);
         });
-        void (TFormMain1::*const entries[])() = {&TFormMain1::N10Click,  &TFormMain1::N13Click, &TFormMain1::N50Click,
-                                                 &TFormMain1::N11Click,  &TFormMain1::N18Click, &TFormMain1::N46Click,
-                                                 &TFormMain1::N47Click,  &TFormMain1::N49Click, &TFormMain1::BidSetClick};
+        void (TFormMain1::*const entries[])() = {
+            &TFormMain1::N10Click, &TFormMain1::N13Click, &TFormMain1::N50Click,
+            &TFormMain1::N11Click, &TFormMain1::N18Click, &TFormMain1::N46Click,
+            &TFormMain1::N47Click, &TFormMain1::N49Click, &TFormMain1::BidSetClick};
         (window.*entries[entry])();
         QCOMPARE(previews.size(), 1);
         QVERIFY(toolClosedFirst);

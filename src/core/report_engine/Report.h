@@ -50,7 +50,7 @@ private:
     ReportTemplate m_template;
     QHash<QString, const ReportDataSource*> m_dataSets; // by lower-case adapter name
     QList<QPair<QString, QString>> m_figureList;
-    std::unique_ptr<TextMeasure> m_measure;             // made on first use: needs the font database
+    std::unique_ptr<TextMeasure> m_measure; // made on first use: needs the font database
 };
 
 } // namespace tenvora::report

@@ -60,9 +60,8 @@ void add(QList<BidSetForm>& forms, ReportRequest& request, const QString& name) 
 } // namespace
 
 QStringList ReportNames() {
-    return {QStringLiteral("C"),      QStringLiteral("D"),        QStringLiteral("E"),
-            QStringLiteral("labour"), QStringLiteral("material"), QStringLiteral("machinery"),
-            QStringLiteral("summary")};
+    return {QStringLiteral("C"),        QStringLiteral("D"),         QStringLiteral("E"),      QStringLiteral("labour"),
+            QStringLiteral("material"), QStringLiteral("machinery"), QStringLiteral("summary")};
 }
 
 std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const QString& name) {

@@ -39,11 +39,11 @@ constexpr long double kTenth = 0.1L;
 } // namespace
 
 QList<QPair<QString, QString>> BoqSummaryFigures::named() const {
-    return {{QStringLiteral("t100"), t100}, {QStringLiteral("a100"), a100},     {QStringLiteral("t300"), t300},
-            {QStringLiteral("a300"), a300}, {QStringLiteral("t600"), t600},     {QStringLiteral("a600"), a600},
-            {QStringLiteral("totalR"), totalR}, {QStringLiteral("total"), total}, {QStringLiteral("ps"), ps},
-            {QStringLiteral("net"), net},   {QStringLiteral("tenthR"), tenthR}, {QStringLiteral("tenth"), tenth},
-            {QStringLiteral("dw"), dw},     {QStringLiteral("grand"), grand}};
+    return {{QStringLiteral("t100"), t100},     {QStringLiteral("a100"), a100},     {QStringLiteral("t300"), t300},
+            {QStringLiteral("a300"), a300},     {QStringLiteral("t600"), t600},     {QStringLiteral("a600"), a600},
+            {QStringLiteral("totalR"), totalR}, {QStringLiteral("total"), total},   {QStringLiteral("ps"), ps},
+            {QStringLiteral("net"), net},       {QStringLiteral("tenthR"), tenthR}, {QStringLiteral("tenth"), tenth},
+            {QStringLiteral("dw"), dw},         {QStringLiteral("grand"), grand}};
 }
 
 QString ProvisionalSumsSql() {
@@ -60,10 +60,11 @@ BidSummary ComputeBidSummary(TDmMain& dm, Query& sums, const QString& contract) 
 
     // Chapter 100 counts only priced lines (item numbers longer than 3 characters); chapters
     // 300 and 600 leave out only their own chapter line.
-    const QVariant c100 = sum(dm, sums,
-                              QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 细目编号<>? "
-                                             "and length(细目编号)>3 and 章=?"),
-                              {contract, QStringLiteral("100"), QStringLiteral("100")});
+    const QVariant c100 =
+        sum(dm, sums,
+            QStringLiteral("select sum(合同金额) as htje from jd_htqd where 合同编号=? and 细目编号<>? "
+                           "and length(细目编号)>3 and 章=?"),
+            {contract, QStringLiteral("100"), QStringLiteral("100")});
     e.t100 = TotalFormText(c100, TotalForm::WholeYuan);
     e.a100 = TotalFormText(c100, TotalForm::Raw);
     const QString chapterSql =
@@ -94,8 +95,7 @@ BidSummary ComputeBidSummary(TDmMain& dm, Query& sums, const QString& contract) 
     AllChapterFigures& all = s.all;
     for (int code = 100; code <= 700; code += 100) {
         const QString chapter = QString::number(code);
-        const qint64 total =
-            wholeOf(sum(dm, sums, BoqTotals::printedChapterTotalSql(), {contract, chapter, chapter}));
+        const qint64 total = wholeOf(sum(dm, sums, BoqTotals::printedChapterTotalSql(), {contract, chapter, chapter}));
         all.chapters << ChapterTotal{chapter, BoqChapterReport::chapterName(chapter), total};
         all.boqTotal += total;
     }

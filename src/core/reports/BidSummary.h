@@ -51,8 +51,8 @@ struct AllChapterFigures {
     qint64 provisionalSums = 0;   // the provisional sums the BoQ total contains
     qint64 net = 0;               // boqTotal - provisionalSums
     qint64 daywork = 0;
-    qint64 tenth = 0;             // RoundAmount(net x 0.1)
-    qint64 bidPrice = 0;          // boqTotal + daywork + tenth
+    qint64 tenth = 0;    // RoundAmount(net x 0.1)
+    qint64 bidPrice = 0; // boqTotal + daywork + tenth
 };
 
 struct BidSummary {

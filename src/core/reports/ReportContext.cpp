@@ -76,8 +76,7 @@ report::RenderedDocument ReportContext::prepare(const ReportRequest& request) {
     }
 }
 
-const report::ReportDataSource* ReportContext::dataSet(const QString& adapterName,
-                                                       const ReportRequest* request) const {
+const report::ReportDataSource* ReportContext::dataSet(const QString& adapterName, const ReportRequest* request) const {
     if (request) {
         const auto own = request->ownDataSets();
         for (auto it = own.cbegin(); it != own.cend(); ++it)
