@@ -2,6 +2,7 @@
 // editor's own code, so a price set here is saved through the same hook as one typed in the grid.
 #include "Cli.h"
 
+#include "boq/AmountRules.h"
 #include "boq/BoqEditor.h"
 #include "boq/BoqLineRules.h"
 #include "data/Money.h"
@@ -13,7 +14,7 @@ namespace tenvora::cli {
 namespace {
 
 const QString kUsage = QStringLiteral("tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | "
-                                      "recompute 章");
+                                      "recompute 章|--all");
 
 QJsonArray treeJson(const std::vector<BoqTreeNode>& nodes, int level) {
     QJsonArray list;
@@ -133,7 +134,32 @@ int runPrice(Context& ctx) {
     return 0;
 }
 
+int runRecomputeAll(Context& ctx) {
+    auto dm = openContract(ctx);
+    const auto results = BoqTotals(*dm).recomputeAll(dm->session().CurContractID);
+    if (ctx.json) {
+        QJsonArray chapters;
+        for (const auto& [chapter, r] : results)
+            chapters.append(QJsonObject{{QStringLiteral("chapter"), chapter},
+                                        {QStringLiteral("insurance"), r.insurance},
+                                        {QStringLiteral("chapterTotal"), r.chapterTotal}});
+        printJson({{QStringLiteral("chapters"), chapters}});
+        return 0;
+    }
+    QList<QStringList> rows;
+    for (const auto& [chapter, r] : results)
+        rows << QStringList{chapter, WholeYuanText(r.chapterTotal)};
+    printTable({QStringLiteral("章"), QStringLiteral("章合计")}, rows);
+    if (!results.isEmpty())
+        out() << QStringLiteral("保险费：%1").arg(WholeYuanText(results.last().second.insurance)) << Qt::endl;
+    return 0;
+}
+
 int runRecompute(Context& ctx) {
+    if (ctx.takeFlag(QStringLiteral("--all"))) {
+        ctx.expectArguments(0, kUsage);
+        return runRecomputeAll(ctx);
+    }
     ctx.expectArguments(1, kUsage);
     const QString chapter = ctx.args.at(0);
     auto dm = openContract(ctx);
@@ -156,7 +182,7 @@ int runRecompute(Context& ctx) {
 
 Command BoqCommand() {
     return {QStringLiteral("boq"),
-            QStringLiteral("tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章"),
+            QStringLiteral("tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章|--all"),
             QStringLiteral("当前合同的工程量清单"),
             QStringLiteral(
                 "与“配置合同清单”窗口相同的操作：\n"
@@ -166,7 +192,8 @@ Command BoqCommand() {
                 "                             在该列表中给第一个该编号的细目录入合同单价并保存\n"
                 "                             （合同金额按单价 x 数量取整，节取细目编号）；锁定的细目不能录入；\n"
                 "                             单价为空文本时清除单价\n"
-                "  recompute 章               “章合计 和 保险费 计算”：保险费写入 101-1-a，章合计写入章行"),
+                "  recompute 章               “章合计 和 保险费 计算”：保险费写入 101-1-a，章合计写入章行\n"
+                "  recompute --all            对每一章做同样的计算，作为一次更改"),
             [](Context& ctx) {
                 return RunSubcommand(ctx, kUsage,
                                      {{QStringLiteral("tree"), runTree},

@@ -1,6 +1,7 @@
 // Data management commands: backup, bid-disk, restore.
 #include "Cli.h"
 
+#include "boq/BidCheck.h"
 #include "datamgmt/DataFileCopies.h"
 
 #include <QDir>
@@ -21,12 +22,16 @@ void report(const Context& ctx, const QString& message, const QList<QPair<QStrin
 }
 
 // The same steps as the menu command: BakMode, connection closed around the copy, then reopened.
-int runBackup(Context& ctx, const QString& bakMode, const QString& usage) {
+// beforeCopy runs on the open file first and may refuse (the bid check of the bid disk).
+int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
+              const std::function<void(TDmMain&)>& beforeCopy = {}) {
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
     const QString target = QDir::current().absoluteFilePath(ctx.args.first());
     auto dm = ctx.openAndLogin();
+    if (beforeCopy)
+        beforeCopy(*dm);
     dm->session().BakMode = bakMode;
     ConnectionPause pause(*dm);
     const QString done = DataFileCopies(*dm).backupTo(target);
@@ -43,9 +48,26 @@ Command BackupCommand() {
 }
 
 Command BidDiskCommand() {
-    return {QStringLiteral("bid-disk"), QStringLiteral("DEST"), QStringLiteral("生成投标盘：把数据文件复制为 DEST"),
-            QStringLiteral("像“生成投标盘”一样，把数据文件复制为 DEST（已有同名文件时直接替换）。"),
-            [](Context& ctx) { return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST")); }};
+    return {QStringLiteral("bid-disk"), QStringLiteral("DEST [--anyway]"),
+            QStringLiteral("生成投标盘：把数据文件复制为 DEST"),
+            QStringLiteral("像“生成投标盘”一样，先做投标检查（tenvora check），再把数据文件复制为 DEST\n"
+                           "（已有同名文件时直接替换）。检查发现问题时列出各类问题的条数，不生成投标盘，\n"
+                           "退出码 1；加 --anyway 时照样生成。"),
+            [](Context& ctx) {
+                const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
+                return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST [--anyway]"),
+                                 [anyway](TDmMain& dm) {
+                                     dm.LoadCurrentContract();
+                                     const BidCheckResult check = BidCheck(dm).run();
+                                     if (check.clean())
+                                         return;
+                                     if (!anyway)
+                                         throw Refused(QStringLiteral("投标检查发现问题：%1。\n没有生成投标盘；"
+                                                                      "要照样生成请加 --anyway")
+                                                           .arg(check.summary()));
+                                     err() << QStringLiteral("投标检查：%1").arg(check.summary()) << Qt::endl;
+                                 });
+            }};
 }
 
 Command RestoreCommand() {

@@ -32,7 +32,7 @@ void MessageBox::information(QWidget* parent, const QString& text, const QString
     box.exec();
 }
 
-bool MessageBox::question(QWidget* parent, const QString& text, const QString& title) {
+bool MessageBox::question(QWidget* parent, const QString& text, const QString& title, bool defaultYes) {
     if (state().on) {
         state().shown << text;
         if (state().answers.isEmpty()) {
@@ -43,7 +43,7 @@ bool MessageBox::question(QWidget* parent, const QString& text, const QString& t
         return state().answers.dequeue();
     }
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -14,8 +14,9 @@ class MessageBox {
 public:
     // A message with an OK button.
     static void information(QWidget* parent, const QString& text, const QString& title = QString());
-    // A Yes/No question; true for Yes.
-    static bool question(QWidget* parent, const QString& text, const QString& title = QString());
+    // A Yes/No question; true for Yes. Enter answers Yes unless defaultYes is false.
+    static bool question(QWidget* parent, const QString& text, const QString& title = QString(),
+                         bool defaultYes = true);
 
     // Test mode: nothing is shown. Messages are recorded; questions take the queued answers
     // in order, and a question without one is recorded as unanswered and answered No.

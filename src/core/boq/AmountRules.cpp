@@ -61,6 +61,41 @@ qint64 BoqTotals::printedChapterTotal(const QString& contract, const QString& ch
     return wholeSum(m_dm, printedChapterTotalSql(), {contract, chapter, chapter});
 }
 
+qint64 BoqTotals::chapterTotalAfterRecompute(const QString& contract, const QString& chapter) {
+    const qint64 insurance = insuranceAmount(insuranceBase(contract));
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q,
+                QStringLiteral("select sum(case when 细目编号=? then 0 else 合同金额 end) as others, "
+                               "sum(case when 细目编号=? then 1 else 0 end) as insured from jd_htqd "
+                               "where 细目编号<>? and length(细目编号)>3 and 合同编号=? and 章=?"),
+                {QString::fromLatin1(kInsuranceItem), QString::fromLatin1(kInsuranceItem), chapter, contract, chapter},
+                true);
+    const double others = NumberOf(q->value(QStringLiteral("others"))).value_or(0);
+    const double insured = NumberOf(q->value(QStringLiteral("insured"))).value_or(0);
+    return RoundAmount(others + insured * static_cast<double>(insurance));
+}
+
+QStringList BoqTotals::chapters(const QString& contract) {
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q,
+                QStringLiteral("select distinct 章 as zhang from jd_htqd where 合同编号=? and 章<>'' "
+                               "order by 章 collate ITEMNO"),
+                {contract}, true);
+    QStringList codes;
+    for (int r = 0; r < q->recordCount(); ++r)
+        codes << q->text(r, QStringLiteral("zhang"));
+    return codes;
+}
+
+QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeAll(const QString& contract) {
+    QList<QPair<QString, ChapterRecompute>> results;
+    m_dm.RunChange([&] {
+        for (const QString& chapter : chapters(contract))
+            results.append({chapter, recompute(contract, chapter)});
+    });
+    return results;
+}
+
 ChapterRecompute BoqTotals::recompute(const QString& contract, const QString& chapter) {
     // One change for the user: either both figures are stored or neither is.
     ChapterRecompute result;

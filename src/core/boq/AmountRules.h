@@ -21,7 +21,10 @@
 // printed total but not in the stored one.
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <optional>
 
@@ -56,8 +59,15 @@ public:
     // The printed chapter total of report B; its statement, with contract, chapter, chapter bound.
     qint64 printedChapterTotal(const QString& contract, const QString& chapter);
     static QString printedChapterTotalSql();
+    // What the recomputation would store into the chapter line now: the stored chapter total
+    // with the insurance lines of the chapter at the insurance amount of now.
+    qint64 chapterTotalAfterRecompute(const QString& contract, const QString& chapter);
     // Insurance first, then the chapter total into the chapter line, as one change.
     ChapterRecompute recompute(const QString& contract, const QString& chapter);
+    // The chapter codes of the contract's lines (each once, natural order, empty codes left out).
+    QStringList chapters(const QString& contract);
+    // recompute for every chapter of the contract, as one change; the totals by chapter.
+    QList<QPair<QString, ChapterRecompute>> recomputeAll(const QString& contract);
 
 private:
     TDmMain& m_dm;

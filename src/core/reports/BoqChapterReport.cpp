@@ -7,18 +7,10 @@
 namespace tenvora {
 
 BoqChapterReport::BoqChapterReport(ReportContext& context, QString chapter)
-    : ReportRequest(context), m_chapter(std::move(chapter)), m_chapterQuery(&context.dm().ADOCon()) {}
+    : ReportRequest(context), m_chapter(std::move(chapter)) {}
 
 QStringList BoqChapterReport::chapters() {
-    TDmMain& dm = m_context.dm();
-    dm.RunSql(m_chapterQuery,
-              QStringLiteral("select distinct 章 as zhang from jd_htqd where 合同编号=? and 章<>'' "
-                             "order by 章 collate ITEMNO"),
-              {dm.session().CurContractID}, true);
-    QStringList codes;
-    for (int r = 0; r < m_chapterQuery.recordCount(); ++r)
-        codes << m_chapterQuery.text(r, QStringLiteral("zhang"));
-    return codes;
+    return BoqTotals(m_context.dm()).chapters(m_context.dm().session().CurContractID);
 }
 
 QString BoqChapterReport::chapterName(const QString& code) {

@@ -40,7 +40,6 @@ public:
 private:
     QString m_chapter;
     bool m_storesInsurance = true;
-    Query m_chapterQuery; // the chooser's own query: chapter list and insurance store
 };
 
 } // namespace tenvora

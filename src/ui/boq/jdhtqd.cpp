@@ -284,6 +284,26 @@ bool TFormhtqd::eventFilter(QObject* watched, QEvent* event) {
     return HostedTool::eventFilter(watched, event);
 }
 
+bool TFormhtqd::showLine(const QString& chapter, const QVariant& rowId) {
+    QTreeWidgetItem* node = nullptr;
+    for (QTreeWidgetItemIterator it(m_tree); *it && !node; ++it)
+        if (levelOf(*it) == BoqChapterLevel && (*it)->text(0).compare(chapter, Qt::CaseInsensitive) == 0)
+            node = *it;
+    if (!node)
+        return false;
+    m_tree->setCurrentItem(node);
+    const DataSet& lines = m_editor.lines();
+    for (int row = 0; row < lines.rowCount(); ++row) {
+        if (SameStoredValue(lines.value(row, lines.keyIndex()), rowId)) {
+            m_grid->setCurrentIndex(
+                m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(BoqColumn::Price)));
+            m_grid->setFocus();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool TFormhtqd::saveTypedPrice() {
     return m_grid->savePending();
 }

@@ -49,6 +49,10 @@ public:
     // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
     void Excel1Click();
 
+    // Selects the chapter's node and makes the line with that row identity current (the bid
+    // check opens its findings so); false when the chapter or the line is not listed.
+    bool showLine(const QString& chapter, const QVariant& rowId);
+
     // The eleven lines of the help memo.
     static QStringList helpLines();
 

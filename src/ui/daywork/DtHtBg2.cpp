@@ -94,6 +94,20 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
     return grid;
 }
 
+bool TFrm_htbg2::showItem(Schedule s, const QVariant& rowId) {
+    DataGrid* g = grid(s);
+    m_pages->setCurrentWidget(g);
+    const DataSet& set = m_lists.schedule(s);
+    for (int row = 0; row < set.rowCount(); ++row) {
+        if (SameStoredValue(set.value(row, set.keyIndex()), rowId)) {
+            g->setCurrentIndex(g->gridModel()->index(row, g->gridModel()->columnOfField(QStringLiteral("UnitPrice"))));
+            g->setFocus();
+            return true;
+        }
+    }
+    return false;
+}
+
 void TFrm_htbg2::SaveClick() {
     if (auto* grid = qobject_cast<DataGrid*>(m_pages->currentWidget()))
         grid->savePending();

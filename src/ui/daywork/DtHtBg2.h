@@ -33,6 +33,10 @@ public:
     QPushButton* saveButton() const { return m_save; }
     QPushButton* closeButton() const { return m_close; }
 
+    // Shows the schedule's page and makes the item with that row identity current; false when
+    // it is not listed.
+    bool showItem(Schedule s, const QVariant& rowId);
+
 public slots:
     void SaveClick();
     void CloseClick();

@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
@@ -79,6 +80,7 @@ void TFormMain1::buildMenus() {
     contracts->addAction(QStringLiteral("合同选择"), this, &TFormMain1::ToolButton13Click);
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
+    contracts->addAction(QStringLiteral("投标检查"), this, &TFormMain1::BidCheckClick);
     contracts->addSeparator();
 
     QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
@@ -149,6 +151,7 @@ void TFormMain1::buildToolBar() {
     addCheck("合同选择", "contract-select", &TFormMain1::ToolButton13Click);
     addCheck("合同清单", "boq", &TFormMain1::ToolButton7Click);
     addCheck("计日工", "daywork", &TFormMain1::ToolButton11Click);
+    addCheck("投标检查", "bid-check", &TFormMain1::BidCheckClick);
     addCheck("专项暂定金", "provisional", &TFormMain1::N10Click);
 
     m_reportButton = new QToolButton(bar);
@@ -386,6 +389,48 @@ void TFormMain1::ToolButton11Click() {
     });
 }
 
+void TFormMain1::BidCheckClick() {
+    runAction([this] {
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
+        auto* check = new TFrmBidCheck(m_dm);
+        connect(check, &TFrmBidCheck::findingOpened, this, [this](const BidFinding& finding) {
+            // Deferred: the check window is replaced while its signal is still being delivered.
+            QMetaObject::invokeMethod(
+                this, [this, finding] { openFinding(finding); }, Qt::QueuedConnection);
+        });
+        if (hostTool(check))
+            pressToolButton(toolAction(QStringLiteral("投标检查")));
+    });
+}
+
+void TFormMain1::openFinding(const BidFinding& finding) {
+    runAction([&] {
+        ResetToolButtons();
+        const std::optional<Schedule> schedule = finding.daywork ? ScheduleFromCode(finding.chapter) : std::nullopt;
+        if (schedule) {
+            auto* daywork = new TFrm_htbg2(m_dm);
+            if (!hostTool(daywork))
+                return;
+            pressToolButton(toolAction(QStringLiteral("计日工")));
+            daywork->showItem(*schedule, finding.rowId);
+            return;
+        }
+        if (!openBoqEditor())
+            return;
+        pressToolButton(toolAction(QStringLiteral("合同清单")));
+        if (auto* editor = qobject_cast<TFormhtqd*>(hostedTool()))
+            editor->showLine(finding.chapter, finding.rowId);
+    });
+}
+
+bool TFormMain1::bidDiskAfterCheck() {
+    const BidCheckResult check = BidCheck(m_dm).run();
+    return check.clean() || MessageBox::question(this, BidCheckQuestion(check), QString(), false);
+}
+
 void TFormMain1::ToolButton10Click() {
     runReport([this] { m_reports->runReportB(this); });
 }
@@ -446,7 +491,12 @@ void TFormMain1::runDataManagement(int command) {
         if (command == 1)
             outcome = DataManagement::backup(m_dm, this, saveFirst);
         else if (command == 2)
-            outcome = DataManagement::bidDisk(m_dm, this, saveFirst);
+            outcome = DataManagement::bidDisk(m_dm, this, [&] {
+                saveFirst();
+                // What was just typed counts in the check; backup is not held up by it.
+                if (!bidDiskAfterCheck())
+                    throw ActionAbandoned();
+            });
         else
             outcome = DataManagement::restore(m_dm, this, closeFirst);
     });

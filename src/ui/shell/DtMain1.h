@@ -16,7 +16,8 @@ class QToolButton;
 
 namespace tenvora {
 class TDmMain;
-}
+struct BidFinding;
+} // namespace tenvora
 
 namespace tenvora::ui {
 
@@ -59,6 +60,7 @@ public slots:
     void ToolButton13Click(); // 合同选择
     void ToolButton7Click();  // 合同清单
     void ToolButton11Click(); // 计日工
+    void BidCheckClick();     // 投标检查
     void ToolButton10Click(); // B.工程量清单报表
     void N10Click();          // C.专项暂定金额汇总表 (also the toolbar's "专项暂定金")
     void N50Click();          // D.计日工汇总表
@@ -90,6 +92,10 @@ private:
     void buildStatusBar();
     bool closeHostedTool();
     bool openBoqEditor();
+    // Opens the line of a bid-check finding in the BoQ editor or the day-work editor.
+    void openFinding(const BidFinding& finding);
+    // The bid check before the bid disk: true when it is clean or the user still wants the disk.
+    bool bidDiskAfterCheck();
     void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);

@@ -1,0 +1,83 @@
+// The bid check of the current contract: what a careful bidder looks for by hand before the bid
+// disk leaves. It reads only; no finding changes data. Its rules:
+//
+//  1. Unpriced: a main-bill line the bidder may price (not price-locked by the editor's rules)
+//     whose unit price is empty, or 0.
+//  2. Amount: a main-bill line the editor computes (priceable, with a price and a quantity)
+//     whose stored amount differs from LineAmount(price, quantity); and a priceable line without
+//     a price that still carries an amount other than 0 (a price cleared before amounts were
+//     cleared with it): it would count in the chapter total without a price.
+//  3. Stale chapter total: a chapter line (item number equal to its chapter code) whose stored
+//     amount differs from what "章合计 和 保险费 计算" would store now (the stored chapter total
+//     of AmountRules, with the insurance line at its amount of now); and the insurance line
+//     "101-1-a" when its price or amount differs from the insurance amount of now.
+//  4. Day work: an item with a quantity (not empty, not 0) and no unit price.
+//  5. Negative: a BoQ line or day-work item with a negative unit price or quantity.
+//  6. Decimals: a unit price with more than two decimals: it prints rounded to two but the
+//     amount is computed from the unrounded price; both prices and both amounts are shown.
+// Lines of every chapter of the contract are checked; the supplementary bill (是否补充 = 1),
+// which the editor does not list, is left to rule 3 (it counts in the chapter totals).
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace tenvora {
+
+class TDmMain;
+
+enum class BidFindingKind { Unpriced, Amount, StaleTotal, DayworkUnpriced, Negative, Decimals };
+
+struct BidFinding {
+    BidFindingKind kind = BidFindingKind::Unpriced;
+    QString chapter;      // BoQ chapter; the schedule code ("1".."3") for day work
+    QString item;         // 细目编号 or ItemCode
+    QString name;         // 细目名称 or ItemName
+    QVariant rowId;       // the row in jd_htqd or Jl_ContractList, to show it
+    QString figures;      // the figures involved, in words ("已存 12000，应为 12345")
+    bool daywork = false; // a day-work item (chapter holds its schedule code)
+};
+
+struct BidCheckResult {
+    QList<BidFinding> findings;
+    // Chapters whose chapter line (or the insurance line in them) is stale: what "全部重算" redoes.
+    QStringList staleChapters;
+    bool insuranceStale = false;
+    bool clean() const { return findings.isEmpty(); }
+    int count(BidFindingKind kind) const;
+    // "未报价 3 条，金额不符 1 条" in the order of the kinds; empty when clean.
+    QString summary() const;
+};
+
+// The kind's caption as the window and the command line show it ("未报价").
+QString BidFindingKindText(BidFindingKind kind);
+// Stable names for the command line's JSON ("unpriced").
+QString BidFindingKindName(BidFindingKind kind);
+
+// Where a finding stands as the user knows it: the chapter, or the day-work page ("劳务单价表").
+QString BidFindingPlace(const BidFinding& finding);
+// The question "生成投标盘" asks when the check found something: the counts, then whether to
+// write the bid disk anyway.
+QString BidCheckQuestion(const BidCheckResult& result);
+
+class BidCheck {
+public:
+    explicit BidCheck(TDmMain& dm) : m_dm(dm) {}
+
+    // Checks the current contract; store errors go through RunSql ("SQL语句错误!").
+    BidCheckResult run();
+    // Recomputes every stale chapter (insurance and chapter total) as one change, then checks
+    // again. Returns the new result.
+    BidCheckResult recomputeStale(const BidCheckResult& result);
+
+private:
+    void checkLines(BidCheckResult& result);
+    void checkTotals(BidCheckResult& result);
+    void checkDaywork(BidCheckResult& result);
+
+    TDmMain& m_dm;
+};
+
+} // namespace tenvora
