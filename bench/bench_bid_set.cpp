@@ -83,7 +83,7 @@ struct Fixture {
     QTemporaryDir dir;
     QuietSink sink;
     QString data;
-    Fixture() : data(createDataFile(dir.path())) {}
+    Fixture() : data(createDataFile(dir.path())) { QDir(dir.path()).mkdir(QStringLiteral("set")); }
     QString out(const QString& name) const { return dir.filePath(name + QStringLiteral(".pdf")); }
 };
 
@@ -114,9 +114,7 @@ void BM_PrintAll(benchmark::State& state) {
         dm.LoadCurrentContract();
         ReportContext context(dm);
         const BidSet set = BuildBidSet(context);
-        for (const BidSetForm& form : set.forms)
-            report::WritePdf(form.document, f.out(form.name));
-        report::WritePdf(set.document, f.out(QStringLiteral("all")));
+        WriteBidSetPdfs(set, f.dir.filePath(QStringLiteral("set")));
         pages = set.document.pageCount();
     }
     state.counters["pages"] = pages;

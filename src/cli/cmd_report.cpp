@@ -1,6 +1,7 @@
 // The report commands: one report of the bid set, or the whole set, written without the preview.
 #include "Cli.h"
 
+#include "data/Money.h"
 #include "report_engine/PageRenderer.h"
 #include "reports/BidSet.h"
 #include "reports/BoqChapterReport.h"
@@ -33,7 +34,7 @@ QJsonObject describe(ReportContext& rc, const ReportRequest& request, int pages)
         for (int r = 0; source && r < source->rowCount(); ++r) {
             QJsonObject row;
             for (int c = 0; c < columns.size(); ++c)
-                row.insert(columns[c], source->value(r, c).toString());
+                row.insert(columns[c], DisplayText(source->value(r, c), QString()));
             rows.append(row);
         }
         datasets.insert(name, rows);
@@ -169,24 +170,18 @@ int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
     const BidSet set = BuildBidSet(rc);
     if (!set.refusal.isEmpty())
         throw Refused(set.refusal);
-    const QString dir = outputFolder(outDir);
-    QJsonArray written;
-    auto write = [&](const QString& name, const QString& title, const report::RenderedDocument& doc) {
-        const QString file = QDir(dir).filePath(fileNamePart(title) + QStringLiteral(".pdf"));
-        report::WritePdf(doc, file);
-        written.append(QJsonObject{{QStringLiteral("report"), name},
-                                   {QStringLiteral("title"), title},
-                                   {QStringLiteral("file"), QDir::toNativeSeparators(file)},
-                                   {QStringLiteral("pages"), doc.pageCount()}});
+    QJsonArray files;
+    for (const WrittenPdf& pdf : WriteBidSetPdfs(set, outputFolder(outDir))) {
+        files.append(QJsonObject{{QStringLiteral("report"), pdf.name},
+                                 {QStringLiteral("title"), pdf.title},
+                                 {QStringLiteral("file"), QDir::toNativeSeparators(pdf.path)},
+                                 {QStringLiteral("pages"), pdf.pages}});
         if (!ctx.json)
-            out() << QStringLiteral("%1：%2（%3 页）").arg(title, QDir::toNativeSeparators(file)).arg(doc.pageCount())
+            out() << QStringLiteral("%1：%2（%3 页）").arg(pdf.title, QDir::toNativeSeparators(pdf.path)).arg(pdf.pages)
                   << Qt::endl;
-    };
-    for (const BidSetForm& form : set.forms)
-        write(form.name, form.title, form.document);
-    write(QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), set.document);
+    }
     if (ctx.json)
-        printJson({{QStringLiteral("files"), written}});
+        printJson({{QStringLiteral("files"), files}});
     return 0;
 }
 
@@ -195,7 +190,7 @@ Command PrintAllCommand() {
             QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
                            "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
                            "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
-                           "（目录页在前，各表保留自己的页码），并打印写出的文件：\n"
+                           "（目录页在前，各表保留自己的页码，每张报表一个书签），并打印写出的文件：\n"
                            "  --dir 文件夹   输出的文件夹（没有时建立）\n"
                            "  --json         以 JSON 打印写出的文件、报表名与页数\n"
                            "没有当前合同段时显示“请先选择合同”，退出码 1。"),

@@ -107,6 +107,8 @@ TEST_F(CliBidSet, ProvisionalSumsAreCopiedWithTheirFixedDescriptions) {
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[0].toObject()[QStringLiteral("细目名称")].toString(), QStringLiteral("计算机信息化管理系统"));
     EXPECT_EQ(rows[1].toObject()[QStringLiteral("细目名称")].toString(), QStringLiteral("地方道路使用维修"));
+    // Figures read as a bidder writes them, never in exponent form.
+    EXPECT_EQ(rows[3].toObject()[QStringLiteral("合同金额")].toString(), QStringLiteral("2000000"));
 }
 
 TEST_F(CliBidSet, PrintAllWritesEveryFormAndTheWholeSet) {

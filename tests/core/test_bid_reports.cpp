@@ -326,6 +326,13 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
             << part.title.toStdString();
     }
     EXPECT_TRUE(m_file.sink.messages.isEmpty()) << "a chapter without lines is left out without a message";
+
+    // The set's chapter forms are those report B prints on its own.
+    exec(QStringLiteral("update jd_htqd set bz='备' where 合同编号='A1' and 细目编号='203-1-a'"));
+    const BidSet again = BuildBidSet(*m_context);
+    BoqChapterReport alone(*m_context, QStringLiteral("200"));
+    ASSERT_TRUE(alone.build());
+    EXPECT_EQ(report::TextDump(again.forms[3].document), report::TextDump(alone.prepare()));
 }
 
 TEST_F(BidReports, TheWholeSetIsRefusedWithoutAContractBeforeAnythingIsStored) {

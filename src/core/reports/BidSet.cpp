@@ -1,11 +1,14 @@
 #include "reports/BidSet.h"
 
 #include "boq/AmountRules.h"
+#include "report_engine/PdfJoin.h"
 #include "report_engine/ReportLayout.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/BoqSummaryReport.h"
 #include "reports/DayworkReports.h"
 #include "reports/ProvisionalSumsReport.h"
+
+#include <QDir>
 
 namespace tenvora {
 
@@ -59,6 +62,32 @@ void add(QList<BidSetForm>& forms, ReportRequest& request, const QString& name) 
 
 } // namespace
 
+QList<WrittenPdf> WriteBidSetPdfs(const BidSet& set, const QString& folder) {
+    // A title may hold characters that a file name cannot.
+    auto fileName = [&folder](QString title) {
+        static const QString bad = QStringLiteral("/\\:*?\"<>|");
+        for (QChar& c : title)
+            if (bad.contains(c) || c.unicode() < 0x20)
+                c = QLatin1Char('_');
+        return QDir(folder).filePath(title + QStringLiteral(".pdf"));
+    };
+    QList<WrittenPdf> written;
+    QList<report::PdfPart> parts;
+    const report::RenderedDocument contents = report::PartDocument(set.document, 0);
+    parts << report::PdfPart{set.document.parts.first().title, report::PdfBytes(contents)};
+    for (const BidSetForm& form : set.forms) {
+        const QByteArray pdf = report::PdfBytes(form.document);
+        const QString path = fileName(form.title);
+        report::SaveBytes(pdf, path);
+        written << WrittenPdf{form.name, form.title, path, form.document.pageCount()};
+        parts << report::PdfPart{form.title, pdf};
+    }
+    const QString whole = fileName(QString::fromUtf8(kBidSetTitle));
+    report::SaveBytes(report::JoinPdf(parts, set.document.title), whole);
+    written << WrittenPdf{QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), whole, set.document.pageCount()};
+    return written;
+}
+
 QStringList ReportNames() {
     return {QStringLiteral("C"),        QStringLiteral("D"),         QStringLiteral("E"),      QStringLiteral("labour"),
             QStringLiteral("material"), QStringLiteral("machinery"), QStringLiteral("summary")};
@@ -106,6 +135,11 @@ BidSet BuildBidSet(ReportContext& context) {
     BoqChapterReport b(context);
     b.setStoresInsurance(false);
     for (const QString& chapter : b.chapters()) {
+        std::optional<qint64> total;
+        for (const ChapterTotal& c : summary.all.chapters)
+            if (c.code == chapter)
+                total = c.total;
+        b.setPrintedTotal(total);
         if (b.build(chapter))
             set.forms << BidSetForm{QStringLiteral("B-") + chapter, b.title(), b.prepare()};
     }

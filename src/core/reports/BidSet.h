@@ -30,6 +30,18 @@ struct BidSet {
 // form out without a message; store and template faults are shown once and abandon the set.
 BidSet BuildBidSet(ReportContext& context);
 
+struct WrittenPdf {
+    QString name; // the form's name, "all" for the whole set
+    QString title;
+    QString path;
+    int pages = 0;
+};
+
+// Writes every form into the folder as its own PDF named after its title, then the whole set as
+// "投标报表.pdf", joined from the forms' files with a bookmark per form, so that no page is
+// painted twice. Throws Error naming a file that cannot be written.
+QList<WrittenPdf> WriteBidSetPdfs(const BidSet& set, const QString& folder);
+
 // The reports the command line names besides B.
 QStringList ReportNames();
 // The request of that name (letter case ignored); null for a name not in ReportNames().

@@ -1,6 +1,7 @@
 #include "reports/BoqChapterReport.h"
 
 #include "boq/AmountRules.h"
+#include "data/Money.h"
 
 #include <QHash>
 
@@ -61,8 +62,9 @@ BuildResult BoqChapterReport::build() {
         return BuildResult::refused(QStringLiteral("没有纪录"));
 
     // Lines carrying a remark (bz) are listed but not totalled (the printed chapter total).
-    const QString total =
-        m_context.TotalText(BoqTotals::printedChapterTotalSql(), {contract, chapter, chapter}, TotalForm::WholeYuan);
+    const QString total = m_printedTotal ? WholeYuanText(*m_printedTotal)
+                                         : m_context.TotalText(BoqTotals::printedChapterTotalSql(),
+                                                               {contract, chapter, chapter}, TotalForm::WholeYuan);
     m_context.insertLine(QStringLiteral("memo2"), 0, total);
     m_context.insertLine(QStringLiteral("memo5"), 1, chapterCaption(chapter));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));

@@ -4,6 +4,7 @@
 #include "reports/ReportRequest.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace tenvora {
 
@@ -22,6 +23,9 @@ public:
     const QString& chapter() const { return m_chapter; }
     // The whole bid set stores the insurance once before its forms; its chapter reports do not.
     void setStoresInsurance(bool stores) { m_storesInsurance = stores; }
+    // The printed chapter total when it has been read already (the whole set reads every
+    // chapter's for its summary); none means the request reads it.
+    void setPrintedTotal(std::optional<qint64> total) { m_printedTotal = total; }
 
     QString name() const override { return QStringLiteral("B"); }
     QString title() const override;
@@ -40,6 +44,7 @@ public:
 private:
     QString m_chapter;
     bool m_storesInsurance = true;
+    std::optional<qint64> m_printedTotal;
 };
 
 } // namespace tenvora
