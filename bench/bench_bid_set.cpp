@@ -41,6 +41,7 @@ QString createDataFile(const QString& dir) {
     db.exec(QStringLiteral("insert into jd_hetong (UPID, 合同名称, 起始桩号, 终止桩号, ID) "
                            "values ('P', '基准合同段', 'K0+000', 'K96+400', 'BENCH')"));
     db.exec(QStringLiteral("insert into 当前选择合同 (项目ID, 合同ID, 期数ID) values ('P', 'BENCH', '0')"));
+    db.exec(QStringLiteral("insert into pass (unit, pass, bz) values ('基准投标单位', 'bench', '2')"));
     const QString insert = QStringLiteral("insert into jd_htqd (合同编号, 章, 节, 细目编号, 细目名称, 单位, 合同数量, "
                                           "合同单价, 合同金额) values ('BENCH', ?, ?, ?, ?, ?, ?, ?, ?)");
     const QStringList works = {QStringLiteral("挖土方"),
@@ -83,7 +84,7 @@ struct Fixture {
     QTemporaryDir dir;
     QuietSink sink;
     QString data;
-    Fixture() : data(createDataFile(dir.path())) { QDir(dir.path()).mkdir(QStringLiteral("set")); }
+    Fixture() : data(createDataFile(dir.path())) {}
     QString out(const QString& name) const { return dir.filePath(name + QStringLiteral(".pdf")); }
 };
 
@@ -113,9 +114,7 @@ void BM_PrintAll(benchmark::State& state) {
         TDmMain dm(f.data, f.sink);
         dm.LoadCurrentContract();
         ReportContext context(dm);
-        const BidSet set = BuildBidSet(context);
-        WriteBidSetPdfs(set, f.dir.filePath(QStringLiteral("set")));
-        pages = set.document.pageCount();
+        pages = PrintBidSet(context, f.dir.filePath(QStringLiteral("set"))).files.last().pages;
     }
     state.counters["pages"] = pages;
 }
@@ -163,6 +162,15 @@ BENCHMARK(BM_ReportB_LargestChapter)->Unit(benchmark::kMillisecond)->Iterations(
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // "--write-data FOLDER" only writes the data file (unit 基准投标单位, password bench), so the
+    // commands can be timed as whole processes, e.g. with /usr/bin/time -v:
+    //   tenvora --data FOLDER/VORQEL.tr print-all --dir OUT
+    //   tenvora --data FOLDER/VORQEL.tr report B --chapter 200 --pdf OUT/B-200.pdf
+    if (const QStringList args = app.arguments(); args.size() == 3 && args[1] == QLatin1String("--write-data")) {
+        const QString data = createDataFile(args[2]);
+        std::printf("%s\n", qPrintable(data));
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     fixture(); // the data file is written before any timing
     RatioReporter reporter;

@@ -167,11 +167,11 @@ Command ReportCommand() {
 }
 
 int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
-    const BidSet set = BuildBidSet(rc);
-    if (!set.refusal.isEmpty())
-        throw Refused(set.refusal);
+    const PrintedBidSet printed = PrintBidSet(rc, QDir::current().absoluteFilePath(outDir));
+    if (!printed.refusal.isEmpty())
+        throw Refused(printed.refusal);
     QJsonArray files;
-    for (const WrittenPdf& pdf : WriteBidSetPdfs(set, outputFolder(outDir))) {
+    for (const WrittenPdf& pdf : printed.files) {
         files.append(QJsonObject{{QStringLiteral("report"), pdf.name},
                                  {QStringLiteral("title"), pdf.title},
                                  {QStringLiteral("file"), QDir::toNativeSeparators(pdf.path)},

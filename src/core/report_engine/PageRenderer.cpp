@@ -123,7 +123,7 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
 
 void WritePdf(const RenderedDocument& doc, const QString& path) {
     // A document of several forms is written form by form and joined, with a bookmark for each.
-    if (doc.parts.size() > 1)
+    if (IsMadeOfParts(doc))
         return WritePdfWithBookmarks(doc, path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -247,6 +247,16 @@ void SaveBytes(const QByteArray& bytes, const QString& path) {
         throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
 }
 
+bool IsMadeOfParts(const RenderedDocument& doc) {
+    int next = 0;
+    for (const DocumentPart& part : doc.parts) {
+        if (part.firstPage != next)
+            return false;
+        next += part.pageCount;
+    }
+    return doc.parts.size() > 1 && next == doc.pageCount();
+}
+
 void WritePdfWithBookmarks(const RenderedDocument& doc, const QString& path) {
     QList<PdfPart> parts;
     for (int i = 0; i < doc.parts.size(); ++i)

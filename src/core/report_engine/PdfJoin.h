@@ -27,7 +27,9 @@ RenderedDocument PartDocument(const RenderedDocument& doc, int part);
 // Replaces the file with the bytes only when all were written; throws Error naming the file.
 void SaveBytes(const QByteArray& bytes, const QString& path);
 
-// A document of several parts as one PDF with a bookmark per part.
+// True when the document is made of two or more parts that hold all its pages, in order.
+bool IsMadeOfParts(const RenderedDocument& doc);
+// A document made of parts as one PDF with a bookmark per part.
 void WritePdfWithBookmarks(const RenderedDocument& doc, const QString& path);
 
 } // namespace tenvora::report

@@ -1,6 +1,7 @@
 #include "reports/BidSet.h"
 
 #include "boq/AmountRules.h"
+#include "report_engine/PageRenderer.h"
 #include "report_engine/PdfJoin.h"
 #include "report_engine/ReportLayout.h"
 #include "reports/BoqChapterReport.h"
@@ -9,6 +10,7 @@
 #include "reports/ProvisionalSumsReport.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace tenvora {
 
@@ -37,7 +39,7 @@ public:
         m_rows = report::TableDataSource(m_rows.columns());
         int first = m_ownPages + 1;
         for (int i = 0; i < m_forms.size(); ++i) {
-            const int pages = m_forms[i].document.pageCount();
+            const int pages = m_forms[i].pages;
             const int last = first + pages - 1;
             const QString range = pages > 1 ? QStringLiteral("%1～%2").arg(first).arg(last) : QString::number(first);
             m_rows.addRow({i + 1, m_forms[i].title, range, pages});
@@ -55,37 +57,65 @@ private:
     int m_ownPages = 1;
 };
 
-void add(QList<BidSetForm>& forms, ReportRequest& request, const QString& name) {
-    if (request.build())
-        forms << BidSetForm{name, request.title(), request.prepare()};
+// Keeps the form, or hands it to the sink and keeps only what the contents page needs.
+class Forms {
+public:
+    Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink) : m_forms(forms), m_sink(sink) {}
+
+    void add(ReportRequest& request, const QString& name) {
+        if (!request.build())
+            return;
+        BidSetForm form{name, request.title(), 0, request.prepare()};
+        form.pages = form.document.pageCount();
+        if (m_sink) {
+            m_sink(form);
+            form.document = report::RenderedDocument();
+        }
+        m_forms << form;
+    }
+
+private:
+    QList<BidSetForm>& m_forms;
+    const BidSetFormSink& m_sink;
+};
+
+// A title may hold characters that a file name cannot.
+QString pdfPath(const QString& folder, QString title) {
+    static const QString bad = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : title)
+        if (bad.contains(c) || c.unicode() < 0x20)
+            c = QLatin1Char('_');
+    return QDir(folder).filePath(title + QStringLiteral(".pdf"));
 }
 
 } // namespace
 
-QList<WrittenPdf> WriteBidSetPdfs(const BidSet& set, const QString& folder) {
-    // A title may hold characters that a file name cannot.
-    auto fileName = [&folder](QString title) {
-        static const QString bad = QStringLiteral("/\\:*?\"<>|");
-        for (QChar& c : title)
-            if (bad.contains(c) || c.unicode() < 0x20)
-                c = QLatin1Char('_');
-        return QDir(folder).filePath(title + QStringLiteral(".pdf"));
-    };
-    QList<WrittenPdf> written;
-    QList<report::PdfPart> parts;
-    const report::RenderedDocument contents = report::PartDocument(set.document, 0);
-    parts << report::PdfPart{set.document.parts.first().title, report::PdfBytes(contents)};
-    for (const BidSetForm& form : set.forms) {
-        const QByteArray pdf = report::PdfBytes(form.document);
-        const QString path = fileName(form.title);
-        report::SaveBytes(pdf, path);
-        written << WrittenPdf{form.name, form.title, path, form.document.pageCount()};
-        parts << report::PdfPart{form.title, pdf};
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
+    PrintedBidSet printed;
+    if (context.dm().session().CurContractID.isEmpty()) {
+        printed.refusal = QString::fromUtf8(kNoContractText);
+        return printed;
     }
-    const QString whole = fileName(QString::fromUtf8(kBidSetTitle));
-    report::SaveBytes(report::JoinPdf(parts, set.document.title), whole);
-    written << WrittenPdf{QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), whole, set.document.pageCount()};
-    return written;
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    QList<report::PdfPart> parts{report::PdfPart{}};
+    const BidSet set = BuildBidSet(context, [&](const BidSetForm& form) {
+        const QString path = pdfPath(folder, form.title);
+        report::WritePdf(form.document, path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        parts << report::PdfPart{form.title, file.readAll()};
+        printed.files << WrittenPdf{form.name, form.title, path, form.pages};
+    });
+    parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
+    const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
+    report::SaveBytes(report::JoinPdf(parts, QString::fromUtf8(kBidSetTitle)), whole);
+    int pages = set.contents.pageCount();
+    for (const BidSetForm& form : set.forms)
+        pages += form.pages;
+    printed.files << WrittenPdf{QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), whole, pages};
+    return printed;
 }
 
 QStringList ReportNames() {
@@ -112,7 +142,7 @@ std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const Q
     return nullptr;
 }
 
-BidSet BuildBidSet(ReportContext& context) {
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
     TDmMain& dm = context.dm();
     const QString contract = dm.session().CurContractID;
     BidSet set;
@@ -125,45 +155,45 @@ BidSet BuildBidSet(ReportContext& context) {
     BoqTotals(dm).storeInsurance(contract, QString());
     const BidSummary summary = ComputeBidSummary(dm, context.countADOQuery, contract);
 
+    Forms forms(set.forms, sink);
     BoqSummaryReport e(context);
     e.setSummary(summary);
-    add(set.forms, e, e.name());
+    forms.add(e, e.name());
     AllChapterSummaryReport all(context);
     all.setSummary(summary);
-    add(set.forms, all, all.name());
+    forms.add(all, all.name());
 
-    BoqChapterReport b(context);
-    b.setStoresInsurance(false);
-    for (const QString& chapter : b.chapters()) {
-        std::optional<qint64> total;
+    for (const QString& chapter : BoqChapterReport(context).chapters()) {
+        BoqChapterReport b(context, chapter);
+        b.setStoresInsurance(false);
         for (const ChapterTotal& c : summary.all.chapters)
             if (c.code == chapter)
-                total = c.total;
-        b.setPrintedTotal(total);
-        if (b.build(chapter))
-            set.forms << BidSetForm{QStringLiteral("B-") + chapter, b.title(), b.prepare()};
+                b.setPrintedTotal(c.total);
+        forms.add(b, QStringLiteral("B-") + chapter);
     }
 
     ProvisionalSumsReport c(context);
-    add(set.forms, c, c.name());
+    forms.add(c, c.name());
     DayworkSummaryReport d(context);
-    add(set.forms, d, d.name());
+    forms.add(d, d.name());
     for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
         DayworkPriceTable table(context, s);
-        add(set.forms, table, table.name());
+        forms.add(table, table.name());
     }
 
     // The contents names the pages of the whole document, which begin after its own.
     ContentsPage contents(context, set.forms);
     contents.build();
-    report::RenderedDocument contentsDoc = contents.prepare();
-    if (contentsDoc.pageCount() != 1) {
-        contents.setOwnPages(contentsDoc.pageCount());
+    set.contents = contents.prepare();
+    if (set.contents.pageCount() != 1) {
+        contents.setOwnPages(set.contents.pageCount());
         contents.build();
-        contentsDoc = contents.prepare();
+        set.contents = contents.prepare();
     }
+    if (sink)
+        return set;
     set.document.title = QString::fromUtf8(kBidSetTitle);
-    report::AppendDocument(set.document, contentsDoc, QStringLiteral("目录"));
+    report::AppendDocument(set.document, set.contents, QStringLiteral("目录"));
     for (const BidSetForm& form : set.forms)
         report::AppendDocument(set.document, form.document, form.title);
     return set;

@@ -4,6 +4,7 @@
 
 #include "reports/ReportRequest.h"
 
+#include <functional>
 #include <memory>
 
 namespace tenvora {
@@ -15,20 +16,27 @@ inline constexpr const char* kReportDataSetMl = "ReportDataSet_ml"; // the rows 
 struct BidSetForm {
     QString name;  // as the command line names it: "E", "summary", "B-100", "C", "labour", ...
     QString title; // the form's title, which files are named after
-    report::RenderedDocument document;
+    int pages = 0;
+    report::RenderedDocument document; // empty when the set handed the form on as it came
 };
 
 struct BidSet {
     QString refusal; // "请先选择合同"; nothing was built then
     QList<BidSetForm> forms;
+    report::RenderedDocument contents; // the contents page
     report::RenderedDocument document; // the contents page, then every form in order
 };
+
+// Called with each form as soon as it is laid out.
+using BidSetFormSink = std::function<void(const BidSetForm&)>;
 
 // Stores the insurance line once, computes the summary figures once, then builds E, the
 // all-chapter summary, B of every chapter that has lines, C, D and the labour, material and
 // machinery tables, in this order. Refusals of single forms (a chapter without lines) leave the
 // form out without a message; store and template faults are shown once and abandon the set.
-BidSet BuildBidSet(ReportContext& context);
+// With a sink each form goes to it as it comes and the set keeps only the forms' names, titles
+// and page counts (no whole document), so a long bill is never held in memory all at once.
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink = {});
 
 struct WrittenPdf {
     QString name; // the form's name, "all" for the whole set
@@ -37,10 +45,16 @@ struct WrittenPdf {
     int pages = 0;
 };
 
-// Writes every form into the folder as its own PDF named after its title, then the whole set as
-// "投标报表.pdf", joined from the forms' files with a bookmark per form, so that no page is
-// painted twice. Throws Error naming a file that cannot be written.
-QList<WrittenPdf> WriteBidSetPdfs(const BidSet& set, const QString& folder);
+struct PrintedBidSet {
+    QString refusal;
+    QList<WrittenPdf> files;
+};
+
+// "tenvora print-all": builds the set and writes every form into the folder (made when missing)
+// as its own PDF named after its title as it is laid out, then the whole set as "投标报表.pdf",
+// joined from those files with a bookmark per form, so that no page is painted twice. Throws
+// Error naming a file that cannot be written.
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder);
 
 // The reports the command line names besides B.
 QStringList ReportNames();
