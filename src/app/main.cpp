@@ -1,6 +1,7 @@
 // VORQEL: the Tenvora workbench.
 #include "MessageBox.h"
 #include "data/AppPaths.h"
+#include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "shell/Application.h"
 #include "shell/DtMain1.h"
@@ -27,8 +28,11 @@ int main(int argc, char* argv[]) {
 
     const QString dataFile = DataFilePathFor(QCoreApplication::applicationFilePath());
     GuiMessageSink sink;
+    // Held until the program ends: a second workbench, or a restore, on this file is refused.
+    DataFileLock lock(dataFile);
     std::unique_ptr<TDmMain> dm;
     try {
+        lock.acquire();
         dm = std::make_unique<TDmMain>(dataFile, sink);
     } catch (const DataFileError& e) {
         // Say which file and why before ending, rather than vanishing.

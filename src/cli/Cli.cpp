@@ -22,15 +22,23 @@ void StderrSink::showMessage(const QString& text) {
     err() << text << Qt::endl;
 }
 
-std::unique_ptr<TDmMain> Context::open() {
+void Context::lockForWriting() {
+    if (!lock)
+        lock = std::make_unique<DataFileLock>(dataPath);
+    lock->acquire(kLockWait);
+}
+
+std::unique_ptr<TDmMain> Context::open(Access access) {
+    if (access == Access::Write)
+        lockForWriting();
     return std::make_unique<TDmMain>(dataPath, sink);
 }
 
-std::unique_ptr<TDmMain> Context::openAndLogin() {
+std::unique_ptr<TDmMain> Context::openAndLogin(Access access) {
     if (unit.isEmpty())
         throw UsageError(
             QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));
-    auto dm = open();
+    auto dm = open(access);
     LoginRules rules(*dm);
     // The dialog only lets the user pick a listed unit; the command holds to the same list.
     if (!rules.accountsOffered().contains(unit))

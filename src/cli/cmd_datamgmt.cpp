@@ -29,7 +29,7 @@ int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
     const QString target = QDir::current().absoluteFilePath(ctx.args.first());
-    auto dm = ctx.openAndLogin();
+    auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);
     dm->session().BakMode = bakMode;
@@ -77,7 +77,7 @@ Command RestoreCommand() {
             [](Context& ctx) {
                 ctx.expectArguments(1, QStringLiteral("tenvora restore SRC"));
                 const QString source = QDir::current().absoluteFilePath(ctx.args.first());
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(Access::Write);
                 ConnectionPause pause(*dm);
                 const QString done = DataFileCopies(*dm).restore(source);
                 pause.reopen();

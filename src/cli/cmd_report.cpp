@@ -152,7 +152,7 @@ Command ReportCommand() {
                 if (!isB && (chapter || all || outDir))
                     throw UsageError(QStringLiteral("报表 %1 不分章\n用法：%2").arg(name, kUsage));
 
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(Access::Write);
                 dm->LoadCurrentContract();
                 ReportContext rc(*dm);
                 if (isB && all)

@@ -55,7 +55,7 @@ TEST(Database, RefusesFilesThatAreNotDataFilesNamingFileAndReason) {
     const QList<Case> cases = {
         {missing, DataFileKey(), QStringLiteral("不存在")},
         {empty, DataFileKey(), QStringLiteral("空的")},
-        {text, DataFileKey(), QStringLiteral("密码不符")},
+        {text, DataFileKey(), QStringLiteral("不是完整的数据文件")},
         {good.path(), QByteArray("wrong-key-123456"), QStringLiteral("密码不符")},
         {dir.path(), DataFileKey(), QStringLiteral("不是一个文件")},
     };
@@ -140,7 +140,7 @@ TEST(Database, VerifyModeChangesNothingWhileTheWorkingConnectionAddsIndexes) {
     {
         Database look = Database::open(path, DataFileKey(), Database::Mode::Verify);
         EXPECT_EQ(look.scalar(countIndexes).toInt(), 0);
-        EXPECT_THROW(look.exec(QStringLiteral("DELETE FROM pass")), DbError);
+        EXPECT_THROW(look.exec(QStringLiteral("DELETE FROM pass")), StorageError);
     }
     Database work = Database::open(path, DataFileKey());
     EXPECT_EQ(work.scalar(countIndexes).toInt(), 3);

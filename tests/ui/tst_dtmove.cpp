@@ -75,7 +75,7 @@ private slots:
             QCOMPARE(form.DBGrid2()->columnWidth(c), 50);
         QVERIFY(form.DBGrid1()->isReadOnly());
         QVERIFY(!form.DBGrid2()->isReadOnly());
-        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls)"));
+        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls *.xlsx)"));
         QAbstractItemModelTester tester(form.DBGrid2()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
     }

@@ -1,12 +1,15 @@
 #include "data/Database.h"
 
+#include "data/DataFileProbe.h"
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
 #include "data/Schema.h"
+#include "data/SystemErrorText.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -64,6 +67,51 @@ int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b)
     return CompareItemNumbers(ta, tb);
 }
 
+// The text of a store failure that lies in the file, not in the statement, or an empty text.
+QString storageFailureText(sqlite3* db, int rc) {
+    const QString file = QDir::toNativeSeparators(QString::fromUtf8(sqlite3_db_filename(db, "main")));
+    const int error = sqlite3_system_errno(db);
+    const QString diskFull =
+        QStringLiteral("磁盘空间已满，数据文件 %1 无法写入，刚才的修改没有保存。请腾出磁盘空间后再试。");
+    switch (rc & 0xff) {
+    case SQLITE_READONLY:
+        // The store notices by itself when the path no longer names the file it writes to.
+        if (rc == SQLITE_READONLY_DBMOVED)
+            return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
+                                  "以免写进已经不在的文件。请关闭本程序后重新打开。")
+                .arg(file);
+        return QStringLiteral("数据文件 %1 是只读的，刚才的修改没有保存。请去掉文件的只读属性，"
+                              "或把它复制到可以写入的文件夹后重新打开。")
+            .arg(file);
+    case SQLITE_FULL:
+        return diskFull.arg(file);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件。")
+            .arg(file);
+    case SQLITE_IOERR:
+        if (error == ENOSPC)
+            return diskFull.arg(file);
+        return QStringLiteral("读写数据文件 %1 时出错（%2），操作没有完成，刚才的修改没有保存。")
+            .arg(file, SystemErrorText(error));
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开数据文件 %1 或它旁边的日志文件（%2），刚才的修改没有保存。")
+            .arg(file, SystemErrorText(error));
+    case SQLITE_BUSY:
+        return QStringLiteral("数据文件 %1 正被另一个程序写入，刚才的操作没有完成。请稍后再试。").arg(file);
+    default:
+        return {};
+    }
+}
+
+[[noreturn]] void throwFailure(sqlite3* db, int rc) {
+    // The connection's own record carries the extended code even where a call returned the primary one.
+    const int extended = sqlite3_extended_errcode(db);
+    const QString storage = storageFailureText(db, (extended & 0xff) == (rc & 0xff) ? extended : rc);
+    if (!storage.isEmpty())
+        throw StorageError(storage);
+    throw DbError(storeMessage(db));
+}
+
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
 }
@@ -91,8 +139,7 @@ Statement::~Statement() {
 }
 
 void Statement::fail(int rc) const {
-    Q_UNUSED(rc);
-    throw DbError(storeMessage(m_db));
+    throwFailure(m_db, rc);
 }
 
 Statement& Statement::bind(int index, const QVariant& value) {
@@ -213,6 +260,8 @@ void Database::close() {
 }
 
 void Database::registerFunctions() {
+    // Extended codes tell a replaced file from a read-only one.
+    sqlite3_extended_result_codes(m_db, 1);
     sqlite3_create_collation_v2(m_db, kItemNumberCollation, SQLITE_UTF8, nullptr, itemNumberCollation, nullptr);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(m_db, "RoundAmount", 1, flags, nullptr, roundAmountFunction, nullptr, nullptr, nullptr);
@@ -222,13 +271,7 @@ void Database::registerFunctions() {
 }
 
 Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        refuseFile(path, QStringLiteral("文件不存在"));
-    if (!info.isFile())
-        refuseFile(path, QStringLiteral("不是一个文件"));
-    if (info.size() == 0)
-        refuseFile(path, QStringLiteral("文件是空的（0 字节），不是数据文件"));
+    ProbeDataFile(path, mode == Mode::ReadWrite);
 
     sqlite3* raw = nullptr;
     const int flags = mode == Mode::Verify ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -246,6 +289,9 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
 
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const StorageError&) {
+        // The first page decrypts, but the file holds fewer pages than its header records.
+        refuseFile(path, QStringLiteral("文件已损坏或不完整（比应有的短，可能只复制了一部分），请用完整的文件或备份"));
     } catch (const DbError&) {
         refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
     }
@@ -253,6 +299,8 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
         const QVariant check = db.scalar(QStringLiteral("PRAGMA quick_check(1)"));
         if (check.toString() != QLatin1String("ok"))
             refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(check.toString()));
+    } catch (const StorageError&) {
+        refuseFile(path, QStringLiteral("文件已损坏（读到了损坏的数据页），请用备份恢复"));
     } catch (const DbError& e) {
         refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(e.text()));
     }
@@ -262,6 +310,8 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     if (mode == Mode::ReadWrite) {
         try {
             Schema::ensureIndexes(db);
+        } catch (const StorageError&) {
+            // The indexes only make lists faster; a full disk must not keep the file from opening.
         } catch (const DbError& e) {
             refuseFile(path, e.text());
         }
@@ -293,9 +343,10 @@ Statement Database::prepare(const QString& sql) {
         throw DbError(QStringLiteral("数据库连接已关闭"));
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw DbError(storeMessage(m_db));
+        throwFailure(m_db, rc);
     }
     if (!stmt) // only blanks or a comment
         throw DbError(QStringLiteral("空语句"));
@@ -366,7 +417,7 @@ Transaction::~Transaction() {
                 m_db.exec(QStringLiteral("RELEASE ") + m_savepoint);
             }
         }
-    } catch (const DbError&) {
+    } catch (const Error&) {
         // The store has already undone the change on its own; nothing more to undo.
     }
 }

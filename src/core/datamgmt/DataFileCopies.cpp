@@ -1,6 +1,7 @@
 #include "datamgmt/DataFileCopies.h"
 
 #include "data/AppPaths.h"
+#include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
 #include "datamgmt/FileCopy.h"
@@ -87,6 +88,10 @@ void DataFileCopies::requireClosedConnection() const {
     // Copying a file the store holds open could catch it half-way through a write.
     if (m_dm.isConnected())
         throw Error(QStringLiteral("数据文件正在使用中，请先关闭数据库连接再复制"));
+    // So could a copy while another program works on it; and a restore under it would leave that
+    // program writing into the replaced file.
+    if (const std::optional<DataFileHolder> holder = DataFileLock::otherHolder(m_dm.dataFilePath()))
+        throw Refused(DataFileLock::busyText(m_dm.dataFilePath(), *holder));
 }
 
 QString DataFileCopies::backup(const QString& folder, const QString& fileName) {

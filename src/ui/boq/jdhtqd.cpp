@@ -102,6 +102,8 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
     connect(m_panel5, &QPushButton::clicked, this, &TFormhtqd::Panel5Click);
     connect(m_exit, &QPushButton::clicked, this, &TFormhtqd::BitBtn1Click);
     connect(m_excel, &QAction::triggered, this, &TFormhtqd::Excel1Click);
+    connect(m_export, &QAction::triggered, this, &TFormhtqd::Excel2Click);
+    connect(m_revise, &QAction::triggered, this, &TFormhtqd::Excel3Click);
     for (QWidget* source : {static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_grid)}) {
         source->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(source, &QWidget::customContextMenuRequested, this,
@@ -214,7 +216,12 @@ void TFormhtqd::buildLayout() {
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
     m_excel = m_popup->addAction(QStringLiteral("导入Excel文件"));
     m_excel->setObjectName(QStringLiteral("Excel1"));
-    m_excel->setVisible(false);
+    m_export = m_popup->addAction(QStringLiteral("导出Excel文件"));
+    m_export->setObjectName(QStringLiteral("Excel2"));
+    m_revise = m_popup->addAction(QStringLiteral("导入修订清单"));
+    m_revise->setObjectName(QStringLiteral("Excel3"));
+    for (QAction* a : {m_excel, m_export, m_revise})
+        a->setVisible(false);
 
     m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows);
 }
@@ -372,7 +379,8 @@ bool TFormhtqd::savePendingEdit() {
 
 void TFormhtqd::setImportAvailable(bool available) {
     m_importAvailable = available;
-    m_excel->setVisible(available);
+    for (QAction* a : {m_excel, m_export, m_revise})
+        a->setVisible(available);
 }
 
 void TFormhtqd::showPopup(QWidget* source, const QPoint& pos) {
@@ -386,6 +394,19 @@ void TFormhtqd::Excel1Click() {
     if (!m_importAvailable || !saveTypedPrice())
         return;
     emit importRequested();
+    runAction([this] { FormCreate(); });
+}
+
+void TFormhtqd::Excel2Click() {
+    if (!m_importAvailable || !saveTypedPrice())
+        return;
+    emit exportRequested();
+}
+
+void TFormhtqd::Excel3Click() {
+    if (!m_importAvailable || !saveTypedPrice())
+        return;
+    emit revisionRequested();
     runAction([this] { FormCreate(); });
 }
 

@@ -37,8 +37,9 @@ public:
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.
     void FormCreate();
-    // "导入Excel文件" in the context menus of the tree and the grid; hidden until an import
-    // dialog answers importRequested().
+    // "导入Excel文件", "导出Excel文件" and "导入修订清单" in the context menus of the tree and the
+    // grid; hidden until the host answers importRequested(), exportRequested() and
+    // revisionRequested().
     void setImportAvailable(bool available);
     bool importAvailable() const { return m_importAvailable; }
 
@@ -48,6 +49,10 @@ public:
     void BitBtn1Click();
     // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
     void Excel1Click();
+    // "导出Excel文件": saves a pending price, then asks for the export.
+    void Excel2Click();
+    // "导入修订清单": saves a pending price, asks for the revision, then initialises again.
+    void Excel3Click();
 
     // Selects the chapter's node and makes the line with that row identity current (the bid
     // check opens its findings so); false when the chapter or the line is not listed.
@@ -66,6 +71,8 @@ public:
     QTabWidget* PageControl1() const { return m_pages; }
     QMenu* PopupMenu1() const { return m_popup; }
     QAction* Excel1() const { return m_excel; }
+    QAction* Excel2() const { return m_export; }
+    QAction* Excel3() const { return m_revise; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,6 +81,9 @@ signals:
     // "导入Excel文件" was chosen. A slot connected to it runs the import dialog modally; when
     // the signal returns the editor initialises again.
     void importRequested();
+    // "导出Excel文件" and "导入修订清单" were chosen; the editor initialises again after a revision.
+    void exportRequested();
+    void revisionRequested();
 
 private:
     void buildLayout();
@@ -102,6 +112,8 @@ private:
     QPushButton* m_exit;
     QMenu* m_popup;
     QAction* m_excel;
+    QAction* m_export;
+    QAction* m_revise;
     QIcon m_images[4];
     QTreeWidgetItem* m_hot = nullptr;
     bool m_importAvailable = false;

@@ -5,6 +5,7 @@
 #include "Modal.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
+#include "boq/ExcelCommands.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -81,6 +82,9 @@ void TFormMain1::buildMenus() {
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
     contracts->addAction(QStringLiteral("投标检查"), this, &TFormMain1::BidCheckClick);
+    contracts->addSeparator();
+    contracts->addAction(QStringLiteral("导出Excel文件"), this, &TFormMain1::N61Click);
+    contracts->addAction(QStringLiteral("导入修订清单"), this, &TFormMain1::N62Click);
     contracts->addSeparator();
 
     QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
@@ -346,6 +350,8 @@ bool TFormMain1::openBoqEditor() {
         TFrmMove1 dialog(m_dm, this);
         ExecModal(dialog);
     });
+    connect(editor, &TFormhtqd::exportRequested, this, [this] { ExportBoqWorkbook(m_dm, this); });
+    connect(editor, &TFormhtqd::revisionRequested, this, [this] { ReviseBoqFromWorkbook(m_dm, this); });
     return hostTool(editor);
 }
 
@@ -470,6 +476,31 @@ void TFormMain1::N49Click() {
 
 void TFormMain1::BidSetClick() {
     runReport([this] { m_reports->runBidSet(this); });
+}
+
+void TFormMain1::N61Click() {
+    runAction([this] {
+        // The export takes what was typed; the tool stays where it is.
+        if (m_tool && !m_tool->savePendingEdit())
+            return;
+        ExportBoqWorkbook(m_dm, this);
+    });
+}
+
+void TFormMain1::N62Click() {
+    runAction([this] {
+        // The revision rewrites the bill a hosted tool shows: that tool goes first, saving what
+        // was typed, and the BoQ editor shows the revised bill afterwards.
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
+        m_dm.setMainCaption();
+        if (ReviseBoqFromWorkbook(m_dm, this) && openBoqEditor())
+            pressToolButton(toolAction(QStringLiteral("合同清单")));
+        else
+            ResetToolButtons();
+    });
 }
 
 void TFormMain1::runDataManagement(int command) {

@@ -73,6 +73,8 @@ public slots:
     void N12Click() { ToolButton10Click(); }
     void N13Click() { N10Click(); }
     void N18Click() { N11Click(); }
+    void N61Click();         // 导出Excel文件
+    void N62Click();         // 导入修订清单
     void N53Click();         // 数据备份
     void N54Click();         // 数据恢复
     void N56Click();         // 生成投标盘
