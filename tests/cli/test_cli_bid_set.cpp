@@ -68,6 +68,10 @@ struct JsonCase {
     const char* text;
 };
 
+void PrintTo(const JsonCase& c, std::ostream* os) {
+    *os << c.report;
+}
+
 class CliReportJson : public CliBidSet, public testing::WithParamInterface<JsonCase> {};
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <limits>
+#include <ostream>
 
 using namespace tenvora;
 
@@ -10,6 +11,10 @@ struct CapitalCase {
     qint64 yuan;
     const char* text;
 };
+
+void PrintTo(const CapitalCase& c, std::ostream* os) {
+    *os << c.yuan;
+}
 
 class CapitalFigures : public testing::TestWithParam<CapitalCase> {};
 

@@ -93,6 +93,10 @@ struct FigureSyntax {
     bool accepted;
 };
 
+void PrintTo(const FigureSyntax& s, std::ostream* os) {
+    *os << s.line;
+}
+
 class FigurePlaceholders : public testing::TestWithParam<FigureSyntax> {};
 
 TEST_P(FigurePlaceholders, OutsideDataBands) {
