@@ -48,14 +48,14 @@ int runCommand(const Command& command, Context& ctx) {
     }
 }
 
-// The report command lays text out with real fonts, which needs a GUI application.
+// The report commands lay text out with real fonts, which needs a GUI application.
 bool needsFonts(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--data" || a == "--unit" || a == "--password")
             ++i;
         else if (!a.startsWith("--"))
-            return a == "report";
+            return a == "report" || a == "print-all";
     }
     return false;
 }

@@ -13,9 +13,10 @@ TEST(FileNames, CopiesAreNamedAfterTheFileOrTheContractAndTheDay) {
     EXPECT_EQ(ProposedBidDiskName(QStringLiteral("K1/K2"), at.date()), "K1_K2合同段-投标盘-20261208.tr");
 }
 
-TEST(FileNames, ReportsAreNamedAfterTheReportTheContractAndThePart) {
-    EXPECT_EQ(ProposedReportFileName(QStringLiteral("工程量清单"), QStringLiteral("A1"), QStringLiteral("第100章")),
-              "工程量清单-A1合同段-第100章.pdf");
+TEST(FileNames, ReportsAreNamedAfterTheReportAndTheContract) {
+    EXPECT_EQ(ProposedReportFileName(QStringLiteral("B.工程量清单报表（第100章）"), QStringLiteral("A1")),
+              "B.工程量清单报表（第100章）-A1合同段.pdf");
+    EXPECT_EQ(ProposedReportFileName(QStringLiteral("报表/汇总"), QStringLiteral("A1")), "报表_汇总-A1合同段.pdf");
     EXPECT_EQ(ProposedReportFileName(QStringLiteral("计日工汇总表"), QStringLiteral("A2")),
               "计日工汇总表-A2合同段.pdf");
     EXPECT_EQ(ProposedReportFileName(QStringLiteral("工程量清单"), QString()), "工程量清单.pdf");

@@ -7,7 +7,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 #include <string>
+
+// GoogleTest prints texts in failure messages as text rather than as bytes.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* os) {
+    *os << "{\"" << texts.join(QStringLiteral("\", \"")).toStdString() << "\"}";
+}
 
 namespace tenvora::test {
 

@@ -78,7 +78,7 @@ private slots:
         });
         runner.runReportB(nullptr);
         QCOMPARE(proposed.size(), 1);
-        QCOMPARE(QFileInfo(proposed.first()).fileName(), QStringLiteral("工程量清单-A1合同段-第200章.pdf"));
+        QCOMPARE(QFileInfo(proposed.first()).fileName(), QStringLiteral("B.工程量清单报表（第200章）-A1合同段.pdf"));
     }
 
     void listsChaptersWithNamesAndStaysOpenAfterEachReport() {

@@ -4,6 +4,7 @@
 #include "Settings.h"
 #include "boq/SelecXM.h"
 #include "data/DataModule.h"
+#include "preview/ReportPreview.h"
 #include "shell/DtAbout.h"
 #include "shell/DtMain1.h"
 #include "shell/HostedTool.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -369,7 +371,10 @@ private slots:
             popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
         QCOMPARE(popup, (QStringList{"B.工程量清单报表(&B)", "C.专项暂定金额汇总表(&C)", "D.计日工汇总表(&D)",
                                      "E.工程量清单汇总表(&E)", "—", "计日工劳务单价表(&1)", "计日工材料单价表(&2)",
-                                     "计日工施工机械单价表(&3)"}));
+                                     "计日工施工机械单价表(&3)", "—", "全套投标报表(&Q)"}));
+        for (QAction* a : window.PopupMenu1()->actions())
+            QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(window.toolAction(QStringLiteral("专项暂定金"))->isEnabled());
         QCOMPARE(window.reportButton()->popupMode(), QToolButton::MenuButtonPopup);
         for (const char* caption : {"合同选择", "合同清单", "计日工", "专项暂定金", "退出系统"})
             QVERIFY2(window.toolAction(QString::fromUtf8(caption))->isCheckable(), caption);
@@ -425,6 +430,106 @@ private slots:
         });
         QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
         QCOMPARE(opened, QStringList{QStringLiteral("选择清单编号")});
+    }
+
+    void reportEntriesPreviewTheirForms_data() {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("C from the menu") << 0 << "C.专项暂定金额汇总表"
+                                         << "1 | 102-3 | 计算机信息化管理系统 | 4500000";
+        QTest::newRow("C from the drop-down") << 1 << "C.专项暂定金额汇总表"
+                                              << "合    计 | 8300000";
+        QTest::newRow("D") << 2 << "D.计日工汇总表"
+                           << "计日工合计（1＋2＋3）（转结工程量清单汇总表） | 714715";
+        QTest::newRow("E from the menu") << 3 << "E.工程量清单汇总表"
+                                         << "9 | 投标价（4＋7＋8） | 57824082";
+        QTest::newRow("E from the drop-down") << 4 << "E.工程量清单汇总表"
+                                              << "投标价（大写） | 伍仟柒佰捌拾贰万肆仟零捌拾贰元整";
+        QTest::newRow("labour") << 5 << "计日工劳务单价表"
+                                << "计日工劳务(转结计日工汇总表) | 158020";
+        QTest::newRow("material") << 6 << "计日工材料单价表"
+                                  << "计日工材料小计(转结计日工汇总表) | 337450";
+        QTest::newRow("machinery") << 7 << "计日工施工机械单价表"
+                                   << "计日工施工机械小计(转结计日工汇总表) | 219245";
+        QTest::newRow("whole set") << 8 << "投标报表"
+                                   << "13 | 投标报价（8＋11＋12） | 185702861";
+    }
+    void reportEntriesPreviewTheirForms() {
+        QFETCH(int, entry);
+        QFETCH(QString, title);
+        QFETCH(QString, printed);
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        dm->LoadCurrentContract();
+        int saves = 0;
+        QPointer<FakeTool> tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        window.hostTool(tool);
+        QStringList previews;
+        QString previewTitle;
+        bool toolClosedFirst = false;
+        SetModalHandler([&](QDialog& dialog) {
+            auto* preview = qobject_cast<ReportPreview*>(&dialog);
+            if (!preview)
+                return int(QDialog::Rejected);
+            toolClosedFirst = tool.isNull();
+            previews << report::TextDump(preview->document());
+            previewTitle = preview->windowTitle();
+            return int(QDialog::Accepted);
+        });
+        void (TFormMain1::*const entries[])() = {
+            &TFormMain1::N10Click, &TFormMain1::N13Click, &TFormMain1::N50Click,
+            &TFormMain1::N11Click, &TFormMain1::N18Click, &TFormMain1::N46Click,
+            &TFormMain1::N47Click, &TFormMain1::N49Click, &TFormMain1::BidSetClick};
+        (window.*entries[entry])();
+        QCOMPARE(previews.size(), 1);
+        QVERIFY(toolClosedFirst);
+        QVERIFY2(previews.first().contains(printed + QLatin1Char('\n')), qPrintable(previews.first()));
+        QCOMPARE(previewTitle, QStringLiteral("报表预览 - ") + title);
+        QCOMPARE(saves, 1);
+        QVERIFY(file.sink.messages.isEmpty());
+    }
+
+    void provisionalButtonStaysPressedWhileItsReportIsOnView() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        dm->LoadCurrentContract();
+        QAction* button = window.toolAction(QStringLiteral("专项暂定金"));
+        bool pressedWhileOnView = false;
+        QString shown;
+        SetModalHandler([&](QDialog& dialog) {
+            if (auto* preview = qobject_cast<ReportPreview*>(&dialog)) {
+                pressedWhileOnView = button->isChecked();
+                shown = preview->document().title;
+            }
+            return int(QDialog::Accepted);
+        });
+        button->trigger();
+        QVERIFY(pressedWhileOnView);
+        QCOMPARE(shown, QStringLiteral("C.专项暂定金额汇总表"));
+        QVERIFY(!button->isChecked());
+    }
+
+    void reportEWithoutAContractSaysSoAndShowsNothing() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        dm->ADOCon().exec(QStringLiteral("delete from 当前选择合同"));
+        dm->LoadCurrentContract();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        int previews = 0;
+        SetModalHandler([&](QDialog& dialog) {
+            previews += qobject_cast<ReportPreview*>(&dialog) ? 1 : 0;
+            return int(QDialog::Accepted);
+        });
+        window.N11Click();
+        window.BidSetClick();
+        QCOMPARE(previews, 0);
+        QCOMPARE(file.sink.messages, (QStringList{"请先选择合同", "请先选择合同"}));
     }
 
     void aboutBox() {

@@ -48,8 +48,8 @@ QString ProposedBidDiskName(const QString& contractId, const QDate& on) {
            QStringLiteral(".tr");
 }
 
-QString ProposedReportFileName(const QString& report, const QString& contractId, const QString& detail) {
-    const QString name = joined({FileNamePart(report), contractPart(contractId), FileNamePart(detail)});
+QString ProposedReportFileName(const QString& report, const QString& contractId) {
+    const QString name = joined({FileNamePart(report), contractPart(contractId)});
     return (name.isEmpty() ? QStringLiteral("报表") : name) + QStringLiteral(".pdf");
 }
 

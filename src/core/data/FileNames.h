@@ -19,8 +19,8 @@ QString ProposedBackupName(const QString& dataFilePath, const QDateTime& at);
 // "A1合同段-投标盘-20261208.tr"; "投标盘-20261208.tr" while no contract is current.
 QString ProposedBidDiskName(const QString& contractId, const QDate& on);
 
-// "工程量清单-A1合同段-第100章.pdf": the report's title, the contract and what part of it the
-// report shows (empty: nothing); parts that are empty are left out.
-QString ProposedReportFileName(const QString& report, const QString& contractId, const QString& detail = {});
+// "B.工程量清单报表（第100章）-A1合同段.pdf": the report's title (which names the chapter of a
+// chapter's report) and the contract; parts that are empty are left out.
+QString ProposedReportFileName(const QString& report, const QString& contractId);
 
 } // namespace tenvora

@@ -1,6 +1,7 @@
 #include "report_engine/PageRenderer.h"
 
 #include "data/Errors.h"
+#include "report_engine/PdfJoin.h"
 #include "report_engine/PlainGlyphs.h"
 
 #include <QDir>
@@ -162,6 +163,9 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
 }
 
 void WritePdf(const RenderedDocument& doc, const QString& path) {
+    // A document of several forms is written form by form and joined, with a bookmark for each.
+    if (IsMadeOfParts(doc))
+        return WritePdfWithBookmarks(doc, path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));

@@ -73,10 +73,10 @@ private:
     QList<RenderedFont> m_rendered;
 };
 
-// Lays the template out with the given data sets (keys: adapter names in lower case).
-// Throws TemplateError when a data band's adapter is not bound or a placeholder names a
-// column the data set does not have.
+// Lays the template out with the given data sets (keys: adapter names in lower case) and
+// figures (keys: figure names in lower case). Throws TemplateError when a data band's adapter is
+// not bound, a placeholder names a column the data set does not have, or a figure not given.
 RenderedDocument LayoutReport(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets,
-                              TextMeasure& measure);
+                              TextMeasure& measure, const QHash<QString, QString>& figures = {});
 
 } // namespace tenvora::report

@@ -69,10 +69,9 @@ void TselectZhangForm::FormShow() {
 void TselectZhangForm::Button1Click() {
     const QString chapter = m_combo->currentIndex() >= 0 ? m_combo->currentData().toString() : QString();
     try {
-        BoqChapterReport request(m_runner.context());
-        if (!request.build(chapter))
-            return; // "没有纪录" is shown; the chooser stays open
-        m_runner.PrepareAndPreview(this, QStringLiteral("第%1章").arg(chapter));
+        // "没有纪录" is shown and the chooser stays open, as it does after a preview.
+        BoqChapterReport request(m_runner.context(), chapter);
+        m_runner.run(request, this);
     } catch (const ActionAbandoned&) {
         // The one message has been shown; the chooser stays open for another chapter.
     } catch (const Error& e) {

@@ -105,25 +105,24 @@ void TFormMain1::buildMenus() {
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     struct Entry {
         const char* caption;
-        void (TFormMain1::*slot)(); // null: the report is not built yet, the entry is disabled
+        void (TFormMain1::*slot)();
     };
     const Entry first[] = {{"B.工程量清单报表(&B)", &TFormMain1::ToolButton10Click},
-                           {"C.专项暂定金额汇总表(&C)", nullptr},
-                           {"D.计日工汇总表(&D)", nullptr},
-                           {"E.工程量清单汇总表(&E)", nullptr}};
+                           {"C.专项暂定金额汇总表(&C)", &TFormMain1::N10Click},
+                           {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                           {"E.工程量清单汇总表(&E)", &TFormMain1::N11Click}};
     // Numbered as the schedules are: 1 labour, 2 material, 3 machinery.
-    const Entry second[] = {
-        {"计日工劳务单价表(&1)", nullptr}, {"计日工材料单价表(&2)", nullptr}, {"计日工施工机械单价表(&3)", nullptr}};
+    const Entry second[] = {{"计日工劳务单价表(&1)", &TFormMain1::N46Click},
+                            {"计日工材料单价表(&2)", &TFormMain1::N47Click},
+                            {"计日工施工机械单价表(&3)", &TFormMain1::N49Click}};
     const Entry popupFirst[] = {{"B.工程量清单报表(&B)", &TFormMain1::N12Click},
-                                {"C.专项暂定金额汇总表(&C)", nullptr},
-                                {"D.计日工汇总表(&D)", nullptr},
-                                {"E.工程量清单汇总表(&E)", nullptr}};
+                                {"C.专项暂定金额汇总表(&C)", &TFormMain1::N13Click},
+                                {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                                {"E.工程量清单汇总表(&E)", &TFormMain1::N18Click}};
+    const Entry bidSet{"全套投标报表(&Q)", &TFormMain1::BidSetClick};
     const auto add = [this](QMenu* menu, const Entry& e) {
         QAction* a = menu->addAction(QString::fromUtf8(e.caption));
-        if (e.slot)
-            connect(a, &QAction::triggered, this, e.slot);
-        else
-            a->setEnabled(false);
+        connect(a, &QAction::triggered, this, e.slot);
     };
     for (QMenu* menu : {reports, m_popupMenu}) {
         for (const Entry& e : menu == reports ? std::span<const Entry>(first) : std::span<const Entry>(popupFirst))
@@ -131,6 +130,8 @@ void TFormMain1::buildMenus() {
         menu->addSeparator();
         for (const Entry& e : second)
             add(menu, e);
+        menu->addSeparator();
+        add(menu, bidSet);
     }
     reports->addSeparator();
     // Report B is the one printed over and over while pricing: a key for its preview.
@@ -172,10 +173,7 @@ void TFormMain1::buildToolBar() {
         QAction* a = bar->addAction(shellIcon(icon), QString::fromUtf8(caption));
         a->setCheckable(true);
         m_checkGroup->addAction(a);
-        if (slot)
-            connect(a, &QAction::triggered, this, slot);
-        else
-            a->setEnabled(false); // its report is not built yet
+        connect(a, &QAction::triggered, this, slot);
         if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
             button->setFixedSize(72, 36 + 16);
         bar->addSeparator();
@@ -185,7 +183,7 @@ void TFormMain1::buildToolBar() {
     addCheck("合同清单", "boq", &TFormMain1::ToolButton7Click);
     addCheck("计日工", "daywork", &TFormMain1::ToolButton11Click);
     addCheck("投标检查", "bid-check", &TFormMain1::BidCheckClick);
-    addCheck("专项暂定金", "provisional", nullptr);
+    addCheck("专项暂定金", "provisional", &TFormMain1::N10Click);
 
     m_reportButton = new QToolButton(bar);
     m_reportButton->setObjectName(QStringLiteral("ToolButton10"));
@@ -493,11 +491,44 @@ bool TFormMain1::bidDiskAfterCheck() {
 }
 
 void TFormMain1::ToolButton10Click() {
-    runAction([this] {
+    runReport([this] { m_reports->runReportB(this); });
+}
+
+void TFormMain1::runReport(const std::function<void()>& report) {
+    runAction([&] {
         if (CloseChildForms())
-            m_reports->runReportB(this);
+            report();
+        // "专项暂定金" stays pressed while its report is on view.
         ResetToolButtons();
     });
+}
+
+void TFormMain1::N10Click() {
+    runReport([this] { m_reports->run(QStringLiteral("C"), this); });
+}
+
+void TFormMain1::N50Click() {
+    runReport([this] { m_reports->run(QStringLiteral("D"), this); });
+}
+
+void TFormMain1::N11Click() {
+    runReport([this] { m_reports->run(QStringLiteral("E"), this); });
+}
+
+void TFormMain1::N46Click() {
+    runReport([this] { m_reports->run(QStringLiteral("labour"), this); });
+}
+
+void TFormMain1::N47Click() {
+    runReport([this] { m_reports->run(QStringLiteral("material"), this); });
+}
+
+void TFormMain1::N49Click() {
+    runReport([this] { m_reports->run(QStringLiteral("machinery"), this); });
+}
+
+void TFormMain1::BidSetClick() {
+    runReport([this] { m_reports->runBidSet(this); });
 }
 
 void TFormMain1::N61Click() {

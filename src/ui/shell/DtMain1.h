@@ -68,8 +68,17 @@ public slots:
     void ToolButton11Click(); // 计日工
     void BidCheckClick();     // 投标检查
     void ToolButton10Click(); // B.工程量清单报表
-    // The drop-down's B entry forwards to the menu bar's handler.
+    void N10Click();          // C.专项暂定金额汇总表 (also the toolbar's "专项暂定金")
+    void N50Click();          // D.计日工汇总表
+    void N11Click();          // E.工程量清单汇总表
+    void N46Click();          // 计日工劳务单价表
+    void N47Click();          // 计日工材料单价表
+    void N49Click();          // 计日工施工机械单价表
+    void BidSetClick();       // 全套投标报表
+    // The drop-down's B, C and E entries forward to the menu bar's handlers.
     void N12Click() { ToolButton10Click(); }
+    void N13Click() { N10Click(); }
+    void N18Click() { N11Click(); }
     void N61Click();         // 导出Excel文件
     void N62Click();         // 导入修订清单
     void N53Click();         // 数据备份
@@ -98,6 +107,9 @@ private:
     void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);
+    // A report command: closes the hosted tool, shows the report, releases the toolbar buttons
+    // once the preview has closed.
+    void runReport(const std::function<void()>& report);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     void runDataManagement(int command);
 
