@@ -18,7 +18,8 @@ Command ExportCommand() {
             QStringLiteral("把当前合同的工程量清单导出为 Excel 工作簿（.xlsx）"),
             QStringLiteral("像“导出Excel文件”一样，把当前合同已报价的工程量清单写成 Excel 工作簿 FILE：\n"
                            "工作表“工程量清单”（导入格式的五列在前，另有“合价”和“章”，可以原样再导入），\n"
-                           "以及每个计日工表一个工作表。FILE 没有 .xlsx 后缀时加上。\n"
+                           "每个计日工表一个工作表，以及工作表“汇总”（各章合计和投标报价汇总表的各项金额）。\n"
+                           "FILE 没有 .xlsx 后缀时加上。\n"
                            "先写入临时文件，写好后才换上，失败时不留下不完整的文件；已有同名文件时直接替换。"),
             [](Context& ctx) {
                 ctx.expectArguments(1, QStringLiteral("tenvora export-xlsx FILE"));

@@ -4,6 +4,8 @@
 #include "boq/BoqImport.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
+#include "reports/BidSummary.h"
+#include "reports/ChineseAmount.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
@@ -136,6 +138,28 @@ TEST_F(BoqExportTest, AnotherToolFindsTheBillWithNumbersWhereNumbersBelong) {
     for (int row = 1; row < labour.value(QStringLiteral("cells")).toArray().size(); ++row)
         for (int c = 3; c < 6; ++c)
             EXPECT_TRUE(cellValue(labour, row, c).isDouble() || cellValue(labour, row, c).isNull()) << row << c;
+}
+
+TEST_F(BoqExportTest, TheSummarySheetCarriesTheFiguresTheSummaryReportPrints) {
+    const QString target = path(QStringLiteral("汇总.xlsx"));
+    BoqExport(*dm).write(target);
+    QString failure;
+    const QJsonObject book = ReadWithOpenpyxl(target, &failure);
+    ASSERT_EQ(failure, QString());
+    const QJsonObject summary = sheet(book, BoqExport::summarySheetName());
+    ASSERT_FALSE(summary.isEmpty());
+    const AllChapterFigures all = ComputeBidSummary(*dm, QStringLiteral("A1")).all;
+    ASSERT_EQ(all.chapters.size(), 7);
+    for (int i = 0; i < all.chapters.size(); ++i) {
+        EXPECT_EQ(cellValue(summary, i + 1, 1).toString(), all.chapters[i].code);
+        EXPECT_EQ(cellValue(summary, i + 1, 3).toDouble(), static_cast<double>(all.chapters[i].total)) << i;
+    }
+    const qint64 figures[] = {all.boqTotal, all.provisionalSums, all.net, all.daywork, all.tenth, all.bidPrice};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(cellValue(summary, 8 + i, 3).toDouble(), static_cast<double>(figures[i])) << i;
+    EXPECT_EQ(cellValue(summary, 13, 2).toString(), QStringLiteral("投标报价（8＋11＋12）"));
+    EXPECT_EQ(cellValue(summary, 14, 3).toString(), ChineseCapitalAmount(all.bidPrice));
+    EXPECT_GT(all.bidPrice, 0);
 }
 
 TEST_F(BoqExportTest, ReimportsToTheSameLinesPricesAndAmounts) {

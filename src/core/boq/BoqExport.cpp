@@ -4,6 +4,8 @@
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "datamgmt/FileCopy.h"
+#include "reports/BidSummary.h"
+#include "reports/ChineseAmount.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -253,6 +255,57 @@ void writeTable(Workbook& book, const QString& name, const QString& caption, con
     finishSheet(ws, name, caption, widths, rows.recordCount());
 }
 
+// The sheet "汇总": the chapter totals and the figures of the bid price, as the all-chapter
+// summary prints them (the same figures, from BidSummary).
+void writeSummary(Workbook& book, const QString& caption, const AllChapterFigures& all) {
+    const QString name = BoqExport::summarySheetName();
+    lxw_worksheet* ws = book.sheet(name);
+    const QStringList headings = {QStringLiteral("序号"), QStringLiteral("章次"), QStringLiteral("科目名称"),
+                                  QStringLiteral("金额（元）")};
+    std::vector<double> widths;
+    for (int c = 0; c < headings.size(); ++c) {
+        check(
+            worksheet_write_string(ws, 0, static_cast<lxw_col_t>(c), headings[c].toUtf8().constData(), book.heading()),
+            name, 0);
+        widths.push_back(displayWidth(headings[c]) + 2);
+    }
+    struct Line {
+        QString chapter;
+        QString label;
+        std::optional<qint64> amount;
+        QString text; // a figure in words instead of an amount
+    };
+    QList<Line> lines;
+    for (const ChapterTotal& c : all.chapters)
+        lines << Line{c.code, QStringLiteral("第%1章 %2").arg(c.code, c.name), c.total, {}};
+    lines << Line{{}, QStringLiteral("第100章至700章清单合计"), all.boqTotal, {}}
+          << Line{{}, QStringLiteral("已包含在清单合计中的专项暂定金额合计"), all.provisionalSums, {}}
+          << Line{{}, QStringLiteral("清单合计减去专项暂定金额（8－9）"), all.net, {}}
+          << Line{{}, QStringLiteral("计日工合计"), all.daywork, {}}
+          << Line{{}, QStringLiteral("不可预见费（10×10%）"), all.tenth, {}}
+          << Line{{}, QStringLiteral("投标报价（8＋11＋12）"), all.bidPrice, {}}
+          << Line{{}, QStringLiteral("投标报价（大写）"), std::nullopt, ChineseCapitalAmount(all.bidPrice)};
+    for (int i = 0; i < lines.size(); ++i) {
+        const Line& line = lines[i];
+        const auto row = static_cast<lxw_row_t>(i + 1);
+        lxw_format* text = book.formatFor(CellKind::Text, false);
+        const QString number = line.amount ? QString::number(i + 1) : QString();
+        const QStringList texts = {number, line.chapter, line.label};
+        for (int c = 0; c < texts.size(); ++c) {
+            check(worksheet_write_string(ws, row, static_cast<lxw_col_t>(c), texts[c].toUtf8().constData(), text), name,
+                  i + 1);
+            widths[static_cast<size_t>(c)] = std::max(widths[static_cast<size_t>(c)], displayWidth(texts[c]) + 2);
+        }
+        const QString shown = line.amount ? FormatNumber(static_cast<double>(*line.amount), kAmountPattern) : line.text;
+        check(line.amount ? worksheet_write_number(ws, row, 3, static_cast<double>(*line.amount),
+                                                   book.formatFor(CellKind::Amount, false))
+                          : worksheet_write_string(ws, row, 3, line.text.toUtf8().constData(), text),
+              name, i + 1);
+        widths[3] = std::max(widths[3], displayWidth(shown) + 2);
+    }
+    finishSheet(ws, name, caption, widths, static_cast<int>(lines.size()));
+}
+
 QList<Column> billColumns() {
     const QStringList h = BoqExport::billHeadings();
     return {{h[0], QStringLiteral("细目编号"), CellKind::Text},
@@ -316,6 +369,8 @@ BoqExportResult BoqExport::write(const QString& path) {
         schedules.emplace_back(s, std::move(q));
     }
 
+    const BidSummary summary = ComputeBidSummary(m_dm, contract);
+
     BoqExportResult result;
     result.path = QFileInfo(path).absoluteFilePath();
     result.lines = bill->recordCount();
@@ -333,6 +388,7 @@ BoqExportResult BoqExport::write(const QString& path) {
             writeTable(book, dayworkSheetName(s), caption, dayworkColumns(s), *rows);
             result.dayworkItems += rows->recordCount();
         }
+        writeSummary(book, caption, summary.all);
         book.close();
     }
     try {

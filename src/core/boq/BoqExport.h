@@ -1,6 +1,7 @@
 // The current contract's priced bill as an .xlsx workbook: the sheet "工程量清单" in the import's
 // format (the five headings first, so the file imports again as it is) with 合价 and 章 beside
-// them, and a sheet per day-work schedule.
+// them, a sheet per day-work schedule, and the sheet "汇总" with the chapter totals and the
+// figures of the bid price (those of the all-chapter summary).
 #pragma once
 
 #include "daywork/DayworkLists.h"
@@ -30,6 +31,7 @@ public:
 
     static QString billSheetName() { return QStringLiteral("工程量清单"); }
     static QString dayworkSheetName(Schedule s);
+    static QString summarySheetName() { return QStringLiteral("汇总"); }
     // The import's five headings, then 合价 and 章.
     static QStringList billHeadings();
     static QString fileFilter() { return QStringLiteral("Excel 工作簿 (*.xlsx)"); }
