@@ -33,9 +33,21 @@ constexpr int kMegabyte = 1 << 20;
 // The archive, with its directory read once into a table of part names (which compare without
 // regard to letter case in this format).
 class ZipArchive {
+    // Owns the handle as a member of its own, so a directory refused half-way through the
+    // constructor still closes it.
+    struct Handle {
+        unzFile zip = nullptr;
+        Handle(const Handle&) = delete;
+        Handle& operator=(const Handle&) = delete;
+        explicit Handle(const QString& path) : zip(unzOpen64(QFile::encodeName(path).constData())) {}
+        ~Handle() {
+            if (zip)
+                unzClose(zip);
+        }
+    };
+
 public:
-    explicit ZipArchive(const QString& path) {
-        m_zip = unzOpen64(QFile::encodeName(path).constData());
+    explicit ZipArchive(const QString& path) : m_handle(path), m_zip(m_handle.zip) {
         if (!m_zip)
             damaged(QStringLiteral("压缩包的目录无法读取"));
         unz_global_info64 global{};
@@ -67,7 +79,6 @@ public:
     }
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;
-    ~ZipArchive() { unzClose(m_zip); }
 
     bool contains(const QString& part) const { return m_entries.contains(part.toLower()); }
 
@@ -92,7 +103,8 @@ public:
     qint64 expanded = 0;
 
 private:
-    unzFile m_zip = nullptr;
+    Handle m_handle;
+    unzFile m_zip;
     QHash<QString, unz64_file_pos> m_entries;
 };
 

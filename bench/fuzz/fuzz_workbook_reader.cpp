@@ -1,5 +1,6 @@
-// The workbook reader on mutated .xls files, as the reader process runs it: the cells are read and
-// written as the reader's output, and that output must read back in full.
+// The workbook reader on mutated workbooks (.xls seeds for one target, .xlsx seeds for the other;
+// the reader tells the format by the first bytes), as the reader process runs it: the cells are
+// read and written as the reader's output, and that output must read back in full.
 #include "boq/Workbook.h"
 
 #include <QByteArray>
