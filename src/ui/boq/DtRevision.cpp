@@ -18,18 +18,18 @@ const QColor kAdded(0, 110, 0);
 const QColor kDropped(180, 0, 0);
 
 QList<DataGridColumn> gridColumns() {
-    struct Spec {
+    struct ColumnLayout {
         const char* field;
         int width;
         bool number;
         const char* format;
     };
-    const Spec specs[] = {{"变化", 44, false, ""},    {"细目编号", 80, false, ""}, {"细目名称", 200, false, ""},
-                          {"单位", 60, false, ""},    {"原数量", 80, true, ""},    {"新数量", 80, true, ""},
-                          {"单价", 80, true, "0.00"}, {"原金额", 90, true, ""},    {"新金额", 90, true, ""},
-                          {"说明", 230, false, ""}};
+    const ColumnLayout layouts[] = {
+        {"变化", 44, false, ""},  {"细目编号", 80, false, ""}, {"细目名称", 200, false, ""}, {"单位", 60, false, ""},
+        {"原数量", 80, true, ""}, {"新数量", 80, true, ""},    {"单价", 80, true, "0.00"},   {"原金额", 90, true, ""},
+        {"新金额", 90, true, ""}, {"说明", 230, false, ""}};
     QList<DataGridColumn> columns;
-    for (const Spec& s : specs) {
+    for (const ColumnLayout& s : layouts) {
         DataGridColumn c;
         c.field = QString::fromUtf8(s.field);
         c.width = s.width;
