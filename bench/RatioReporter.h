@@ -17,6 +17,14 @@ public:
             }
         ConsoleReporter::ReportRuns(runs);
     }
+    // The time of the first benchmark whose name starts with prefix (a name may carry arguments);
+    // 0 when none ran.
+    double timeOf(const std::string& prefix) const {
+        for (const auto& [name, time] : times)
+            if (name.rfind(prefix, 0) == 0)
+                return time;
+        return 0.0;
+    }
     std::map<std::string, double> times;
     // A benchmark timed in processor time keeps its wall time in the counter wall_ms.
     std::map<std::string, double> walls;

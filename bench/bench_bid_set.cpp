@@ -175,15 +175,9 @@ int main(int argc, char** argv) {
     fixture(); // the data file is written before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
-    const double all = timeOf("BM_PrintAll");
-    const double parts = timeOf("BM_EachFormAlone");
-    const double largest = timeOf("BM_ReportB_LargestChapter");
+    const double all = reporter.timeOf("BM_PrintAll");
+    const double parts = reporter.timeOf("BM_EachFormAlone");
+    const double largest = reporter.timeOf("BM_ReportB_LargestChapter");
     if (all > 0 && parts > 0 && largest > 0)
         std::printf("print-all takes %.2f times as long as every form alone (%.0f ms against %.0f ms) and %.2f times "
                     "as long as report B of the largest chapter (%.0f ms)\n",

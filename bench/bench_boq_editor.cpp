@@ -141,15 +141,9 @@ int main(int argc, char** argv) {
     fixture(); // the data file is made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
     auto ratio = [&](const char* what, const std::string& editor, const std::string& bare) {
-        const double e = timeOf(editor);
-        const double b = timeOf(bare);
+        const double e = reporter.timeOf(editor);
+        const double b = reporter.timeOf(bare);
         if (e > 0 && b > 0)
             std::printf("%s: editor %.2f ms, bare SQL %.2f ms, ratio %.2f (limit 3)\n", what, e, b, e / b);
     };

@@ -225,12 +225,6 @@ int main(int argc, char** argv) {
     files(); // the workbooks and data files are made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
     auto wallOf = [&](const std::string& prefix) {
         for (const auto& [name, wall] : reporter.walls)
             if (name.rfind(prefix, 0) == 0)
@@ -239,8 +233,8 @@ int main(int argc, char** argv) {
     };
     auto ratio = [&](const char* what, const std::string& ours, const std::string& anchor, const char* anchorName,
                      double limit) {
-        const double o = timeOf(ours);
-        const double a = timeOf(anchor);
+        const double o = reporter.timeOf(ours);
+        const double a = reporter.timeOf(anchor);
         if (o > 0 && a > 0)
             std::printf("%s: processor %.1f ms, %s %.1f ms, ratio %.2f (limit %.1f); wall %.1f / %.1f ms, ratio %.2f\n",
                         what, o, anchorName, a, o / a, limit, wallOf(ours), wallOf(anchor),

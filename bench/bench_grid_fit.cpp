@@ -132,15 +132,9 @@ int main(int argc, char** argv) {
     fixture(); // the data file is made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
     auto ratio = [&](const char* what, const std::string& ours, const std::string& anchor) {
-        const double o = timeOf(ours);
-        const double a = timeOf(anchor);
+        const double o = reporter.timeOf(ours);
+        const double a = reporter.timeOf(anchor);
         if (o > 0 && a > 0)
             std::printf("%s: %.3f against %.3f, ratio %.2f\n", what, o, a, o / a);
     };

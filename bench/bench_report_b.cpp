@@ -309,21 +309,15 @@ int main(int argc, char** argv) {
     fixture(); // the data file and the workbook are made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
-    const double ours = timeOf("BM_ReportB_ToPdf");
-    const double office = timeOf("BM_Xls_LibreOfficeToPdf");
+    const double ours = reporter.timeOf("BM_ReportB_ToPdf");
+    const double office = reporter.timeOf("BM_Xls_LibreOfficeToPdf");
     if (ours > 0 && office > 0)
         std::printf("LibreOffice .xls -> PDF takes %.1f times as long as report B -> PDF (%.0f ms against %.0f ms; "
                     "target 10)\n",
                     office / ours, office, ours);
     for (const auto& [name, what] : {std::pair{"BM_LargeFile_AllChaptersReportB", "report B of every chapter"},
                                      std::pair{"BM_LargeFile_PrintAll", "the whole bid set (print-all)"}}) {
-        const double whole = timeOf(name);
+        const double whole = reporter.timeOf(name);
         if (whole > 0 && office > 0)
             std::printf("large file, %s: %.0f ms, %.2f of LibreOffice's time for the one chapter (target at most 1)\n",
                         what, whole, whole / office);
