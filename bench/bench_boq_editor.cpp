@@ -3,11 +3,10 @@
 // what the grid asks of the list when every cell of it is drawn once (no statement per cell).
 #include "boq/BoqEditor.h"
 #include "boq/BoqLineRules.h"
-#include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
-#include "data/Schema.h"
 
+#include "LargeDataFile.h"
 #include "RatioReporter.h"
 #include <QCoreApplication>
 #include <QDir>
@@ -21,51 +20,13 @@ using namespace tenvora;
 
 namespace {
 
-constexpr int kContracts = 20;
-constexpr int kLinesPerContract = 5000;
-const QString kContract = QStringLiteral("C07");
+const QString kContract = QString::fromLatin1(bench::kContract);
 const QString kChapter = QStringLiteral("300");
 
 class QuietSink : public MessageSink {
 public:
     void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
 };
-
-// Seven chapters per contract, each led by its chapter line; items and sub-items under it.
-void fill(Database& db) {
-    Transaction tx(db);
-    db.exec(QStringLiteral("insert into jd_xiangmu (ID, 项目名称) values ('P1', '基准项目')"));
-    Statement line = db.prepare(
-        QStringLiteral("insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额, "
-                       "是否补充) values (?, ?, ?, ?, ?, ?, ?, ?, 0)"));
-    for (int c = 0; c < kContracts; ++c) {
-        const QString contract = QStringLiteral("C%1").arg(c, 2, 10, QLatin1Char('0'));
-        db.exec(QStringLiteral("insert into jd_hetong (UPID, ID, 合同名称) values ('P1', ?, ?)"),
-                {contract, contract + QStringLiteral("合同段")});
-        for (int i = 0; i < kLinesPerContract; ++i) {
-            const int chapter = 100 * (1 + i * 7 / kLinesPerContract);
-            const int n = i % (kLinesPerContract / 7);
-            QString item;
-            QVariant quantity = 0.0;
-            QVariant price;
-            QVariant amount;
-            if (n == 0) {
-                item = QString::number(chapter);
-            } else {
-                item =
-                    QStringLiteral("%1-%2-%3").arg(chapter + 1 + n / 100).arg(n / 4 % 25 + 1).arg(QChar(u'a' + n % 4));
-                quantity = 100.0 + (i * 37) % 9000;
-                price = 3.5 + (i * 13) % 400;
-                amount = static_cast<qlonglong>(quantity.toDouble() * price.toDouble());
-            }
-            line.bindAll({contract, QString::number(chapter), item, QStringLiteral("基准细目名称第%1行").arg(i),
-                          QStringLiteral("m3"), quantity, price, amount});
-            line.run();
-            line.reset();
-        }
-    }
-    tx.commit();
-}
 
 struct Fixture {
     QTemporaryDir dir;
@@ -78,11 +39,7 @@ Fixture& fixture() {
     static Fixture f = [] {
         Fixture made;
         made.path = QDir(made.dir.path()).filePath(QStringLiteral("VORQEL.tr"));
-        {
-            Database db = Database::create(made.path, DataFileKey());
-            Schema::create(db);
-            fill(db);
-        }
+        bench::CreateLargeDataFile(made.path);
         made.dm = std::make_unique<TDmMain>(made.path, made.sink);
         made.dm->session().CurContractID = kContract;
         return made;
@@ -184,15 +141,9 @@ int main(int argc, char** argv) {
     fixture(); // the data file is made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
     auto ratio = [&](const char* what, const std::string& editor, const std::string& bare) {
-        const double e = timeOf(editor);
-        const double b = timeOf(bare);
+        const double e = reporter.timeOf(editor);
+        const double b = reporter.timeOf(bare);
         if (e > 0 && b > 0)
             std::printf("%s: editor %.2f ms, bare SQL %.2f ms, ratio %.2f (limit 3)\n", what, e, b, e / b);
     };

@@ -246,18 +246,12 @@ int main(int argc, char** argv) {
     fixture(); // the data file is made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::map<std::string, double>& times, const std::string& prefix) {
-        for (const auto& [name, time] : times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
     // Real time is what the bidder waits; CPU time shows the same when other work shares the machine.
     auto ratio = [&](const char* what, const std::string& ours, const std::string& bare) {
-        const double o = timeOf(reporter.times, ours);
-        const double b = timeOf(reporter.times, bare);
-        const double oc = timeOf(reporter.cpuTimes, ours);
-        const double bc = timeOf(reporter.cpuTimes, bare);
+        const double o = reporter.timeOf(ours);
+        const double b = reporter.timeOf(bare);
+        const double oc = reporter.cpuTimeOf(ours);
+        const double bc = reporter.cpuTimeOf(bare);
         if (o > 0 && b > 0 && oc > 0 && bc > 0)
             std::printf("%s: editor %.3g, bare update %.3g, ratio %.2f real, %.2f CPU (target 3)\n", what, o, b, o / b,
                         oc / bc);

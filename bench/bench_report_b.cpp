@@ -1,5 +1,8 @@
 // Report B of a 2,000-line chapter: the whole request to PDF, and beside it what a bidder would
-// otherwise do with the same table (an .xls converted by LibreOffice), in the same run.
+// otherwise do with the same table (an .xls converted by LibreOffice), in the same run. Also the
+// whole bid set of the large data file (20 contracts x 5,000 lines) by the tenvora command:
+// report B of every chapter of the current contract, and the whole-set print (print-all) once
+// the command has it, each beside LibreOffice's time for the one chapter.
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -8,7 +11,10 @@
 #include "report_engine/PageRenderer.h"
 #include "reports/BoqChapterReport.h"
 
+#include "LargeDataFile.h"
+#include "ProcessTiming.h"
 #include "RatioReporter.h"
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -159,6 +165,7 @@ book.save(sys.argv[1])
 
 struct Fixture {
     QTemporaryDir dir;
+    QString largeFile;
     QuietSink sink;
     std::unique_ptr<TDmMain> dm;
     std::unique_ptr<ReportContext> context;
@@ -169,6 +176,8 @@ struct Fixture {
         dm = std::make_unique<TDmMain>(createDataFile(dir.path()), sink);
         dm->LoadCurrentContract();
         context = std::make_unique<ReportContext>(*dm);
+        largeFile = dir.filePath(QStringLiteral("large.tr"));
+        bench::CreateLargeDataFile(largeFile);
         office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
         const QString xls = dir.filePath(QStringLiteral("B-200.xls"));
         if (!office.isEmpty() && writeWorkbook(xls)) {
@@ -243,9 +252,53 @@ void BM_Xls_LibreOfficeToPdf(benchmark::State& state) {
     }
 }
 
+QString tenvoraProgram() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tenvora"));
+}
+
+// A command of the tenvora program on the large file, logged in; false when it failed.
+bool runOnLargeFile(const QStringList& command) {
+    Fixture& f = fixture();
+    return bench::TimeToExit(tenvoraProgram(),
+                             QStringList{QStringLiteral("--data"), f.largeFile, QStringLiteral("--unit"),
+                                         QString::fromUtf8(bench::kUnit), QStringLiteral("--password"),
+                                         QString::fromLatin1(bench::kPassword)} +
+                                 command) >= 0;
+}
+
+void BM_LargeFile_AllChaptersReportB(benchmark::State& state) {
+    const QString out = fixture().dir.filePath(QStringLiteral("all-chapters"));
+    QDir().mkpath(out);
+    for (auto _ : state)
+        if (!runOnLargeFile({QStringLiteral("report"), QStringLiteral("B"), QStringLiteral("--all-chapters"),
+                             QStringLiteral("--out"), out})) {
+            state.SkipWithError("tenvora report B --all-chapters failed");
+            return;
+        }
+}
+
+void BM_LargeFile_PrintAll(benchmark::State& state) {
+    QProcess help;
+    help.start(tenvoraProgram(), {QStringLiteral("--help")});
+    help.waitForFinished();
+    if (!QString::fromUtf8(help.readAllStandardOutput()).contains(QStringLiteral("print-all"))) {
+        state.SkipWithError("this tenvora has no print-all command yet");
+        return;
+    }
+    const QString out = fixture().dir.filePath(QStringLiteral("print-all"));
+    QDir().mkpath(out);
+    for (auto _ : state)
+        if (!runOnLargeFile({QStringLiteral("print-all"), QStringLiteral("--out"), out})) {
+            state.SkipWithError("tenvora print-all --out DIR failed");
+            return;
+        }
+}
+
 BENCHMARK(BM_ReportB_ToPdf)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReportB_Layout)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_Xls_LibreOfficeToPdf)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LargeFile_AllChaptersReportB)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LargeFile_PrintAll)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 
@@ -256,17 +309,19 @@ int main(int argc, char** argv) {
     fixture(); // the data file and the workbook are made before any timing
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto timeOf = [&](const std::string& prefix) {
-        for (const auto& [name, time] : reporter.times)
-            if (name.rfind(prefix, 0) == 0)
-                return time;
-        return 0.0;
-    };
-    const double ours = timeOf("BM_ReportB_ToPdf");
-    const double office = timeOf("BM_Xls_LibreOfficeToPdf");
+    const double ours = reporter.timeOf("BM_ReportB_ToPdf");
+    const double office = reporter.timeOf("BM_Xls_LibreOfficeToPdf");
     if (ours > 0 && office > 0)
-        std::printf("LibreOffice .xls -> PDF takes %.1f times as long as report B -> PDF (%.0f ms against %.0f ms)\n",
+        std::printf("LibreOffice .xls -> PDF takes %.1f times as long as report B -> PDF (%.0f ms against %.0f ms; "
+                    "target 10)\n",
                     office / ours, office, ours);
+    for (const auto& [name, what] : {std::pair{"BM_LargeFile_AllChaptersReportB", "report B of every chapter"},
+                                     std::pair{"BM_LargeFile_PrintAll", "the whole bid set (print-all)"}}) {
+        const double whole = reporter.timeOf(name);
+        if (whole > 0 && office > 0)
+            std::printf("large file, %s: %.0f ms, %.2f of LibreOffice's time for the one chapter (target at most 1)\n",
+                        what, whole, whole / office);
+    }
     benchmark::Shutdown();
     return 0;
 }

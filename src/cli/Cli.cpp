@@ -1,7 +1,7 @@
 #include "Cli.h"
 
 #include "data/AppPaths.h"
-#include "data/Money.h"
+#include "data/NumberInput.h"
 #include "shell/LoginRules.h"
 
 #include <QJsonDocument>
@@ -22,15 +22,23 @@ void StderrSink::showMessage(const QString& text) {
     err() << text << Qt::endl;
 }
 
-std::unique_ptr<TDmMain> Context::open() {
+void Context::lockForWriting() {
+    if (!lock)
+        lock = std::make_unique<DataFileLock>(dataPath);
+    lock->acquire(kLockWait);
+}
+
+std::unique_ptr<TDmMain> Context::open(Access access) {
+    if (access == Access::Write)
+        lockForWriting();
     return std::make_unique<TDmMain>(dataPath, sink);
 }
 
-std::unique_ptr<TDmMain> Context::openAndLogin() {
+std::unique_ptr<TDmMain> Context::openAndLogin(Access access) {
     if (unit.isEmpty())
         throw UsageError(
             QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));
-    auto dm = open();
+    auto dm = open(access);
     LoginRules rules(*dm);
     // The dialog only lets the user pick a listed unit; the command holds to the same list.
     if (!rules.accountsOffered().contains(unit))
@@ -147,7 +155,7 @@ QVariant PriceArgument(const QString& text) {
     // An empty text clears the price, as emptying the cell does.
     if (text.trimmed().isEmpty())
         return {};
-    const std::optional<double> number = ParseNumber(text);
+    const std::optional<double> number = ParseNumberInput(text);
     if (!number)
         throw UsageError(QStringLiteral("单价“%1”不是数字").arg(text));
     return *number;

@@ -1,6 +1,7 @@
 // Shared plumbing of the tenvora command: options, login, output.
 #pragma once
 
+#include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "data/MessageSink.h"
@@ -24,6 +25,13 @@ public:
     void showMessage(const QString& text) override;
 };
 
+// Whether a command changes the data file (or copies it whole): such a command waits a few
+// seconds for the data file's lock and refuses while another program holds it.
+enum class Access { Read, Write };
+
+// How long a writing command waits for a workbench or another command to let go of the file.
+inline constexpr std::chrono::milliseconds kLockWait{5000};
+
 struct Context {
     QString dataPath;
     QString unit;
@@ -31,11 +39,14 @@ struct Context {
     bool json = false;
     QStringList args; // the command's own arguments
     StderrSink sink;
+    std::unique_ptr<DataFileLock> lock; // held until the command ends
 
+    // Takes the data file's lock, waiting kLockWait; throws DataFileError naming the holder.
+    void lockForWriting();
     // Opens the data file (throws DataFileError) without logging in.
-    std::unique_ptr<TDmMain> open();
+    std::unique_ptr<TDmMain> open(Access access = Access::Read);
     // Opens and logs in exactly as the login dialog does; throws Refused on a wrong password.
-    std::unique_ptr<TDmMain> openAndLogin();
+    std::unique_ptr<TDmMain> openAndLogin(Access access = Access::Read);
 
     // Removes "--name" from args; true when it was there.
     bool takeFlag(const QString& name);
@@ -73,7 +84,8 @@ void printSession(const Context& ctx, const SessionValues& s);
 
 // Every column of a data-set row by its name, without the row identity.
 QJsonObject DataSetRowJson(const DataSet& set, int row);
-// A price argument: a number, or an empty text that clears the price (a null value).
+// A price argument: a number as the grid takes it (full-width forms and thousands separators
+// included), or an empty text that clears the price (a null value).
 // Anything else is a usage error.
 QVariant PriceArgument(const QString& text);
 // Takes the subcommand from the arguments and runs its handler.

@@ -81,8 +81,8 @@ void selectList(BoqEditor& editor, const std::optional<QString>& chapter) {
     editor.selectNode(BoqContractLevel, tree.front().children.front().text);
 }
 
-std::unique_ptr<TDmMain> openContract(Context& ctx) {
-    auto dm = ctx.openAndLogin();
+std::unique_ptr<TDmMain> openContract(Context& ctx, Access access = Access::Read) {
+    auto dm = ctx.openAndLogin(access);
     dm->LoadCurrentContract();
     return dm;
 }
@@ -126,7 +126,7 @@ int runPrice(Context& ctx) {
     const QString item = ctx.args.at(0);
     const QString priceText = ctx.args.at(1);
     const QVariant price = PriceArgument(priceText);
-    auto dm = openContract(ctx);
+    auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
     selectList(editor, chapter);
     const int row = editor.findItem(item);
@@ -174,7 +174,7 @@ int runRecompute(Context& ctx) {
     }
     ctx.expectArguments(1, kUsage);
     const QString chapter = ctx.args.at(0);
-    auto dm = openContract(ctx);
+    auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
     selectList(editor, chapter);
     const std::optional<ChapterRecompute> result = editor.recompute();

@@ -48,7 +48,7 @@ Command SelectCommand() {
                 const std::optional<QString> project = ctx.takeOption(QStringLiteral("--project"));
                 ctx.expectArguments(1, QStringLiteral("tenvora select CONTRACT_ID [--project PROJECT_ID]"));
                 const QString contract = ctx.args.first();
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(Access::Write);
                 dm->LoadCurrentContract();
                 ContractSelection selection(*dm);
                 const std::vector<ContractChoiceRow> rows = selection.load();

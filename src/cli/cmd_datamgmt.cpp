@@ -1,7 +1,8 @@
-// Data management commands: backup, bid-disk, restore.
+// Data management commands: backup, bid-disk, restore, check-file.
 #include "Cli.h"
 
 #include "boq/BidCheck.h"
+#include "data/AppPaths.h"
 #include "datamgmt/DataFileCopies.h"
 
 #include <QDir>
@@ -29,7 +30,7 @@ int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
     const QString target = QDir::current().absoluteFilePath(ctx.args.first());
-    auto dm = ctx.openAndLogin();
+    auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);
     dm->session().BakMode = bakMode;
@@ -77,7 +78,7 @@ Command RestoreCommand() {
             [](Context& ctx) {
                 ctx.expectArguments(1, QStringLiteral("tenvora restore SRC"));
                 const QString source = QDir::current().absoluteFilePath(ctx.args.first());
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(Access::Write);
                 ConnectionPause pause(*dm);
                 const QString done = DataFileCopies(*dm).restore(source);
                 pause.reopen();
@@ -89,8 +90,27 @@ Command RestoreCommand() {
             }};
 }
 
+// Reads the whole file, as the copies do; the open alone reads only the catalogue.
+Command CheckFileCommand() {
+    return {QStringLiteral("check-file"), QStringLiteral("[FILE]"), QStringLiteral("检查数据文件是否完好"),
+            QStringLiteral("读出数据文件（或 FILE）的每一页，检查密码、数据表和文件结构（包括索引）。\n"
+                           "完好时退出码为 0；文件损坏或不是本系统的数据文件时说明原因，退出码为 1。\n"
+                           "只读打开，不改动文件，不需要登录。"),
+            [](Context& ctx) {
+                const bool named = ctx.args.size() == 1 && !ctx.args.first().startsWith(QLatin1String("--"));
+                ctx.expectArguments(named ? 1 : 0, QStringLiteral("tenvora check-file [FILE]"));
+                const QString file = named ? QDir::current().absoluteFilePath(ctx.args.first()) : ctx.dataPath;
+                Database db = Database::open(file, DataFileKey(), Database::Mode::Verify);
+                db.checkIntegrity();
+                report(ctx, QStringLiteral("数据文件 %1 完好").arg(QDir::toNativeSeparators(file)),
+                       {{QStringLiteral("file"), file}});
+                return 0;
+            }};
+}
+
 } // namespace
 
+const CommandRegistration registerCheckFile(CheckFileCommand);
 const CommandRegistration registerBackup(BackupCommand);
 const CommandRegistration registerBidDisk(BidDiskCommand);
 const CommandRegistration registerRestore(RestoreCommand);

@@ -70,7 +70,7 @@ int runPrice(Context& ctx) {
     const QString priceText = ctx.args.at(1);
     // An empty text clears the price; the total then stays as it was.
     const QVariant price = PriceArgument(priceText);
-    auto dm = ctx.openAndLogin();
+    auto dm = ctx.openAndLogin(Access::Write);
     dm->LoadCurrentContract();
     DayworkLists lists(*dm);
     lists.openAll();

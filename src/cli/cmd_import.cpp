@@ -13,10 +13,11 @@ namespace {
 
 Command ReadWorkbookCommand() {
     return {QStringLiteral("read-workbook"), QStringLiteral("FILE [--sheet NAME]"),
-            QStringLiteral("读出 Excel 97-2003 工作簿的单元格（与导入相同的读取过程）"),
-            QStringLiteral("像导入一样，在单独的读取程序 tenvora-xls 中读出工作簿 FILE 中各工作表的名称和单元格\n"
-                           "（给出 --sheet 时只读该工作表），以文本格式写到标准输出；读不出时在标准错误写出原因，\n"
-                           "退出码为 1。损坏的文件最多使读取程序异常退出，不会影响调用它的程序。不需要登录。"),
+            QStringLiteral("读出 Excel 工作簿（.xls 或 .xlsx）的单元格（与导入相同的读取过程）"),
+            QStringLiteral("像导入一样，在单独的读取程序 tenvora-xls 中读出工作簿 FILE（.xls 或 .xlsx，按文件内容\n"
+                           "识别）中各工作表的名称和单元格（给出 --sheet 时只读该工作表），以文本格式写到标准输出；\n"
+                           "读不出时在标准错误写出原因，退出码为 1。损坏的文件最多使读取程序异常退出，不会影响调用\n"
+                           "它的程序；.xlsx 解压的大小、单元格数目都有上限，超过时拒绝读取。不需要登录。"),
             [](Context& ctx) {
                 const std::optional<QString> sheet = ctx.takeOption(QStringLiteral("--sheet"));
                 ctx.expectArguments(1, QStringLiteral("tenvora read-workbook FILE [--sheet NAME]"));
@@ -31,13 +32,15 @@ Command ReadWorkbookCommand() {
 
 Command ImportCommand() {
     return {
-        QStringLiteral("import-xls"), QStringLiteral("FILE"), QStringLiteral("从 Excel 文件导入当前合同的工程量清单"),
-        QStringLiteral("像“Exdel合同清单数据导入”的“导入”一样，把工作簿 FILE 的工作表“工程量清单”中有\n"
-                       "细目编号的各行按细目编号的顺序追加到当前合同的工程量清单（不替换已有的行），\n"
-                       "并显示导入的行数。格式不对的工作簿不导入任何行，退出码为 1。"),
+        QStringLiteral("import-xls"), QStringLiteral("FILE"),
+        QStringLiteral("从 Excel 文件（.xls 或 .xlsx）导入当前合同的工程量清单"),
+        QStringLiteral("像“Exdel合同清单数据导入”的“导入”一样，把工作簿 FILE（.xls 或 .xlsx）的工作表“工程量清单”\n"
+                       "中有细目编号的各行按细目编号的顺序追加到当前合同的工程量清单（不替换已有的行），\n"
+                       "并显示导入的行数。工作表另有“合价”列时，没有单价的行（如暂定金额）取它作为合同金额。\n"
+                       "格式不对的工作簿不导入任何行，退出码为 1。"),
         [](Context& ctx) {
             ctx.expectArguments(1, QStringLiteral("tenvora import-xls FILE"));
-            auto dm = ctx.openAndLogin();
+            auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             const BoqSource source = ReadBoqSource(QDir::current().absoluteFilePath(ctx.args.first()));
             const BoqImportResult result = BoqImport(*dm).importLines(source);
@@ -72,7 +75,7 @@ Command ClearCommand() {
             if (!confirmed)
                 throw UsageError(BoqImport::clearQuestion() +
                                  QStringLiteral("\n确认删除请加上 --yes：tenvora clear-boq --yes"));
-            auto dm = ctx.openAndLogin();
+            auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             const int deleted = BoqImport(*dm).clear();
             if (ctx.json)

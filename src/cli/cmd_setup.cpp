@@ -5,6 +5,7 @@
 #include "shell/LoginRules.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 
 namespace tenvora::cli {
@@ -21,6 +22,9 @@ Command CreateDemoCommand() {
                 const bool priced = ctx.takeFlag(QStringLiteral("--priced"));
                 const bool force = ctx.takeFlag(QStringLiteral("--force"));
                 ctx.expectArguments(0, QStringLiteral("tenvora create-demo [--priced] [--force]"));
+                // Replacing a file that a workbench has open would leave it writing into the old one.
+                if (QFileInfo::exists(ctx.dataPath))
+                    ctx.lockForWriting();
                 CreateDemoDataFile(ctx.dataPath, priced, force);
                 if (ctx.json)
                     printJson({{QStringLiteral("created"), QDir::toNativeSeparators(ctx.dataPath)}});

@@ -12,6 +12,7 @@ struct TestState {
     bool on = false;
     QQueue<bool> answers;
     QQueue<QString> files;
+    QStringList proposed;
     QStringList shown;
     int unanswered = 0;
 };
@@ -78,20 +79,28 @@ void GuiMessageSink::showMessage(const QString& text) {
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) {
-    if (state().on)
+    if (state().on) {
+        state().proposed << dir;
         return state().files.isEmpty() ? QString() : state().files.dequeue();
+    }
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
 QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) {
-    if (state().on)
+    if (state().on) {
+        state().proposed << dir;
         return state().files.isEmpty() ? QString() : state().files.dequeue();
+    }
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
 void FileDialog::queueFile(const QString& path) {
     state().files.enqueue(path);
+}
+
+QStringList FileDialog::takeProposed() {
+    return std::exchange(state().proposed, {});
 }
 
 } // namespace tenvora::ui

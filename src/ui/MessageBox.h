@@ -42,6 +42,8 @@ public:
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     // Test mode (with MessageBox::setTestMode): answers come from this queue; none means cancel.
     static void queueFile(const QString& path);
+    // Test mode: the folders or file names the dialogs were opened on, since the last call.
+    static QStringList takeProposed();
 };
 
 } // namespace tenvora::ui

@@ -119,8 +119,9 @@ TEST_F(CliBoq, FiguresReadTheSameUnderACommaDecimalLocale) {
 }
 
 TEST_F(CliBoq, PriceSavesThroughTheHookAndRefusesLockedLines) {
+    // Typed as a Chinese input method in full-width mode gives it.
     BoqRun r =
-        run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("202-1-a"), QStringLiteral("2.857")});
+        run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("202-1-a"), QStringLiteral("２．８５７")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const QJsonObject saved = r.json().value(QStringLiteral("row")).toObject();
     EXPECT_EQ(saved.value(QStringLiteral("合同单价")).toDouble(), 2.857);

@@ -1,4 +1,4 @@
-// The backup, bid-disk and restore commands, run as a user would run them.
+// The backup, bid-disk, restore and check-file commands, run as a user would run them.
 #include "support/TestSupport.h"
 #include <QDir>
 #include <QFile>
@@ -127,4 +127,38 @@ TEST_F(CliDataManagement, RefusalsExitWithOneAndChangeNothing) {
     // Without a login nothing is copied at all.
     EXPECT_EQ(run({QStringLiteral("backup"), QStringLiteral("anon")}, false).code, 2);
     EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("anon"))));
+}
+
+TEST_F(CliDataManagement, CheckFileReadsTheWholeFileAndADamagedPageIsNamedWhereverItIsMet) {
+    const QString damaged = tenvora::test::CreateDataFileWithDamagedLines(m_dir.path());
+    ASSERT_FALSE(damaged.isEmpty());
+    const QString notes = m_dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(tenvora::test::WriteBytes(notes, "just some notes\n"));
+
+    struct Case {
+        QString dataFile;
+        QStringList args;
+        bool login;
+        int code;
+        QString message; // on stdout for success, else on stderr
+    };
+    const QString sound = QStringLiteral("完好");
+    const QString broken = QStringLiteral("已损坏");
+    const Case cases[] = {
+        {m_data, {QStringLiteral("check-file")}, false, 0, sound},
+        {m_data, {QStringLiteral("check-file"), damaged}, false, 1, broken},
+        {damaged, {QStringLiteral("check-file")}, false, 1, broken},
+        {m_data, {QStringLiteral("check-file"), notes}, false, 1, QStringLiteral("不是本系统的数据文件")},
+        // The open does not read the lines; listing them meets the damaged page.
+        {damaged, {QStringLiteral("boq"), QStringLiteral("list")}, true, 1, broken},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const QString saved = std::exchange(m_data, c.dataFile);
+        const CommandRun r = run(c.args, c.login);
+        m_data = saved;
+        EXPECT_EQ(r.code, c.code) << r.err.toStdString();
+        EXPECT_TRUE((c.code == 0 ? r.out : r.err).contains(c.message)) << r.out.toStdString() << r.err.toStdString();
+    }
+    EXPECT_EQ(run({QStringLiteral("check-file"), QStringLiteral("a"), QStringLiteral("b")}, false).code, 2);
 }

@@ -143,7 +143,7 @@ TEST_F(CliImport, BadWorkbooksAreRejectedWithTheFormatMessageAndWriteNothing) {
         QString file;
         QString detail;
     };
-    const Case cases[] = {
+    QList<Case> cases = {
         {"price that is no number", badCellFile, QStringLiteral("第 3 行“合同单价”列（D 列）的内容“面议”不是数字")},
         {"sheet missing", otherSheet, QStringLiteral("Sheet1")},
         {"damaged: crashes the reader", QDir(WorkbookFixtureDir()).filePath(QStringLiteral("damaged.xls")),
@@ -154,8 +154,13 @@ TEST_F(CliImport, BadWorkbooksAreRejectedWithTheFormatMessageAndWriteNothing) {
         {"empty file", write(QStringLiteral("empty.xls"), {}), QString()},
         {"missing file", path(QStringLiteral("none.xls")), QStringLiteral("不存在")},
     };
+    // Workbooks on which fuzzing made the reader's library crash, or the reader leak.
+    const QDir found(QDir(WorkbookFixtureDir()).filePath(QStringLiteral("fuzz-xls")));
+    for (const QString& name : found.entryList({QStringLiteral("*.xls"), QStringLiteral("*.xlsx")}, QDir::Files))
+        cases.append({"found by fuzzing", found.filePath(name), QStringLiteral("损坏")});
+    ASSERT_GE(cases.size(), 10);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.name + std::string(": ") + c.file.toStdString());
         const CliRun run = loggedIn({QStringLiteral("import-xls"), c.file});
         EXPECT_EQ(run.code, 1);
         EXPECT_TRUE(run.err.contains(BoqImport::formatMessage() + QLatin1Char('\n'))) << run.err.toStdString();

@@ -394,3 +394,43 @@ TEST(WorkbookDumpFormat, OutputCutShortAnywhereIsRejected) {
     wrongCount.replace("cells\t0\t2\t2", "cells\t0\t2\t3");
     EXPECT_THROW(ParseWorkbookDump(wrongCount), WorkbookError);
 }
+
+TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
+    struct Case {
+        const char* item;
+        QVariant price, quantity, given;
+        QVariant stored; // 合同金额 after the import
+    };
+    const Case cases[] = {
+        {"100", null, null, 14860007, 14860007}, // a chapter total: no price behind it
+        {"101-1", null, 0, null, null},          // nothing given, nothing priced: stays empty
+        {"102-3", null, 1, 4500000, 4500000},    // a provisional sum
+        {"202-1-a", 1.5, 3, 5, 5},               // the whole-yuan amount of its price
+        {"202-1-b", 2.5, 3, 5, 7.5},             // written before the price changed: derived
+        {"202-1-c", 2.5, 3, null, 7.5},          // priced, no amount given: derived
+        {"202-1-d", null, 10, t("包干"), 0.0},   // not a figure: derived
+    };
+    WorkbookContents contents =
+        workbook({{t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量"), t("合价")}});
+    WorksheetCells& sheet = contents.sheets.front();
+    for (const Case& c : cases) {
+        for (const QVariant& v :
+             {QVariant(QString::fromUtf8(c.item)), t("名称"), t("m"), c.price, c.quantity, c.given}) {
+            if (v.typeId() == QMetaType::QString)
+                sheet.cells.push_back(WorkbookCell::ofText(v.toString()));
+            else if (v.isValid())
+                sheet.cells.push_back(WorkbookCell::ofNumber(v.toDouble()));
+            else
+                sheet.cells.emplace_back();
+        }
+        ++sheet.rows;
+    }
+    ASSERT_EQ(BoqImport(*m_dm).importLines(BoqSourceFromWorkbook(contents, QStringLiteral("t.xlsx"))).imported, 7);
+    const std::vector<StoredLine> lines = storedLines(*m_dm, QStringLiteral("B1"));
+    ASSERT_EQ(lines.size(), std::size(cases));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(cases[i].item);
+        EXPECT_EQ(lines[i].item.toString(), QString::fromUtf8(cases[i].item));
+        EXPECT_TRUE(SameStoredValue(lines[i].amount, cases[i].stored)) << lines[i].amount.toString().toStdString();
+    }
+}

@@ -1,5 +1,7 @@
+#include "boq/BoqEditor.h"
 #include "data/AppPaths.h"
 #include "data/Database.h"
+#include "data/KeyDerivation.h"
 #include "data/Schema.h"
 #include "support/TestSupport.h"
 
@@ -55,7 +57,7 @@ TEST(Database, RefusesFilesThatAreNotDataFilesNamingFileAndReason) {
     const QList<Case> cases = {
         {missing, DataFileKey(), QStringLiteral("不存在")},
         {empty, DataFileKey(), QStringLiteral("空的")},
-        {text, DataFileKey(), QStringLiteral("密码不符")},
+        {text, DataFileKey(), QStringLiteral("不是完整的数据文件")},
         {good.path(), QByteArray("wrong-key-123456"), QStringLiteral("密码不符")},
         {dir.path(), DataFileKey(), QStringLiteral("不是一个文件")},
     };
@@ -65,6 +67,73 @@ TEST(Database, RefusesFilesThatAreNotDataFilesNamingFileAndReason) {
         EXPECT_TRUE(error.contains(c.reason)) << error.toStdString();
     }
     EXPECT_FALSE(QFile::exists(missing)) << "opening must never create a data file";
+}
+
+TEST(KeyDerivation, MatchesThePublishedPbkdf2Vectors) {
+    struct Case {
+        QByteArray passphrase;
+        QByteArray salt;
+        int iterations;
+        int length;
+        const char* hex;
+    };
+    const Case cases[] = {
+        {"password", "salt", 1, 20, "0c60c80f961f0e71f3a9b524af6012062fe037a6"},
+        {"password", "salt", 2, 20, "ea6c014dc72d6f8ccd1ed92ace1d41f0d8de8957"},
+        {"password", "salt", 4096, 20, "4b007901b765489abead49d926f721d065a429c1"},
+        {"passwordPASSWORDpassword", "saltSALTsaltSALTsaltSALTsaltSALTsalt", 4096, 25,
+         "3d2eec4fe41c849b80c8d83662c0e44a8b291a964cf2f07038"},
+        {QByteArray("pass\0word", 9), QByteArray("sa\0lt", 5), 4096, 16, "56fa6aa75548099dcc37d7f03425e0c3"},
+        // A passphrase longer than a hash block is hashed first.
+        {QByteArray(80, 'k'), "salt", 3, 32, "6fcaa29d60751059573c47dcec3c8cb92a90fdb8fc0950357d20f87c3f7f3d87"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Pbkdf2HmacSha1(c.passphrase, c.salt, c.iterations, c.length).toHex(), QByteArray(c.hex))
+            << c.passphrase.toStdString() << " x " << c.iterations;
+}
+
+TEST(Database, ADamagedPageIsReportedClearlyWhenItIsRead) {
+    TempDataFile sound;
+    EXPECT_NO_THROW(Database::open(sound.path(), DataFileKey()).checkIntegrity());
+
+    QTemporaryDir dir;
+    const QString path = CreateDataFileWithDamagedLines(dir.path());
+    ASSERT_FALSE(path.isEmpty());
+    RecordingSink sink;
+    // The open reads only the catalogue, so the file opens and its small tables still work.
+    TDmMain dm(path, sink);
+    dm.LoadCurrentContract();
+    EXPECT_EQ(dm.session().CurContractID, QStringLiteral("A1"));
+
+    // The editor's list of the contract meets the damaged page: the user is told what happened
+    // and what to do, naming the file, instead of "SQL语句错误!".
+    Query list(&dm.ADOCon());
+    QString damaged;
+    try {
+        dm.RunSql(list, BoqEditor::contractListSql(), {QStringLiteral("A1")}, true);
+    } catch (const StorageError& e) {
+        damaged = e.text();
+    }
+    EXPECT_TRUE(damaged.contains(QStringLiteral("已损坏"))) << damaged.toStdString();
+    EXPECT_TRUE(damaged.contains(QStringLiteral("数据恢复"))) << damaged.toStdString();
+    EXPECT_TRUE(damaged.contains(QDir::toNativeSeparators(path))) << damaged.toStdString();
+    EXPECT_TRUE(sink.messages.isEmpty()) << "the statement error message is not shown as well";
+    EXPECT_FALSE(list.isOpen());
+    EXPECT_THROW(dm.ADOCon().scalar(QStringLiteral("SELECT group_concat(细目名称) FROM jd_htqd")), StorageError);
+
+    // An ordinary statement error keeps its own message.
+    sink.messages.clear();
+    EXPECT_THROW(dm.RunSql(list, QStringLiteral("SELECT nothing FROM jd_htqd"), {}, true), ActionAbandoned);
+    EXPECT_EQ(sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
+
+    QString failure;
+    try {
+        dm.ADOCon().checkIntegrity();
+    } catch (const DataFileError& e) {
+        failure = e.text();
+    }
+    EXPECT_TRUE(failure.contains(QStringLiteral("已损坏"))) << failure.toStdString();
+    EXPECT_TRUE(failure.contains(QDir::toNativeSeparators(path))) << failure.toStdString();
 }
 
 TEST(Database, RefusesAPlainUnencryptedDatabase) {
@@ -140,7 +209,7 @@ TEST(Database, VerifyModeChangesNothingWhileTheWorkingConnectionAddsIndexes) {
     {
         Database look = Database::open(path, DataFileKey(), Database::Mode::Verify);
         EXPECT_EQ(look.scalar(countIndexes).toInt(), 0);
-        EXPECT_THROW(look.exec(QStringLiteral("DELETE FROM pass")), DbError);
+        EXPECT_THROW(look.exec(QStringLiteral("DELETE FROM pass")), StorageError);
     }
     Database work = Database::open(path, DataFileKey());
     EXPECT_EQ(work.scalar(countIndexes).toInt(), 3);
@@ -245,13 +314,14 @@ TEST(Database, RunChangeRollsBackTheWholeChangeOnAStoreError) {
 TEST(Database, ItemNumberCollationOrdersListings) {
     QTemporaryDir dir;
     Database db = Database::open(CreateEmptyDataFile(dir.path()), DataFileKey());
-    for (const char* item : {"101-10", "101-1-a", "101-2", "100", "101-1"})
+    // Plain ASCII numbers are compared on the stack, others through decoded text: both in one order.
+    for (const char* item : {"101-10", "101-1-乙", "101-1-a", "101-2", "100", "101-1", "101-1-甲"})
         db.exec(QStringLiteral("INSERT INTO jd_htqd (细目编号) VALUES (?)"), {QString::fromUtf8(item)});
     Statement st = db.prepare(QStringLiteral("SELECT 细目编号 FROM jd_htqd ORDER BY 细目编号 COLLATE ITEMNO"));
     QStringList order;
     while (st.next())
         order << st.value(0).toString();
-    EXPECT_EQ(order.join(QLatin1Char(' ')), QStringLiteral("100 101-1 101-1-a 101-2 101-10"));
+    EXPECT_EQ(order.join(QLatin1Char(' ')), QStringLiteral("100 101-1 101-1-a 101-1-乙 101-1-甲 101-2 101-10"));
 }
 
 TEST(AppPaths, DataFileSitsBesideTheProgramWithItsBaseName) {

@@ -205,6 +205,37 @@ TEST(DataFileCopies, RestoreRefusesAnythingButADataFileAndLeavesTheCurrentOneUnt
     }
 }
 
+TEST(DataFileCopies, ADamagedDataFileIsNeitherBackedUpNorRestored) {
+    QTemporaryDir dir;
+    const QString damaged = CreateDataFileWithDamagedLines(dir.path(), QStringLiteral("VORQEL.tr"));
+    ASSERT_FALSE(damaged.isEmpty());
+    const QString target = dir.filePath(QStringLiteral("backup.tr"));
+    ASSERT_TRUE(test::WriteBytes(target, "the previous backup"));
+    {
+        RecordingSink sink;
+        TDmMain dm(damaged, sink);
+        dm.closeConnection();
+        for (const char* mode : {"1", "2"}) {
+            dm.session().BakMode = QString::fromLatin1(mode);
+            const QString failure = failureOf<Error>([&] { DataFileCopies(dm).backupTo(target); });
+            EXPECT_TRUE(failure.contains(QStringLiteral("已损坏"))) << failure.toStdString();
+            EXPECT_EQ(test::ReadBytes(target), QByteArray("the previous backup")) << "a good old backup stays";
+            EXPECT_EQ(everythingIn(dir.path()),
+                      (QStringList{QStringLiteral("VORQEL.tr"), QStringLiteral("backup.tr")}));
+        }
+    }
+
+    TempDataFile file;
+    auto dm = file.open();
+    dm->closeConnection();
+    const QByteArray current = test::ReadBytes(file.path());
+    const QString refusal = failureOf<Refused>([&] { DataFileCopies(*dm).restore(damaged); });
+    EXPECT_TRUE(refusal.startsWith(QStringLiteral("所选文件不是本系统可用的数据文件"))) << refusal.toStdString();
+    EXPECT_TRUE(refusal.contains(QStringLiteral("已损坏"))) << refusal.toStdString();
+    EXPECT_EQ(test::ReadBytes(file.path()), current);
+    EXPECT_FALSE(QFileInfo::exists(DataFileCopies::SafetyCopyPath(file.path())));
+}
+
 TEST(DataFileCopies, RestoreBringsBackTheBackedUpPricesAndTheSafetyCopyUndoesIt) {
     TempDataFile file(true);
     auto dm = file.open();

@@ -105,11 +105,11 @@ TEST_F(ReportB, PrintedFiguresAreTheStoredOnesByTheSameRounding) {
     EXPECT_TRUE(dump.contains(QStringLiteral("| 1.01 | 1235\n"))) << dump.toStdString();
 }
 
-TEST_F(ReportB, ChapterWithoutLinesSaysNoRecordsAfterStoringTheInsurance) {
+TEST_F(ReportB, ChapterWithoutLinesIsRefusedAfterStoringTheInsurance) {
     exec(QStringLiteral("update jd_htqd set 合同金额=1, 合同单价=1 where 合同编号='A1' and 细目编号='101-1-a'"));
     BoqChapterReport request(*m_context);
-    EXPECT_FALSE(request.build(QStringLiteral("800")));
-    EXPECT_EQ(m_file.sink.messages, QStringList{QStringLiteral("没有纪录")});
+    EXPECT_EQ(request.build(QStringLiteral("800")).refusal, QStringLiteral("没有纪录"));
+    EXPECT_TRUE(m_file.sink.messages.isEmpty()) << "a refusal is returned, never shown by the request";
     EXPECT_NE(insurance("合同金额").toLongLong(), 1);
 }
 
@@ -123,8 +123,7 @@ TEST_F(ReportB, ChaptersAreListedOnceInNaturalOrderAndEmptyChaptersMakeNone) {
     // A contract without a bill has no chapters; "确定" then finds no lines of the empty code.
     m_dm->session().CurContractID = QStringLiteral("B1");
     EXPECT_TRUE(request.chapters().isEmpty());
-    EXPECT_FALSE(request.build(QString()));
-    EXPECT_EQ(m_file.sink.messages, QStringList{QStringLiteral("没有纪录")});
+    EXPECT_EQ(request.build(QString()).refusal, QStringLiteral("没有纪录"));
 }
 
 TEST_F(ReportB, RepeatedRequestsEachCarryOneInsertedLine) {
@@ -193,7 +192,7 @@ TEST_F(ReportB, TemplatesAreFoundBesideTheProgramWhateverTheWorkingDirectory) {
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(elsewhere.path()));
     BoqChapterReport request(*m_context);
-    const bool built = request.build(QStringLiteral("100"));
+    const bool built = request.build(QStringLiteral("100")).ok();
     QDir::setCurrent(before);
     EXPECT_TRUE(built) << m_file.sink.messages.join('\n').toStdString();
 }

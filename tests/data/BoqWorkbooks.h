@@ -1,10 +1,10 @@
-// Test workbooks written at test time by workbooks.py (python3-xlwt) beside this file.
+// Test workbooks written at test time by workbooks.py (python3-xlwt, python3-openpyxl) beside this
+// file, and exported workbooks read back by openpyxl.
 #pragma once
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,8 +26,8 @@ inline QString FixturePython() {
 }
 
 // Runs workbooks.py with the arguments and the given standard input; empty text on success,
-// otherwise what went wrong.
-inline QString RunWorkbookScript(const QStringList& args, const QByteArray& input = {}) {
+// otherwise what went wrong. What the script prints goes to output when given.
+inline QString RunWorkbookScript(const QStringList& args, const QByteArray& input = {}, QByteArray* output = nullptr) {
     QProcess p;
     p.start(FixturePython(), QStringList{QDir(WorkbookFixtureDir()).filePath(QStringLiteral("workbooks.py"))} + args);
     if (!p.waitForStarted())
@@ -36,6 +36,8 @@ inline QString RunWorkbookScript(const QStringList& args, const QByteArray& inpu
     p.closeWriteChannel();
     if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QString::fromUtf8(p.readAllStandardError()) + p.errorString();
+    if (output)
+        *output = p.readAllStandardOutput();
     return {};
 }
 
@@ -48,6 +50,21 @@ inline QJsonObject Sheet(const QString& name, const QJsonArray& rows) {
 inline QString WriteWorkbook(const QString& path, const QJsonArray& sheets) {
     return RunWorkbookScript({QStringLiteral("sheets"), path, QStringLiteral("-")},
                              QJsonDocument(sheets).toJson(QJsonDocument::Compact));
+}
+
+// Writes a zip archive of the entries (name -> text); empty text on success.
+inline QString WriteZip(const QString& path, const QJsonObject& entries) {
+    return RunWorkbookScript({QStringLiteral("zip"), path, QStringLiteral("-")},
+                             QJsonDocument(entries).toJson(QJsonDocument::Compact));
+}
+
+// An .xlsx as openpyxl reads it (see workbooks.py read); an empty object when it cannot.
+inline QJsonObject ReadWithOpenpyxl(const QString& path, QString* failure = nullptr) {
+    QByteArray output;
+    const QString error = RunWorkbookScript({QStringLiteral("read"), path}, {}, &output);
+    if (failure)
+        *failure = error;
+    return error.isEmpty() ? QJsonDocument::fromJson(output).object() : QJsonObject();
 }
 
 inline QJsonArray BoqHeadings() {

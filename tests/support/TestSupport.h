@@ -7,7 +7,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <ostream>
 #include <string>
+
+// GoogleTest prints texts in failure messages as text rather than as bytes.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* os) {
+    *os << "{\"" << texts.join(QStringLiteral("\", \"")).toStdString() << "\"}";
+}
 
 namespace tenvora::test {
 
@@ -66,5 +75,10 @@ QString CompareWithGolden(const QString& name, const QString& text);
 
 // A new encrypted file with the schema and no rows.
 QString CreateEmptyDataFile(const QString& dir, const QString& name = QStringLiteral("empty.tr"));
+
+// A data file (contract A1 current, the demo accounts) whose BoQ lines fill many pages, one of
+// them overwritten on the disk. The catalogue and the small tables are intact, so the file
+// opens; reading A1's lines meets the damaged page.
+QString CreateDataFileWithDamagedLines(const QString& dir, const QString& name = QStringLiteral("damaged.tr"));
 
 } // namespace tenvora::test

@@ -112,7 +112,10 @@ private slots:
             if (model->index(r, 2).data().toString() == item)
                 row = r;
         QVERIFY(row >= 0);
-        check->openRow(row);
+        // From the keyboard: Enter opens it, as a double click does.
+        check->grid()->setCurrentIndex(model->index(row, 0));
+        check->grid()->setFocus();
+        QTest::keyClick(check->grid(), Qt::Key_Return);
         if (daywork) {
             QTRY_VERIFY(qobject_cast<TFrm_htbg2*>(window.hostedTool()));
             auto* editor = qobject_cast<TFrm_htbg2*>(window.hostedTool());

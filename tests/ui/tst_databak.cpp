@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTest>
@@ -70,7 +71,7 @@ private slots:
         QCOMPARE(form.windowTitle(), caption);
         QCOMPARE(form.Label1()->text(), prompt);
         QCOMPARE(form.BitBtn1()->text(), QStringLiteral("确定"));
-        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭"));
+        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭(&C)"));
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.Edit1()->setText(QStringLiteral("投标盘"));
         form.BitBtn1()->click();
@@ -79,17 +80,61 @@ private slots:
         QCOMPARE(test::ReadBytes(target.filePath(QStringLiteral("投标盘"))), test::ReadBytes(file.path()));
     }
 
+    void aNameIsProposedAndAReplacementAnnounced_data() {
+        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("backup") << QStringLiteral("1") << QStringLiteral(R"(^VORQEL-备份-\d{8}-\d{4}\.tr$)");
+        QTest::newRow("bid disk") << QStringLiteral("2") << QStringLiteral(R"(^A1合同段-投标盘-\d{8}\.tr$)");
+    }
+    void aNameIsProposedAndAReplacementAnnounced() {
+        QFETCH(QString, bakMode);
+        QFETCH(QString, pattern);
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        dm->closeConnection();
+        dm->session().BakMode = bakMode;
+        QTemporaryDir target;
+        TDataBakForm form(*dm);
+        const QString proposed = form.Edit1()->text();
+        QVERIFY2(QRegularExpression(pattern).match(proposed).hasMatch(), qPrintable(proposed));
+        QVERIFY(proposed.contains(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
+        QCOMPARE(form.Edit1()->selectedText(), proposed);
+
+        form.show();
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        QVERIFY(form.replaceNotice()->isHidden());
+        // A file that appeared unannounced is announced at "确定" instead of being replaced unseen.
+        QVERIFY(test::WriteBytes(target.filePath(proposed), QByteArrayLiteral("old copy")));
+        form.BitBtn1()->click();
+        QVERIFY(form.replaceNotice()->isVisible());
+        QCOMPARE(form.replaceNotice()->text(), QStringLiteral("该文件已存在，确定后将被替换。"));
+        QCOMPARE(test::ReadBytes(target.filePath(proposed)), QByteArrayLiteral("old copy"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        // The notice follows the name as it changes.
+        form.Edit1()->setText(QStringLiteral("another.tr"));
+        QVERIFY(form.replaceNotice()->isHidden());
+        form.Edit1()->setText(proposed);
+        QVERIFY(form.replaceNotice()->isVisible());
+        // Once said, the copy replaces the file, as it always has.
+        form.BitBtn1()->click();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(test::ReadBytes(target.filePath(proposed)), test::ReadBytes(file.path()));
+    }
+
     void targetPathFollowsFolderAndName() {
         test::TempDataFile file;
         auto dm = file.open();
         dm->closeConnection();
         QTemporaryDir target;
         TDataBakForm form(*dm);
-        QVERIFY(form.Label3()->path().isEmpty());
+        QCOMPARE(form.Label3()->path(),
+                 DataFileCopies::TargetPath(form.folderChooser()->folder(), form.Edit1()->text()));
 
         QVERIFY(form.folderChooser()->setFolder(target.path()));
-        QCOMPARE(form.Label3()->path(), target.path() + QLatin1Char('/'));
-        QTest::keyClicks(form.Edit1(), QStringLiteral("a b"));
+        QCOMPARE(form.Label3()->path(), target.filePath(form.Edit1()->text()));
+        QTest::keyClicks(form.Edit1(), QStringLiteral("a b")); // replaces the proposed name, which is selected
         QCOMPARE(form.Label3()->path(), target.filePath(QStringLiteral("a b")));
         QVERIFY(form.folderChooser()->setFolder(QStringLiteral("/")));
         QCOMPARE(form.Label3()->path(), QStringLiteral("/a b"));

@@ -8,6 +8,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -37,6 +38,8 @@ private slots:
     void cellsShowFormatsAndEditExactValues();
     void typedNumbersAreStoredExactly_data();
     void typedNumbersAreStoredExactly();
+    void figuresTypedWithAnInputMethodAreNormalised_data();
+    void figuresTypedWithAnInputMethodAreNormalised();
     void textThatIsNotANumberStaysInTheCellWithAHint();
     void aCommaDecimalLocaleChangesNoFigure();
     void enterSavesTheRowBeingEdited();
@@ -48,6 +51,12 @@ private slots:
     void navigatorMovesSavesAndCancels();
 
 private:
+    // What a Chinese input method sends when the user commits a composition.
+    static void commitText(QWidget* target, const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(target, &event);
+    }
     QLineEdit* editor() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
     void goTo(int row, const QString& field) {
         m_grid->setCurrentIndex(m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(field)));
@@ -166,6 +175,39 @@ void TstDataGrid::typedNumbersAreStoredExactly() {
     QVERIFY(editor());
     QTest::keyClicks(editor(), typed.mid(1));
     QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
+}
+
+void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QVariant>("expected"); // invalid: refused, the text stays in the open cell
+    QTest::newRow("full-width digits and point") << "１２３．５" << QVariant(123.5);
+    QTest::newRow("full-width minus") << "－２．２５" << QVariant(-2.25);
+    QTest::newRow("ideographic point") << "１２。５" << QVariant(12.5);
+    QTest::newRow("thousands separators") << "1,234,567.50" << QVariant(1234567.5);
+    QTest::newRow("full-width separators") << "１，２３４" << QVariant(1234.0);
+    QTest::newRow("large amount") << "123,456,789,012" << QVariant(123456789012.0);
+    QTest::newRow("decimal comma") << "12,5" << QVariant();
+    QTest::newRow("misplaced separator") << "1,23" << QVariant();
+}
+
+void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
+    QFETCH(QString, typed);
+    QFETCH(QVariant, expected);
+    QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
+    goTo(1, QStringLiteral("price"));
+    commitText(m_grid.get(), typed);
+    QVERIFY(editor());
+    QCOMPARE(editor()->text(), typed);
+    QTest::keyClick(editor(), Qt::Key_Return);
+    if (!expected.isValid()) {
+        QVERIFY(m_grid->isEditorOpen());
+        QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::notANumberHint(typed));
+        QVERIFY(!stored(QStringLiteral("b"), QStringLiteral("price")).isValid());
+        QCOMPARE(m_posts, 0);
+        return;
+    }
     QCOMPARE(m_set->state(), DataSet::State::Browse);
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
 }

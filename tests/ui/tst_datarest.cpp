@@ -63,8 +63,8 @@ private slots:
         TDataRestForm form(*dm);
         QCOMPARE(form.windowTitle(), QStringLiteral("数据恢复"));
         QCOMPARE(form.Label1()->text(), QStringLiteral("请选择原数据的路径:"));
-        QCOMPARE(form.BitBtn1()->text(), QStringLiteral("恢复"));
-        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭"));
+        QCOMPARE(form.BitBtn1()->text(), QStringLiteral("恢复(&R)"));
+        QCOMPARE(form.BitBtn2()->text(), QStringLiteral("关闭(&C)"));
         QVERIFY(form.Label2()->path().isEmpty());
 
         QVERIFY(form.folderChooser()->setFolder(dir.path()));

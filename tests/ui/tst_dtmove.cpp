@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(form.size(), QSize(839, 462));
         const QList<QPushButton*> buttons = {form.Button1(), form.Button4(), form.BitBtn1(), form.Button2(),
                                              form.BitBtn2()};
-        const QStringList texts = {"清单范本", "选择文件", "导入", "清空", "关闭"};
+        const QStringList texts = {"清单范本(&T)", "选择文件(&F)", "导入(&I)", "清空(&E)", "关闭(&C)"};
         for (int i = 0; i < buttons.size(); ++i) {
             QCOMPARE(buttons[i]->text(), texts[i]);
             QVERIFY(buttons[i]->geometry().left() > form.Splitter1()->geometry().right());
@@ -69,13 +69,18 @@ private slots:
 
         QCOMPARE(columnTitles(form.DBGrid1()), BoqImport::headings());
         QCOMPARE(columnTitles(form.DBGrid2()), StoredLineColumns());
-        for (int c = 0; c < 5; ++c)
-            QCOMPARE(form.DBGrid1()->columnWidth(c), 100);
-        for (int c = 0; c < 20; ++c)
-            QCOMPARE(form.DBGrid2()->columnWidth(c), 50);
+        // Columns fit their content; the item names take what the others leave.
+        for (DataGrid* grid : {form.DBGrid1(), form.DBGrid2()}) {
+            QVERIFY(grid->fitsColumns());
+            const int name = grid->gridModel()->columnOfField(QStringLiteral("细目名称"));
+            QVERIFY(grid->gridModel()->column(name).stretch);
+            for (int c = 0; c < grid->gridModel()->columnCount(); ++c)
+                if (c != name && grid->gridModel()->column(c).kind == DataGridColumn::Kind::Number)
+                    QVERIFY(grid->columnWidth(c) >= grid->contentWidth(c));
+        }
         QVERIFY(form.DBGrid1()->isReadOnly());
         QVERIFY(!form.DBGrid2()->isReadOnly());
-        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls)"));
+        QCOMPARE(TFrmMove1::fileFilter(), QStringLiteral("Excel 文件 (*.xls *.xlsx)"));
         QAbstractItemModelTester tester(form.DBGrid2()->model(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
     }

@@ -1,5 +1,6 @@
 // The bill-of-quantities editor "配置合同清单" on a fresh demo data file.
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqLineRules.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -11,11 +12,14 @@
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
@@ -48,9 +52,14 @@ private slots:
     void opensWithTheTreeExpandedAndNothingListed();
     void gridColumnsAndColours();
     void treeImagesFollowChildrenExpansionAndSelection();
+    void columnsFitTheirContentAndTheDescriptionTakesTheRest();
+    void sizesTheUserSetAreKeptForTheNextStart();
     void typingAPriceAndEnterStoresTheRoundedAmount();
+    void enterGoesOnToTheNextPriceableLine();
     void lockedLinesRefuseTyping_data();
     void lockedLinesRefuseTyping();
+    void typingOutsideThePriceColumnIsExplained();
+    void nextUnpricedLineByKeyAndButton();
     void downOnTheLastLineAndTabInTheLastCellAddNothing();
     void insertIsRefused();
     void recomputeOnlyForAChapterNode();
@@ -94,6 +103,7 @@ private:
 };
 
 void TstJdhtqd::init() {
+    OpenSettings()->clear(); // each case starts as at a first start
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
@@ -129,7 +139,7 @@ void TstJdhtqd::opensWithTheTreeExpandedAndNothingListed() {
     QCOMPARE(m_tool->PageControl1()->tabText(0), QStringLiteral("原合同清单"));
     QCOMPARE(m_tool->PageControl1()->currentIndex(), 0);
     QCOMPARE(m_tool->Panel5()->text(), QStringLiteral("章合计 和 保险费 计算"));
-    QCOMPARE(m_tool->BitBtn1()->text(), QStringLiteral("退出"));
+    QCOMPARE(m_tool->BitBtn1()->text(), QStringLiteral("退出(&X)"));
     QCOMPARE(m_tool->Memo1()->toPlainText().split(QLatin1Char('\n')), TFormhtqd::helpLines());
     QCOMPARE(TFormhtqd::helpLines().size(), 11);
     QCOMPARE(TFormhtqd::helpLines().at(2), QStringLiteral("  "));
@@ -192,6 +202,59 @@ void TstJdhtqd::treeImagesFollowChildrenExpansionAndSelection() {
     QCOMPARE(imageOf(contractNode()->icon(0)), closedBook);
 }
 
+void TstJdhtqd::columnsFitTheirContentAndTheDescriptionTakesTheRest() {
+    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
+    const auto used = [this] {
+        int sum = 0;
+        for (int c = 0; c < grid()->gridModel()->columnCount(); ++c)
+            sum += grid()->isColumnHidden(c) ? 0 : grid()->columnWidth(c);
+        return sum;
+    };
+    const int amount = grid()->gridModel()->columnOfField(BoqColumn::Amount);
+    const int price = grid()->gridModel()->columnOfField(BoqColumn::Price);
+    for (const QSize size : {QSize(1024, 702), QSize(1600, 900)}) {
+        m_host->resize(size);
+        select(QStringLiteral("100"));
+        // Measured once the load is complete, before the grid is drawn.
+        QTRY_VERIFY(grid()->columnWidth(amount) >= grid()->contentWidth(amount));
+        QCOMPARE(grid()->viewport()->width(), used());
+    }
+    const int name = grid()->gridModel()->columnOfField(BoqColumn::Name);
+    QVERIFY2(grid()->columnWidth(name) > 600, "the description takes the width of a wide window");
+
+    // A price that makes a wider amount widens both figure columns as it is saved.
+    const int before = grid()->columnWidth(price);
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("987654321098.5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("102-1"), BoqColumn::Amount).toLongLong(), 987654321099LL);
+    QVERIFY(grid()->columnWidth(price) > before);
+    for (int c : {price, amount})
+        QVERIFY(grid()->columnWidth(c) >= grid()->contentWidth(c));
+    QCOMPARE(grid()->viewport()->width(), used());
+}
+
+void TstJdhtqd::sizesTheUserSetAreKeptForTheNextStart() {
+    select(QStringLiteral("100"));
+    QSplitter* splitter = m_tool->contentPanel()->findChild<QSplitter*>();
+    QVERIFY(splitter);
+    splitter->setSizes({320, 700});
+    emit splitter->splitterMoved(320, 1); // as the user's drag reports it
+    const int unit = grid()->gridModel()->columnOfField(BoqColumn::Unit);
+    grid()->horizontalHeader()->resizeSection(unit, 150); // as a drag on the header does
+    const int tree = m_tool->XMTree()->width();
+
+    // The editor opened again, as at the next start.
+    m_tester.reset();
+    m_tool->contentPanel()->setParent(m_tool.get());
+    m_tool = std::make_unique<TFormhtqd>(*m_dm);
+    m_host->layout()->addWidget(m_tool->contentPanel());
+    m_tool->contentPanel()->show();
+    QTRY_COMPARE(m_tool->XMTree()->width(), tree);
+    select(QStringLiteral("100"));
+    QCOMPARE(grid()->columnWidth(unit), 150);
+}
+
 void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
@@ -207,6 +270,43 @@ void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
+void TstJdhtqd::enterGoesOnToTheNextPriceableLine() {
+    select(QStringLiteral("100"));
+    const auto currentItem = [this] { return m_tool->editor().lines().field(BoqColumn::Item).toString(); };
+    // 102-3 between them is a provisional sum: Enter passes over it.
+    goTo(QStringLiteral("102-2"));
+    typeIntoGrid(QStringLiteral("1,500"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("102-2"), BoqColumn::Amount).toLongLong(), 1500);
+    QCOMPARE(currentItem(), QStringLiteral("102-4"));
+    QCOMPARE(grid()->currentIndex().column(), grid()->gridModel()->columnOfField(BoqColumn::Price));
+    QVERIFY(!grid()->isReadOnly());
+    // The next price goes straight in.
+    typeIntoGrid(QStringLiteral("80"));
+    QTest::keyClick(editor(), Qt::Key_Enter);
+    QCOMPARE(stored(QStringLiteral("102-4"), BoqColumn::Amount).toLongLong(), 80);
+    QCOMPARE(currentItem(), QStringLiteral("103-1"));
+    // Enter without typing moves on as well; on the last priceable line it stays.
+    QTest::keyClick(grid(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("103-2"));
+    goTo(QStringLiteral("104-1"));
+    typeIntoGrid(QStringLiteral("5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("104-1"), BoqColumn::Amount).toLongLong(), 5);
+    QCOMPARE(currentItem(), QStringLiteral("104-1"));
+    // Outside the price column Enter stays on the line.
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("102-1"));
+    // A price that cannot be saved keeps the line and the text.
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("12,5"));
+    QTest::keyClick(editor(), Qt::Key_Return);
+    QCOMPARE(currentItem(), QStringLiteral("102-1"));
+    QVERIFY(grid()->isEditorOpen());
+    QVERIFY(MessageBox::takeShown().isEmpty());
+}
+
 void TstJdhtqd::lockedLinesRefuseTyping_data() {
     QTest::addColumn<QString>("item");
     QTest::newRow("insurance") << "101-1-a";
@@ -218,6 +318,7 @@ void TstJdhtqd::lockedLinesRefuseTyping_data() {
 
 void TstJdhtqd::lockedLinesRefuseTyping() {
     QFETCH(QString, item);
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     select(QStringLiteral("100"));
     goTo(item);
     QVERIFY(grid()->isReadOnly());
@@ -225,8 +326,56 @@ void TstJdhtqd::lockedLinesRefuseTyping() {
     QVERIFY(!grid()->isEditorOpen());
     QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
     QVERIFY(!m_tool->DBNavigator1()->button(DataNavigator::Edit)->isEnabled());
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), QStringLiteral("该行单价已锁定，不能修改"));
+
+    // The current cell stays marked on a locked line: framed in navy over the line's own colours.
+    const QRect rect = grid()->visualRect(grid()->currentIndex());
+    const QImage shot = grid()->viewport()->grab().toImage();
+    const qreal ratio = shot.devicePixelRatio();
+    QCOMPARE(shot.pixelColor(QPoint(rect.left() + 1, rect.center().y()) * ratio), Navy());
+    QCOMPARE(shot.pixelColor(QPoint(rect.center().x(), rect.top() + 1) * ratio), Navy());
+    QCOMPARE(shot.pixelColor(QPoint(rect.left() + 6, rect.top() + 5) * ratio), PaleYellow());
+
     goTo(QStringLiteral("102-1"));
     QVERIFY(!grid()->isReadOnly());
+}
+
+void TstJdhtqd::typingOutsideThePriceColumnIsExplained() {
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_A);
+    QVERIFY(!grid()->isEditorOpen());
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), TFormhtqd::priceColumnOnlyHint());
+    // Keys that are no typing say nothing.
+    QTest::keyClick(grid(), Qt::Key_Right);
+    QTest::keyClick(grid(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(hints.size(), 1);
+}
+
+void TstJdhtqd::nextUnpricedLineByKeyAndButton() {
+    QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
+    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = 1 WHERE 合同编号 = 'A1' AND 章 = '100' AND "
+                                       "细目编号 NOT IN ('103-2', '104-1')"));
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"), BoqColumn::Name);
+    QTest::keyClick(grid(), Qt::Key_F8);
+    QCOMPARE(grid()->currentIndex(), cell("103-2", BoqColumn::Price));
+    QTest::mouseClick(m_tool->nextUnpricedButton(), Qt::LeftButton);
+    QCOMPARE(grid()->currentIndex(), cell("104-1", BoqColumn::Price));
+    // A price typed on the way is saved first and the search goes round to the top.
+    typeIntoGrid(QStringLiteral("9"));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    QCOMPARE(stored(QStringLiteral("104-1"), BoqColumn::Price).toDouble(), 9.0);
+    QCOMPARE(grid()->currentIndex(), cell("103-2", BoqColumn::Price));
+    QVERIFY(hints.isEmpty());
+    typeIntoGrid(QStringLiteral("4"));
+    QTest::keyClick(editor(), Qt::Key_F8);
+    QCOMPARE(hints.size(), 1);
+    QCOMPARE(hints.last().at(0).toString(), TFormhtqd::allPricedHint());
+    QCOMPARE(stored(QStringLiteral("103-2"), BoqColumn::Price).toDouble(), 4.0);
 }
 
 void TstJdhtqd::downOnTheLastLineAndTabInTheLastCellAddNothing() {

@@ -4,6 +4,7 @@
 #include "preview/ReportPreview.h"
 #include "report_engine/PreparedReportFile.h"
 #include "report_engine/ReportLayout.h"
+#include "shell/HelpWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -203,11 +205,13 @@ private slots:
 
     void helpAndClose() {
         ReportPreview preview(sampleDocument());
-        preview.findChild<QAction*>(QStringLiteral("帮助"))->trigger();
-        const QStringList shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown.first().contains(QStringLiteral("显示比例")));
         preview.show();
+        preview.findChild<QAction*>(QStringLiteral("帮助"))->trigger();
+        // The preview's page of the guide, in a help window of the preview's own.
+        auto* help = preview.findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly);
+        QVERIFY(help);
+        QCOMPARE(help->currentPage(), QStringLiteral("preview.html"));
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("显示比例")));
         preview.findChild<QAction*>(QStringLiteral("关闭"))->trigger();
         QVERIFY(!preview.isVisible());
         QCOMPARE(preview.result(), int(QDialog::Accepted));

@@ -7,7 +7,9 @@
 #include "reports/selectZhang.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -53,6 +55,30 @@ private slots:
     void cleanup() {
         SetModalHandler({});
         QCOMPARE(MessageBox::takeUnanswered(), 0);
+    }
+
+    void savingTheReportProposesANameFromTheReportAndTheContract() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        ReportRunner runner(*dm);
+        QStringList proposed;
+        SetModalHandler([&](QDialog& dialog) {
+            if (auto* preview = qobject_cast<ReportPreview*>(&dialog)) {
+                preview->findChild<QAction*>(QStringLiteral("保存"))->trigger(); // cancelled: nothing queued
+                proposed << FileDialog::takeProposed();
+                return int(QDialog::Accepted);
+            }
+            auto* form = qobject_cast<TselectZhangForm*>(&dialog);
+            form->show();
+            form->ComboBox1()->setCurrentIndex(1);
+            form->Button1()->click();
+            form->hide();
+            return int(QDialog::Rejected);
+        });
+        runner.runReportB(nullptr);
+        QCOMPARE(proposed.size(), 1);
+        QCOMPARE(QFileInfo(proposed.first()).fileName(), QStringLiteral("B.工程量清单报表（第200章）-A1合同段.pdf"));
     }
 
     void listsChaptersWithNamesAndStaysOpenAfterEachReport() {

@@ -1,8 +1,10 @@
 // The main window, the login dialog, the contract selection dialog and the About box.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "boq/SelecXM.h"
 #include "data/DataModule.h"
+#include "preview/ReportPreview.h"
 #include "shell/DtAbout.h"
 #include "shell/DtMain1.h"
 #include "shell/HostedTool.h"
@@ -11,11 +13,15 @@
 #include "support/TestSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTest>
@@ -77,14 +83,18 @@ private slots:
         QVERIFY(login.BitBtn1()->isDefault());
         QVERIFY(!login.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
+        login.show();
+        QVERIFY(QTest::qWaitForWindowActive(&login));
         login.Edit1()->setText(QStringLiteral("HJ2026"));
-        login.BitBtn1()->click();
+        QTest::mouseClick(login.BitBtn1(), Qt::LeftButton); // the click takes the focus to the button
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("密码不正确,请重新输入")});
         QCOMPARE(login.result(), int(QDialog::Rejected));
-        QCOMPARE(login.Edit1()->text(), QStringLiteral("HJ2026"));
+        QCOMPARE(login.Edit1()->text(), QString());
         QCOMPARE(login.ComboBox1()->currentText(), kUnit);
 
-        login.Edit1()->setText(QStringLiteral("hj2026"));
+        // Typed again as a user would, it is the whole password, not an addition to the refused one.
+        QCOMPARE(QApplication::focusWidget(), login.Edit1());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hj2026"));
         login.BitBtn1()->click();
         QCOMPARE(login.result(), int(QDialog::Accepted));
         QCOMPARE(dm->session().CurUnitName, kUnit);
@@ -128,9 +138,12 @@ private slots:
         // Nothing is loaded before the first activation.
         QCOMPARE(window.statusPanel(1)->text(), QStringLiteral("---        "));
         dm->LoadCurrentContract();
+        window.resize(1024, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         const int widths[] = {70, 300, 70, 300, 70};
         for (int i = 0; i < 5; ++i)
-            QCOMPARE(window.statusPanel(i)->width(), widths[i]);
+            QVERIFY(i % 2 ? window.statusPanel(i)->width() >= widths[i] : window.statusPanel(i)->width() == widths[i]);
         QCOMPARE(window.statusPanel(0)->text(), QStringLiteral("当前项目："));
         QVERIFY(window.statusPanel(0)->alignment() & Qt::AlignRight);
         QCOMPARE(window.statusPanel(1)->text(),
@@ -138,6 +151,13 @@ private slots:
         QCOMPARE(window.statusPanel(2)->text(), QStringLiteral("当前单位"));
         QCOMPARE(window.statusPanel(3)->text(), kUnit + QLatin1Char(' '));
         QCOMPARE(window.statusPanel(4)->text(), QStringLiteral("操作提示："));
+        // Too long for a narrow window: elided, and whole in the tooltip; whole in a wide one.
+        const QString contract = QStringLiteral("沿江高速公路扩建工程---A1合同段（K0+000～K12+500 路基桥涵）");
+        window.resize(800, 600);
+        QTRY_COMPARE(window.statusPanel(1)->toolTip(), contract);
+        window.resize(1600, 1000);
+        QTRY_VERIFY(window.statusPanel(1)->toolTip().isEmpty());
+        QVERIFY(window.statusPanel(1)->width() >= window.statusPanel(1)->fontMetrics().horizontalAdvance(contract));
 
         QAction* exit = window.toolAction(QStringLiteral("退出系统"));
         QVERIFY(exit);
@@ -147,6 +167,34 @@ private slots:
         QStatusTipEvent away{QString()};
         QCoreApplication::sendEvent(&window, &away);
         QCOMPARE(window.statusPanel(5)->text(), QString());
+
+        // A hosted tool's hint shows there too, until the mouse brings another.
+        int saves = 0;
+        auto* tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        window.hostTool(tool);
+        emit tool->statusHint(QStringLiteral("该行单价已锁定，不能修改"));
+        QCOMPARE(window.statusPanel(5)->text(), QStringLiteral("该行单价已锁定，不能修改"));
+        exit->showStatusText(&window);
+        QCOMPARE(window.statusPanel(5)->text(), QStringLiteral("退出当前的系统"));
+    }
+
+    void windowSizeIsKeptForTheNextStart() {
+        OpenSettings()->clear(); // earlier cases of this program left theirs
+        test::TempDataFile file;
+        auto dm = file.open();
+        {
+            TFormMain1 first(*dm);
+            QVERIFY(!first.hasSavedGeometry()); // the first start opens maximized
+            first.setGeometry(60, 40, 900, 640);
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            MessageBox::queueAnswer(true);
+            QVERIFY(first.close());
+            MessageBox::takeShown();
+        }
+        TFormMain1 second(*dm);
+        QVERIFY(second.hasSavedGeometry());
+        QCOMPARE(second.size(), QSize(900, 640));
     }
 
     void captionFollowsTheHostedTool() {
@@ -321,11 +369,167 @@ private slots:
         QStringList popup;
         for (QAction* a : window.PopupMenu1()->actions())
             popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
-        QCOMPARE(popup, (QStringList{"B.工程量清单报表", "C.专项暂定金额汇总表", "D.计日工汇总表", "E.工程量清单汇总表",
-                                     "—", "计日工劳务单价表", "计日工材料单价表", "计日工施工机械单价表"}));
+        QCOMPARE(popup, (QStringList{"B.工程量清单报表(&B)", "C.专项暂定金额汇总表(&C)", "D.计日工汇总表(&D)",
+                                     "E.工程量清单汇总表(&E)", "—", "计日工劳务单价表(&1)", "计日工材料单价表(&2)",
+                                     "计日工施工机械单价表(&3)", "—", "全套投标报表(&Q)"}));
+        for (QAction* a : window.PopupMenu1()->actions())
+            QVERIFY2(a->isEnabled(), qPrintable(a->text()));
+        QVERIFY(window.toolAction(QStringLiteral("专项暂定金"))->isEnabled());
         QCOMPARE(window.reportButton()->popupMode(), QToolButton::MenuButtonPopup);
         for (const char* caption : {"合同选择", "合同清单", "计日工", "专项暂定金", "退出系统"})
             QVERIFY2(window.toolAction(QString::fromUtf8(caption))->isCheckable(), caption);
+    }
+
+    void theKeyboardReachesTheCommands() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QStringList titles;
+        for (QAction* a : window.menuBar()->actions())
+            titles << a->text();
+        QCOMPARE(titles, (QStringList{"合同管理(&H)", "报表输出(&B)", "数据管理(&S)", "帮助(&Z)"}));
+        QMenu* contracts = window.menuBar()->actions().first()->menu();
+        // Alt pressed and released alone, as the keyboard reports it, with the focus in a tool.
+        int saves = 0;
+        auto* tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        auto* field = new QLineEdit(tool->m_panel);
+        tool->m_panel->layout()->addWidget(field);
+        window.hostTool(tool);
+        field->setFocus();
+        QTest::keyPress(field, Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(field, Qt::Key_Alt, Qt::NoModifier);
+        QTRY_VERIFY(window.menuBar()->activeAction());
+        QTest::keyClick(window.menuBar(), Qt::Key_Escape);
+        QTest::keyClick(&window, Qt::Key_H, Qt::AltModifier);
+        QTRY_VERIFY(contracts->isVisible());
+        contracts->hide();
+        QTest::keyClick(&window, Qt::Key_F10);
+        QTRY_VERIFY(contracts->isVisible());
+        contracts->hide();
+
+        // Every entry of every menu has its access letter, and none is used twice in a menu.
+        for (QAction* title : window.menuBar()->actions()) {
+            QSet<QChar> letters;
+            for (QAction* a : title->menu()->actions()) {
+                if (a->isSeparator())
+                    continue;
+                const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0, qPrintable(a->text()));
+                QVERIFY2(!letters.contains(a->text().at(amp + 1)), qPrintable(a->text()));
+                letters.insert(a->text().at(amp + 1));
+            }
+        }
+        // Ctrl+R previews report B.
+        QStringList opened;
+        SetModalHandler([&](QDialog& dialog) {
+            opened << dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(opened, QStringList{QStringLiteral("选择清单编号")});
+    }
+
+    void reportEntriesPreviewTheirForms_data() {
+        QTest::addColumn<int>("entry");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("C from the menu") << 0 << "C.专项暂定金额汇总表"
+                                         << "1 | 102-3 | 计算机信息化管理系统 | 4500000";
+        QTest::newRow("C from the drop-down") << 1 << "C.专项暂定金额汇总表"
+                                              << "合    计 | 8300000";
+        QTest::newRow("D") << 2 << "D.计日工汇总表"
+                           << "计日工合计（1＋2＋3）（转结工程量清单汇总表） | 714715";
+        QTest::newRow("E from the menu") << 3 << "E.工程量清单汇总表"
+                                         << "9 | 投标价（4＋7＋8） | 57824082";
+        QTest::newRow("E from the drop-down") << 4 << "E.工程量清单汇总表"
+                                              << "投标价（大写） | 伍仟柒佰捌拾贰万肆仟零捌拾贰元整";
+        QTest::newRow("labour") << 5 << "计日工劳务单价表"
+                                << "计日工劳务(转结计日工汇总表) | 158020";
+        QTest::newRow("material") << 6 << "计日工材料单价表"
+                                  << "计日工材料小计(转结计日工汇总表) | 337450";
+        QTest::newRow("machinery") << 7 << "计日工施工机械单价表"
+                                   << "计日工施工机械小计(转结计日工汇总表) | 219245";
+        QTest::newRow("whole set") << 8 << "投标报表"
+                                   << "13 | 投标报价（8＋11＋12） | 185702861";
+    }
+    void reportEntriesPreviewTheirForms() {
+        QFETCH(int, entry);
+        QFETCH(QString, title);
+        QFETCH(QString, printed);
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        dm->LoadCurrentContract();
+        int saves = 0;
+        QPointer<FakeTool> tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
+        window.hostTool(tool);
+        QStringList previews;
+        QString previewTitle;
+        bool toolClosedFirst = false;
+        SetModalHandler([&](QDialog& dialog) {
+            auto* preview = qobject_cast<ReportPreview*>(&dialog);
+            if (!preview)
+                return int(QDialog::Rejected);
+            toolClosedFirst = tool.isNull();
+            previews << report::TextDump(preview->document());
+            previewTitle = preview->windowTitle();
+            return int(QDialog::Accepted);
+        });
+        void (TFormMain1::*const entries[])() = {
+            &TFormMain1::N10Click, &TFormMain1::N13Click, &TFormMain1::N50Click,
+            &TFormMain1::N11Click, &TFormMain1::N18Click, &TFormMain1::N46Click,
+            &TFormMain1::N47Click, &TFormMain1::N49Click, &TFormMain1::BidSetClick};
+        (window.*entries[entry])();
+        QCOMPARE(previews.size(), 1);
+        QVERIFY(toolClosedFirst);
+        QVERIFY2(previews.first().contains(printed + QLatin1Char('\n')), qPrintable(previews.first()));
+        QCOMPARE(previewTitle, QStringLiteral("报表预览 - ") + title);
+        QCOMPARE(saves, 1);
+        QVERIFY(file.sink.messages.isEmpty());
+    }
+
+    void provisionalButtonStaysPressedWhileItsReportIsOnView() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        dm->LoadCurrentContract();
+        QAction* button = window.toolAction(QStringLiteral("专项暂定金"));
+        bool pressedWhileOnView = false;
+        QString shown;
+        SetModalHandler([&](QDialog& dialog) {
+            if (auto* preview = qobject_cast<ReportPreview*>(&dialog)) {
+                pressedWhileOnView = button->isChecked();
+                shown = preview->document().title;
+            }
+            return int(QDialog::Accepted);
+        });
+        button->trigger();
+        QVERIFY(pressedWhileOnView);
+        QCOMPARE(shown, QStringLiteral("C.专项暂定金额汇总表"));
+        QVERIFY(!button->isChecked());
+    }
+
+    void reportEWithoutAContractSaysSoAndShowsNothing() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        dm->ADOCon().exec(QStringLiteral("delete from 当前选择合同"));
+        dm->LoadCurrentContract();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(loginAsHuajian));
+        int previews = 0;
+        SetModalHandler([&](QDialog& dialog) {
+            previews += qobject_cast<ReportPreview*>(&dialog) ? 1 : 0;
+            return int(QDialog::Accepted);
+        });
+        window.N11Click();
+        window.BidSetClick();
+        QCOMPARE(previews, 0);
+        QCOMPARE(file.sink.messages, (QStringList{"请先选择合同", "请先选择合同"}));
     }
 
     void aboutBox() {

@@ -1,5 +1,6 @@
 #include "boq/BoqImport.h"
 
+#include "boq/AmountRules.h"
 #include "boq/Workbook.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
@@ -80,6 +81,25 @@ NumberCell numberValue(const WorkbookCell& cell) {
 
 QString itemText(const BoqSourceRow& row) {
     return row.itemNumber.toString();
+}
+
+// A 合价 cell that is not a number (a note, a formula's text) is not an amount: ignored.
+std::optional<QVariant> givenAmount(const WorkbookCell& cell, const QVariant& price, const QVariant& quantity) {
+    const NumberCell given = numberValue(cell);
+    if (!given.valid)
+        return std::nullopt;
+    if (price.isNull())
+        return given.value;
+    if (given.value.isNull())
+        return std::nullopt;
+    try {
+        const std::optional<qint64> rule = LineAmount(price, quantity);
+        if (rule && static_cast<double>(*rule) == given.value.toDouble())
+            return given.value;
+    } catch (const Error&) {
+        // price x quantity beyond whole-yuan range: no amount of the sheet can agree with it
+    }
+    return std::nullopt;
 }
 
 const char* const kOptionalColumns[] = {"节", "段", "合同金额"};
@@ -163,6 +183,15 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
                                      .arg(name, headings[h], columnLetters(at[h]), columnLetters(c)));
         at[h] = c;
     }
+    int amountAt = -1;
+    for (int c = 0; c < sheet->columns; ++c) {
+        if (cellText(sheet->at(0, c)).trimmed() != BoqImport::amountHeading())
+            continue;
+        if (amountAt >= 0)
+            throw BoqFormatError(QStringLiteral("工作表“%1”的标题“%2”出现了两次（%3 列和 %4 列）")
+                                     .arg(name, BoqImport::amountHeading(), columnLetters(amountAt), columnLetters(c)));
+        amountAt = c;
+    }
     QStringList missing;
     for (int h = 0; h < SourceColumnCount; ++h)
         if (at[h] < 0)
@@ -191,6 +220,8 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
                                          .arg(headings[column], columnLetters(at[column]), cellText(cell)));
             (column == Price ? row.price : row.quantity) = number.value;
         }
+        if (amountAt >= 0)
+            row.amount = givenAmount(sheet->at(r, amountAt), row.price, row.quantity);
         if (row.itemNumber.isNull() && row.itemName.isNull() && row.unit.isNull() && row.price.isNull() &&
             row.quantity.isNull())
             continue;
@@ -263,7 +294,7 @@ QString BoqImport::currentContract() const {
     return contract;
 }
 
-BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) {
+BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) try {
     const QString contract = currentContract();
     Database& db = m_dm.ADOCon();
     BoqImportResult result;
@@ -284,7 +315,11 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
             const QString item = itemText(row);
             const std::optional<QString> section = SectionOf(item);
             const std::optional<QString> segment = SegmentOf(item);
-            const std::optional<double> amount = ImportedAmountOf(row.price, row.quantity);
+            std::optional<double> amount;
+            if (!row.amount)
+                amount = ImportedAmountOf(row.price, row.quantity);
+            else if (!row.amount->isNull())
+                amount = row.amount->toDouble();
             const unsigned mask = (section ? 1u : 0u) | (segment ? 2u : 0u) | (amount ? 4u : 0u);
 
             std::unique_ptr<Statement>& insert = inserts[mask];
@@ -330,6 +365,9 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
     if (progress)
         progress(total, total);
     return result;
+} catch (const StorageError& e) {
+    // The transaction has been rolled back by now: say that the whole import is undone.
+    throw StorageError(QStringLiteral("导入没有完成，没有导入任何行：%1").arg(e.text()));
 }
 
 int BoqImport::clear() {

@@ -35,6 +35,12 @@ struct BoqSourceRow {
     QVariant unit;
     QVariant price;
     QVariant quantity;
+    // 合同金额 as the sheet's optional 合价 column gives it (a number, or null for an empty
+    // cell): taken as it is when the line has no price (a provisional sum, a chapter total, a
+    // line not priced yet), and when it is the whole-yuan amount of the price and quantity. A
+    // 合价 that disagrees with them (a price changed after the amount was written) or is not a
+    // number is not taken, and the amount is derived as usual.
+    std::optional<QVariant> amount;
 };
 
 struct BoqSource {
@@ -56,7 +62,8 @@ struct BoqImportResult {
 QString ChapterOf(const QString& itemNumber);                // 章: first character + "00"
 std::optional<QString> SectionOf(const QString& itemNumber); // 节: up to the second "-"
 std::optional<QString> SegmentOf(const QString& itemNumber); // 段: the number when it has two "-"
-// 合同金额: price x quantity, an empty one counting as 0; nothing when both are empty.
+// 合同金额 derived when the sheet gives none: price x quantity, an empty one counting as 0;
+// nothing when both are empty.
 std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& quantity);
 
 // The source rows of a workbook read by ReadWorkbook / ReadWorkbookInProcess.
@@ -91,6 +98,8 @@ public:
 
     static QString sheetName() { return QStringLiteral("工程量清单"); }
     static QStringList headings();
+    // The optional column that carries line amounts (see BoqSourceRow::amount).
+    static QString amountHeading() { return QStringLiteral("合价"); }
     static QString formatMessage() {
         return QStringLiteral("对不起，您选择的Excel文件格式不对，请重新选择，或修改它的格式！！");
     }

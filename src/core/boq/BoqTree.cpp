@@ -36,11 +36,13 @@ void SortBoqTree(std::vector<BoqTreeNode>& roots) {
 
 std::vector<BoqTreeNode> BuildBoqTree(TDmMain& dm, const QString& contract) {
     // One row per distinct chapter; a contract without lines still gives its one row with an
-    // empty chapter through the outer joins.
+    // empty chapter through the outer join. The contract is joined first and its lines are
+    // reached through the (合同编号, 章) index, so only this contract's lines are read (joining
+    // the lines of every contract before filtering read the whole table).
     auto q = dm.NewQuery();
     dm.RunSql(*q,
-              QStringLiteral("select distinct a.项目名称, b.合同名称, c.章 from jd_xiangmu a left join "
-                             "(jd_hetong b left join jd_htqd c on c.合同编号 = b.ID) on b.UPID = a.ID "
+              QStringLiteral("select distinct a.项目名称, b.合同名称, c.章 from jd_hetong b join jd_xiangmu a "
+                             "on b.UPID = a.ID left join jd_htqd c on c.合同编号 = b.ID "
                              "where b.ID = ? order by c.章"),
               {contract}, true);
     std::vector<BoqTreeNode> roots;

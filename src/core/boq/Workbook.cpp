@@ -1,5 +1,8 @@
 #include "boq/Workbook.h"
 
+#include "boq/CellSink.h"
+#include "boq/XlsxReader.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -11,15 +14,24 @@
 
 #include <freexl.h>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
+
 namespace tenvora {
 
 namespace {
 
 // The helper reads a whole sheet in well under a second; a minute means it is stuck.
 constexpr int kHelperTimeoutMs = 60000;
-// The largest sheet an Excel 97-2003 file can hold; anything beyond is not a real dump.
+// The largest sheet an Excel 97-2003 file can hold.
 constexpr qint64 kMaxRows = 65536;
 constexpr qint64 kMaxColumns = 256;
+// What a dump may describe: the sheet limits of the newer format, and no more cells than the
+// largest Excel 97-2003 sheet (the .xlsx reader caps its sheets far below that).
+constexpr qint64 kMaxDumpCells = kMaxRows * kMaxColumns;
 
 const QByteArray kDumpHeader = QByteArrayLiteral("tenvora-workbook 1");
 const QByteArray kFailureHeader = QByteArrayLiteral("tenvora-workbook-error\t");
@@ -70,18 +82,6 @@ QString utf8OrEmpty(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
-// What the reader hands over, sheet by sheet and cell by cell (row by row), so the helper can
-// write its output straight from FreeXL's texts without building every cell first.
-class CellSink {
-public:
-    virtual ~CellSink() = default;
-    virtual void sheetNames(const QStringList& names) = 0;
-    virtual void beginSheet(int index, int rows, int columns) = 0;
-    virtual void emptyCell() = 0;
-    virtual void numberCell(double value) = 0;
-    virtual void textCell(QByteArrayView utf8) = 0;
-};
-
 void readSheet(const void* handle, int index, const QString& name, CellSink& sink) {
     const auto sheetIndex = static_cast<unsigned short>(index);
     if (freexl_select_active_worksheet(handle, sheetIndex) != FREEXL_OK)
@@ -131,11 +131,13 @@ void readCells(const QString& path, const QString& onlySheet, CellSink& sink) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("文件不存在或无法打开"));
-    // A workbook saved in the newer format is a zip archive; say so instead of "damaged".
-    if (file.peek(4) == QByteArrayLiteral("PK\x03\x04"))
-        fail(QStringLiteral(
-            "这是 Excel 2007 以后格式（.xlsx）的工作簿，请在 Excel 中另存为“Excel 97-2003 工作簿（*.xls）”"));
+    // A workbook of the newer format is a zip archive, whatever its file name says.
+    const bool zip = file.peek(4) == QByteArrayLiteral("PK\x03\x04");
     file.close();
+    if (zip) {
+        ReadXlsxCells(path, onlySheet, sink);
+        return;
+    }
 
     FreeXlHandle handle;
     const int rc = freexl_open(QFile::encodeName(path).constData(), handle.out());
@@ -404,8 +406,10 @@ WorkbookContents ParseWorkbookDump(const QByteArray& dump) {
         WorksheetCells sheet;
         const qint64 index = wholeNumber(head[1], contents.sheetNames.size() - 1);
         sheet.name = contents.sheetNames.at(index);
-        sheet.rows = static_cast<int>(wholeNumber(head[2], kMaxRows));
-        sheet.columns = static_cast<int>(wholeNumber(head[3], kMaxColumns));
+        sheet.rows = static_cast<int>(wholeNumber(head[2], kXlsxMaxRows));
+        sheet.columns = static_cast<int>(wholeNumber(head[3], kXlsxMaxColumns));
+        if (static_cast<qint64>(sheet.rows) * sheet.columns > kMaxDumpCells)
+            malformed(QStringLiteral("工作表太大"));
         sheet.cells.reserve(static_cast<size_t>(sheet.rows) * static_cast<size_t>(sheet.columns));
         for (int r = 0; r < sheet.rows; ++r) {
             const QByteArrayView row = nextLine();
@@ -465,6 +469,15 @@ WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
     QProcess helper;
     helper.setProgram(WorkbookHelperProgram());
     helper.setArguments(args);
+#ifdef Q_OS_LINUX
+    // The reader ends with the process that started it, even when that one is killed outright.
+    const pid_t parent = ::getpid();
+    helper.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) // the parent died before the line above took effect
+            ::_exit(1);
+    });
+#endif
     helper.start(QIODevice::ReadOnly);
     if (!helper.waitForStarted())
         fail(QStringLiteral("无法启动读取程序 %1：%2")

@@ -1,4 +1,5 @@
-// Cells of an Excel 97-2003 workbook, read with FreeXL in a helper process of our own.
+// Cells of an Excel workbook (.xls with FreeXL, .xlsx with minizip and QXmlStreamReader), read in a
+// helper process of our own.
 #pragma once
 
 #include "data/Errors.h"
@@ -39,15 +40,16 @@ struct WorkbookContents {
     const WorksheetCells* sheet(const QString& name) const;
 };
 
-// The workbook cannot be read (missing, not a .xls, damaged); the text says why.
+// The workbook cannot be read (missing, not a workbook, damaged, over a cap); the text says why.
 class WorkbookError : public Error {
 public:
     using Error::Error;
 };
 
-// Reads the workbook with FreeXL in the calling process: the cells of the named sheet only,
-// or of every sheet when onlySheet is empty. FreeXL can crash on a damaged file, so only
-// the helper command calls this; the workbench and the import use ReadWorkbook.
+// Reads the workbook in the calling process: the cells of the named sheet only, or of every
+// sheet when onlySheet is empty. The format is told by the file's first bytes, not its name.
+// FreeXL can crash on a damaged file, so only the helper command and tests call this; the
+// workbench and the import use ReadWorkbook.
 WorkbookContents ReadWorkbookInProcess(const QString& path, const QString& onlySheet = {});
 
 // The helper's output: a line-based text that ParseWorkbookDump reads back exactly

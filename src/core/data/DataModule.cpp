@@ -7,6 +7,14 @@ namespace tenvora {
 TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink)
     : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
 
+TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink, OpenLater)
+    : m_path(dataFilePath), m_sink(sink), m_publicQuery(&m_db) {}
+
+void TDmMain::adoptConnection(Database db) {
+    m_publicQuery.close();
+    m_db = std::move(db);
+}
+
 std::unique_ptr<Query> TDmMain::NewQuery(const QString& sql, const QVariantList& values) {
     auto query = std::make_unique<Query>(&m_db);
     query->setSql(sql, values);

@@ -15,6 +15,11 @@ class TDmMain {
 public:
     // Opens the data file at once; throws DataFileError naming the file and the reason.
     TDmMain(const QString& dataFilePath, MessageSink& sink);
+    // Without a connection yet: the caller opens the file itself (the workbench does so on
+    // another thread while it builds its windows) and hands it over with adoptConnection().
+    // No statement may run before that.
+    struct OpenLater {};
+    TDmMain(const QString& dataFilePath, MessageSink& sink, OpenLater);
     TDmMain(const TDmMain&) = delete;
     TDmMain& operator=(const TDmMain&) = delete;
 
@@ -30,7 +35,8 @@ public:
 
     std::unique_ptr<Query> NewQuery(const QString& sql = {}, const QVariantList& values = {});
     // Sets the statement and opens (select) or executes it. On any store error shows
-    // "SQL语句错误!" once and throws ActionAbandoned; the query is left closed.
+    // "SQL语句错误!" once and throws ActionAbandoned; the query is left closed. Failures of the
+    // file itself (damaged, read-only, disk full) are StorageError and pass through, named.
     void RunSql(Query& query, const QString& sql, const QVariantList& values, bool select);
     // Runs the statements of one change in one transaction (joining an outer change) under the
     // same rule: a store error anywhere, beginning and committing included, shows
@@ -57,6 +63,8 @@ public:
     // Throws DataFileError when the file cannot be opened again.
     void reopenConnection();
     bool isConnected() const { return m_db.isOpen(); }
+    // Takes over a connection opened on the data file path (replacing a closed one).
+    void adoptConnection(Database db);
 
 private:
     QString m_path;

@@ -89,7 +89,11 @@ QVariant DataSet::storedValue(int row, int column) const {
 }
 
 void DataSet::setDisplayFormat(const QString& column, const QString& format) {
-    m_formats.insert(column.toCaseFolded(), format);
+    const QString key = column.toCaseFolded();
+    if (m_formats.contains(key) && m_formats.value(key) == format)
+        return;
+    m_formats.insert(key, format);
+    emit displayFormatChanged();
 }
 
 QString DataSet::displayFormat(int column) const {

@@ -178,6 +178,8 @@ signals:
     void rowRemoved(int row);
     void currentChanged(int row);
     void stateChanged(tenvora::DataSet::State state);
+    // A column's display format changed: every shown text of it may have changed.
+    void displayFormatChanged();
 
 private:
     void load(QStringList columns, std::vector<QVariantList> rows);

@@ -1,12 +1,18 @@
 #include "data/Database.h"
 
+#include "data/DataFileProbe.h"
+#include "data/KeyDerivation.h"
 #include "data/Money.h"
 #include "data/NaturalOrder.h"
 #include "data/Schema.h"
+#include "data/SystemErrorText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QVarLengthArray>
 
+#include <cerrno>
 #include <optional>
 #include <utility>
 
@@ -58,14 +64,89 @@ void roundDecimalsFunction(sqlite3_context* context, int, sqlite3_value** args) 
     sqlite3_result_double(context, RoundToDecimals(*number, sqlite3_value_int(args[1])));
 }
 
+// Item numbers are plain ASCII as a rule: widened on the stack, so sorting a long list does not
+// allocate two strings per comparison.
+bool widenAscii(const void* bytes, int length, QVarLengthArray<char16_t, 64>& out) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    out.resize(length);
+    for (int i = 0; i < length; ++i) {
+        if (p[i] >= 0x80)
+            return false;
+        out[i] = p[i];
+    }
+    return true;
+}
+
 int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b) {
+    QVarLengthArray<char16_t, 64> wa;
+    QVarLengthArray<char16_t, 64> wb;
+    if (widenAscii(a, lenA, wa) && widenAscii(b, lenB, wb))
+        return CompareItemNumbers(QStringView(wa.data(), wa.size()), QStringView(wb.data(), wb.size()));
     const QString ta = QString::fromUtf8(static_cast<const char*>(a), lenA);
     const QString tb = QString::fromUtf8(static_cast<const char*>(b), lenB);
     return CompareItemNumbers(ta, tb);
 }
 
+// The text of a store failure that lies in the file, not in the statement, or an empty text.
+QString storageFailureText(sqlite3* db, int rc) {
+    const QString file = QDir::toNativeSeparators(QString::fromUtf8(sqlite3_db_filename(db, "main")));
+    const int error = sqlite3_system_errno(db);
+    const QString diskFull =
+        QStringLiteral("磁盘空间已满，数据文件 %1 无法写入，刚才的修改没有保存。请腾出磁盘空间后再试。");
+    switch (rc & 0xff) {
+    case SQLITE_READONLY:
+        // The store notices by itself when the path no longer names the file it writes to.
+        if (rc == SQLITE_READONLY_DBMOVED)
+            return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
+                                  "以免写进已经不在的文件。请关闭本程序后重新打开。")
+                .arg(file);
+        return QStringLiteral("数据文件 %1 是只读的，刚才的修改没有保存。请去掉文件的只读属性，"
+                              "或把它复制到可以写入的文件夹后重新打开。")
+            .arg(file);
+    case SQLITE_FULL:
+        return diskFull.arg(file);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件"
+                              "（数据管理 → 数据恢复）。")
+            .arg(file);
+    case SQLITE_IOERR:
+        if (error == ENOSPC)
+            return diskFull.arg(file);
+        return QStringLiteral("读写数据文件 %1 时出错（%2），操作没有完成，刚才的修改没有保存。")
+            .arg(file, SystemErrorText(error));
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开数据文件 %1 或它旁边的日志文件（%2），刚才的修改没有保存。")
+            .arg(file, SystemErrorText(error));
+    case SQLITE_BUSY:
+        return QStringLiteral("数据文件 %1 正被另一个程序写入，刚才的操作没有完成。请稍后再试。").arg(file);
+    default:
+        return {};
+    }
+}
+
+[[noreturn]] void throwFailure(sqlite3* db, int rc) {
+    // The connection's own record carries the extended code even where a call returned the primary one.
+    const int extended = sqlite3_extended_errcode(db);
+    const QString storage = storageFailureText(db, (extended & 0xff) == (rc & 0xff) ? extended : rc);
+    if (!storage.isEmpty())
+        throw StorageError(storage);
+    throw DbError(storeMessage(db));
+}
+
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// The raw form of the key ("x'hex'"), derived here from the salt at the head of the file, so the
+// store skips its own, much slower derivation. Empty when the file is too short to hold a salt.
+QByteArray rawKeyFor(const QString& path, const QByteArray& passphrase) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray salt = file.read(kFileSaltBytes);
+    if (salt.size() != kFileSaltBytes)
+        return {};
+    return "x'" + Pbkdf2HmacSha1(passphrase, salt, kFileKdfIterations, kFileKeyBytes).toHex() + "'";
 }
 
 } // namespace
@@ -91,8 +172,7 @@ Statement::~Statement() {
 }
 
 void Statement::fail(int rc) const {
-    Q_UNUSED(rc);
-    throw DbError(storeMessage(m_db));
+    throwFailure(m_db, rc);
 }
 
 Statement& Statement::bind(int index, const QVariant& value) {
@@ -185,6 +265,16 @@ QVariant Statement::value(int column) const {
     }
 }
 
+QVariant Statement::value(int column, const QVariant& same) const {
+    if (same.typeId() == QMetaType::QString && sqlite3_column_type(m_stmt, column) == SQLITE_TEXT) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+        const auto* held = static_cast<const QString*>(same.constData());
+        if (QAnyStringView::equal(QUtf8StringView(text, sqlite3_column_bytes(m_stmt, column)), *held))
+            return same;
+    }
+    return value(column);
+}
+
 // ---- Database ----
 
 Database::Lease::~Lease() {
@@ -222,6 +312,8 @@ void Database::close() {
 }
 
 void Database::registerFunctions() {
+    // Extended codes tell a replaced file from a read-only one.
+    sqlite3_extended_result_codes(m_db, 1);
     sqlite3_create_collation_v2(m_db, kItemNumberCollation, SQLITE_UTF8, nullptr, itemNumberCollation, nullptr);
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     sqlite3_create_function_v2(m_db, "RoundAmount", 1, flags, nullptr, roundAmountFunction, nullptr, nullptr, nullptr);
@@ -231,13 +323,7 @@ void Database::registerFunctions() {
 }
 
 Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        refuseFile(path, QStringLiteral("文件不存在"));
-    if (!info.isFile())
-        refuseFile(path, QStringLiteral("不是一个文件"));
-    if (info.size() == 0)
-        refuseFile(path, QStringLiteral("文件是空的（0 字节），不是数据文件"));
+    ProbeDataFile(path, mode == Mode::ReadWrite);
 
     sqlite3* raw = nullptr;
     const int flags = mode == Mode::Verify ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -249,28 +335,37 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
         refuseFile(path, reason);
     }
     Database db(raw, path);
-    if (sqlite3_key(raw, key.constData(), static_cast<int>(key.size())) != SQLITE_OK)
+    const QByteArray rawKey = rawKeyFor(path, key);
+    const QByteArray& given = rawKey.isEmpty() ? key : rawKey;
+    if (sqlite3_key(raw, given.constData(), static_cast<int>(given.size())) != SQLITE_OK)
         refuseFile(path, storeMessage(raw));
     db.registerFunctions();
 
+    // Reads the first page and the catalogue only: the open costs the same whatever the file
+    // holds. A page damaged further in is reported when it is read (StorageError), and the
+    // copies that must be sound run checkIntegrity().
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (const StorageError&) {
+        // The first page decrypts, but the file holds fewer pages than its header records.
+        refuseFile(path, QStringLiteral("文件已损坏或不完整（比应有的短，可能只复制了一部分），请用完整的文件或备份"));
     } catch (const DbError&) {
         refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
     }
+    QString missing;
     try {
-        const QVariant check = db.scalar(QStringLiteral("PRAGMA quick_check(1)"));
-        if (check.toString() != QLatin1String("ok"))
-            refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(check.toString()));
-    } catch (const DbError& e) {
-        refuseFile(path, QStringLiteral("文件已损坏（%1）").arg(e.text()));
+        missing = Schema::missingParts(db);
+    } catch (const Error&) {
+        // A catalogue longer than its first page, damaged further in.
+        refuseFile(path, QStringLiteral("文件已损坏，数据表的定义无法读出"));
     }
-    const QString missing = Schema::missingParts(db);
     if (!missing.isEmpty())
         refuseFile(path, QStringLiteral("不是本系统的数据文件：%1").arg(missing));
     if (mode == Mode::ReadWrite) {
         try {
             Schema::ensureIndexes(db);
+        } catch (const StorageError&) {
+            // The indexes only make lists faster; a full disk must not keep the file from opening.
         } catch (const DbError& e) {
             refuseFile(path, e.text());
         }
@@ -302,9 +397,10 @@ Statement Database::prepare(const QString& sql) {
         throw DbError(QStringLiteral("数据库连接已关闭"));
     sqlite3_stmt* stmt = nullptr;
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr) != SQLITE_OK) {
+    const int rc = sqlite3_prepare_v2(m_db, text.constData(), static_cast<int>(text.size()), &stmt, nullptr);
+    if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
-        throw DbError(storeMessage(m_db));
+        throwFailure(m_db, rc);
     }
     if (!stmt) // only blanks or a comment
         throw DbError(QStringLiteral("空语句"));
@@ -340,6 +436,24 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) {
 
 qint64 Database::changes() const {
     return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+void Database::checkIntegrity() {
+    QStringList problems;
+    try {
+        Statement st = prepare(QStringLiteral("PRAGMA integrity_check(10)"));
+        while (st.next())
+            problems << st.value(0).toString();
+    } catch (const StorageError&) {
+        // A page that does not even decrypt stops the check itself.
+        problems = {QStringLiteral("有数据页无法读出")};
+    } catch (const DbError& e) {
+        problems = {e.text()};
+    }
+    if (problems == QStringList{QStringLiteral("ok")})
+        return;
+    throw DataFileError(QStringLiteral("数据文件 %1 已损坏（%2）")
+                            .arg(QDir::toNativeSeparators(m_path), problems.join(QStringLiteral("；"))));
 }
 
 QStringList Database::columnsOf(const QString& table) {
@@ -390,7 +504,7 @@ Transaction::~Transaction() {
                 m_db.exec(QStringLiteral("RELEASE ") + m_savepoint);
             }
         }
-    } catch (const DbError&) {
+    } catch (const Error&) {
         // The store has already undone the change on its own; nothing more to undo.
     }
 }

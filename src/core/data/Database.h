@@ -40,6 +40,9 @@ public:
     int columnCount() const;
     QString columnName(int column) const;
     QVariant value(int column) const;
+    // The same, but hands back `same` itself (sharing its text) when the column holds that very
+    // text: a list that repeats a contract, chapter or unit on every row then keeps one copy.
+    QVariant value(int column, const QVariant& same) const;
 
 private:
     friend class Database;
@@ -83,8 +86,9 @@ public:
     Database& operator=(const Database&) = delete;
     ~Database();
 
-    // Opens an existing data file with the key and checks that it is one of ours.
-    // Never creates a file. Throws DataFileError naming the file and the reason.
+    // Opens an existing data file with the key and checks that it is one of ours (key and
+    // tables; the pages beyond the catalogue are not read). Never creates a file. Throws DataFileError naming the file
+    // and the reason.
     static Database open(const QString& path, const QByteArray& key, Mode mode = Mode::ReadWrite);
     // Creates a new, empty encrypted file (fails if the path exists). The caller adds the schema.
     static Database create(const QString& path, const QByteArray& key);
@@ -103,6 +107,11 @@ public:
     qint64 changes() const;
     // True while a transaction is open on the connection (the store is not in autocommit).
     bool inTransaction() const;
+
+    // Reads every page and checks the structure and the indexes (a full read of the file, so
+    // only where a copy must be sound: backup, bid disk, restore, check-file). Throws
+    // DataFileError naming the file and what is wrong.
+    void checkIntegrity();
 
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);

@@ -28,6 +28,13 @@ public:
     using Error::Error;
 };
 
+// The data file itself failed under a statement: read-only, disk full, damaged, replaced, held by
+// another writer. Never the "SQL语句错误!" case: the text names the file and the cause.
+class StorageError : public DataFileError {
+public:
+    using DataFileError::DataFileError;
+};
+
 // The user action was abandoned after its one message was already shown.
 // Caught at the boundary of every UI action and CLI command; never shown again.
 class ActionAbandoned : public std::exception {

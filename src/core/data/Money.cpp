@@ -144,9 +144,15 @@ QString compose(std::string whole, std::string fraction, bool negative, const Pa
     if (p.grouping)
         for (int i = static_cast<int>(whole.size()) - 3; i > 0; i -= 3)
             whole.insert(static_cast<size_t>(i), 1, ',');
-    std::string text = negative ? "-" + whole : whole;
-    if (!fraction.empty())
-        text += "." + fraction;
+    std::string text;
+    text.reserve(whole.size() + fraction.size() + 2);
+    if (negative)
+        text += '-';
+    text += whole;
+    if (!fraction.empty()) {
+        text += '.';
+        text += fraction;
+    }
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -244,7 +250,14 @@ double RoundToDecimals(double value, int decimals) {
     if (!std::isfinite(value))
         return value;
     const Rounded r = roundDecimal(value, std::clamp(decimals, 0, 15));
-    const std::string text = (r.negative ? "-" : "") + r.whole + "." + r.fraction + "0";
+    std::string text;
+    text.reserve(r.whole.size() + r.fraction.size() + 3);
+    if (r.negative)
+        text += '-';
+    text += r.whole;
+    text += '.';
+    text += r.fraction;
+    text += '0';
     double result = value;
     std::from_chars(text.data(), text.data() + text.size(), result);
     return result == 0 ? 0.0 : result;

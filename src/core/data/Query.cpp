@@ -29,8 +29,14 @@ void Query::fill() {
     while (st.next()) {
         QVariantList row;
         row.reserve(n);
-        for (int i = 0; i < n; ++i)
-            row << st.value(i);
+        if (m_rows.empty()) {
+            for (int i = 0; i < n; ++i)
+                row << st.value(i);
+        } else {
+            const QVariantList& before = m_rows.back();
+            for (int i = 0; i < n; ++i)
+                row << st.value(i, before[i]);
+        }
         m_rows.push_back(std::move(row));
     }
     m_open = true;

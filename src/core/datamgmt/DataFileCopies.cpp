@@ -1,6 +1,7 @@
 #include "datamgmt/DataFileCopies.h"
 
 #include "data/AppPaths.h"
+#include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
 #include "datamgmt/FileCopy.h"
@@ -18,6 +19,13 @@ QString native(const QString& path) {
 
 bool endsWithSeparator(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) || folder.endsWith(QDir::separator());
+}
+
+// Opens the file read-only and reads every page: the open alone no longer reads the whole file,
+// and a copy is the place where a damaged page must be caught. Throws DataFileError.
+void verifyWholeFile(const QString& path) {
+    Database db = Database::open(path, DataFileKey(), Database::Mode::Verify);
+    db.checkIntegrity();
 }
 
 } // namespace
@@ -87,6 +95,10 @@ void DataFileCopies::requireClosedConnection() const {
     // Copying a file the store holds open could catch it half-way through a write.
     if (m_dm.isConnected())
         throw Error(QStringLiteral("数据文件正在使用中，请先关闭数据库连接再复制"));
+    // So could a copy while another program works on it; and a restore under it would leave that
+    // program writing into the replaced file.
+    if (const std::optional<DataFileHolder> holder = DataFileLock::otherHolder(m_dm.dataFilePath()))
+        throw Refused(DataFileLock::busyText(m_dm.dataFilePath(), *holder));
 }
 
 QString DataFileCopies::backup(const QString& folder, const QString& fileName) {
@@ -101,7 +113,16 @@ QString DataFileCopies::backupTo(const QString& target) {
     if (!QFileInfo(source).isFile())
         throw Refused(QStringLiteral("数据文件 %1 不存在，无法备份").arg(native(source)));
     try {
-        CopyFileReplacing(source, target);
+        // A damaged copy would replace what may be the last sound backup of that name. The file is
+        // checked before it is copied: the connection is closed and the lock keeps others out.
+        try {
+            verifyWholeFile(source);
+        } catch (const DataFileError&) {
+            throw Error(QStringLiteral("数据文件 %1 已损坏，没有复制；%2 没有被改动。请从完好的备份恢复数据文件。")
+                            .arg(native(source), native(target)));
+        }
+        StagedFileCopy staged(source, target);
+        staged.commit();
     } catch (const Error& e) {
         throw Error(QStringLiteral("备份没有完成：%1").arg(e.text()));
     }
@@ -113,9 +134,9 @@ QString DataFileCopies::restore(const QString& source) {
     if (source.isEmpty() || !QFileInfo(source).isFile())
         throw Refused(missingRestoreFileText());
 
-    // Any file could be selected; only a data file of the system may replace the current one.
+    // Any file could be selected; only a sound data file of the system may replace the current one.
     try {
-        Database::open(source, DataFileKey(), Database::Mode::Verify);
+        verifyWholeFile(source);
     } catch (const DataFileError& e) {
         throw Refused(QStringLiteral("所选文件不是本系统可用的数据文件，当前数据文件没有被替换。\n%1").arg(e.text()));
     }

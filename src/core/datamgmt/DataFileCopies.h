@@ -47,11 +47,12 @@ public:
 
     // "确定" of the backup dialog: copies the data file to TargetPath(folder, fileName), replacing a
     // file of that name, and returns the completion message for the mode. Throws Refused for an
-    // empty name or a missing data file, Error when the copy fails (nothing half-written is left).
+    // empty name or a missing data file, Error when the copy fails or reads back damaged (the
+    // whole copy is checked before it replaces anything; nothing half-written is left).
     QString backup(const QString& folder, const QString& fileName);
     QString backupTo(const QString& target);
 
-    // "恢复": checks that the file is a data file of the system, keeps the current data file as
+    // "恢复": checks that the file is a sound data file of the system (every page), keeps the current data file as
     // SafetyCopyPath(), then puts the chosen file in its place. Throws Refused (missing file, not a
     // data file) or Error (a copy failed); in both cases the current data file is unchanged.
     QString restore(const QString& source);

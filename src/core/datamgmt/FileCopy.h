@@ -1,4 +1,4 @@
-// Whole-file copies that never leave a half-written target behind.
+// Whole-file copies that never leave a half-written target, or a half-made copy, behind.
 #pragma once
 
 #include <QByteArray>
@@ -6,10 +6,11 @@
 
 namespace tenvora {
 
-// A copy of a file staged in a hidden temporary file beside the target. The bytes are flushed to
-// the disk and read back before commit() renames the stage over the target in one step, so an
-// interrupted or failed copy leaves the target as it was. The stage is removed unless committed.
-// Every failure throws Error with the path and the system's reason.
+// A copy of a file staged beside the target, flushed to the disk and read back before commit()
+// puts it in place in one rename, so an interrupted or failed copy leaves the target as it was.
+// Where the system allows, the stage has no name until commit(), so even a kill leaves nothing;
+// elsewhere it bears a name that tells its owner, and the next copy into that folder removes
+// the stages of owners that are gone. Every failure throws Error with the path and the reason.
 class StagedFileCopy {
 public:
     StagedFileCopy(const QString& source, const QString& target);
@@ -17,21 +18,29 @@ public:
     StagedFileCopy& operator=(const StagedFileCopy&) = delete;
     ~StagedFileCopy();
 
-    const QString& stagedPath() const { return m_stage; }
     const QString& target() const { return m_target; }
     // Replaces the target (an existing file of that name included) with the staged copy.
     void commit();
 
 private:
-    void copyInto(const QString& source);
+    void copyFrom(const QString& source);
+    void discard();
 
     QString m_target;
-    QString m_stage;
-    QByteArray m_digest;
+    QString m_stage; // the stage's name; an unnamed stage takes it only during commit()
+    int m_fd = -1;
+    bool m_unnamed = false;
     bool m_committed = false;
 };
 
 // Copies source over target, replacing a file of that name without asking.
 void CopyFileReplacing(const QString& source, const QString& target);
+
+// The name a stage for target takes in its folder: hidden, and naming its host and process.
+QString StageNameFor(const QString& target);
+// Removes the stages in the folder whose owner on this host is no longer running, and stages of
+// the earlier naming (".NAME.XXXXXX") of `target` that are older than an hour.
+// Returns how many it removed.
+int RemoveAbandonedStages(const QString& folder, const QString& target = {});
 
 } // namespace tenvora

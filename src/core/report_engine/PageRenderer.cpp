@@ -1,6 +1,8 @@
 #include "report_engine/PageRenderer.h"
 
 #include "data/Errors.h"
+#include "report_engine/PdfJoin.h"
+#include "report_engine/PlainGlyphs.h"
 
 #include <QDir>
 #include <QFontMetricsF>
@@ -9,13 +11,28 @@
 #include <QPdfWriter>
 #include <QSaveFile>
 
+#include <map>
+
 namespace tenvora::report {
 
-void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double scaleX, double scaleY) {
+namespace {
+
+// The fonts as paintPage() scales them for that device and page scale.
+double fontScaleFor(const QPaintDevice& device, double scaleY) {
+    return scaleY * 25.4 / device.logicalDpiY();
+}
+
+// Print and PDF devices draw the runs as plain glyphs (PlainGlyphs): layout has already measured
+// and placed every run, and shaping each cell's text once more was the larger part of writing a PDF.
+using GlyphPainters = std::vector<PlainGlyphs>;
+
+// glyphs: one per document font for a print or PDF device (kept from page to page), else empty.
+void paintPage(QPainter& painter, const RenderedDocument& doc, int index, double scaleX, double scaleY,
+               const GlyphPainters& glyphs) {
     const RenderedPage& page = doc.pages.at(index);
     painter.save();
     // Font point sizes turn into pixels by the device's resolution; scale them to our mm scale.
-    const double fontScale = scaleY * 25.4 / painter.device()->logicalDpiY();
+    const double fontScale = fontScaleFor(*painter.device(), scaleY);
     std::vector<QFont> fonts;
     fonts.reserve(static_cast<size_t>(doc.fonts.size()));
     for (const RenderedFont& f : doc.fonts)
@@ -29,12 +46,20 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
         for (const QFont& f : fonts)
             metrics.emplace_back(f, painter.device());
 
-    for (const Rule& rule : page.rules) {
+    // Rules of one width go out as one batch with one pen: a pen change per rule made every line
+    // a separate path with its own graphics state in the PDF.
+    // On print and PDF devices (a dot is a few hundredths of a millimetre) positions are whole
+    // dots: a PDF then says "945 2268 m" rather than "944.881889 2267.71653 m", a good part less
+    // to write and to compress.
+    const auto dot = [screen](double v) { return screen ? v : std::round(v); };
+    std::map<double, QList<QLineF>> rulesByWidth;
+    for (const Rule& rule : page.rules)
+        rulesByWidth[rule.width].append(QLineF(dot(rule.line.x1() * scaleX), dot(rule.line.y1() * scaleY),
+                                               dot(rule.line.x2() * scaleX), dot(rule.line.y2() * scaleY)));
+    for (const auto& [width, lines] : rulesByWidth) {
         // Never thinner than one device pixel, so rules stay visible on screen at small zoom.
-        QPen pen(Qt::black, std::max(1.0, rule.width * scaleX), Qt::SolidLine, Qt::SquareCap);
-        painter.setPen(pen);
-        painter.drawLine(
-            QLineF(rule.line.x1() * scaleX, rule.line.y1() * scaleY, rule.line.x2() * scaleX, rule.line.y2() * scaleY));
+        painter.setPen(QPen(Qt::black, std::max(1.0, width * scaleX), Qt::SolidLine, Qt::SquareCap));
+        painter.drawLines(lines);
     }
     painter.setPen(Qt::black);
     for (const TextBox& box : page.texts) {
@@ -45,7 +70,7 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
                                        box.clip.height() * scaleY));
         }
         for (const TextRun& run : box.runs) {
-            const QPointF origin(run.origin.x() * scaleX, run.origin.y() * scaleY);
+            const QPointF origin(dot(run.origin.x() * scaleX), dot(run.origin.y() * scaleY));
             const double drawn = screen ? metrics[static_cast<size_t>(box.font)].horizontalAdvance(run.text) : 0;
             const double wanted = run.width * scaleX;
             if (drawn > 0 && std::abs(drawn - wanted) > 0.5) {
@@ -54,7 +79,7 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
                 painter.scale(wanted / drawn, 1);
                 painter.drawText(QPointF(0, 0), run.text);
                 painter.restore();
-            } else {
+            } else if (glyphs.empty() || !glyphs[static_cast<size_t>(box.font)].draw(painter, origin, run.text)) {
                 painter.drawText(origin, run.text);
             }
         }
@@ -62,6 +87,22 @@ void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double
             painter.restore();
     }
     painter.restore();
+}
+
+GlyphPainters glyphPaintersFor(const RenderedDocument& doc, const QPaintDevice& device, double scaleY) {
+    GlyphPainters glyphs;
+    if (dynamic_cast<const QPagedPaintDevice*>(&device) == nullptr)
+        return glyphs; // a screen fits each run to its laid-out width instead
+    const double fontScale = fontScaleFor(device, scaleY);
+    for (const RenderedFont& f : doc.fonts)
+        glyphs.emplace_back(MakeFont(f.face, fontScale), f.face.pointSize * fontScale * device.logicalDpiY() / 72.0);
+    return glyphs;
+}
+
+} // namespace
+
+void PaintPage(QPainter& painter, const RenderedDocument& doc, int index, double scaleX, double scaleY) {
+    paintPage(painter, doc, index, scaleX, scaleY, glyphPaintersFor(doc, *painter.device(), scaleY));
 }
 
 QPageLayout PageLayoutFor(const QSizeF& sizeMm) {
@@ -102,13 +143,14 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, cons
         throw Error(QStringLiteral("无法开始输出报表"));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
+    const GlyphPainters glyphs = glyphPaintersFor(doc, device, device.logicalDpiY() / 25.4);
     for (qsizetype i = 0; i < pages.size(); ++i) {
         if (i > 0) {
             applyPage(device, doc.pages[pages[i]]);
             if (!device.newPage())
                 throw Error(QStringLiteral("无法开始报表的第 %1 页").arg(pages[i] + 1));
         }
-        PaintPage(painter, doc, pages[i], device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4);
+        paintPage(painter, doc, pages[i], device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4, glyphs);
     }
     painter.end();
 }
@@ -121,6 +163,9 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
 }
 
 void WritePdf(const RenderedDocument& doc, const QString& path) {
+    // A document of several forms is written form by form and joined, with a bookmark for each.
+    if (IsMadeOfParts(doc))
+        return WritePdfWithBookmarks(doc, path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));

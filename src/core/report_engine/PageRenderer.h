@@ -25,8 +25,9 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, cons
 // Every page in order.
 void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device);
 
-// Writes the document as a PDF with embedded fonts. The file is replaced only when the whole
-// document was written; throws Error naming the file otherwise.
+// Writes the document as a PDF with embedded fonts; a document of several parts gets a bookmark
+// per part. The file is replaced only when the whole document was written; throws Error naming
+// the file otherwise.
 void WritePdf(const RenderedDocument& doc, const QString& path);
 
 } // namespace tenvora::report

@@ -14,6 +14,34 @@ QFont MakeFont(const FontSpec& face, double scale) {
     return font;
 }
 
+void AppendDocument(RenderedDocument& into, const RenderedDocument& part, const QString& title) {
+    QList<int> fontMap;
+    bool same = true;
+    for (int i = 0; i < part.fonts.size(); ++i) {
+        int index = -1;
+        for (int j = 0; j < into.fonts.size() && index < 0; ++j)
+            if (into.fonts[j].face == part.fonts[i].face)
+                index = j;
+        if (index < 0) {
+            index = static_cast<int>(into.fonts.size());
+            into.fonts << part.fonts[i];
+        }
+        fontMap << index;
+        same = same && index == i;
+    }
+    into.parts << DocumentPart{title, into.pageCount(), part.pageCount()};
+    // Forms laid out by one report component share its font table, so usually nothing is renumbered.
+    if (same) {
+        into.pages << part.pages;
+        return;
+    }
+    for (RenderedPage page : part.pages) {
+        for (TextBox& box : page.texts)
+            box.font = fontMap.value(box.font);
+        into.pages << page;
+    }
+}
+
 namespace {
 
 QString boxText(const TextBox& box) {

@@ -47,13 +47,26 @@ struct RenderedPage {
     QList<Rule> rules;
 };
 
+// One form of a document made of several (the whole bid set): where it starts and how long it is.
+struct DocumentPart {
+    QString title;
+    int firstPage = 0; // index into RenderedDocument::pages
+    int pageCount = 0;
+};
+
 struct RenderedDocument {
     QString title;
     QList<RenderedFont> fonts;
     QList<RenderedPage> pages;
+    QList<DocumentPart> parts; // empty for a single form
 
     int pageCount() const { return static_cast<int>(pages.size()); }
 };
+
+// Appends a form after the pages of `into`. Its page numbers were printed by its own layout, so
+// every form keeps its own numbering; its fonts join the font table of `into`, and it is listed
+// in `parts` under `title`.
+void AppendDocument(RenderedDocument& into, const RenderedDocument& part, const QString& title);
 
 // The font the engine measures and paints with: the family list in order, no hinting so that
 // advances scale with the device and right-aligned figures stay where layout put them.

@@ -9,6 +9,7 @@ Report::~Report() = default;
 
 bool Report::LoadTemplate(const QString& path) {
     m_template = ReportTemplate();
+    m_figureList.clear();
     if (!QFileInfo(path).isFile())
         return false;
     m_template = ReadTemplate(path);
@@ -45,12 +46,27 @@ const ReportDataSource* Report::dataSet(const QString& adapterName) const {
     return m_dataSets.value(adapterName.toLower());
 }
 
-RenderedDocument Report::prepare() {
+void Report::setFigure(const QString& name, const QString& text) {
+    for (auto& figure : m_figureList)
+        if (figure.first.compare(name, Qt::CaseInsensitive) == 0) {
+            figure.second = text;
+            return;
+        }
+    m_figureList.append({name, text});
+}
+
+RenderedDocument Report::prepare(const QHash<QString, const ReportDataSource*>& extra) {
     if (!isLoaded())
         throw TemplateError(QStringLiteral("没有载入报表模板"));
     if (!m_measure)
         m_measure = std::make_unique<TextMeasure>();
-    return LayoutReport(m_template, m_dataSets, *m_measure);
+    QHash<QString, const ReportDataSource*> dataSets = m_dataSets;
+    for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+        dataSets.insert(it.key().toLower(), it.value());
+    QHash<QString, QString> figures;
+    for (const auto& [name, text] : m_figureList)
+        figures.insert(name.toLower(), text);
+    return LayoutReport(m_template, dataSets, *m_measure, figures);
 }
 
 } // namespace tenvora::report

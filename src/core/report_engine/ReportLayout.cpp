@@ -44,13 +44,18 @@ int TextMeasure::fontIndex(const FontSpec& face) {
     // CJK faces often carry no leading; wrapped lines set solid look cramped in a table cell.
     const double pitch = std::max(metrics.lineSpacing(), metrics.height() * 1.2);
     const double baseline = (pitch - metrics.height()) / 2 + metrics.ascent();
-    m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline)});
+    m_entries.push_back(Entry{font, metrics, toMm(pitch), toMm(baseline),
+                              std::make_shared<PlainGlyphs>(font, face.pointSize * kReferenceDpi / 72.0)});
     m_rendered << RenderedFont{face, toMm(metrics.ascent()), toMm(metrics.descent())};
     return static_cast<int>(m_rendered.size()) - 1;
 }
 
 double TextMeasure::width(int font, const QString& text) const {
-    return toMm(m_entries[static_cast<size_t>(font)].metrics.horizontalAdvance(text));
+    const Entry& e = m_entries[static_cast<size_t>(font)];
+    // The same advances the print and PDF devices draw with; shaped only where that is needed.
+    if (const std::optional<double> plain = e.glyphs->width(text))
+        return toMm(*plain);
+    return toMm(e.metrics.horizontalAdvance(text));
 }
 
 QList<TextMeasure::Line> TextMeasure::wrap(int font, const QString& text, double widthMm) const {
@@ -74,7 +79,7 @@ QList<TextMeasure::Line> TextMeasure::wrap(int font, const QString& text, double
 namespace {
 
 struct PartRef {
-    enum Kind { Literal, Column, Page, Pages } kind = Literal;
+    enum Kind { Literal, Column, Page, Pages, Row } kind = Literal;
     QString text;
     int column = -1;
 };
@@ -135,8 +140,9 @@ struct PagePlan {
 
 class Layout {
 public:
-    Layout(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets, TextMeasure& measure)
-        : m_tpl(tpl), m_dataSets(dataSets), m_measure(measure) {}
+    Layout(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets,
+           const QHash<QString, QString>& figures, TextMeasure& measure)
+        : m_tpl(tpl), m_dataSets(dataSets), m_figures(figures), m_measure(measure) {}
 
     RenderedDocument run() {
         m_parsed.resize(static_cast<size_t>(m_tpl.pages.size()));
@@ -204,12 +210,22 @@ private:
                     refs << PartRef{PartRef::Literal, part.text, -1};
                     continue;
                 }
+                if (part.text.startsWith(kFigureMark)) {
+                    const QString name = part.text.mid(1).trimmed();
+                    const auto figure = m_figures.constFind(name.toLower());
+                    if (figure == m_figures.cend())
+                        fail(&object, QStringLiteral("引用的数值 [=%1] 没有给出").arg(name));
+                    refs << PartRef{PartRef::Literal, *figure, -1};
+                    continue;
+                }
                 int column = -1;
                 for (int c = 0; c < columns.size() && column < 0; ++c)
                     if (columns[c].compare(part.text, Qt::CaseInsensitive) == 0)
                         column = c;
                 if (column >= 0) {
                     refs << PartRef{PartRef::Column, part.text, column};
+                } else if (band.source && part.text == QLatin1String(kRowPlaceholder)) {
+                    refs << PartRef{PartRef::Row, part.text, -1};
                 } else if (part.text == QLatin1String(kPagePlaceholder) ||
                            part.text == QLatin1String(kPagesPlaceholder)) {
                     refs << PartRef{part.text == QLatin1String(kPagePlaceholder) ? PartRef::Page : PartRef::Pages,
@@ -241,6 +257,9 @@ private:
                     break;
                 case PartRef::Column:
                     text += valueText(po, band.source->value(row, ref.column));
+                    break;
+                case PartRef::Row:
+                    text += QString::number(row + 1);
                     break;
                 case PartRef::Page:
                     // Before pagination only the height matters: a wide stand-in keeps it honest.
@@ -444,6 +463,7 @@ private:
 
     const ReportTemplate& m_tpl;
     const QHash<QString, const ReportDataSource*>& m_dataSets;
+    const QHash<QString, QString>& m_figures;
     TextMeasure& m_measure;
     std::vector<ParsedPage> m_parsed;
     std::deque<BandRow> m_rows;
@@ -454,8 +474,8 @@ private:
 } // namespace
 
 RenderedDocument LayoutReport(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets,
-                              TextMeasure& measure) {
-    return Layout(tpl, dataSets, measure).run();
+                              TextMeasure& measure, const QHash<QString, QString>& figures) {
+    return Layout(tpl, dataSets, figures, measure).run();
 }
 
 } // namespace tenvora::report

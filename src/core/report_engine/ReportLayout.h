@@ -1,6 +1,7 @@
 // Filling the bands with data, breaking text into lines and breaking the rows into pages.
 #pragma once
 
+#include "report_engine/PlainGlyphs.h"
 #include "report_engine/RenderedDocument.h"
 #include "report_engine/ReportTemplate.h"
 
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 namespace tenvora::report {
@@ -64,16 +66,17 @@ private:
         QFontMetricsF metrics;
         double lineHeight;
         double baseline;
+        std::shared_ptr<PlainGlyphs> glyphs; // widths of plain text without shaping it
     };
     QImage m_device;
     std::vector<Entry> m_entries;
     QList<RenderedFont> m_rendered;
 };
 
-// Lays the template out with the given data sets (keys: adapter names in lower case).
-// Throws TemplateError when a data band's adapter is not bound or a placeholder names a
-// column the data set does not have.
+// Lays the template out with the given data sets (keys: adapter names in lower case) and
+// figures (keys: figure names in lower case). Throws TemplateError when a data band's adapter is
+// not bound, a placeholder names a column the data set does not have, or a figure not given.
 RenderedDocument LayoutReport(const ReportTemplate& tpl, const QHash<QString, const ReportDataSource*>& dataSets,
-                              TextMeasure& measure);
+                              TextMeasure& measure, const QHash<QString, QString>& figures = {});
 
 } // namespace tenvora::report

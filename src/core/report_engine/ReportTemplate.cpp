@@ -338,12 +338,16 @@ private:
         } catch (const TemplateError& e) {
             fail(e.text());
         }
+        for (const TextPart& p : parts)
+            if (p.placeholder && p.text.startsWith(kFigureMark) && p.text.mid(1).trimmed().isEmpty())
+                fail(QStringLiteral("占位符 [=] 缺少数值名"));
         if (band.kind == BandKind::Data)
             return; // column names are checked against the data set when the report is built
         for (const TextPart& p : parts)
             if (p.placeholder && p.text != QLatin1String(kPagePlaceholder) &&
-                p.text != QLatin1String(kPagesPlaceholder))
-                fail(QStringLiteral("占位符 [%1] 只能用在数据带区（此处只可用 [PAGE] 与 [PAGES]）").arg(p.text));
+                p.text != QLatin1String(kPagesPlaceholder) && !p.text.startsWith(kFigureMark))
+                fail(QStringLiteral("占位符 [%1] 只能用在数据带区（此处只可用 [PAGE]、[PAGES] 与 [=数值名]）")
+                         .arg(p.text));
     }
 
     QXmlStreamReader m_xml;

@@ -9,12 +9,18 @@
 //         <memo name="" x="" y="" width="" height="" font="id" align="left|center|right"
 //               valign="top|middle|bottom" border="all|none|left top right bottom" border-width="0.2"
 //               padding="1" wrap="false" grow="false" format="0.00" blank-zero="false">
-//           <line>text with [PAGE], [PAGES] and, in a data band, [column]; "[[" is a literal "["</line>
+//           <line>text with [PAGE], [PAGES], [=figure] and, in a data band, [column] and [ROW];
+//                 "[[" is a literal "["</line>
 //         </memo>
 // Each page prints its page header on every sheet, the title once, the column header on every
 // sheet, one data band per row of its data set, the summary after the last row and the footer
 // at the foot of every sheet. A memo with grow makes its row as tall as its wrapped lines; memos
 // whose foot meets the band's foot stretch with the row, so the cell borders stay aligned.
+// [PAGE] and [PAGES] count the pages of this one layout, so a form appended to another keeps its
+// own numbering. [=name] prints the figure the report code gave under that name (letter case
+// ignored), so a summary row binds its figures by name and not by position; a figure that was
+// not given is a fault. [ROW] is the data row's number from 1, unless the data set has a
+// column of that name.
 #pragma once
 
 #include "data/Errors.h"
@@ -127,5 +133,7 @@ QList<TextPart> SplitPlaceholders(const QString& line);
 
 inline constexpr const char* kPagePlaceholder = "PAGE";
 inline constexpr const char* kPagesPlaceholder = "PAGES";
+inline constexpr const char* kRowPlaceholder = "ROW";
+inline constexpr QChar kFigureMark = u'='; // "[=name]"
 
 } // namespace tenvora::report

@@ -2,17 +2,18 @@
 #pragma once
 
 #include "boq/ChapterNames.h"
-#include "reports/ReportContext.h"
+#include "reports/ReportRequest.h"
 
 #include <QStringList>
+#include <optional>
 
 namespace tenvora {
 
-class BoqChapterReport {
+class BoqChapterReport : public ReportRequest {
 public:
     static constexpr const char* kTemplate = "Report/gclqd.xml";
 
-    explicit BoqChapterReport(ReportContext& context);
+    explicit BoqChapterReport(ReportContext& context, QString chapter = QString());
 
     // The chapter codes of the current contract, each once, in natural order; lines with an
     // empty chapter make no chapter of their own.
@@ -20,17 +21,31 @@ public:
     // The fixed name of a chapter code ("100" -> "总则"); empty for codes outside 100..700.
     static QString chapterName(const QString& code) { return BoqChapterName(code); }
 
-    // Stores the insurance line, opens the chapter's lines and fills the template's texts,
-    // ready for prepare(). Returns false after showing "没有纪录" when the chapter has no line
-    // but its own; the insurance has been stored by then, as with every press of "确定".
-    // Store and template faults are shown and end in ActionAbandoned.
-    bool build(const QString& chapter);
+    const QString& chapter() const { return m_chapter; }
+    // The whole bid set stores the insurance once before its forms; its chapter reports do not.
+    void setStoresInsurance(bool stores) { m_storesInsurance = stores; }
+    // The printed chapter total when it has been read already (the whole set reads every
+    // chapter's for its summary); none means the request reads it.
+    void setPrintedTotal(std::optional<qint64> total) { m_printedTotal = total; }
+
+    QString name() const override { return QStringLiteral("B"); }
+    QString title() const override;
+    QString templateName() const override { return QString::fromLatin1(kTemplate); }
+
+    // Stores the insurance line, opens the chapter's lines and fills the template's texts.
+    // Refused with "没有纪录" when the chapter has no line but its own; the insurance has been
+    // stored by then, as with every press of "确定".
+    BuildResult build() override;
+    // The chooser's "确定": the same for the chapter given.
+    BuildResult build(const QString& chapter);
 
     // The closing caption inserted as memo5's second line.
     static QString chapterCaption(const QString& chapter);
 
 private:
-    ReportContext& m_context;
+    QString m_chapter;
+    bool m_storesInsurance = true;
+    std::optional<qint64> m_printedTotal;
 };
 
 } // namespace tenvora

@@ -1,5 +1,7 @@
 #include "reports/ReportContext.h"
 
+#include "reports/ReportRequest.h"
+
 #include <QCoreApplication>
 #include <QDir>
 
@@ -62,6 +64,26 @@ report::RenderedDocument ReportContext::prepare() {
     } catch (const Error& e) {
         abandon(e.text());
     }
+}
+
+report::RenderedDocument ReportContext::prepare(const ReportRequest& request) {
+    try {
+        report::RenderedDocument doc = Report1.prepare(request.ownDataSets());
+        doc.title = request.title();
+        return doc;
+    } catch (const Error& e) {
+        abandon(e.text());
+    }
+}
+
+const report::ReportDataSource* ReportContext::dataSet(const QString& adapterName, const ReportRequest* request) const {
+    if (request) {
+        const auto own = request->ownDataSets();
+        for (auto it = own.cbegin(); it != own.cend(); ++it)
+            if (it.key().compare(adapterName, Qt::CaseInsensitive) == 0)
+                return it.value();
+    }
+    return Report1.dataSet(adapterName);
 }
 
 } // namespace tenvora

@@ -22,6 +22,8 @@ private:
     const Query& m_query;
 };
 
+class ReportRequest;
+
 // Adapter names are part of the template contract.
 inline constexpr const char* kReportDataSet1 = "ReportDataSet1";      // gcl_ADOQuery, report B
 inline constexpr const char* kReportDataSet2 = "ReportDataSet2";      // zxzdj_ADOQuery, report C
@@ -67,6 +69,10 @@ public:
     // Builds the report from the loaded template and the queries (PrepareAndPreview without
     // the preview, which belongs to the front end). Faults are reported and abandon the request.
     report::RenderedDocument prepare();
+    // The same with the request's own data sets, titled as the request.
+    report::RenderedDocument prepare(const ReportRequest& request);
+    // The rows a data set of the loaded template reads: the request's own or a bound query's.
+    const report::ReportDataSource* dataSet(const QString& adapterName, const ReportRequest* request) const;
 
 private:
     [[noreturn]] void abandon(const QString& text);

@@ -25,6 +25,9 @@ bool LoginRules::login(const QString& unit, const QString& password) {
         m_dm.RunSql(q, QStringLiteral("update pass set flag='#' where unit=?"), {unit}, false);
     } catch (const ActionAbandoned&) {
         // The message is shown; the login itself has succeeded and stands.
+    } catch (const StorageError& e) {
+        // A full disk stops the marker, not the login: the user may still look and back up.
+        m_dm.sink().showMessage(e.text());
     }
     return true;
 }

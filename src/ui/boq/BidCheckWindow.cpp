@@ -5,10 +5,10 @@
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -31,6 +31,7 @@ QList<DataGridColumn> gridColumns() {
         c.field = columnNames().at(i);
         c.width = widths[i];
         c.readOnly = true;
+        c.stretch = c.field == QStringLiteral("名称");
         columns << c;
     }
     return columns;
@@ -43,6 +44,7 @@ TFrmBidCheck::TFrmBidCheck(TDmMain& dm, QWidget* parent)
     setWindowTitle(caption());
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("PanelCheck"));
+    SetHelpPage(m_panel, QStringLiteral("bid-check.html"));
 
     m_summary = new QLabel(m_panel);
     m_summary->setObjectName(QStringLiteral("LabelSummary"));
@@ -60,16 +62,17 @@ TFrmBidCheck::TFrmBidCheck(TDmMain& dm, QWidget* parent)
             return std::nullopt;
         return DataGridRowStyle{QColor(224, 232, 244), QColor(0, 0, 128), false};
     });
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->setFitColumns(true);
+    m_grid->setSettingsKey(QStringLiteral("bid-check"));
     m_grid->setToolTip(QStringLiteral("双击一条问题，打开它所在的清单或计日工表"));
-    connect(m_grid, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& index) { openRow(index.row()); });
+    // A double click, or Enter from the keyboard.
+    connect(m_grid, &QAbstractItemView::activated, this, [this](const QModelIndex& index) { openRow(index.row()); });
 
-    m_recompute = new QPushButton(QStringLiteral("全部重算"), m_panel);
+    m_recompute = new QPushButton(QStringLiteral("全部重算(&A)"), m_panel);
     m_recompute->setObjectName(QStringLiteral("BitBtnRecompute"));
     m_recompute->setToolTip(QStringLiteral("对合计未重算的每一章做“章合计 和 保险费 计算”，然后重新检查"));
-    m_check = new QPushButton(QStringLiteral("重新检查"), m_panel);
-    m_close = new QPushButton(QStringLiteral("关闭"), m_panel);
+    m_check = new QPushButton(QStringLiteral("重新检查(&R)"), m_panel);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), m_panel);
     for (QPushButton* b : {m_recompute, m_check, m_close})
         b->setAutoDefault(false);
     connect(m_recompute, &QPushButton::clicked, this, &TFrmBidCheck::RecomputeClick);

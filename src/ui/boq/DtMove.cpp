@@ -2,8 +2,10 @@
 #include "boq/DtMove.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QApplication>
@@ -38,6 +40,7 @@ QList<DataGridColumn> sourceColumns() {
         c.width = 100;
         c.readOnly = true;
         c.kind = isNumberColumn(heading) ? DataGridColumn::Kind::Number : DataGridColumn::Kind::Text;
+        c.stretch = heading == QStringLiteral("细目名称");
         columns << c;
     }
     return columns;
@@ -52,6 +55,7 @@ QList<DataGridColumn> lineColumns() {
         // Typed text must read as a number where the column holds numbers, so no stray text
         // lands in an amount that the reports later sum.
         c.kind = isNumberColumn(field) ? DataGridColumn::Kind::Number : DataGridColumn::Kind::Text;
+        c.stretch = field == QStringLiteral("细目名称");
         columns << c;
     }
     return columns;
@@ -72,9 +76,11 @@ TFrmMove1::TFrmMove1(TDmMain& dm, QWidget* parent)
       m_lines(dm, StoredLinesTarget(), this) {
     setWindowTitle(QStringLiteral("Exdel合同清单数据导入"));
     setObjectName(QStringLiteral("FrmMove1"));
+    SetHelpPage(this, QStringLiteral("boq-import.html"));
     setFont(SongFont(12));
     buildLayout();
     resize(839, 462);
+    KeepWindowGeometry(this, QStringLiteral("import"));
 }
 
 void TFrmMove1::buildLayout() {
@@ -84,6 +90,8 @@ void TFrmMove1::buildLayout() {
     m_sourceGrid->setObjectName(QStringLiteral("DBGrid1"));
     m_sourceGrid->setDataSet(&m_sourceRows);
     m_sourceGrid->setColumns(sourceColumns());
+    m_sourceGrid->setFitColumns(true);
+    m_sourceGrid->setSettingsKey(QStringLiteral("import-source"));
     m_sourceGrid->setReadOnly(true);
     m_sourceGrid->setRowOperations(DataGrid::NoRowOperations);
     auto* sourceLayout = new QVBoxLayout(m_sourceBox);
@@ -96,6 +104,8 @@ void TFrmMove1::buildLayout() {
     m_linesGrid->setObjectName(QStringLiteral("DBGrid2"));
     m_linesGrid->setDataSet(&m_lines);
     m_linesGrid->setColumns(lineColumns());
+    m_linesGrid->setFitColumns(true);
+    m_linesGrid->setSettingsKey(QStringLiteral("import-lines"));
     // Lines come only from the workbook; the grid corrects them, it does not add or delete.
     m_linesGrid->setRowOperations(DataGrid::NoRowOperations);
     auto* linesLayout = new QVBoxLayout(m_linesBox);
@@ -109,12 +119,13 @@ void TFrmMove1::buildLayout() {
     m_splitter->addWidget(m_sourceBox);
     m_splitter->addWidget(m_linesBox);
     m_splitter->setSizes({200, 240});
+    KeepSplitterSizes(m_splitter, QStringLiteral("import"));
 
-    m_template = button(QStringLiteral("清单范本"), QStringLiteral("Button1"), this);
-    m_choose = button(QStringLiteral("选择文件"), QStringLiteral("Button4"), this);
-    m_import = button(QStringLiteral("导入"), QStringLiteral("BitBtn1"), this);
-    m_clear = button(QStringLiteral("清空"), QStringLiteral("Button2"), this);
-    m_close = button(QStringLiteral("关闭"), QStringLiteral("BitBtn2"), this);
+    m_template = button(QStringLiteral("清单范本(&T)"), QStringLiteral("Button1"), this);
+    m_choose = button(QStringLiteral("选择文件(&F)"), QStringLiteral("Button4"), this);
+    m_import = button(QStringLiteral("导入(&I)"), QStringLiteral("BitBtn1"), this);
+    m_clear = button(QStringLiteral("清空(&E)"), QStringLiteral("Button2"), this);
+    m_close = button(QStringLiteral("关闭(&C)"), QStringLiteral("BitBtn2"), this);
     auto* buttons = new QVBoxLayout;
     buttons->setSpacing(14);
     buttons->addSpacing(10);

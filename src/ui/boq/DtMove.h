@@ -24,8 +24,8 @@ class TFrmMove1 : public QDialog {
 public:
     explicit TFrmMove1(tenvora::TDmMain& dm, QWidget* parent = nullptr);
 
-    // The file-open dialog's filter.
-    static QString fileFilter() { return QStringLiteral("Excel 文件 (*.xls)"); }
+    // The file-open dialog's filter: both workbook formats.
+    static QString fileFilter() { return QStringLiteral("Excel 文件 (*.xls *.xlsx)"); }
 
     QPushButton* Button1() const { return m_template; }
     QPushButton* Button4() const { return m_choose; }

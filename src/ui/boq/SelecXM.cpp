@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "data/DataModule.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QComboBox>
@@ -16,6 +17,7 @@ namespace tenvora::ui {
 TSeleXMForm::TSeleXMForm(TDmMain& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_dm(dm) {
     setWindowTitle(QStringLiteral("合同选择"));
+    SetHelpPage(this, QStringLiteral("contract-selection.html"));
     setFont(SongFont(12));
     setFixedSize(345, 171);
 

@@ -2,13 +2,17 @@
 #include "boq/jdhtqd.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqLineRules.h"
 #include "boq/PricingTools.h"
+#include "boq/PricingCursor.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataNavigator.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -42,8 +46,10 @@ QList<DataGridColumn> gridColumns() {
     price.readOnly = false;
     price.color = kSkyBlue;
     price.kind = DataGridColumn::Kind::Number;
+    DataGridColumn name = shown(BoqColumn::Name, 219);
+    name.stretch = true; // long descriptions get every pixel the figures leave
     return {shown(BoqColumn::Item, 84),
-            shown(BoqColumn::Name, 219),
+            name,
             shown(BoqColumn::Unit, 98),
             shown(BoqColumn::Quantity, 66),
             price,
@@ -82,6 +88,8 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
 
     m_grid->setDataSet(&m_editor.lines());
     m_grid->setColumns(gridColumns());
+    m_grid->setFitColumns(true);
+    m_grid->setSettingsKey(QStringLiteral("boq"));
     m_grid->setRowStyle([this](int row) -> std::optional<DataGridRowStyle> {
         if (!IsDrawnLocked(m_editor.lines(), row))
             return std::nullopt;
@@ -89,6 +97,11 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
     });
     m_navigator->setGrid(m_grid);
     m_pricing = new BoqPricingTools(*this, m_editor, dm, m_gridColumn);
+    // Pricing down the column: Enter saves the price and goes on to the next line that takes one.
+    m_grid->setEnterMove(
+        [this](int row, int column) { return column == priceColumn() ? NextPriceableRow(m_editor.lines(), row) : -1; });
+    connect(m_grid, &DataGrid::typingRefused, this, [this](int row) { typingRefused(row); });
+    connect(m_grid, &DataGrid::inputRefused, this, &HostedTool::statusHint);
 
     connect(&m_editor, &BoqEditor::priceLockApplied, m_grid, &DataGrid::setReadOnly);
     connect(m_grid, &DataGrid::keyDown, this, [this](int key) { DBGrid1KeyDown(key); });
@@ -103,7 +116,20 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
     connect(m_tree, &QTreeWidget::viewportEntered, this, [this] { hotTrack(nullptr); });
     connect(m_panel5, &QPushButton::clicked, this, &TFormhtqd::Panel5Click);
     connect(m_exit, &QPushButton::clicked, this, &TFormhtqd::BitBtn1Click);
+    connect(m_nextUnpriced, &QPushButton::clicked, this, &TFormhtqd::gotoNextUnpriced);
+    // The repeated commands have keys while the editor has the focus.
+    auto addKey = [this](const QKeySequence& key, auto slot) {
+        auto* action = new QAction(m_panel);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        m_panel->addAction(action);
+    };
+    addKey(QKeySequence(Qt::Key_F9), &TFormhtqd::Panel5Click);
+    addKey(QKeySequence(Qt::Key_F8), &TFormhtqd::gotoNextUnpriced);
     connect(m_excel, &QAction::triggered, this, &TFormhtqd::Excel1Click);
+    connect(m_export, &QAction::triggered, this, &TFormhtqd::Excel2Click);
+    connect(m_revise, &QAction::triggered, this, &TFormhtqd::Excel3Click);
     for (QWidget* source : {static_cast<QWidget*>(m_tree), static_cast<QWidget*>(m_grid)}) {
         source->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(source, &QWidget::customContextMenuRequested, this,
@@ -116,6 +142,7 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
 void TFormhtqd::buildLayout() {
     m_panel = new QWidget(this);
     m_panel->setObjectName(QStringLiteral("htqdPanel"));
+    SetHelpPage(m_panel, QStringLiteral("boq-editor.html"));
     m_panel->resize(1024, 702);
     auto* outer = new QVBoxLayout(m_panel);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -188,6 +215,7 @@ void TFormhtqd::buildLayout() {
     m_panel5->setFont(SongFont(13));
     m_panel5->setCursor(Qt::PointingHandCursor);
     m_panel5->setFocusPolicy(Qt::NoFocus);
+    m_panel5->setToolTip(QStringLiteral("章合计 和 保险费 计算（F9）"));
     {
         QPalette p = m_panel5->palette();
         p.setColor(QPalette::ButtonText, Qt::black);
@@ -200,6 +228,7 @@ void TFormhtqd::buildLayout() {
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({185, 839});
+    KeepSplitterSizes(m_splitter, QStringLiteral("boq"));
     outer->addWidget(m_splitter, 1);
 
     auto* bar = new QWidget(m_panel);
@@ -208,8 +237,15 @@ void TFormhtqd::buildLayout() {
     m_navigator = new DataNavigator(bar);
     m_navigator->setObjectName(QStringLiteral("DBNavigator1"));
     barLayout->addWidget(m_navigator);
+    barLayout->addSpacing(12);
+    m_nextUnpriced = new QPushButton(QStringLiteral("下一未填单价(&N)"), bar);
+    m_nextUnpriced->setObjectName(QStringLiteral("nextUnpriced"));
+    m_nextUnpriced->setFont(SongFont(12));
+    m_nextUnpriced->setToolTip(QStringLiteral("转到下一条可录入而未填单价的细目（F8）"));
+    m_nextUnpriced->setFocusPolicy(Qt::NoFocus);
+    barLayout->addWidget(m_nextUnpriced);
     barLayout->addStretch(1);
-    m_exit = new QPushButton(QIcon(QStringLiteral(":/boq/images/exit.svg")), QStringLiteral("退出"), bar);
+    m_exit = new QPushButton(QIcon(QStringLiteral(":/boq/images/exit.svg")), QStringLiteral("退出(&X)"), bar);
     m_exit->setObjectName(QStringLiteral("BitBtn1"));
     m_exit->setFont(SongFont(12));
     barLayout->addWidget(m_exit);
@@ -219,7 +255,12 @@ void TFormhtqd::buildLayout() {
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
     m_excel = m_popup->addAction(QStringLiteral("导入Excel文件"));
     m_excel->setObjectName(QStringLiteral("Excel1"));
-    m_excel->setVisible(false);
+    m_export = m_popup->addAction(QStringLiteral("导出Excel文件"));
+    m_export->setObjectName(QStringLiteral("Excel2"));
+    m_revise = m_popup->addAction(QStringLiteral("导入修订清单"));
+    m_revise->setObjectName(QStringLiteral("Excel3"));
+    for (QAction* a : {m_excel, m_export, m_revise})
+        a->setVisible(false);
 
     m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows);
 }
@@ -371,13 +412,48 @@ void TFormhtqd::BitBtn1Click() {
     dm.ResetToolButtons();
 }
 
+QString TFormhtqd::lockedLineHint() {
+    return QStringLiteral("该行单价已锁定，不能修改");
+}
+
+QString TFormhtqd::priceColumnOnlyHint() {
+    return QStringLiteral("只能修改“合同单价”（蓝色部分）");
+}
+
+QString TFormhtqd::allPricedHint() {
+    return QStringLiteral("本清单中可录入的细目都已填写单价");
+}
+
+int TFormhtqd::priceColumn() const {
+    return m_grid->gridModel()->columnOfField(BoqColumn::Price);
+}
+
+void TFormhtqd::typingRefused(int row) {
+    emit statusHint(IsPriceLocked(m_editor.lines(), row) ? lockedLineHint() : priceColumnOnlyHint());
+}
+
+void TFormhtqd::gotoNextUnpriced() {
+    const DataSet& lines = m_editor.lines();
+    if (!lines.isOpen() || lines.isEmpty() || !saveTypedPrice())
+        return;
+    const int row = NextUnpricedRow(lines, lines.current());
+    if (row < 0) {
+        emit statusHint(allPricedHint());
+        return;
+    }
+    // Through the grid, so leaving the line runs the grid's own save rule.
+    m_grid->setCurrentIndex(m_grid->gridModel()->index(row, priceColumn()));
+    m_grid->setFocus();
+}
+
 bool TFormhtqd::savePendingEdit() {
     return saveTypedPrice();
 }
 
 void TFormhtqd::setImportAvailable(bool available) {
     m_importAvailable = available;
-    m_excel->setVisible(available);
+    for (QAction* a : {m_excel, m_export, m_revise})
+        a->setVisible(available);
 }
 
 void TFormhtqd::showPopup(QWidget* source, const QPoint& pos) {
@@ -392,6 +468,19 @@ void TFormhtqd::Excel1Click() {
     if (!m_importAvailable || !saveTypedPrice())
         return;
     emit importRequested();
+    runAction([this] { FormCreate(); });
+}
+
+void TFormhtqd::Excel2Click() {
+    if (!m_importAvailable || !saveTypedPrice())
+        return;
+    emit exportRequested();
+}
+
+void TFormhtqd::Excel3Click() {
+    if (!m_importAvailable || !saveTypedPrice())
+        return;
+    emit revisionRequested();
     runAction([this] { FormCreate(); });
 }
 

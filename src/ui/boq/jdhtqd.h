@@ -39,8 +39,9 @@ public:
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.
     void FormCreate();
-    // "导入Excel文件" in the context menus of the tree and the grid; hidden until an import
-    // dialog answers importRequested().
+    // "导入Excel文件", "导出Excel文件" and "导入修订清单" in the context menus of the tree and the
+    // grid; hidden until the host answers importRequested(), exportRequested() and
+    // revisionRequested().
     void setImportAvailable(bool available);
     bool importAvailable() const { return m_importAvailable; }
 
@@ -48,8 +49,15 @@ public:
     void Panel5Click();
     // "退出": asks the host to close the editor and releases the toolbar buttons.
     void BitBtn1Click();
+    // F8 / "下一未填单价": saves a typed price, then puts the cursor into the price cell of the
+    // next priceable line without a price.
+    void gotoNextUnpriced();
     // "导入Excel文件": saves a pending price, asks for the import, then initialises again.
     void Excel1Click();
+    // "导出Excel文件": saves a pending price, then asks for the export.
+    void Excel2Click();
+    // "导入修订清单": saves a pending price, asks for the revision, then initialises again.
+    void Excel3Click();
 
     // Selects the chapter's node and makes the line with that row identity current (the bid
     // check opens its findings so); false when the chapter or the line is not listed.
@@ -65,11 +73,18 @@ public:
     QPlainTextEdit* Memo1() const { return m_memo; }
     QPushButton* Panel5() const { return m_panel5; }
     QPushButton* BitBtn1() const { return m_exit; }
+    QPushButton* nextUnpricedButton() const { return m_nextUnpriced; }
+    // The status-bar hints of the editor.
+    static QString lockedLineHint();
+    static QString priceColumnOnlyHint();
+    static QString allPricedHint();
     QTabWidget* PageControl1() const { return m_pages; }
     QMenu* PopupMenu1() const { return m_popup; }
     QAction* Excel1() const { return m_excel; }
     // Undo, find, paste, live totals and price adjustment.
     BoqPricingTools* pricingTools() const { return m_pricing; }
+    QAction* Excel2() const { return m_export; }
+    QAction* Excel3() const { return m_revise; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,6 +93,9 @@ signals:
     // "导入Excel文件" was chosen. A slot connected to it runs the import dialog modally; when
     // the signal returns the editor initialises again.
     void importRequested();
+    // "导出Excel文件" and "导入修订清单" were chosen; the editor initialises again after a revision.
+    void exportRequested();
+    void revisionRequested();
 
 private:
     void buildLayout();
@@ -89,6 +107,8 @@ private:
     void DBGrid1KeyDown(int key);
     void DBGrid1KeyUp(int key);
     void showPopup(QWidget* source, const QPoint& pos);
+    void typingRefused(int row);
+    int priceColumn() const;
     // Hands an open cell editor's text to the list and saves the line; false when refused.
     bool saveTypedPrice();
     template <typename F> void runAction(F&& action);
@@ -105,9 +125,12 @@ private:
     QPushButton* m_panel5;
     DataNavigator* m_navigator;
     QPushButton* m_exit;
+    QPushButton* m_nextUnpriced;
     QMenu* m_popup;
     QAction* m_excel;
     BoqPricingTools* m_pricing = nullptr;
+    QAction* m_export;
+    QAction* m_revise;
     QIcon m_images[4];
     QTreeWidgetItem* m_hot = nullptr;
     bool m_importAvailable = false;

@@ -20,12 +20,17 @@ class TDataBakForm : public QDialog {
     Q_OBJECT
 public:
     // The mode is read from BakMode once, here: "2" is the bid disk, anything else a backup.
+    // The file name proposed says what the copy is: the contract and the day for the bid disk,
+    // the data file, the day and the time for a backup.
     explicit TDataBakForm(TDmMain& dm, QWidget* parent = nullptr);
 
     FolderChooser* folderChooser() const { return m_chooser; }
     QLabel* Label1() const { return m_prompt; }
     QLineEdit* Edit1() const { return m_fileName; }
     PathLabel* Label3() const { return m_target; }
+    // Shown while a file of the chosen name lies in the chosen folder.
+    QLabel* replaceNotice() const { return m_replaceNotice; }
+    static QString replaceNoticeText();
     QPushButton* BitBtn1() const { return m_ok; }
     QPushButton* BitBtn2() const { return m_close; }
 
@@ -38,6 +43,7 @@ private:
     QLabel* m_prompt = nullptr;
     QLineEdit* m_fileName = nullptr;
     PathLabel* m_target = nullptr;
+    QLabel* m_replaceNotice = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_close = nullptr;
 };

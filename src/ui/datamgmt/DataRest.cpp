@@ -2,9 +2,11 @@
 #include "datamgmt/DataRest.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/FolderChooser.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QFileSystemModel>
@@ -19,6 +21,7 @@ namespace tenvora::ui {
 TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
     setObjectName(QStringLiteral("DataRestForm"));
     setWindowTitle(QStringLiteral("数据恢复"));
+    SetHelpPage(this, QStringLiteral("restore.html"));
     setFont(SongFont(16));
 
     m_prompt = new QLabel(QStringLiteral("请选择原数据的路径:"), this);
@@ -39,9 +42,9 @@ TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_
     m_chosen->setObjectName(QStringLiteral("Label2"));
     m_chosen->setMinimumHeight(3 * fontMetrics().height());
     m_chosen->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_restore = new QPushButton(QStringLiteral("恢复"), this);
+    m_restore = new QPushButton(QStringLiteral("恢复(&R)"), this);
     m_restore->setObjectName(QStringLiteral("BitBtn1"));
-    m_close = new QPushButton(QStringLiteral("关闭"), this);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), this);
     m_close->setObjectName(QStringLiteral("BitBtn2"));
     m_close->setAutoDefault(false);
 
@@ -61,6 +64,7 @@ TDataRestForm::TDataRestForm(TDmMain& dm, QWidget* parent) : QDialog(parent), m_
     layout->addWidget(m_chosen);
     layout->addLayout(buttons);
     resize(680, 560);
+    KeepWindowGeometry(this, QStringLiteral("restore"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &TDataRestForm::DirectoryListBox1Change);
     connect(m_files->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -3,6 +3,7 @@
 
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QHBoxLayout>
@@ -22,7 +23,7 @@ QList<DataGridColumn> columnsFor(Schedule s) {
     QList<DataGridColumn> columns = {
         {QStringLiteral("ContractID"), QStringLiteral("合同编号"), 80, {}, {}, true, true, Kind::Text},
         {QStringLiteral("ItemCode"), QStringLiteral("细目编号"), 76, {}, {}, true, true, Kind::Text},
-        {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text},
+        {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text, true},
         {QStringLiteral("Unit"), QStringLiteral("单位"), 42, {}, {}, true, s == Schedule::Material, Kind::Text},
         {QStringLiteral("Amount"), QStringLiteral("估计数量"), 95, {}, {}, true, true, Kind::Number},
         {QStringLiteral("UnitPrice"),
@@ -51,13 +52,14 @@ TFrm_htbg2::TFrm_htbg2(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(
     setWindowTitle(caption());
     m_panelAll = new QWidget(this);
     m_panelAll->setObjectName(QStringLiteral("PanelAll"));
+    SetHelpPage(m_panelAll, QStringLiteral("daywork.html"));
 
     m_pages = new QTabWidget(m_panelAll);
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
         m_pages->addTab(makeGrid(s), ScheduleCaption(s));
 
-    m_save = new QPushButton(QStringLiteral("保存"), m_panelAll);
-    m_close = new QPushButton(QStringLiteral("关闭"), m_panelAll);
+    m_save = new QPushButton(QStringLiteral("保存(&S)"), m_panelAll);
+    m_close = new QPushButton(QStringLiteral("关闭(&C)"), m_panelAll);
     m_save->setAutoDefault(false);
     m_close->setAutoDefault(false);
     connect(m_save, &QPushButton::clicked, this, &TFrm_htbg2::SaveClick);
@@ -88,8 +90,15 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
     grid->setFont(SongFont(13));
     grid->setDataSet(&m_lists.schedule(s));
     grid->setColumns(columnsFor(s));
+    grid->setFitColumns(true);
+    grid->setSettingsKey(QStringLiteral("daywork-%1").arg(static_cast<int>(s)));
     // The owner's rows come with the file, but the usual row operations stay available.
     grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    // Pricing down a column: Enter saves and goes to the next item; the last one stays put.
+    grid->setEnterMove([grid](int row, int column) {
+        const DataGridModel* model = grid->gridModel();
+        return model->column(column).readOnly || row + 1 >= model->rowCount() ? -1 : row + 1;
+    });
     m_grids[static_cast<size_t>(s) - 1] = grid;
     return grid;
 }

@@ -1,18 +1,33 @@
 #include "grid/DataGrid.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "grid/DataGridDelegate.h"
 #include "shell/UiStyle.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSet>
+#include <QSettings>
 #include <QToolTip>
 
+#include <algorithm>
+#include <limits>
+#include <numeric>
+
 namespace tenvora::ui {
+
+namespace {
+
+// The widest a text column grows on its own: beyond it a text is cut and shows whole in its tooltip.
+constexpr int kTextCap = 240;
+
+} // namespace
 
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent), m_model(new DataGridModel(this)), m_delegate(new DataGridDelegate(this)) {
@@ -49,6 +64,17 @@ DataGrid::DataGrid(QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(QFontMetrics(font()).height() + 6);
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &DataGrid::scheduleFit);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& from, const QModelIndex& to) {
+        if (from.row() == to.row())
+            widenForRow(from.row());
+        else
+            scheduleFit(); // new display formats: every text may have changed
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && m_fit)
+            columnResizedByUser(column, width);
+    });
     connect(m_model, &DataGridModel::failed, this, &DataGrid::showFailure);
     connect(m_delegate, &DataGridDelegate::inputRefused, this, &DataGrid::showHint);
     // Typing into a cell puts its row into edit at once, as the navigator shows.
@@ -75,13 +101,197 @@ void DataGrid::setDataSet(DataSet* dataSet) {
 
 void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
     m_model->setColumns(columns);
+    m_fitting = true;
     for (int i = 0; i < columns.size(); ++i) {
         setColumnWidth(i, columns[i].width);
         setColumnHidden(i, !columns[i].visible);
     }
+    m_fitting = false;
+    fitColumns();
     m_column = firstVisibleColumn();
     if (DataSet* set = dataSet())
         followCurrentRow(set->current());
+}
+
+void DataGrid::setFitColumns(bool fit) {
+    m_fit = fit;
+    // The stretch column takes the rest; the header's own stretching would fight it.
+    if (fit)
+        horizontalHeader()->setStretchLastSection(false);
+    fitColumns();
+}
+
+void DataGrid::setSettingsKey(const QString& key) {
+    m_settingsKey = key;
+    m_userWidths.clear();
+    if (!key.isEmpty()) {
+        const std::unique_ptr<QSettings> settings = OpenSettings();
+        settings->beginGroup(QStringLiteral("grids/%1").arg(key));
+        for (const QString& field : settings->childKeys())
+            if (const int width = settings->value(field).toInt(); width > 0)
+                m_userWidths.insert(field, width);
+    }
+    fitColumns();
+}
+
+int DataGrid::textWidth(const QString& text) const {
+    // The delegate's text margins on both sides, and a little air so figures do not touch the rule.
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 6;
+    return fontMetrics().horizontalAdvance(text) + margin;
+}
+
+DataGrid::ColumnContent DataGrid::measure(int column, int cap) const {
+    const QHeaderView* header = horizontalHeader();
+    const QString title = m_model->headerData(column, Qt::Horizontal).toString();
+    ColumnContent content;
+    content.width = header->fontMetrics().horizontalAdvance(title) +
+                    2 * style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header) + 6;
+    content.figures = m_model->column(column).kind == DataGridColumn::Kind::Number;
+    // Laying out thousands of texts is what costs; figures need none: no figure is wider than its
+    // length times the widest character a figure has, so the longest figure bounds them all.
+    static const QString figureChars = QStringLiteral("0123456789.,-+E");
+    int widestFigureChar = 0;
+    for (QChar c : figureChars)
+        widestFigureChar = std::max(widestFigureChar, fontMetrics().horizontalAdvance(c));
+    const int margin = textWidth(QString());
+    qsizetype longestFigure = 0;
+    qsizetype longestText = 0;
+    bool decided = content.figures;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QModelIndex index = m_model->index(row, column);
+        const QString text = index.data().toString();
+        if (text.isEmpty())
+            continue;
+        if (!decided) {
+            content.figures = index.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight;
+            decided = true;
+        }
+        const bool figure = std::all_of(text.cbegin(), text.cend(), [](QChar c) { return figureChars.contains(c); });
+        if (figure) {
+            if (text.size() > longestFigure) {
+                longestFigure = text.size();
+                content.width = std::max(content.width, static_cast<int>(longestFigure) * widestFigureChar + margin);
+            }
+            continue;
+        }
+        // Only a text longer than every one laid out so far can be wider (a wide character
+        // counting twice); texts of a length already seen stay within the tooltip's reach.
+        const qsizetype weight = std::accumulate(text.cbegin(), text.cend(), qsizetype(0), [](qsizetype sum, QChar c) {
+            return sum + (c.unicode() >= 0x2E80 ? 2 : 1);
+        });
+        if (weight <= longestText)
+            continue;
+        longestText = weight;
+        content.width = std::max(content.width, textWidth(text));
+        if (!content.figures && content.width >= cap)
+            break;
+    }
+    return content;
+}
+
+int DataGrid::contentWidth(int column) const {
+    return measure(column, std::numeric_limits<int>::max()).width;
+}
+
+void DataGrid::fitColumns() {
+    if (!m_fit || m_model->columnCount() == 0)
+        return;
+    m_fitting = true;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const DataGridColumn& def = m_model->column(c);
+        if (isColumnHidden(c))
+            continue;
+        const ColumnContent content = measure(c, def.stretch ? kTextCap : std::max(def.width, kTextCap));
+        if (def.stretch) {
+            // When the others leave no room, the descriptions still get a readable width.
+            m_stretchLeast = std::max(def.width, std::min(content.width, kTextCap));
+            continue;
+        }
+        const int user = m_userWidths.value(def.field, 0);
+        // A figure is never cut; a long text may be, showing itself whole in the tooltip.
+        if (content.figures)
+            setColumnWidth(c, std::max(content.width, user));
+        else
+            setColumnWidth(c, user > 0 ? user : std::min(content.width, std::max(def.width, kTextCap)));
+    }
+    m_fitting = false;
+    fitStretchColumn();
+}
+
+void DataGrid::scheduleFit() {
+    // A load brings its rows and then its display formats: one measuring after both, queued
+    // ahead of the repaint (which the view posts at low priority), so nothing is drawn twice.
+    if (!m_fit || m_fitScheduled)
+        return;
+    m_fitScheduled = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_fitScheduled = false;
+            fitColumns();
+        },
+        Qt::QueuedConnection);
+}
+
+void DataGrid::fitStretchColumn() {
+    if (!m_fit)
+        return;
+    int stretch = -1;
+    int used = 0;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (isColumnHidden(c))
+            continue;
+        if (stretch < 0 && m_model->column(c).stretch)
+            stretch = c;
+        else
+            used += columnWidth(c);
+    }
+    if (stretch < 0)
+        return;
+    const DataGridColumn& def = m_model->column(stretch);
+    const int least = std::max({def.width, m_stretchLeast, m_userWidths.value(def.field, 0)});
+    m_fitting = true;
+    setColumnWidth(stretch, std::max(least, viewport()->width() - used));
+    m_fitting = false;
+}
+
+void DataGrid::widenForRow(int row) {
+    if (!m_fit || row < 0 || row >= m_model->rowCount())
+        return;
+    bool widened = false;
+    m_fitting = true;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (isColumnHidden(c) || m_model->column(c).stretch)
+            continue;
+        const QModelIndex index = m_model->index(row, c);
+        if (!(index.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight))
+            continue;
+        // A new figure (an amount computed on saving) may be wider than any before it.
+        const int needed = textWidth(index.data().toString());
+        if (needed > columnWidth(c)) {
+            setColumnWidth(c, needed);
+            widened = true;
+        }
+    }
+    m_fitting = false;
+    if (widened)
+        fitStretchColumn();
+}
+
+void DataGrid::columnResizedByUser(int column, int width) {
+    const QString field = m_model->column(column).field;
+    m_userWidths.insert(field, width);
+    if (!m_settingsKey.isEmpty())
+        OpenSettings()->setValue(QStringLiteral("grids/%1/%2").arg(m_settingsKey, field), width);
+    if (!m_model->column(column).stretch)
+        fitStretchColumn();
+}
+
+bool DataGrid::viewportEvent(QEvent* event) {
+    const bool handled = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        fitStretchColumn();
+    return handled;
 }
 
 void DataGrid::setReadOnly(bool readOnly) {
@@ -153,6 +363,20 @@ void DataGrid::editorEnter(QLineEdit* editor) {
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     if (DataSet* set = dataSet(); set && set->isEditing())
         guarded([&] { set->post(); });
+    moveAfterEnter();
+}
+
+void DataGrid::moveAfterEnter() {
+    DataSet* set = dataSet();
+    const QModelIndex current = currentIndex();
+    // A row that could not be saved stays current, with what was typed.
+    if (!m_enterMove || !set || set->isEditing() || !current.isValid())
+        return;
+    const int target = m_enterMove(current.row(), current.column());
+    if (target < 0 || target == current.row() || target >= m_model->rowCount())
+        return;
+    m_column = current.column();
+    guarded([&] { set->moveTo(target); });
 }
 
 void DataGrid::editorKeyUp(QKeyEvent* event) {
@@ -162,11 +386,17 @@ void DataGrid::editorKeyUp(QKeyEvent* event) {
 void DataGrid::keyPressEvent(QKeyEvent* event) {
     DataSet* set = dataSet();
     const int key = event->key();
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && set && set->isEditing())
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (enter && set && set->isEditing())
         guarded([&] { set->post(); });
     emit keyDown(key, event->modifiers());
     if (event->matches(QKeySequence::Copy)) {
         copySelection(); // every selected cell, not only the current one
+        event->accept();
+        return;
+    }
+    if (enter && m_enterMove) {
+        moveAfterEnter();
         event->accept();
         return;
     }
@@ -197,6 +427,27 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     // Tab stays in the grid, also at its last cell.
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab)
         event->accept();
+}
+
+void DataGrid::inputMethodEvent(QInputMethodEvent* event) {
+    // An input method commits full-width digits at once, without a composition; the view would
+    // open the cell editor for them but drop the committed text.
+    if (isEditorOpen() || !event->preeditString().isEmpty() || event->commitString().isEmpty()) {
+        QTableView::inputMethodEvent(event);
+        return;
+    }
+    if (!edit(currentIndex(), AnyKeyPressed, event)) {
+        keyboardSearch(event->commitString());
+        event->ignore();
+        return;
+    }
+    if (QLineEdit* editor = m_delegate->openEditor())
+        QCoreApplication::sendEvent(editor, event);
+}
+
+void DataGrid::keyboardSearch(const QString& text) {
+    if (!text.trimmed().isEmpty() && currentIndex().isValid())
+        emit typingRefused(currentIndex().row(), currentIndex().column());
 }
 
 void DataGrid::keyReleaseEvent(QKeyEvent* event) {

@@ -1,10 +1,11 @@
 // DataGrid: the data-aware grid over a core DataSet: per-column width, title, colour, display
 // format and read-only state, a read-only state for the whole grid, Enter saves the row being
-// edited, and key hooks that run before the grid handles a key.
+// edited (and moves on where the window says), and key hooks that run before the grid handles a key.
 #pragma once
 
 #include "grid/DataGridModel.h"
 
+#include <QHash>
 #include <QTableView>
 
 class QLineEdit;
@@ -25,12 +26,27 @@ public:
     };
     Q_DECLARE_FLAGS(RowOperations, RowOperation)
 
+    // Where Enter goes once the row is saved: the row to make current (the column stays), or -1
+    // to stay on the row.
+    using EnterMoveHook = std::function<int(int row, int column)>;
+
     explicit DataGrid(QWidget* parent = nullptr);
 
     void setDataSet(DataSet* dataSet);
     DataSet* dataSet() const { return m_model->dataSet(); }
     DataGridModel* gridModel() const { return m_model; }
     void setColumns(const QList<DataGridColumn>& columns);
+    // Sizes the columns to their content whenever rows are loaded (once the event loop comes
+    // round, so a load and its display formats are measured once): a figure column is never
+    // narrower than its widest figure, other columns as wide as their widest text (within
+    // reason), and the stretch column takes the rest of the width. Widths the user sets by hand
+    // are kept (a figure column still widens for a figure that would not fit).
+    void setFitColumns(bool fit);
+    bool fitsColumns() const { return m_fit; }
+    // Where the widths the user set are kept between starts (grids/<key>/<field>); empty: not kept.
+    void setSettingsKey(const QString& key);
+    // The width the column's content asks for: header and widest cell text with their margins.
+    int contentWidth(int column) const;
     void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
     void setCellColour(DataGridModel::CellColourHook hook) { m_model->setCellColour(std::move(hook)); }
 
@@ -39,6 +55,8 @@ public:
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return m_model->isReadOnly(); }
     void setRowOperations(RowOperations operations) { m_operations = operations; }
+    // Without a hook Enter saves and stays on the row.
+    void setEnterMove(EnterMoveHook hook) { m_enterMove = std::move(hook); }
     RowOperations rowOperations() const { return m_operations; }
 
     // Hands the text of an open cell editor to the data set (nothing is written yet) and closes
@@ -74,14 +92,19 @@ signals:
     void readOnlyChanged(bool readOnly);
     // Text refused in a number cell; the hint is also shown at the cell.
     void inputRefused(const QString& hint);
+    // Text typed at a cell that cannot be typed into (a read-only grid or column).
+    void typingRefused(int row, int column);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
-    // Typing in a read-only grid never jumps to another row.
-    void keyboardSearch(const QString&) override {}
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    // Reached when typed text could not open a cell editor: the grid never jumps to another row
+    // on typing, it reports the refusal instead.
+    void keyboardSearch(const QString& text) override;
 
 private:
     template <typename F> bool guarded(F&& action);
@@ -91,10 +114,30 @@ private:
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
     bool appendFrom(int column);
+    void moveAfterEnter();
+    struct ColumnContent {
+        int width = 0;
+        bool figures = false; // right-aligned numbers, which must never be cut
+    };
+    // Measures the shown texts; a text column stops once it is cap wide.
+    ColumnContent measure(int column, int cap) const;
+    void fitColumns();
+    void scheduleFit();
+    void fitStretchColumn();
+    void widenForRow(int row);
+    void columnResizedByUser(int column, int width);
+    int textWidth(const QString& text) const;
 
     DataGridModel* m_model;
     DataGridDelegate* m_delegate;
     RowOperations m_operations = RowOperations(InsertRows | AppendRows);
+    EnterMoveHook m_enterMove;
+    bool m_fit = false;
+    bool m_fitting = false;
+    bool m_fitScheduled = false;
+    int m_stretchLeast = 0;
+    QString m_settingsKey;
+    QHash<QString, int> m_userWidths; // by field, widths the user dragged
     EditTriggers m_triggers;
     int m_column = -1;
     bool m_following = false;

@@ -1,6 +1,6 @@
 #include "grid/DataGridDelegate.h"
 
-#include "data/Money.h"
+#include "data/NumberInput.h"
 #include "grid/DataGrid.h"
 #include "grid/DataGridModel.h"
 
@@ -8,16 +8,15 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QRegularExpression>
+#include <QPainter>
 #include <QToolTip>
 
 namespace tenvora::ui {
 
 QValidator::State NumberValidator::validate(QString& input, int&) const {
-    if (input.trimmed().isEmpty() || ParseNumber(input))
+    if (input.trimmed().isEmpty() || ParseNumberInput(input))
         return Acceptable;
-    static const QRegularExpression partial(QStringLiteral(R"(^\s*[+-]?\d*\.?\d*([eE][+-]?\d*)?\s*$)"));
-    return partial.match(input).hasMatch() ? Intermediate : Invalid;
+    return IsPartialNumberInput(input) ? Intermediate : Invalid;
 }
 
 DataGridDelegate::DataGridDelegate(DataGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
@@ -59,7 +58,7 @@ bool DataGridDelegate::editorTextAcceptable() const {
     if (!m_editor || !m_editorIsNumber)
         return true;
     const QString text = m_editor->text();
-    return text.trimmed().isEmpty() || ParseNumber(text).has_value();
+    return text.trimmed().isEmpty() || ParseNumberInput(text).has_value();
 }
 
 void DataGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const {
@@ -76,7 +75,7 @@ void DataGridDelegate::setModelData(QWidget* editor, QAbstractItemModel* model, 
         return;
     }
     // Stored exactly as typed: the parsed double, never a value rounded to the display.
-    const std::optional<double> number = ParseNumber(text);
+    const std::optional<double> number = ParseNumberInput(text);
     if (!number) {
         emit inputRefused(notANumberHint(text));
         return;
@@ -98,6 +97,15 @@ void DataGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     QStyleOptionViewItem plain(option);
     plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
     QStyledItemDelegate::paint(painter, plain, index);
+    if (!(option.state & QStyle::State_Selected))
+        return;
+    painter->save();
+    QPen pen(option.palette.color(QPalette::Active, QPalette::Highlight), 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(QRectF(option.rect).adjusted(1, 1, -1, -1));
+    painter->restore();
 }
 
 bool DataGridDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,

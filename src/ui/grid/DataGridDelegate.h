@@ -1,5 +1,6 @@
 // Cell editing of the data-aware grid: a line edit per cell; number columns take any number
-// as typed and refuse other text in the cell with a hint, storing nothing.
+// as typed (full-width forms and thousands separators included) and refuse other text in the
+// cell with a hint, storing nothing.
 #pragma once
 
 #include <QPointer>
@@ -12,7 +13,8 @@ namespace tenvora::ui {
 
 class DataGrid;
 
-// Lets through what is or may become a number ("", "-", "1.", "1e"); refuses everything else.
+// Lets through what is or may become a number ("", "-", "1.", "1e", "１２", "1,23"); refuses
+// everything else.
 class NumberValidator : public QValidator {
     Q_OBJECT
 public:

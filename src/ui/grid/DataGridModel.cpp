@@ -27,6 +27,10 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
                 return;
             emit dataChanged(index(first, 0), index(last, columnCount() - 1));
         });
+        connect(dataSet, &DataSet::displayFormatChanged, this, [this] {
+            if (rowCount() > 0 && columnCount() > 0)
+                emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+        });
         connect(dataSet, &DataSet::rowAboutToBeInserted, this,
                 [this](int row) { beginInsertRows(QModelIndex(), row, row); });
         connect(dataSet, &DataSet::rowInserted, this, [this](int) { endInsertRows(); });

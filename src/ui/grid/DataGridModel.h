@@ -18,19 +18,22 @@ struct DataGridColumn {
 
     QString field;         // column of the data set; a missing one stays blank and read-only
     QString title;         // header text; empty shows the field name
-    int width = 64;        // pixels
+    int width = 64;        // pixels; in a grid that fits its columns, the least width of the stretch column
     QColor color;          // cell background; invalid: the grid's background
     QString displayFormat; // empty: the data set's format for the field
     bool readOnly = false;
     bool visible = true;
     Kind kind = Kind::Text; // Number: typed text must be a number, stored exactly as typed
+    bool stretch = false;   // in a grid that fits its columns: takes the width the others leave
 };
 
 // How the cells of one row are drawn instead of their column's colours.
 struct DataGridRowStyle {
     QColor background;
     QColor text;
-    bool noHighlight = false; // the current cell of the row is not highlighted either
+    // The current cell of the row keeps these colours and is marked by a frame instead of the
+    // highlight, so the cursor stays visible without hiding what the colours say.
+    bool noHighlight = false;
 };
 
 class DataGridModel : public QAbstractTableModel {

@@ -3,9 +3,12 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "data/Errors.h"
+#include "data/FileNames.h"
 #include "report_engine/PageRenderer.h"
 #include "report_engine/PreparedReportFile.h"
+#include "shell/HelpWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -147,13 +150,16 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size() * 0.92);
     resize(size);
+    KeepWindowGeometry(this, QStringLiteral("preview"));
+    SetHelpPage(this, QStringLiteral("preview.html"));
     setDocument(std::move(m_doc));
 }
 
 ReportPreview::~ReportPreview() = default;
 
-void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent) {
+void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName) {
     ReportPreview preview(std::move(doc), parent);
+    preview.setProposedFileName(fileName);
     ExecModal(preview);
 }
 
@@ -437,9 +443,8 @@ void ReportPreview::saveTo(const QString& path) {
 
 void ReportPreview::saveReport() {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString name = m_doc.title.isEmpty() ? QStringLiteral("报表") : m_doc.title;
-    const QString path = FileDialog::getSaveFileName(this, QStringLiteral("保存报表"),
-                                                     QDir(folder).filePath(name + QStringLiteral(".pdf")),
+    const QString name = m_proposedName.isEmpty() ? ProposedReportFileName(m_doc.title, QString()) : m_proposedName;
+    const QString path = FileDialog::getSaveFileName(this, QStringLiteral("保存报表"), QDir(folder).filePath(name),
                                                      QStringLiteral("PDF 文件 (*.pdf);;Tenvora 报表文件 (*.tvr)"));
     if (path.isEmpty())
         return;
@@ -459,6 +464,7 @@ void ReportPreview::openReport() {
         return;
     try {
         setDocument(report::LoadPreparedReport(path));
+        m_proposedName.clear(); // another report now: its own title names it
     } catch (const Error& e) {
         MessageBox::information(this, e.text(), windowTitle());
     }
@@ -512,17 +518,7 @@ void ReportPreview::printReport() {
 }
 
 void ReportPreview::showHelp() {
-    MessageBox::information(
-        this,
-        QStringLiteral(
-            "显示比例：在比例框中选“适合页宽”“整页”或百分比；按住 Ctrl 转动滚轮也可缩放。\n"
-            "翻页：首页、上一页、下一页、末页，或按 PgUp、PgDn、Ctrl+Home、Ctrl+End；也可在页码框输入页码。\n"
-            "打印：选择打印机、页码范围与份数后打印（Ctrl+P）。\n"
-            "保存：存为 PDF 文件，或存为 Tenvora 报表文件（.tvr），以后可用“打开”再次预览（Ctrl+S）。\n"
-            "打开：打开以前保存的 Tenvora 报表文件（Ctrl+O）。\n"
-            "查找：在查找框输入文字后按 Enter 或 F3 找下一处，Shift+F3 找上一处；找到的文字以黄色标出。\n"
-            "关闭：按“关闭”或 Esc 回到程序。"),
-        QStringLiteral("报表预览帮助"));
+    HelpWindow::showPage(this, QStringLiteral("preview.html"));
 }
 
 } // namespace tenvora::ui

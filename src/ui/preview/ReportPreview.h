@@ -28,8 +28,10 @@ public:
     explicit ReportPreview(report::RenderedDocument doc, QWidget* parent = nullptr);
     ~ReportPreview() override;
 
-    // Shows the document modally and returns when the user closes the preview.
-    static void showModal(report::RenderedDocument doc, QWidget* parent);
+    // Shows the document modally and returns when the user closes the preview. "保存" proposes
+    // fileName ("工程量清单-A1合同段-第100章.pdf"); empty: the document's title.
+    static void showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName = {});
+    void setProposedFileName(const QString& fileName) { m_proposedName = fileName; }
 
     const report::RenderedDocument& document() const { return m_doc; }
     int currentPage() const { return m_page; } // 0-based
@@ -78,6 +80,7 @@ private:
     int m_page = 0;
     int m_zoom = kDefaultZoom;
     QString m_findText;
+    QString m_proposedName;
     QList<FindHit> m_hits;
     int m_hit = -1;
 

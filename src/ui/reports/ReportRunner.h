@@ -2,6 +2,7 @@
 #pragma once
 
 #include "reports/ReportContext.h"
+#include "reports/ReportRequest.h"
 
 class QWidget;
 
@@ -21,9 +22,16 @@ public:
     // The caller closes the hosted tool before and releases the toolbar buttons after.
     void runReportB(QWidget* parent);
 
-    // Builds the loaded report and shows it in the modal preview; returns when that closes.
-    // Template faults are shown and end in ActionAbandoned, with no preview.
-    void PrepareAndPreview(QWidget* parent);
+    // Builds the request and shows it in the modal preview (PrepareAndPreview); returns when
+    // that closes. A refusal ("没有纪录") is shown in a message box and nothing previewed; store
+    // and template faults are shown and end in ActionAbandoned, with no preview. The preview's
+    // "保存" proposes a name from the report's title (which names the chapter of report B) and
+    // the current contract.
+    void run(ReportRequest& request, QWidget* parent);
+    // The report of that name (see ReportNames()), built as run() builds it.
+    void run(const QString& name, QWidget* parent);
+    // "全套投标报表": every form of the bid set as one document in the preview.
+    void runBidSet(QWidget* parent);
 
 private:
     ReportContext m_context;

@@ -5,6 +5,7 @@
 #include "data/Errors.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/ReportRunner.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QComboBox>
@@ -18,6 +19,7 @@ TselectZhangForm::TselectZhangForm(ReportRunner& runner, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_runner(runner) {
     setWindowTitle(QStringLiteral("选择清单编号"));
+    SetHelpPage(this, QStringLiteral("report-b.html"));
     setFont(SongFont(12));
     setFixedSize(300, 150);
 
@@ -67,10 +69,9 @@ void TselectZhangForm::FormShow() {
 void TselectZhangForm::Button1Click() {
     const QString chapter = m_combo->currentIndex() >= 0 ? m_combo->currentData().toString() : QString();
     try {
-        BoqChapterReport request(m_runner.context());
-        if (!request.build(chapter))
-            return; // "没有纪录" is shown; the chooser stays open
-        m_runner.PrepareAndPreview(this);
+        // "没有纪录" is shown and the chooser stays open, as it does after a preview.
+        BoqChapterReport request(m_runner.context(), chapter);
+        m_runner.run(request, this);
     } catch (const ActionAbandoned&) {
         // The one message has been shown; the chooser stays open for another chapter.
     } catch (const Error& e) {

@@ -3,8 +3,10 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "Settings.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/DtMove.h"
+#include "boq/ExcelCommands.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -13,26 +15,27 @@
 #include "reports/ReportRunner.h"
 #include "shell/ClientPanel.h"
 #include "shell/DtAbout.h"
+#include "shell/HelpWindow.h"
 #include "shell/HostedTool.h"
 #include "shell/Pass.h"
+#include "shell/StatusPanel.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <span>
 
 namespace tenvora::ui {
@@ -54,7 +57,17 @@ TFormMain1::TFormMain1(TDmMain& dm, QWidget* parent)
     buildMenus();
     buildToolBar();
     buildStatusBar();
+    m_hintTimer = new QTimer(this);
+    m_hintTimer->setSingleShot(true);
+    m_hintTimer->setInterval(6000);
+    connect(m_hintTimer, &QTimer::timeout, this, [this] {
+        m_hint.clear();
+        UpdateStatusBar();
+    });
     resize(1024, 700);
+    m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
+    SetHelpPage(this, QStringLiteral("main-window.html"));
+    HelpWindow::installHelpKey();
 }
 
 TFormMain1::~TFormMain1() {
@@ -75,37 +88,41 @@ bool TFormMain1::FormCreate(const LoginRunner& login) {
 }
 
 void TFormMain1::buildMenus() {
-    // Captions are set without "&", so no accelerator letters appear.
-    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理"));
-    contracts->addAction(QStringLiteral("合同选择"), this, &TFormMain1::ToolButton13Click);
+    // Access letters as Chinese desktop programs show them ("合同管理(H)"), so Alt+letter,
+    // Alt or F10 and the arrow keys reach every command.
+    QMenu* contracts = menuBar()->addMenu(QStringLiteral("合同管理(&H)"));
+    contracts->addAction(QStringLiteral("合同选择(&X)"), this, &TFormMain1::ToolButton13Click);
     contracts->addSeparator();
-    contracts->addAction(QStringLiteral("合同清单"), this, &TFormMain1::ToolButton7Click);
-    contracts->addAction(QStringLiteral("投标检查"), this, &TFormMain1::BidCheckClick);
+    contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &TFormMain1::ToolButton7Click);
+    contracts->addAction(QStringLiteral("投标检查(&J)"), this, &TFormMain1::BidCheckClick);
+    contracts->addSeparator();
+    contracts->addAction(QStringLiteral("导出Excel文件(&E)"), this, &TFormMain1::N61Click);
+    contracts->addAction(QStringLiteral("导入修订清单(&R)"), this, &TFormMain1::N62Click);
     contracts->addSeparator();
 
-    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出"));
+    QMenu* reports = menuBar()->addMenu(QStringLiteral("报表输出(&B)"));
     m_popupMenu = new QMenu(this);
     m_popupMenu->setObjectName(QStringLiteral("PopupMenu1"));
     struct Entry {
         const char* caption;
-        void (TFormMain1::*slot)(); // null: the report is not built yet, the entry is disabled
+        void (TFormMain1::*slot)();
     };
-    const Entry first[] = {{"B.工程量清单报表", &TFormMain1::ToolButton10Click},
-                           {"C.专项暂定金额汇总表", nullptr},
-                           {"D.计日工汇总表", nullptr},
-                           {"E.工程量清单汇总表", nullptr}};
-    const Entry second[] = {
-        {"计日工劳务单价表", nullptr}, {"计日工材料单价表", nullptr}, {"计日工施工机械单价表", nullptr}};
-    const Entry popupFirst[] = {{"B.工程量清单报表", &TFormMain1::N12Click},
-                                {"C.专项暂定金额汇总表", nullptr},
-                                {"D.计日工汇总表", nullptr},
-                                {"E.工程量清单汇总表", nullptr}};
+    const Entry first[] = {{"B.工程量清单报表(&B)", &TFormMain1::ToolButton10Click},
+                           {"C.专项暂定金额汇总表(&C)", &TFormMain1::N10Click},
+                           {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                           {"E.工程量清单汇总表(&E)", &TFormMain1::N11Click}};
+    // Numbered as the schedules are: 1 labour, 2 material, 3 machinery.
+    const Entry second[] = {{"计日工劳务单价表(&1)", &TFormMain1::N46Click},
+                            {"计日工材料单价表(&2)", &TFormMain1::N47Click},
+                            {"计日工施工机械单价表(&3)", &TFormMain1::N49Click}};
+    const Entry popupFirst[] = {{"B.工程量清单报表(&B)", &TFormMain1::N12Click},
+                                {"C.专项暂定金额汇总表(&C)", &TFormMain1::N13Click},
+                                {"D.计日工汇总表(&D)", &TFormMain1::N50Click},
+                                {"E.工程量清单汇总表(&E)", &TFormMain1::N18Click}};
+    const Entry bidSet{"全套投标报表(&Q)", &TFormMain1::BidSetClick};
     const auto add = [this](QMenu* menu, const Entry& e) {
         QAction* a = menu->addAction(QString::fromUtf8(e.caption));
-        if (e.slot)
-            connect(a, &QAction::triggered, this, e.slot);
-        else
-            a->setEnabled(false);
+        connect(a, &QAction::triggered, this, e.slot);
     };
     for (QMenu* menu : {reports, m_popupMenu}) {
         for (const Entry& e : menu == reports ? std::span<const Entry>(first) : std::span<const Entry>(popupFirst))
@@ -113,18 +130,32 @@ void TFormMain1::buildMenus() {
         menu->addSeparator();
         for (const Entry& e : second)
             add(menu, e);
+        menu->addSeparator();
+        add(menu, bidSet);
     }
     reports->addSeparator();
+    // Report B is the one printed over and over while pricing: a key for its preview.
+    reports->actions().first()->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
 
-    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理"));
-    dataMenu->addAction(QStringLiteral("数据备份"), this, &TFormMain1::N53Click);
-    dataMenu->addAction(QStringLiteral("数据恢复"), this, &TFormMain1::N54Click);
+    QMenu* dataMenu = menuBar()->addMenu(QStringLiteral("数据管理(&S)"));
+    dataMenu->addAction(QStringLiteral("数据备份(&B)"), this, &TFormMain1::N53Click);
+    dataMenu->addAction(QStringLiteral("数据恢复(&H)"), this, &TFormMain1::N54Click);
     dataMenu->addSeparator();
-    dataMenu->addAction(QStringLiteral("生成投标盘"), this, &TFormMain1::N56Click);
+    dataMenu->addAction(QStringLiteral("生成投标盘(&T)"), this, &TFormMain1::N56Click);
 
-    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
-    help->addAction(QStringLiteral("关于..."), this, &TFormMain1::N4Click);
-    help->addAction(QStringLiteral("帮助"), this, &TFormMain1::N20Click);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&Z)"));
+    help->addAction(QStringLiteral("关于(&A)..."), this, &TFormMain1::N4Click);
+    // F1 is shown, not bound here: it opens the page of whatever window has the focus.
+    help->addAction(QStringLiteral("帮助(&H)\tF1"), this, &TFormMain1::N20Click);
+
+    // F10 opens the menu bar from the keyboard, as on other desktops.
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty())
+            menuBar()->setActiveAction(menuBar()->actions().first());
+    });
+    addAction(menuKey);
 }
 
 void TFormMain1::buildToolBar() {
@@ -142,10 +173,7 @@ void TFormMain1::buildToolBar() {
         QAction* a = bar->addAction(shellIcon(icon), QString::fromUtf8(caption));
         a->setCheckable(true);
         m_checkGroup->addAction(a);
-        if (slot)
-            connect(a, &QAction::triggered, this, slot);
-        else
-            a->setEnabled(false); // its report is not built yet
+        connect(a, &QAction::triggered, this, slot);
         if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(a)))
             button->setFixedSize(72, 36 + 16);
         bar->addSeparator();
@@ -155,7 +183,7 @@ void TFormMain1::buildToolBar() {
     addCheck("合同清单", "boq", &TFormMain1::ToolButton7Click);
     addCheck("计日工", "daywork", &TFormMain1::ToolButton11Click);
     addCheck("投标检查", "bid-check", &TFormMain1::BidCheckClick);
-    addCheck("专项暂定金", "provisional", nullptr);
+    addCheck("专项暂定金", "provisional", &TFormMain1::N10Click);
 
     m_reportButton = new QToolButton(bar);
     m_reportButton->setObjectName(QStringLiteral("ToolButton10"));
@@ -181,14 +209,21 @@ void TFormMain1::buildStatusBar() {
     bar->setSizeGripEnabled(false);
     const int widths[] = {70, 300, 70, 300, 70, 50};
     for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(bar);
+        auto* label = new StatusPanel(bar);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
-        if (i < 5)
+        // The captions keep their widths; the project and contract, and the unit, ask for their
+        // widths or their whole texts, grow into a wide window and are elided in a narrow one
+        // (a bar whose panels cannot shrink draws them over each other); the hint takes the rest.
+        if (i == 0 || i == 2 || i == 4) {
             label->setFixedWidth(widths[i]);
-        else
+        } else if (i == 1 || i == 3) {
+            label->setPreferredWidth(widths[i]);
+            label->setMinimumWidth(80);
+        } else {
             label->setMinimumWidth(widths[i]);
+        }
         label->setAlignment((i == 0 || i == 4 ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         bar->addPermanentWidget(label, i == 5 ? 1 : 0);
         m_panels << label;
@@ -214,6 +249,11 @@ void TFormMain1::UpdateStatusBar() {
     m_panels[1]->setText(QStringLiteral("%1---%2        ").arg(s.CurProjectName, s.CurContractName));
     m_panels[3]->setText(s.CurUnitName + QLatin1Char(' '));
     m_panels[5]->setText(m_hint);
+    // A hint is read whole: the contract panel gives way to it (elided, whole in its tooltip).
+    const QMargins frame = m_panels[5]->contentsMargins();
+    const int hint = m_panels[5]->fontMetrics().horizontalAdvance(m_hint) + frame.left() + frame.right() +
+                     2 * m_panels[5]->frameWidth() + 4;
+    m_panels[5]->setMinimumWidth(std::clamp(hint, 50, 360));
     setWindowTitle(s.MainTitle);
 }
 
@@ -223,9 +263,16 @@ void TFormMain1::ResetToolButtons() {
     m_reportButton->setDown(false);
 }
 
+void TFormMain1::showStatusHint(const QString& text) {
+    m_hint = text;
+    UpdateStatusBar();
+    m_hintTimer->start();
+}
+
 bool TFormMain1::event(QEvent* e) {
     // The long hint of the control under the mouse goes to panel 5, nowhere else.
     if (e->type() == QEvent::StatusTip) {
+        m_hintTimer->stop();
         m_hint = static_cast<QStatusTipEvent*>(e)->tip();
         UpdateStatusBar();
         return true;
@@ -289,6 +336,7 @@ bool TFormMain1::hostTool(HostedTool* tool) {
     m_tool = tool;
     m_dm.setMainCaption(tool->caption());
     m_panel1->host(tool->contentPanel());
+    connect(tool, &HostedTool::statusHint, this, &TFormMain1::showStatusHint);
     connect(tool, &HostedTool::closeRequested, this, [this, tool] {
         // Deferred: the tool's own button handler is still running when it asks.
         QMetaObject::invokeMethod(
@@ -305,6 +353,12 @@ bool TFormMain1::hostTool(HostedTool* tool) {
 bool TFormMain1::closeHostedTool() {
     if (!m_tool)
         return true;
+    // A hint of the tool going away says nothing about the next one.
+    if (m_hintTimer->isActive()) {
+        m_hintTimer->stop();
+        m_hint.clear();
+        UpdateStatusBar();
+    }
     HostedTool* tool = m_tool.data();
     bool saved = false;
     runAction([&] { saved = tool->savePendingEdit(); });
@@ -349,6 +403,8 @@ bool TFormMain1::openBoqEditor() {
         TFrmMove1 dialog(m_dm, this);
         ExecModal(dialog);
     });
+    connect(editor, &TFormhtqd::exportRequested, this, [this] { ExportBoqWorkbook(m_dm, this); });
+    connect(editor, &TFormhtqd::revisionRequested, this, [this] { ReviseBoqFromWorkbook(m_dm, this); });
     return hostTool(editor);
 }
 
@@ -435,10 +491,68 @@ bool TFormMain1::bidDiskAfterCheck() {
 }
 
 void TFormMain1::ToolButton10Click() {
-    runAction([this] {
+    runReport([this] { m_reports->runReportB(this); });
+}
+
+void TFormMain1::runReport(const std::function<void()>& report) {
+    runAction([&] {
         if (CloseChildForms())
-            m_reports->runReportB(this);
+            report();
+        // "专项暂定金" stays pressed while its report is on view.
         ResetToolButtons();
+    });
+}
+
+void TFormMain1::N10Click() {
+    runReport([this] { m_reports->run(QStringLiteral("C"), this); });
+}
+
+void TFormMain1::N50Click() {
+    runReport([this] { m_reports->run(QStringLiteral("D"), this); });
+}
+
+void TFormMain1::N11Click() {
+    runReport([this] { m_reports->run(QStringLiteral("E"), this); });
+}
+
+void TFormMain1::N46Click() {
+    runReport([this] { m_reports->run(QStringLiteral("labour"), this); });
+}
+
+void TFormMain1::N47Click() {
+    runReport([this] { m_reports->run(QStringLiteral("material"), this); });
+}
+
+void TFormMain1::N49Click() {
+    runReport([this] { m_reports->run(QStringLiteral("machinery"), this); });
+}
+
+void TFormMain1::BidSetClick() {
+    runReport([this] { m_reports->runBidSet(this); });
+}
+
+void TFormMain1::N61Click() {
+    runAction([this] {
+        // The export takes what was typed; the tool stays where it is.
+        if (m_tool && !m_tool->savePendingEdit())
+            return;
+        ExportBoqWorkbook(m_dm, this);
+    });
+}
+
+void TFormMain1::N62Click() {
+    runAction([this] {
+        // The revision rewrites the bill a hosted tool shows: that tool goes first, saving what
+        // was typed, and the BoQ editor shows the revised bill afterwards.
+        if (!CloseChildForms()) {
+            ResetToolButtons();
+            return;
+        }
+        m_dm.setMainCaption();
+        if (ReviseBoqFromWorkbook(m_dm, this) && openBoqEditor())
+            pressToolButton(toolAction(QStringLiteral("合同清单")));
+        else
+            ResetToolButtons();
     });
 }
 
@@ -495,8 +609,10 @@ void TFormMain1::N4Click() {
 }
 
 void TFormMain1::N20Click() {
-    const QString path = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tb.chm"));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // The compiled help file beside the program wins where the desktop can open it; otherwise
+    // the user guide shipped with the program.
+    if (!HelpFiles::openChm())
+        HelpWindow::showPage(this, QStringLiteral("index.html"));
 }
 
 void TFormMain1::ToolButton2Click() {

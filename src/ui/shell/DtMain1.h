@@ -12,6 +12,7 @@ class QAction;
 class QActionGroup;
 class QLabel;
 class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace tenvora {
@@ -24,6 +25,7 @@ namespace tenvora::ui {
 class HostedTool;
 class ClientPanel;
 class ReportRunner;
+class StatusPanel;
 
 class TFormMain1 : public QMainWindow, public MainWindowHooks {
     Q_OBJECT
@@ -39,11 +41,15 @@ public:
     bool FormCreate(const LoginRunner& login = {});
 
     void UpdateStatusBar() override;
+    // Shows a hint in the "操作提示" panel for a few seconds (until another hint replaces it).
+    void showStatusHint(const QString& text);
     void ResetToolButtons() override;
     // Closes the hosted tool, saving what was typed in it; false (the tool stays open, the
     // reason shown) when that could not be saved, and the command that asked stops.
     bool CloseChildForms();
     void CloseMDIChildren();
+    // Whether the size and place of the last run were restored (else it opens maximized).
+    bool hasSavedGeometry() const { return m_savedGeometry; }
 
     // Moves a new tool's panel into the client area (after closing the hosted one). When the
     // hosted tool cannot be closed, the new tool is destroyed and false returned.
@@ -62,8 +68,19 @@ public slots:
     void ToolButton11Click(); // 计日工
     void BidCheckClick();     // 投标检查
     void ToolButton10Click(); // B.工程量清单报表
-    // The drop-down's B entry forwards to the menu bar's handler.
+    void N10Click();          // C.专项暂定金额汇总表 (also the toolbar's "专项暂定金")
+    void N50Click();          // D.计日工汇总表
+    void N11Click();          // E.工程量清单汇总表
+    void N46Click();          // 计日工劳务单价表
+    void N47Click();          // 计日工材料单价表
+    void N49Click();          // 计日工施工机械单价表
+    void BidSetClick();       // 全套投标报表
+    // The drop-down's B, C and E entries forward to the menu bar's handlers.
     void N12Click() { ToolButton10Click(); }
+    void N13Click() { N10Click(); }
+    void N18Click() { N11Click(); }
+    void N61Click();         // 导出Excel文件
+    void N62Click();         // 导入修订清单
     void N53Click();         // 数据备份
     void N54Click();         // 数据恢复
     void N56Click();         // 生成投标盘
@@ -90,6 +107,9 @@ private:
     void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);
+    // A report command: closes the hosted tool, shows the report, releases the toolbar buttons
+    // once the preview has closed.
+    void runReport(const std::function<void()>& report);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     void runDataManagement(int command);
 
@@ -97,12 +117,14 @@ private:
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
     ClientPanel* m_panel1 = nullptr;
     QPointer<HostedTool> m_tool;
-    QList<QLabel*> m_panels;
+    QList<StatusPanel*> m_panels;
     QActionGroup* m_checkGroup = nullptr;
     QMenu* m_popupMenu = nullptr;
     QToolButton* m_reportButton = nullptr;
     QString m_hint;
+    QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
+    bool m_savedGeometry = false;
 };
 
 } // namespace tenvora::ui

@@ -25,6 +25,8 @@ public:
 signals:
     // The tool's own close button: the host closes it (savePendingEdit, panel back, destroy).
     void closeRequested();
+    // A short hint for the status bar's "操作提示" panel (why a key did nothing, where the cursor went).
+    void statusHint(const QString& text);
 };
 
 } // namespace tenvora::ui

@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "data/DataModule.h"
+#include "shell/HelpWindow.h"
 #include "shell/LoginRules.h"
 #include "shell/UiStyle.h"
 
@@ -19,6 +20,7 @@ namespace tenvora::ui {
 TLoginForm::TLoginForm(TDmMain& dm, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_dm(dm) {
     setWindowTitle(QStringLiteral("系统登录"));
+    SetHelpPage(this, QStringLiteral("login.html"));
     setFont(SongFont());
 
     m_units = new QComboBox(this);
@@ -91,6 +93,9 @@ void TLoginForm::BitBtn1Click() {
         return;
     }
     MessageBox::information(this, LoginRules::wrongPasswordText());
+    // The password is typed again from scratch, never appended to the refused one.
+    m_password->clear();
+    m_password->setFocus();
 }
 
 void TLoginForm::BitBtn2Click() {

@@ -1,0 +1,18 @@
+// Checks of a data file's shape and access made before the store is asked to open it.
+#pragma once
+
+#include <QString>
+
+namespace tenvora {
+
+// The store's pages are 1024 bytes long with the file's cipher settings; a file of another
+// length was cut short (an interrupted copy, a full disk).
+inline constexpr qint64 kDataFilePageSize = 1024;
+
+// Refuses, with DataFileError naming the file and the cause, a data file that is missing,
+// empty, unreadable, not a whole number of pages long, or, when forWriting, one the program
+// could not save into (read-only file, read-only file system, folder without write access:
+// the store writes its journal beside the file).
+void ProbeDataFile(const QString& path, bool forWriting);
+
+} // namespace tenvora

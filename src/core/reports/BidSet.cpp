@@ -1,0 +1,202 @@
+#include "reports/BidSet.h"
+
+#include "boq/AmountRules.h"
+#include "report_engine/PageRenderer.h"
+#include "report_engine/PdfJoin.h"
+#include "report_engine/ReportLayout.h"
+#include "reports/BoqChapterReport.h"
+#include "reports/BoqSummaryReport.h"
+#include "reports/DayworkReports.h"
+#include "reports/ProvisionalSumsReport.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace tenvora {
+
+namespace {
+
+// The contents page of the set: each form with the pages it takes in the whole document.
+class ContentsPage : public ReportRequest {
+public:
+    ContentsPage(ReportContext& context, const QList<BidSetForm>& forms)
+        : ReportRequest(context), m_forms(forms),
+          m_rows({QStringLiteral("xh"), QStringLiteral("bb"), QStringLiteral("ym"), QStringLiteral("ys")}) {}
+
+    // The forms follow the contents, which takes `ownPages` pages.
+    void setOwnPages(int ownPages) { m_ownPages = ownPages; }
+
+    QString name() const override { return QStringLiteral("contents"); }
+    QString title() const override { return QString::fromUtf8(kBidSetTitle); }
+    QString templateName() const override { return QString::fromLatin1(kContentsTemplate); }
+    QHash<QString, const report::ReportDataSource*> ownDataSets() const override {
+        return {{QString::fromLatin1(kReportDataSetMl), &m_rows}};
+    }
+
+    BuildResult build() override {
+        const SessionValues& session = m_context.dm().session();
+        m_context.LoadTemplate(templateName());
+        m_rows = report::TableDataSource(m_rows.columns());
+        int first = m_ownPages + 1;
+        for (int i = 0; i < m_forms.size(); ++i) {
+            const int pages = m_forms[i].pages;
+            const int last = first + pages - 1;
+            const QString range = pages > 1 ? QStringLiteral("%1～%2").arg(first).arg(last) : QString::number(first);
+            m_rows.addRow({i + 1, m_forms[i].title, range, pages});
+            first = last + 1;
+        }
+        m_context.Report1.setFigure(QStringLiteral("heading"), ContractHeading(session));
+        m_context.Report1.setFigure(QStringLiteral("unit"), session.CurUnitName);
+        m_context.Report1.setFigure(QStringLiteral("project"), session.CurProjectName);
+        return {};
+    }
+
+private:
+    const QList<BidSetForm>& m_forms;
+    report::TableDataSource m_rows;
+    int m_ownPages = 1;
+};
+
+// Keeps the form, or hands it to the sink and keeps only what the contents page needs.
+class Forms {
+public:
+    Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink) : m_forms(forms), m_sink(sink) {}
+
+    void add(ReportRequest& request, const QString& name) {
+        if (!request.build())
+            return;
+        BidSetForm form{name, request.title(), 0, request.prepare()};
+        form.pages = form.document.pageCount();
+        if (m_sink) {
+            m_sink(form);
+            form.document = report::RenderedDocument();
+        }
+        m_forms << form;
+    }
+
+private:
+    QList<BidSetForm>& m_forms;
+    const BidSetFormSink& m_sink;
+};
+
+// A title may hold characters that a file name cannot.
+QString pdfPath(const QString& folder, QString title) {
+    static const QString bad = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : title)
+        if (bad.contains(c) || c.unicode() < 0x20)
+            c = QLatin1Char('_');
+    return QDir(folder).filePath(title + QStringLiteral(".pdf"));
+}
+
+} // namespace
+
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
+    PrintedBidSet printed;
+    if (context.dm().session().CurContractID.isEmpty()) {
+        printed.refusal = QString::fromUtf8(kNoContractText);
+        return printed;
+    }
+    if (!QDir().mkpath(folder))
+        throw Error(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    QList<report::PdfPart> parts{report::PdfPart{}};
+    const BidSet set = BuildBidSet(context, [&](const BidSetForm& form) {
+        const QString path = pdfPath(folder, form.title);
+        report::WritePdf(form.document, path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+        parts << report::PdfPart{form.title, file.readAll()};
+        printed.files << WrittenPdf{form.name, form.title, path, form.pages};
+    });
+    parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
+    const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
+    report::SaveBytes(report::JoinPdf(parts, QString::fromUtf8(kBidSetTitle)), whole);
+    int pages = set.contents.pageCount();
+    for (const BidSetForm& form : set.forms)
+        pages += form.pages;
+    printed.files << WrittenPdf{QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), whole, pages};
+    return printed;
+}
+
+QStringList ReportNames() {
+    return {QStringLiteral("C"),        QStringLiteral("D"),         QStringLiteral("E"),      QStringLiteral("labour"),
+            QStringLiteral("material"), QStringLiteral("machinery"), QStringLiteral("summary")};
+}
+
+std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const QString& name) {
+    const QString n = name.toLower();
+    if (n == QLatin1String("c"))
+        return std::make_unique<ProvisionalSumsReport>(context);
+    if (n == QLatin1String("d"))
+        return std::make_unique<DayworkSummaryReport>(context);
+    if (n == QLatin1String("e"))
+        return std::make_unique<BoqSummaryReport>(context);
+    if (n == QLatin1String("labour"))
+        return std::make_unique<DayworkPriceTable>(context, DayworkSchedule::Labour);
+    if (n == QLatin1String("material"))
+        return std::make_unique<DayworkPriceTable>(context, DayworkSchedule::Material);
+    if (n == QLatin1String("machinery"))
+        return std::make_unique<DayworkPriceTable>(context, DayworkSchedule::Machinery);
+    if (n == QLatin1String("summary"))
+        return std::make_unique<AllChapterSummaryReport>(context);
+    return nullptr;
+}
+
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
+    TDmMain& dm = context.dm();
+    const QString contract = dm.session().CurContractID;
+    BidSet set;
+    if (contract.isEmpty()) {
+        set.refusal = QString::fromUtf8(kNoContractText);
+        return set;
+    }
+
+    // Once for the whole set, as report B stores it, before any figure is read.
+    BoqTotals(dm).storeInsurance(contract, QString());
+    const BidSummary summary = ComputeBidSummary(dm, context.countADOQuery, contract);
+
+    Forms forms(set.forms, sink);
+    BoqSummaryReport e(context);
+    e.setSummary(summary);
+    forms.add(e, e.name());
+    AllChapterSummaryReport all(context);
+    all.setSummary(summary);
+    forms.add(all, all.name());
+
+    for (const QString& chapter : BoqChapterReport(context).chapters()) {
+        BoqChapterReport b(context, chapter);
+        b.setStoresInsurance(false);
+        for (const ChapterTotal& c : summary.all.chapters)
+            if (c.code == chapter)
+                b.setPrintedTotal(c.total);
+        forms.add(b, QStringLiteral("B-") + chapter);
+    }
+
+    ProvisionalSumsReport c(context);
+    forms.add(c, c.name());
+    DayworkSummaryReport d(context);
+    forms.add(d, d.name());
+    for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
+        DayworkPriceTable table(context, s);
+        forms.add(table, table.name());
+    }
+
+    // The contents names the pages of the whole document, which begin after its own.
+    ContentsPage contents(context, set.forms);
+    contents.build();
+    set.contents = contents.prepare();
+    if (set.contents.pageCount() != 1) {
+        contents.setOwnPages(set.contents.pageCount());
+        contents.build();
+        set.contents = contents.prepare();
+    }
+    if (sink)
+        return set;
+    set.document.title = QString::fromUtf8(kBidSetTitle);
+    report::AppendDocument(set.document, set.contents, QStringLiteral("目录"));
+    for (const BidSetForm& form : set.forms)
+        report::AppendDocument(set.document, form.document, form.title);
+    return set;
+}
+
+} // namespace tenvora

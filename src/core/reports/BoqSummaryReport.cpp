@@ -1,0 +1,82 @@
+#include "reports/BoqSummaryReport.h"
+
+#include "boq/AmountRules.h"
+#include "data/Money.h"
+#include "reports/ChineseAmount.h"
+
+namespace tenvora {
+
+BuildResult BoqSummaryReport::build() {
+    TDmMain& dm = m_context.dm();
+    const QString contract = dm.session().CurContractID;
+    if (contract.isEmpty())
+        return BuildResult::refused(QString::fromUtf8(kNoContractText));
+
+    m_context.LoadTemplate(templateName());
+    m_context.requireObjects({QStringLiteral("memo51"), QStringLiteral("memo41"), QStringLiteral("memo47"),
+                              QStringLiteral("memo43"), QStringLiteral("memo48"), QStringLiteral("memo49"),
+                              QStringLiteral("memo50"), QStringLiteral("memo52"), QStringLiteral("memo53"),
+                              QStringLiteral("memo2"), QStringLiteral("dxje")});
+    const BidSummary summary = m_given ? *m_given : ComputeBidSummary(dm, m_context.countADOQuery, contract);
+    const BoqSummaryFigures& e = summary.e;
+
+    m_context.insertLine(QStringLiteral("memo51"), 0, e.dw);
+    m_context.insertLine(QStringLiteral("memo41"), 0, e.t100);
+    m_context.insertLine(QStringLiteral("memo47"), 0, e.t300);
+    m_context.insertLine(QStringLiteral("memo43"), 0, e.t600);
+    m_context.insertLine(QStringLiteral("memo48"), 0, e.total);
+    m_context.insertLine(QStringLiteral("memo49"), 0, e.ps);
+    m_context.insertLine(QStringLiteral("memo50"), 0, e.net);
+    m_context.insertLine(QStringLiteral("memo52"), 0, e.tenth);
+    m_context.insertLine(QStringLiteral("memo53"), 0, e.grand);
+    m_context.insertLine(QStringLiteral("memo2"), 0, ContractHeading(dm.session()));
+    m_context.insertLine(QStringLiteral("dxje"), 0, ChineseCapitalAmount(e.grand.toLongLong()));
+    for (const auto& [figure, text] : e.named())
+        m_context.Report1.setFigure(figure, text);
+    return {};
+}
+
+AllChapterSummaryReport::AllChapterSummaryReport(ReportContext& context)
+    : ReportRequest(context),
+      m_rows({QStringLiteral("xh"), QStringLiteral("zh"), QStringLiteral("mc"), QStringLiteral("je")}) {}
+
+QHash<QString, const report::ReportDataSource*> AllChapterSummaryReport::ownDataSets() const {
+    return {{QString::fromLatin1(kReportDataSetHz), &m_rows}};
+}
+
+BuildResult AllChapterSummaryReport::build() {
+    TDmMain& dm = m_context.dm();
+    const QString contract = dm.session().CurContractID;
+    if (contract.isEmpty())
+        return BuildResult::refused(QString::fromUtf8(kNoContractText));
+
+    m_context.LoadTemplate(templateName());
+    m_context.requireObjects({QStringLiteral("memo2")});
+    // Its chapter rows are report B's totals, so it stores the insurance first as B does (the
+    // whole set has stored it once already).
+    if (!m_given)
+        BoqTotals(dm).storeInsurance(contract, QString());
+    const BidSummary summary = m_given ? *m_given : ComputeBidSummary(dm, m_context.countADOQuery, contract);
+    const AllChapterFigures& all = summary.all;
+
+    m_rows = report::TableDataSource(m_rows.columns());
+    for (int i = 0; i < all.chapters.size(); ++i) {
+        const ChapterTotal& c = all.chapters[i];
+        m_rows.addRow({i + 1, c.code, c.name, c.total});
+    }
+    const QList<QPair<QString, QString>> figures = {
+        {QStringLiteral("qdhj"), WholeYuanText(all.boqTotal)},
+        {QStringLiteral("zdje"), WholeYuanText(all.provisionalSums)},
+        {QStringLiteral("qdjz"), WholeYuanText(all.net)},
+        {QStringLiteral("jrg"), WholeYuanText(all.daywork)},
+        {QStringLiteral("bkyj"), WholeYuanText(all.tenth)},
+        {QStringLiteral("tbbj"), WholeYuanText(all.bidPrice)},
+        {QStringLiteral("tbbjdx"), ChineseCapitalAmount(all.bidPrice)},
+    };
+    for (const auto& [figure, text] : figures)
+        m_context.Report1.setFigure(figure, text);
+    m_context.insertLine(QStringLiteral("memo2"), 0, ContractHeading(dm.session()));
+    return {};
+}
+
+} // namespace tenvora

@@ -1,0 +1,102 @@
+#include "reports/DayworkReports.h"
+
+#include "data/Money.h"
+#include "reports/ChineseAmount.h"
+
+namespace tenvora {
+
+QString ScheduleCode(DayworkSchedule schedule) {
+    return QString::number(static_cast<int>(schedule));
+}
+
+QString ScheduleTotalSql() {
+    return QStringLiteral("select sum(TotalMoney) as htje from Jl_ContractList where bz=? and ContractID=?");
+}
+
+DayworkPriceTable::DayworkPriceTable(ReportContext& context, DayworkSchedule schedule)
+    : ReportRequest(context), m_schedule(schedule) {}
+
+QString DayworkPriceTable::name() const {
+    switch (m_schedule) {
+    case DayworkSchedule::Labour:
+        return QStringLiteral("labour");
+    case DayworkSchedule::Material:
+        return QStringLiteral("material");
+    case DayworkSchedule::Machinery:
+        break;
+    }
+    return QStringLiteral("machinery");
+}
+
+QString DayworkPriceTable::title() const {
+    switch (m_schedule) {
+    case DayworkSchedule::Labour:
+        return QStringLiteral("计日工劳务单价表");
+    case DayworkSchedule::Material:
+        return QStringLiteral("计日工材料单价表");
+    case DayworkSchedule::Machinery:
+        break;
+    }
+    return QStringLiteral("计日工施工机械单价表");
+}
+
+QString DayworkPriceTable::templateName() const {
+    return QString::fromLatin1(m_schedule == DayworkSchedule::Material ? kMaterialTemplate : kTemplate);
+}
+
+BuildResult DayworkPriceTable::build() {
+    TDmMain& dm = m_context.dm();
+    const QString contract = dm.session().CurContractID;
+    const QString code = ScheduleCode(m_schedule);
+    const bool material = m_schedule == DayworkSchedule::Material;
+
+    m_context.LoadTemplate(templateName());
+    QStringList objects = {QStringLiteral("memo2"), QStringLiteral("memo1")};
+    if (!material)
+        objects << QStringLiteral("memo5") << QStringLiteral("memo8");
+    m_context.requireObjects(objects);
+
+    // The editor's order, so the table reads as the bidder priced it.
+    dm.RunSql(m_context.ADOQuery_jrg,
+              QStringLiteral("select * from Jl_ContractList where bz=? and ContractID=? order by rowid"),
+              {code, contract}, true);
+    m_context.insertLine(
+        QStringLiteral("memo2"), 0,
+        m_context.TotalText(ScheduleTotalSql(), {code, contract}, material ? TotalForm::WholeYuan : TotalForm::Raw));
+    m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
+    if (!material) {
+        const bool labour = m_schedule == DayworkSchedule::Labour;
+        m_context.insertLine(QStringLiteral("memo5"), 0,
+                             labour ? QStringLiteral("计日工劳务(转结计日工汇总表)")
+                                    : QStringLiteral("计日工施工机械小计(转结计日工汇总表)"));
+        m_context.insertLine(QStringLiteral("memo8"), 0, title());
+    }
+    return {};
+}
+
+BuildResult DayworkSummaryReport::build() {
+    TDmMain& dm = m_context.dm();
+    const QString contract = dm.session().CurContractID;
+
+    m_context.LoadTemplate(templateName());
+    m_context.requireObjects({QStringLiteral("memo42"), QStringLiteral("memo47"), QStringLiteral("memo46"),
+                              QStringLiteral("memo48"), QStringLiteral("memo2"), QStringLiteral("dxje")});
+
+    QStringList texts;
+    qint64 sum = 0;
+    for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
+        texts << m_context.TotalText(ScheduleTotalSql(), {ScheduleCode(s), contract}, TotalForm::WholeYuan);
+        // In 64 bits: a day-work bill above 2147483647 yuan must not wrap to a negative sum.
+        sum += texts.last().toLongLong();
+    }
+    const QString total = WholeYuanText(sum);
+    m_context.insertLine(QStringLiteral("memo42"), 0, texts[0]);
+    m_context.insertLine(QStringLiteral("memo47"), 0, texts[1]);
+    m_context.insertLine(QStringLiteral("memo46"), 0, texts[2]);
+    m_context.insertLine(QStringLiteral("memo48"), 0, total);
+    m_context.insertLine(QStringLiteral("memo2"), 0, ContractHeading(dm.session()));
+    m_context.insertLine(QStringLiteral("dxje"), 0, ChineseCapitalAmount(sum));
+    return {};
+}
+
+} // namespace tenvora

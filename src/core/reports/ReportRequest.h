@@ -1,0 +1,51 @@
+// The one shape of every report request, so that the preview, the command line, the PDF writer
+// and the whole bid set all run a report the same way.
+#pragma once
+
+#include "reports/ReportContext.h"
+
+#include <QHash>
+
+namespace tenvora {
+
+// What building a request came to: built, or refused with the system's text ("没有纪录").
+struct BuildResult {
+    QString refusal;
+
+    bool ok() const { return refusal.isEmpty(); }
+    explicit operator bool() const { return ok(); }
+    static BuildResult refused(const QString& text) { return {text}; }
+};
+
+class ReportRequest {
+public:
+    explicit ReportRequest(ReportContext& context) : m_context(context) {}
+    virtual ~ReportRequest() = default;
+    ReportRequest(const ReportRequest&) = delete;
+    ReportRequest& operator=(const ReportRequest&) = delete;
+
+    // The name the command line knows the report by ("C", "labour").
+    virtual QString name() const = 0;
+    // The form's title as a bidder knows it; the preview and the writers name files after it.
+    virtual QString title() const = 0;
+    virtual QString templateName() const = 0;
+
+    // Loads the template afresh and fills it, the context's queries and the request's own data
+    // sets. A refusal is returned and nothing is shown, so that a batch goes on without a box;
+    // store and template faults are shown once through the message sink and end in
+    // ActionAbandoned.
+    virtual BuildResult build() = 0;
+
+    // Rows the request holds itself, by adapter name; they are bound for its own layout only.
+    virtual QHash<QString, const report::ReportDataSource*> ownDataSets() const { return {}; }
+
+    // Lays out what build() filled, titled as the request.
+    report::RenderedDocument prepare() { return m_context.prepare(*this); }
+
+    ReportContext& context() { return m_context; }
+
+protected:
+    ReportContext& m_context;
+};
+
+} // namespace tenvora

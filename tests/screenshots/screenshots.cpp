@@ -1,0 +1,198 @@
+// Screenshots of every window of the workbench on a priced demo file, for looking at layouts at a
+// screen size and scale factor (run by scripts/screenshots under a virtual display).
+// Usage: tenvora-screenshots OUTDIR
+#include "MessageBox.h"
+#include "Modal.h"
+#include "boq/DtMove.h"
+#include "boq/SelecXM.h"
+#include "boq/jdhtqd.h"
+#include "data/DataModule.h"
+#include "datamgmt/DataBak.h"
+#include "datamgmt/DataRest.h"
+#include "demo/DemoData.h"
+#include "grid/DataGrid.h"
+#include "preview/ReportPreview.h"
+#include "reports/selectZhang.h"
+#include "shell/Application.h"
+#include "shell/DtAbout.h"
+#include "shell/DtMain1.h"
+#include "shell/HelpWindow.h"
+#include "shell/LoginRules.h"
+#include "shell/Pass.h"
+
+#include <QDir>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+#include <cstdio>
+
+using namespace tenvora;
+using namespace tenvora::ui;
+
+namespace {
+
+QString g_out;
+
+void settle() {
+    for (int i = 0; i < 8; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(25);
+    }
+}
+
+void shot(QWidget* w, const QString& name) {
+    settle();
+    const QString path = QDir(g_out).filePath(name + QStringLiteral(".png"));
+    if (!w->grab().save(path))
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+}
+
+void selectNode(TFormhtqd* editor, const QString& text) {
+    const auto found = editor->XMTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    if (!found.isEmpty())
+        editor->XMTree()->setCurrentItem(found.first());
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // Every run looks like a first start, and the user's own settings stay untouched.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    TenvoraApplication app(argc, argv);
+    app.setWindowIcon(QIcon(QStringLiteral(":/shell/images/app.svg")));
+    app.installChinese();
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: tenvora-screenshots OUTDIR\n");
+        return 2;
+    }
+    g_out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(g_out);
+
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath(QStringLiteral("VORQEL.tr"));
+    CreateDemoDataFile(path, true, false);
+    GuiMessageSink sink;
+    TDmMain dm(path, sink);
+    // A very large amount and a long description, as a large bill brings them.
+    dm.ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
+    MessageBox::setTestMode(true);
+    const QString unit = QStringLiteral("华建路桥工程有限公司");
+
+    {
+        TLoginForm login(dm);
+        login.show();
+        shot(&login, QStringLiteral("01-login"));
+        login.Edit1()->setText(QStringLiteral("wrong"));
+        login.BitBtn1()->click();
+        shot(&login, QStringLiteral("02-login-after-refusal"));
+    }
+
+    TFormMain1 window(dm);
+    window.FormCreate([&](TDmMain& d) { return LoginRules(d).login(unit, QStringLiteral("hj2026")); });
+    window.setGeometry(window.screen()->availableGeometry());
+    window.show();
+    dm.LoadCurrentContract();
+    shot(&window, QStringLiteral("03-main"));
+
+    window.ToolButton7Click();
+    auto* editor = qobject_cast<TFormhtqd*>(window.hostedTool());
+    selectNode(editor, QStringLiteral("100"));
+    DataGrid* grid = editor->DBGrid1();
+    const int price = grid->gridModel()->columnOfField(QStringLiteral("合同单价"));
+    grid->setCurrentIndex(grid->gridModel()->index(6, price)); // the provisional sum: locked
+    grid->setFocus();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, QStringLiteral("5"));
+    QCoreApplication::sendEvent(grid, &key);
+    shot(&window, QStringLiteral("04-boq-chapter-100-locked-line"));
+
+    selectNode(editor, QStringLiteral("200"));
+    grid->setCurrentIndex(grid->gridModel()->index(2, price));
+    shot(&window, QStringLiteral("05-boq-chapter-200"));
+
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        shot(&d, QStringLiteral("06-import"));
+        return int(QDialog::Rejected);
+    });
+    emit editor->importRequested();
+
+    window.ToolButton11Click();
+    shot(&window, QStringLiteral("07-daywork"));
+    window.BidCheckClick();
+    shot(&window, QStringLiteral("07-bid-check"));
+
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        shot(&d, QStringLiteral("08-contract-selection"));
+        return int(QDialog::Rejected);
+    });
+    window.ToolButton13Click();
+
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        if (auto* chooser = qobject_cast<TselectZhangForm*>(&d)) {
+            shot(chooser, QStringLiteral("09-report-b-chooser"));
+            chooser->Button1()->click();
+        } else {
+            shot(&d, QStringLiteral("10-report-preview"));
+        }
+        return int(QDialog::Rejected);
+    });
+    window.ToolButton10Click();
+
+    const QStringList dataNames = {QStringLiteral("11-backup"), QStringLiteral("12-bid-disk"),
+                                   QStringLiteral("13-restore")};
+    int step = 0;
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        shot(&d, dataNames.value(step));
+        return int(QDialog::Rejected);
+    });
+    window.N53Click();
+    step = 1;
+    MessageBox::queueAnswer(true); // the bid check's question before the bid disk
+    window.N56Click();
+    step = 2;
+    window.N54Click();
+
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        shot(&d, QStringLiteral("14-about"));
+        return int(QDialog::Rejected);
+    });
+    window.N4Click();
+
+    // The menus, as Alt or F10 opens them.
+    const QList<QAction*> menus = window.menuBar()->actions();
+    for (int i = 0; i < menus.size(); ++i) {
+        QMenu* menu = menus[i]->menu();
+        if (!menu)
+            continue;
+        menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(menus[i]).bottomLeft()));
+        shot(menu, QStringLiteral("15-menu-%1").arg(i + 1));
+        menu->hide();
+    }
+    SetModalHandler({});
+    // F1 in the BoQ editor, then a search.
+    window.ToolButton7Click();
+    auto* boq = qobject_cast<TFormhtqd*>(window.hostedTool());
+    selectNode(boq, QStringLiteral("100"));
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QCoreApplication::sendEvent(boq->DBGrid1(), &f1);
+    HelpWindow* help = window.findChild<HelpWindow*>();
+    if (help) {
+        shot(help, QStringLiteral("16-help-boq-editor"));
+        help->search(QStringLiteral("保险费"));
+        shot(help, QStringLiteral("17-help-search"));
+        help->close();
+    }
+    window.ToolButton2Click();
+    return 0;
+}

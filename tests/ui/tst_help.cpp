@@ -1,0 +1,218 @@
+// The help window, the user guide beside the program, "帮助" and F1.
+#include "MessageBox.h"
+#include "Modal.h"
+#include "Settings.h"
+#include "boq/jdhtqd.h"
+#include "data/DataModule.h"
+#include "daywork/DtHtBg2.h"
+#include "grid/DataGrid.h"
+#include "shell/DtMain1.h"
+#include "shell/HelpWindow.h"
+#include "shell/LoginRules.h"
+#include "support/TestSupport.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTreeWidget>
+
+using namespace tenvora;
+using namespace tenvora::ui;
+
+namespace {
+
+bool login(TDmMain& dm) {
+    return LoginRules(dm).login(QStringLiteral("华建路桥工程有限公司"), QStringLiteral("hj2026"));
+}
+
+HelpWindow* helpOf(QWidget* owner) {
+    return owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+class TestHelp : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        MessageBox::setTestMode(true);
+        OpenSettings()->clear();
+    }
+    void cleanup() {
+        SetModalHandler({});
+        HelpFiles::setProgramFolder({});
+        HelpFiles::setDesktopOpener({});
+        QCOMPARE(MessageBox::takeUnanswered(), 0);
+    }
+
+    void everyLinkOfTheGuideLeadsToAPage() {
+        const QDir guide(HelpFiles::guideFolder());
+        const QStringList pages = guide.entryList({QStringLiteral("*.html")}, QDir::Files);
+        QVERIFY(pages.size() >= 15);
+        static const QRegularExpression href(QStringLiteral("href=\"([^\"]+)\""));
+        for (const QString& page : pages) {
+            const QString html = QString::fromUtf8(test::ReadBytes(guide.filePath(page)));
+            QVERIFY2(html.contains(QStringLiteral("<title>")), qPrintable(page));
+            for (const QRegularExpressionMatch& m : href.globalMatch(html)) {
+                const QString link = m.captured(1);
+                if (link.startsWith(QStringLiteral("http")))
+                    continue;
+                const QString file = link.section(QLatin1Char('#'), 0, 0);
+                const QString anchor = link.section(QLatin1Char('#'), 1);
+                QVERIFY2(guide.exists(file), qPrintable(page + QStringLiteral(" → ") + link));
+                if (!anchor.isEmpty())
+                    QVERIFY2(QString::fromUtf8(test::ReadBytes(guide.filePath(file)))
+                                 .contains(QStringLiteral("name=\"%1\"").arg(anchor)),
+                             qPrintable(page + QStringLiteral(" → ") + link));
+            }
+        }
+        // Every page is in the contents, and the contents name no missing page.
+        HelpWindow help;
+        QStringList listed;
+        for (QTreeWidgetItemIterator it(help.contents()); *it; ++it)
+            listed << (*it)->data(0, Qt::UserRole).toString();
+        listed.sort();
+        QStringList shipped = pages;
+        shipped.sort();
+        QCOMPARE(listed, shipped);
+    }
+
+    void f1OpensThePageOfTheWindowInUse_data() {
+        QTest::addColumn<int>("tool"); // 0 none, 1 the BoQ editor, 2 the day-work editor
+        QTest::addColumn<QString>("page");
+        QTest::newRow("main window") << 0 << "main-window.html";
+        QTest::newRow("BoQ editor") << 1 << "boq-editor.html";
+        QTest::newRow("day-work editor") << 2 << "daywork.html";
+    }
+    void f1OpensThePageOfTheWindowInUse() {
+        QFETCH(int, tool);
+        QFETCH(QString, page);
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(login));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget* focus = &window;
+        if (tool == 1) {
+            window.ToolButton7Click();
+            focus = qobject_cast<TFormhtqd*>(window.hostedTool())->DBGrid1();
+        } else if (tool == 2) {
+            window.ToolButton11Click();
+            focus = qobject_cast<TFrm_htbg2*>(window.hostedTool())->grid(Schedule::Labour);
+        }
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_F1);
+        HelpWindow* help = helpOf(&window);
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->currentPage(), page);
+        QVERIFY(!help->browser()->toPlainText().isEmpty());
+        // F1 again raises the same window on the new page.
+        window.CloseChildForms();
+        window.setFocus();
+        QTest::keyClick(&window, Qt::Key_F1);
+        QCOMPARE(window.findChildren<HelpWindow*>().size(), 1);
+        QCOMPARE(help->currentPage(), QStringLiteral("main-window.html"));
+    }
+
+    void f1InAModalDialogOpensAHelpWindowUsableThere() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(login));
+        QString page;
+        QString anchor;
+        bool usable = false;
+        SetModalHandler([&](QDialog& dialog) {
+            dialog.setWindowModality(Qt::ApplicationModal);
+            dialog.show();
+            if (!QTest::qWaitForWindowActive(&dialog))
+                return int(QDialog::Rejected);
+            QTest::keyClick(&dialog, Qt::Key_F1);
+            if (HelpWindow* help = helpOf(&dialog)) {
+                page = help->currentPage();
+                anchor = help->browser()->source().fragment();
+                // A window of the modal dialog's own is not blocked by it.
+                usable = help->isVisible() && help->isWindow() && help->parentWidget() == &dialog;
+            }
+            return int(QDialog::Rejected);
+        });
+        window.N56Click();
+        QCOMPARE(page, QStringLiteral("backup.html"));
+        QCOMPARE(anchor, QStringLiteral("biddisk"));
+        QVERIFY(usable);
+        MessageBox::takeShown();
+    }
+
+    void helpPrefersTheCompiledHelpFileWhereTheDesktopOpensIt() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        QVERIFY(window.FormCreate(login));
+        QTemporaryDir folder;
+        QVERIFY(test::WriteBytes(QDir(folder.path()).filePath(QStringLiteral("tb.chm")), QByteArrayLiteral("ITSF")));
+        HelpFiles::setProgramFolder(folder.path());
+        QStringList asked;
+        bool opens = true;
+        HelpFiles::setDesktopOpener([&](const QString& path) {
+            asked << path;
+            return opens;
+        });
+        window.N20Click();
+        QCOMPARE(asked, QStringList{QDir(folder.path()).filePath(QStringLiteral("tb.chm"))});
+        QVERIFY(!helpOf(&window));
+
+        // Nothing on this desktop opens it: the guide instead (here missing, and said so).
+        opens = false;
+        window.N20Click();
+        QVERIFY(helpOf(&window));
+        QVERIFY(helpOf(&window)->browser()->toPlainText().contains(QStringLiteral("找不到帮助文件")));
+        delete helpOf(&window);
+
+        // No tb.chm beside the program: the guide, and the desktop is not asked.
+        HelpFiles::setProgramFolder({});
+        asked.clear();
+        window.N20Click();
+        QVERIFY(asked.isEmpty());
+        QCOMPARE(helpOf(&window)->currentPage(), QStringLiteral("index.html"));
+    }
+
+    void contentsAndSearch() {
+        HelpWindow help;
+        help.show();
+        help.openPage(QStringLiteral("index.html"));
+        QCOMPARE(help.windowTitle(), QStringLiteral("Tenvora 帮助 - Tenvora 用户指南"));
+        const QList<QTreeWidgetItem*> rules =
+            help.contents()->findItems(QStringLiteral("报价规则"), Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(rules.size(), 1);
+        QVERIFY(rules.first()->parent()); // under the BoQ editor's page
+        emit help.contents()->itemClicked(rules.first(), 0);
+        QCOMPARE(help.currentPage(), QStringLiteral("pricing-rules.html"));
+
+        help.search(QStringLiteral("暂定金总额"));
+        QVERIFY(help.results()->count() >= 2);
+        const QString first = help.results()->item(0)->data(Qt::UserRole).toString();
+        QCOMPARE(help.currentPage(), first);
+        QVERIFY(!help.browser()->extraSelections().isEmpty());
+        for (const QTextEdit::ExtraSelection& mark : help.browser()->extraSelections())
+            QCOMPARE(mark.cursor.selectedText(), QStringLiteral("暂定金总额"));
+        // The page that says most about it comes first.
+        const auto count = [&](int row) {
+            return help.results()->item(row)->text().section(QStringLiteral("（"), 1).toInt();
+        };
+        for (int row = 1; row < help.results()->count(); ++row)
+            QVERIFY(count(row) <= count(row - 1));
+
+        help.search(QStringLiteral("没有这个词语"));
+        QCOMPARE(help.results()->count(), 1);
+        QCOMPARE(help.results()->item(0)->text(), QStringLiteral("没有找到“没有这个词语”"));
+    }
+};
+
+QTEST_MAIN(TestHelp)
+#include "tst_help.moc"
