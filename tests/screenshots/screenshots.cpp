@@ -3,7 +3,10 @@
 // Usage: tenvora-screenshots OUTDIR
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/BoqFindBar.h"
 #include "boq/DtMove.h"
+#include "boq/PriceAdjust.h"
+#include "boq/PricingTools.h"
 #include "boq/SelecXM.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
@@ -20,12 +23,15 @@
 #include "shell/LoginRules.h"
 #include "shell/Pass.h"
 
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -115,6 +121,26 @@ int main(int argc, char* argv[]) {
     selectNode(editor, QStringLiteral("200"));
     grid->setCurrentIndex(grid->gridModel()->index(2, price));
     shot(&window, QStringLiteral("05-boq-chapter-200"));
+
+    // Pricing aids: a pasted column, a find, and the adjustment's proposal before it is applied.
+    grid->setCurrentIndex(grid->gridModel()->index(1, price));
+    QGuiApplication::clipboard()->setText(QStringLiteral("12.50\n1,860.00\n33\n"));
+    editor->pricingTools()->paste();
+    shot(&window, QStringLiteral("05a-boq-after-paste"));
+    editor->pricingTools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
+    editor->pricingTools()->findBar()->findNext();
+    shot(&window, QStringLiteral("05b-boq-find"));
+    SetModalHandler([&](QDialog& d) {
+        if (auto* adjust = qobject_cast<TFrmPriceAdjust*>(&d)) {
+            adjust->show();
+            adjust->byPercent()->setChecked(true);
+            adjust->percentField()->setText(QStringLiteral("-3"));
+            adjust->propose();
+            shot(adjust, QStringLiteral("05c-price-adjustment"));
+        }
+        return int(QDialog::Rejected);
+    });
+    editor->pricingTools()->adjust();
 
     SetModalHandler([&](QDialog& d) {
         d.show();
