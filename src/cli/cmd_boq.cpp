@@ -66,9 +66,16 @@ QStringList rowTexts(const DataSet& lines, int row) {
     return cells;
 }
 
-// Builds the tree as the window does and selects the chapter node, or the contract node.
-void selectList(BoqEditor& editor, const std::optional<QString>& chapter) {
+// Builds the tree as the window does and selects the chapter node, or the contract node; or the
+// node of a chapter known to hold what is looked for, when the tree has it.
+void selectList(BoqEditor& editor, const std::optional<QString>& chapter,
+                const std::optional<QString>& holding = std::nullopt) {
     const std::vector<BoqTreeNode>& tree = editor.initialise();
+    if (holding)
+        if (const BoqTreeNode* node = editor.chapterNode(*holding); node && node->text == *holding) {
+            editor.selectNode(BoqChapterLevel, node->text);
+            return;
+        }
     if (chapter) {
         const BoqTreeNode* node = editor.chapterNode(*chapter);
         if (!node)
@@ -128,7 +135,18 @@ int runPrice(Context& ctx) {
     const QVariant price = PriceArgument(priceText);
     auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
-    selectList(editor, chapter);
+    // Without a chapter the first line of the whole contract list with that item number is meant;
+    // when the contract holds only one, its chapter's list has it too and is all that is read.
+    std::optional<QString> onlyIn;
+    if (!chapter) {
+        QStringList chapters;
+        dm->RunSelect(
+            QStringLiteral("select 章 from jd_htqd where 是否补充 = 0 and 合同编号 = ? and 细目编号 = ? limit 2"),
+            {dm->session().CurContractID, item}, [&](const Statement& st) { chapters << st.value(0).toString(); });
+        if (chapters.size() == 1)
+            onlyIn = chapters.front();
+    }
+    selectList(editor, chapter, onlyIn);
     const int row = editor.findItem(item);
     if (row < 0)
         throw Refused(QStringLiteral("列表中没有细目“%1”").arg(item));

@@ -1,7 +1,9 @@
 // tenvora boq tree|list|price|recompute on temporary demo data files.
+#include "data/DataModule.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -172,4 +174,44 @@ TEST_F(CliBoq, RecomputeStoresTheInsuranceAndTheChapterTotal) {
     EXPECT_EQ(r.code, 1);
     r = run({QStringLiteral("boq"), QStringLiteral("recompute")});
     EXPECT_EQ(r.code, 2);
+}
+
+// An item number that the contract holds twice (in two chapters) is priced where the whole
+// contract list has it first, as the editor's contract node shows it; the other stays as it was.
+TEST_F(CliBoq, PriceWithoutChapterTakesTheFirstOfTheContractList) {
+    struct Case {
+        const char* originalOrder; // bz of the line in chapter 200 and of its copy in chapter 300
+        const char* copyOrder;
+        const char* pricedChapter;
+    };
+    for (const Case& c : {Case{"a", "b", "200"}, Case{"b", "a", "300"}}) {
+        QFile::remove(m_data); // a fresh demo file per case
+        SetUp();
+        {
+            tenvora::test::RecordingSink sink;
+            tenvora::TDmMain dm(m_data, sink);
+            tenvora::Database& db = dm.ADOCon();
+            db.exec(QStringLiteral("update jd_htqd set bz = ? where 细目编号 = '202-1-a'"), {c.originalOrder});
+            db.exec(QStringLiteral(
+                        "insert into jd_htqd (合同编号, 章, 节, 细目编号, 细目名称, 单位, 合同数量, 是否补充, bz) "
+                        "select 合同编号, '300', 节, 细目编号, 细目名称, 单位, 合同数量, 0, ? from jd_htqd "
+                        "where 细目编号 = '202-1-a'"),
+                    {c.copyOrder});
+        }
+        BoqRun r =
+            run({QStringLiteral("boq"), QStringLiteral("price"), QStringLiteral("202-1-a"), QStringLiteral("7")});
+        ASSERT_EQ(r.code, 0) << r.err.toStdString();
+        EXPECT_EQ(r.json().value(QStringLiteral("row")).toObject().value(QStringLiteral("章")).toString(),
+                  QString::fromLatin1(c.pricedChapter));
+        for (const char* chapter : {"200", "300"}) {
+            r = run({QStringLiteral("boq"), QStringLiteral("list"), QStringLiteral("--chapter"),
+                     QString::fromLatin1(chapter)});
+            const QJsonValue price = line(r.json().value(QStringLiteral("rows")).toArray(), QStringLiteral("202-1-a"))
+                                         .value(QStringLiteral("合同单价"));
+            if (qstrcmp(chapter, c.pricedChapter) == 0)
+                EXPECT_EQ(price.toDouble(), 7.0) << chapter;
+            else
+                EXPECT_TRUE(price.isNull()) << chapter << " keeps no price";
+        }
+    }
 }

@@ -79,8 +79,9 @@ public:
     // lines below, or a line changed elsewhere refuses the whole paste (Refused, nothing written).
     PasteResult pastePrices(const QString& text);
 
-    // The live totals (AmountRules): kept as lines are priced, without reading the list again.
-    const BoqLiveTotals& liveTotals() const { return m_totals; }
+    // The live totals (AmountRules): read from the contract when first asked for (a command that
+    // prices one line never needs them), then kept as lines are priced without reading again.
+    const BoqLiveTotals& liveTotals() const;
     // The chapter the live chapter total is shown for: the selected chapter, or the current
     // line's chapter while the contract node is selected; empty otherwise.
     QString currentChapter() const;
@@ -121,6 +122,7 @@ private:
     void openList();
     void recordPosted(const QVariantList& before);
     void noteAmounts(const std::vector<PriceChange>& changes);
+    void noteAmount(const QString& chapter, const QString& item, const QVariant& before, const QVariant& after);
     void pushStep(QString label, std::vector<PriceChange> changes);
 
     TDmMain& m_dm;
@@ -131,7 +133,8 @@ private:
     bool m_locked = false;
     bool m_unpricedOnly = false;
     PriceHistory m_history;
-    BoqLiveTotals m_totals;
+    mutable BoqLiveTotals m_totals;
+    mutable bool m_totalsLoaded = false;
 };
 
 } // namespace tenvora
