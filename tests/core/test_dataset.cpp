@@ -201,3 +201,41 @@ TEST_F(DataSetTest, ARowCanBePostedInsideTheCallersTransaction) {
     }
     EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 3.0);
 }
+
+// A batch write does not read every row back: the set predicts how the store keeps each value
+// from the column's declared type. Whatever it predicts must be what a fresh read finds.
+TEST_F(DataSetTest, ABatchWriteHoldsEachValueAsTheStoreKeepsIt) {
+    db().exec(
+        QStringLiteral("CREATE TABLE kinds (i INTEGER, r REAL, s TEXT, n NUMERIC, v VARCHAR(10), b, d DECIMAL(10,2))"));
+    const QVariantList values = {QVariant(5),
+                                 QVariant(5.0),
+                                 QVariant(2.5),
+                                 QVariant(QStringLiteral("12")),
+                                 QVariant(QStringLiteral("1.50")),
+                                 QVariant(QStringLiteral("abc")),
+                                 QVariant(),
+                                 QVariant(1e17),
+                                 QVariant(true),
+                                 QVariant(qlonglong(9007199254740993LL))};
+    for (int i = 0; i < values.size(); ++i)
+        db().exec(QStringLiteral("INSERT INTO kinds (i) VALUES (NULL)"));
+    const QStringList columns = {"i", "r", "s", "n", "v", "b", "d"};
+    DataSet set(*dm, DataSetTable{QStringLiteral("kinds"), QStringLiteral("rowid"), columns});
+    const QString select = QStringLiteral("select rowid, * from kinds order by rowid");
+    set.open(select);
+    for (const QString& name : columns) {
+        std::vector<std::pair<int, QVariant>> batch;
+        for (int row = 0; row < values.size(); ++row)
+            batch.push_back({row, values[row]});
+        set.postValues(set.columnIndex(name), batch);
+    }
+    DataSet fresh(*dm, DataSetTable{QStringLiteral("kinds"), QStringLiteral("rowid"), {}});
+    fresh.open(select);
+    for (const QString& name : columns)
+        for (int row = 0; row < values.size(); ++row) {
+            const QVariant held = set.storedValue(row, set.columnIndex(name));
+            const QVariant read = fresh.storedValue(row, fresh.columnIndex(name));
+            EXPECT_EQ(held.typeId(), read.typeId()) << name.toStdString() << " row " << row;
+            EXPECT_EQ(held, read) << name.toStdString() << " row " << row;
+        }
+}

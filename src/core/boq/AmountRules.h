@@ -19,14 +19,24 @@
 // So a line with a bz remark counts in the stored total but not in the printed one, and a
 // heading with a two- or three-character item number other than the chapter code counts in the
 // printed total but not in the stored one.
+//
+// Contract BoQ total, "as it would be recomputed now": the sum, over the contract's chapters
+// (every non-empty 章), of the stored chapter total "章合计 和 保险费 计算" would store for that
+// chapter if it ran now. So it counts each chapter's lines (main bill and supplementary, any bz)
+// whose item number is longer than 3 characters and is not the chapter code, every insurance
+// line "101-1-a" at the premium that would be stored now (from the insurance base as it stands)
+// rather than at its stored amount, and each chapter rounded to whole yuan. Lines without a
+// chapter count in no chapter total (they still count in the insurance base).
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
+#include <vector>
 
 namespace tenvora {
 
@@ -42,6 +52,62 @@ std::optional<qint64> LineAmount(const QVariant& price, const QVariant& quantity
 struct ChapterRecompute {
     qint64 insurance = 0;
     qint64 chapterTotal = 0;
+};
+
+// The two figures of one stored line, by its row identity.
+struct StoredLineFigures {
+    qint64 rowId = 0;
+    QString chapter;
+    QString item;
+    QVariant price;
+    QVariant amount;
+};
+
+// The live chapter totals, the premium and the contract BoQ total of one contract (see above),
+// read in one pass and then kept up to date line by line as amounts change, so that pricing a
+// line does not read the contract again.
+class BoqLiveTotals {
+public:
+    // One pass over the contract's lines (addLine for each).
+    void load(TDmMain& dm, const QString& contract);
+    void clear();
+    // One line of the contract as stored: its chapter, item number and amount.
+    void addLine(const QString& chapter, const QString& item, const QVariant& amount);
+    // A line's stored amount went from before to after (chapter and item as stored).
+    void lineChanged(const QString& chapter, const QString& item, const QVariant& before, const QVariant& after);
+
+    qint64 insurance() const;
+    qint64 chapterTotal(const QString& chapter) const;
+    qint64 contractTotal() const;
+    // The chapter codes that have counted lines (exact codes, as 章 is stored).
+    QStringList chapters() const { return m_chapters.keys(); }
+
+    // The sums behind the totals, for working out totals of changes not made yet: the counted
+    // lines of a chapter other than the insurance line, its insurance lines, the insurance base.
+    double chapterOthers(const QString& chapter) const { return m_chapters.value(chapter).others.value(); }
+    int insuranceLines(const QString& chapter) const { return m_chapters.value(chapter).insuranceLines; }
+    double base() const { return m_base.value(); }
+
+    // Which totals a line's amount counts in.
+    static bool countsInChapter(const QString& chapter, const QString& item);
+    static bool countsInBase(const QString& item);
+
+private:
+    // A sum read from the store plus the whole-yuan changes since, kept apart so that changes
+    // add exactly whatever the order.
+    struct Sum {
+        double stored = 0;
+        qint64 whole = 0;
+        double fraction = 0; // changes by amounts that are not whole numbers (owner-delivered)
+        double value() const { return stored + static_cast<double>(whole) + fraction; }
+        void add(double amount);
+    };
+    struct Chapter {
+        Sum others; // counted lines other than the insurance line
+        int insuranceLines = 0;
+    };
+    QHash<QString, Chapter> m_chapters;
+    Sum m_base;
 };
 
 class BoqTotals {
@@ -68,8 +134,25 @@ public:
     QStringList chapters(const QString& contract);
     // recompute for every chapter of the contract, as one change; the totals by chapter.
     QList<QPair<QString, ChapterRecompute>> recomputeAll(const QString& contract);
+    // recompute for each of these chapters in turn, as one change, reading the contract's lines
+    // once in all rather than twice per chapter (codes of more than 3 characters, which the
+    // insurance base excludes by name, go one by one); the results by chapter.
+    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters);
+    // The lines whose figures recomputing these chapters writes: every insurance line and every
+    // line whose item number is one of the chapter codes.
+    std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QStringList& chapters);
+    // Contract BoQ total as it would be recomputed now (see above).
+    qint64 contractTotal(const QString& contract);
+
+    // Put back figures the recomputation (or the amount rule) stored, by row identity, the way
+    // they were written: the amount of a line; price and amount of an insurance line.
+    void restoreAmount(qint64 rowId, const QVariant& amount);
+    void restoreInsuranceLine(qint64 rowId, const QVariant& price, const QVariant& amount);
 
 private:
+    // The insurance amount into line 101-1-a, price and amount.
+    void writeInsurance(const QString& contract, qint64 amount);
+
     TDmMain& m_dm;
 };
 

@@ -1,6 +1,7 @@
 #include "boq/BoqEditor.h"
 
 #include "boq/BoqLineRules.h"
+#include "boq/PriceAdjustment.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 
@@ -14,6 +15,7 @@ BoqEditor::BoqEditor(TDmMain& dm, QObject* parent)
     m_lines.setBeforeDelete(BoqBeforeDelete);
     m_lines.setAfterOpen([this](DataSet&) { applyDisplayFormats(); });
     m_lines.setAfterScroll([this](DataSet&) { applyPriceLock(); });
+    m_lines.setAfterPost([this](DataSet&, const QVariantList& before) { recordPosted(before); });
 }
 
 QString BoqEditor::contractListSql() {
@@ -31,7 +33,12 @@ const std::vector<BoqTreeNode>& BoqEditor::initialise() {
     m_level = -1;
     m_chapterText.clear();
     m_tree.clear();
+    m_history.clear();
+    m_totals.clear();
+    emit historyChanged();
     m_tree = BuildBoqTree(m_dm, m_dm.session().CurContractID);
+    m_totals.load(m_dm, m_dm.session().CurContractID);
+    emit totalsChanged();
     return m_tree;
 }
 
@@ -48,20 +55,29 @@ void BoqEditor::selectNode(int level, const QString& text) {
     savePending();
     m_level = level;
     m_chapterText = text;
+    openList();
+}
+
+void BoqEditor::openList() {
     const QString contract = m_dm.session().CurContractID;
-    if (level == BoqContractLevel)
-        m_lines.open(contractListSql(), {contract});
+    if (m_unpricedOnly)
+        m_lines.setRowFilter([](const DataSet& set, int row) { return IsUnpriced(set, row); });
     else
-        m_lines.open(chapterListSql(), {text, contract});
+        m_lines.setRowFilter({});
+    if (m_level == BoqContractLevel)
+        m_lines.open(contractListSql(), {contract});
+    else if (m_level >= 0)
+        m_lines.open(chapterListSql(), {m_chapterText, contract});
 }
 
 std::optional<ChapterRecompute> BoqEditor::recompute() {
     if (m_level != BoqChapterLevel)
         return std::nullopt;
     savePending();
-    const QString contract = m_dm.session().CurContractID;
-    const ChapterRecompute result = BoqTotals(m_dm).recompute(contract, m_chapterText);
-    m_lines.open(chapterListSql(), {m_chapterText, contract});
+    ChapterRecompute result;
+    std::vector<PriceChange> changes = RecordedRecompute(m_dm, m_dm.session().CurContractID, {m_chapterText}, &result);
+    pushStep(QStringLiteral("章合计 和 保险费 计算（%1章）").arg(m_chapterText), std::move(changes));
+    openList();
     if (m_lines.rowCount() > 1)
         m_lines.moveTo(1);
     return result;
@@ -91,6 +107,196 @@ void BoqEditor::priceLine(int row, const QVariant& price) {
         m_lines.cancel();
         throw;
     }
+}
+
+void BoqEditor::recordPosted(const QVariantList& before) {
+    std::vector<PriceChange> changes = PostedChanges(m_lines, {m_lines.current()}, {before});
+    if (changes.empty())
+        return;
+    const QString item = changes.front().item;
+    pushStep(QStringLiteral("录入 %1 的单价").arg(item), std::move(changes));
+}
+
+void BoqEditor::noteAmounts(const std::vector<PriceChange>& changes) {
+    for (const PriceChange& c : changes)
+        m_totals.lineChanged(c.chapter, c.item, c.amountBefore, c.amountAfter);
+    emit totalsChanged();
+}
+
+void BoqEditor::pushStep(QString label, std::vector<PriceChange> changes) {
+    if (changes.empty())
+        return;
+    noteAmounts(changes);
+    m_history.push(PriceStep{std::move(label), std::move(changes)});
+    emit historyChanged();
+}
+
+namespace {
+
+qint64 firstBidderLine(const PriceStep& step) {
+    for (const PriceChange& c : step.changes)
+        if (!c.computed)
+            return c.rowId;
+    return 0;
+}
+
+} // namespace
+
+qint64 BoqEditor::undo() {
+    // What was typed and not yet saved is the latest change: it goes first.
+    if (m_lines.isEditing()) {
+        const bool typed = m_lines.isModified();
+        m_lines.cancel();
+        if (typed)
+            return 0;
+    }
+    if (!m_history.canUndo())
+        return 0;
+    const PriceStep step = m_history.nextUndo();
+    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, true))
+        m_totals.lineChanged(a.chapter, a.item, a.before, a.after);
+    m_history.undone();
+    emit totalsChanged();
+    emit historyChanged();
+    return firstBidderLine(step);
+}
+
+qint64 BoqEditor::redo() {
+    if (m_lines.isEditing() && m_lines.isModified())
+        return 0; // what was typed is saved or dropped first
+    m_lines.cancel();
+    if (!m_history.canRedo())
+        return 0;
+    const PriceStep step = m_history.nextRedo();
+    for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, false))
+        m_totals.lineChanged(a.chapter, a.item, a.before, a.after);
+    m_history.redone();
+    emit totalsChanged();
+    emit historyChanged();
+    return firstBidderLine(step);
+}
+
+PasteResult BoqEditor::pastePrices(const QString& text) {
+    savePending();
+    if (m_lines.isEmpty() || m_lines.current() < 0)
+        throw Refused(QStringLiteral("列表里没有细目，无法粘贴"));
+    const QStringList cells = PastedPriceColumn(text);
+    PasteResult result;
+    std::vector<int> rows;
+    int locked = 0;
+    for (int r = m_lines.current(); r < m_lines.rowCount() && rows.size() < static_cast<size_t>(cells.size()); ++r) {
+        if (IsPriceLocked(m_lines, r)) {
+            ++locked;
+            continue;
+        }
+        rows.push_back(r);
+        result.skippedLocked = locked;
+    }
+    if (rows.size() < static_cast<size_t>(cells.size()))
+        throw Refused(QStringLiteral("要粘贴 %1 个单价，从当前行往下只有 %2 个可录入单价的细目；没有粘贴")
+                          .arg(cells.size())
+                          .arg(rows.size()));
+    const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
+    std::vector<std::pair<int, QVariant>> writes;
+    writes.reserve(rows.size());
+    for (int i = 0; i < cells.size(); ++i) {
+        const std::optional<QVariant> price = PastedPrice(cells[i]);
+        if (!price)
+            throw Refused(
+                QStringLiteral("粘贴内容第 %1 行“%2”不是数字（对应细目“%3”）；没有粘贴任何单价")
+                    .arg(i + 1)
+                    .arg(cells[i].trimmed(), m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
+        writes.emplace_back(rows[static_cast<size_t>(i)], *price);
+    }
+    std::vector<QVariantList> before;
+    try {
+        before = m_lines.postValues(m_lines.columnIndex(BoqColumn::Price), writes);
+    } catch (const RowChangedElsewhere& e) {
+        throw Refused(QStringLiteral("细目“%1”已被别处改动，没有粘贴；请重新选择这一章再粘贴")
+                          .arg(m_lines.storedValue(e.row(), itemColumn).toString()));
+    }
+    std::vector<PriceChange> changes = PostedChanges(m_lines, rows, before);
+    result.pasted = cells.size();
+    result.changed = static_cast<int>(changes.size());
+    result.lastRow = rows.back();
+    pushStep(QStringLiteral("粘贴 %1 个单价").arg(result.pasted), std::move(changes));
+    return result;
+}
+
+QString BoqEditor::currentChapter() const {
+    if (m_level == BoqChapterLevel)
+        return m_chapterText;
+    if (m_level == BoqContractLevel && m_lines.current() >= 0)
+        return m_lines.storedValue(m_lines.current(), m_lines.columnIndex(BoqColumn::Chapter)).toString();
+    return {};
+}
+
+bool BoqEditor::isStaleChapterLine(int row) const {
+    const QString chapter = m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Chapter)).toString();
+    if (chapter.isEmpty() || m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Item)).toString() != chapter)
+        return false;
+    // An empty chapter line counts as 0, so an unpriced chapter is not marked.
+    const double stored = NumberOf(m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Amount))).value_or(0.0);
+    return stored != static_cast<double>(m_totals.chapterTotal(chapter));
+}
+
+void BoqEditor::setUnpricedOnly(bool on) {
+    if (on == m_unpricedOnly)
+        return;
+    savePending();
+    m_unpricedOnly = on;
+    openList();
+}
+
+QStringList BoqEditor::chapterCodes() const {
+    QStringList codes;
+    for (const BoqTreeNode& project : m_tree)
+        for (const BoqTreeNode& contract : project.children)
+            for (const BoqTreeNode& chapter : contract.children)
+                codes << chapter.text;
+    return codes;
+}
+
+std::vector<BoqFoundLine> BoqEditor::find(const QString& text) const {
+    return FindBoqLines(m_dm, m_dm.session().CurContractID, text, m_unpricedOnly, chapterCodes());
+}
+
+std::pair<int, QString> BoqEditor::nodeFor(const BoqFoundLine& line) const {
+    if (m_level == BoqContractLevel)
+        return {BoqContractLevel, QString()};
+    if (const BoqTreeNode* node = line.chapter.isEmpty() ? nullptr : chapterNode(line.chapter))
+        return {BoqChapterLevel, node->text};
+    return {BoqContractLevel, QString()};
+}
+
+bool BoqEditor::goToLine(qint64 rowId) {
+    const int row = m_lines.rowOfKey(QVariant::fromValue<qlonglong>(rowId));
+    if (row < 0)
+        return false;
+    m_lines.moveTo(row);
+    return m_lines.current() == row;
+}
+
+void BoqEditor::proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentRequest& request) {
+    savePending();
+    adjustment.propose(m_dm.session().CurContractID, request);
+}
+
+void BoqEditor::applyAdjustment(PriceAdjustment& adjustment) {
+    savePending();
+    std::vector<PriceChange> changes = adjustment.apply();
+    // The adjusted lines the list shows take what the adjustment's own list wrote; the lines the
+    // recomputation wrote are read again.
+    QVariantList priced;
+    QVariantList computed;
+    for (const PriceChange& c : changes)
+        if (m_lines.rowOfKey(QVariant::fromValue<qlonglong>(c.rowId)) >= 0)
+            (c.computed ? computed : priced) << QVariant::fromValue<qlonglong>(c.rowId);
+    m_lines.takeRows(adjustment.lines(), priced);
+    m_lines.reloadRows(computed);
+    const int lines = static_cast<int>(
+        std::count_if(changes.begin(), changes.end(), [](const PriceChange& c) { return !c.computed; }));
+    pushStep(QStringLiteral("调价（%1 行）").arg(lines), std::move(changes));
 }
 
 void BoqEditor::applyDisplayFormats() {

@@ -1,10 +1,14 @@
 // What the bill-of-quantities editor does, without its widgets: the tree, the list of lines
-// of the selected node with the price lock and save hook, and the chapter recomputation.
+// of the selected node with the price lock and save hook, the chapter recomputation, and the
+// pricing aids (undo and redo, find, paste, live totals, price adjustment).
 // The window, the tenvora command and the tests all work through this class.
 #pragma once
 
 #include "boq/AmountRules.h"
+#include "boq/BoqFind.h"
 #include "boq/BoqTree.h"
+#include "boq/PriceHistory.h"
+#include "boq/PricePaste.h"
 #include "data/DataSet.h"
 
 #include <QObject>
@@ -12,6 +16,8 @@
 
 namespace tenvora {
 
+class PriceAdjustment;
+struct AdjustmentRequest;
 class TDmMain;
 
 class BoqEditor : public QObject {
@@ -27,7 +33,9 @@ public:
     static QString contractListSql();
     static QString chapterListSql();
 
-    // Empties the list, forgets the selected node and rebuilds the tree from the table.
+    // Empties the list, forgets the selected node and rebuilds the tree from the table; the
+    // undo history starts afresh (an import or a restore leaves nothing to undo) and the live
+    // totals are read again.
     const std::vector<BoqTreeNode>& initialise();
     const std::vector<BoqTreeNode>& tree() const { return m_tree; }
     // The chapter node with this text (letter case ignored, as the tree merges nodes); null when absent.
@@ -56,14 +64,64 @@ public:
     // save hook, which refuses a price-locked line (Refused with the reason; the edit is dropped).
     void priceLine(int row, const QVariant& price);
 
+    // Undo and redo. Every posted price, paste, adjustment and recomputation is one step. A
+    // price typed but not saved is what undo drops first. A step whose lines changed elsewhere
+    // is refused (Refused) and nothing is written.
+    const PriceHistory& history() const { return m_history; }
+    // Both return the row identity of the step's first bidder line (0 when none), for the
+    // window to show it.
+    qint64 undo();
+    qint64 redo();
+
+    // Pastes a column of prices copied from a spreadsheet into the list from the current line
+    // down: price-locked lines are passed over (and counted), each price goes through the save
+    // hook, all as one change and one step. A cell that is not a number, more prices than
+    // lines below, or a line changed elsewhere refuses the whole paste (Refused, nothing written).
+    PasteResult pastePrices(const QString& text);
+
+    // The live totals (AmountRules): kept as lines are priced, without reading the list again.
+    const BoqLiveTotals& liveTotals() const { return m_totals; }
+    // The chapter the live chapter total is shown for: the selected chapter, or the current
+    // line's chapter while the contract node is selected; empty otherwise.
+    QString currentChapter() const;
+    // A chapter line (item number equal to its chapter) whose stored total (empty counts as 0)
+    // is not the one the recomputation would store now.
+    bool isStaleChapterLine(int row) const;
+
+    // Lists only the lines still to price (IsUnpriced); the list is read again.
+    void setUnpricedOnly(bool on);
+    bool unpricedOnly() const { return m_unpricedOnly; }
+    // The chapter nodes' texts in the tree's order.
+    QStringList chapterCodes() const;
+    // FindBoqLines over the current contract, following the "unpriced only" choice.
+    std::vector<BoqFoundLine> find(const QString& text) const;
+    // The node that shows a found line: the contract node stays when it is selected, else the
+    // line's chapter node (the contract node for a line of no chapter node).
+    std::pair<int, QString> nodeFor(const BoqFoundLine& line) const;
+    // Makes the list row of that identity current; false when the list does not hold it.
+    bool goToLine(qint64 rowId);
+
+    // Works out an adjustment on the current contract (a pending price is saved first).
+    void proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentRequest& request);
+    // Writes it as one change and one step; the list shows the new figures.
+    void applyAdjustment(PriceAdjustment& adjustment);
+
 signals:
     // After the current line changed, and after a load that returned lines: whether the
     // current line is price-locked. The grid follows it with its read-only state.
     void priceLockApplied(bool locked);
+    // The undo history changed (a step added, undone, redone, or the history cleared).
+    void historyChanged();
+    // The live totals changed.
+    void totalsChanged();
 
 private:
     void applyDisplayFormats();
     void applyPriceLock();
+    void openList();
+    void recordPosted(const QVariantList& before);
+    void noteAmounts(const std::vector<PriceChange>& changes);
+    void pushStep(QString label, std::vector<PriceChange> changes);
 
     TDmMain& m_dm;
     DataSet m_lines;
@@ -71,6 +129,9 @@ private:
     int m_level = -1;
     QString m_chapterText;
     bool m_locked = false;
+    bool m_unpricedOnly = false;
+    PriceHistory m_history;
+    BoqLiveTotals m_totals;
 };
 
 } // namespace tenvora

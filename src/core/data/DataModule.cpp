@@ -46,6 +46,19 @@ void TDmMain::RunChange(const std::function<void()>& change) {
     }
 }
 
+void TDmMain::RunSelect(const QString& sql, const QVariantList& values,
+                        const std::function<void(const Statement&)>& row) {
+    try {
+        Statement st = m_db.prepare(sql);
+        st.bindAll(values);
+        while (st.next())
+            row(st);
+    } catch (const DbError&) {
+        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+}
+
 void TDmMain::LoadCurrentContract() {
     try {
         auto q = NewQuery(QStringLiteral("select a.*,b.项目名称,c.合同名称,c.起始桩号,c.终止桩号 "

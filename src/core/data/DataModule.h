@@ -43,6 +43,9 @@ public:
     // "SQL语句错误!" once and abandons the action with nothing of the change stored. Other
     // exceptions of the change roll it back and reach the caller.
     void RunChange(const std::function<void()>& change);
+    // Reads a select row by row without keeping the rows (one pass over many lines), under the
+    // RunSql rule: a store error shows "SQL语句错误!" once and throws ActionAbandoned.
+    void RunSelect(const QString& sql, const QVariantList& values, const std::function<void(const Statement&)>& row);
 
     // Fills the session from the stored selection; errors leave earlier values and are not shown.
     void LoadCurrentContract();

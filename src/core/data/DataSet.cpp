@@ -4,6 +4,7 @@
 #include "data/Money.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tenvora {
 
@@ -47,10 +48,23 @@ bool DataSet::isColumnEditable(int column) const {
 }
 
 int DataSet::columnIndex(const QString& name) const {
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    // Hooks ask for the same few names on every row of a batch: no scan of the columns.
+    if (const auto found = m_columnIndex.constFind(name); found != m_columnIndex.constEnd())
+        return *found;
+    return m_columnIndex.value(name.toCaseFolded(), -1);
+}
+
+int DataSet::rowOfKey(const QVariant& key) const {
+    if (m_keyIndex < 0 || !key.isValid() || key.isNull())
+        return -1;
+    if (!m_keyRowsValid) {
+        m_keyRows.clear();
+        m_keyRows.reserve(rowCount());
+        for (int r = 0; r < rowCount(); ++r)
+            m_keyRows.insert(m_rows[static_cast<size_t>(r)].at(m_keyIndex).toString(), r);
+        m_keyRowsValid = true;
+    }
+    return m_keyRows.value(key.toString(), -1);
 }
 
 int DataSet::checkedColumn(const QString& name) const {
@@ -115,7 +129,24 @@ void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
     emit aboutToReset();
     m_columns = std::move(columns);
     m_rows = std::move(rows);
+    m_keyRowsValid = false;
+    m_statements.clear();
+    m_last = RowStatements();
+    m_affinity.clear();
+    m_columnIndex.clear();
+    // The first of two equal names wins, as a scan from the left would find it.
+    for (int i = static_cast<int>(m_columns.size()) - 1; i >= 0; --i) {
+        m_columnIndex.insert(m_columns[i], i);
+        m_columnIndex.insert(m_columns[i].toCaseFolded(), i);
+    }
     m_keyIndex = m_target.keyColumn.isEmpty() ? -1 : columnIndex(m_target.keyColumn);
+    if (m_rowFilter) {
+        std::vector<QVariantList> kept;
+        for (int r = 0; r < rowCount(); ++r)
+            if (m_rowFilter(*this, r))
+                kept.push_back(std::move(m_rows[static_cast<size_t>(r)]));
+        m_rows = std::move(kept);
+    }
     m_editable.clear();
     for (const QString& c : m_columns)
         m_editable << m_target.editableColumns.contains(c, Qt::CaseInsensitive);
@@ -138,6 +169,8 @@ void DataSet::close() {
     m_columns.clear();
     m_rows.clear();
     m_editable.clear();
+    m_columnIndex.clear();
+    m_keyRowsValid = false;
     m_keyIndex = -1;
     m_current = -1;
     m_buffer.clear();
@@ -214,7 +247,8 @@ void DataSet::setField(int column, const QVariant& value) {
         return;
     m_buffer[column] = value;
     m_modified = true;
-    emit rowChanged(m_current);
+    if (!m_batch)
+        emit rowChanged(m_current);
 }
 
 void DataSet::setUserValue(int row, int column, const QVariant& value) {
@@ -232,77 +266,329 @@ void DataSet::post() {
     requireWritable();
     if (m_beforePost)
         m_beforePost(*this);
-    writeRow();
-}
-
-void DataSet::writeRow() {
-    Database& db = m_dm.ADOCon();
-    const QString table = quoted(m_target.table);
-    const QString key = quoted(m_columns[m_keyIndex]);
-    QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
+    const QVariantList before = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
     try {
-        Transaction tx(db);
-        QVariant identity;
-        if (m_state == State::Edit) {
-            identity = stored.at(m_keyIndex);
-            QStringList sets;
-            QVariantList values;
-            for (int c = 0; c < columnCount(); ++c) {
-                if (c == m_keyIndex || SameStoredValue(m_buffer[c], stored[c]))
-                    continue;
-                sets << quoted(m_columns[c]) + QStringLiteral("=?");
-                values << m_buffer[c];
-            }
-            if (!sets.isEmpty()) {
-                values << identity;
-                db.exec(QStringLiteral("update %1 set %2 where %3=?").arg(table, sets.join(QLatin1Char(',')), key),
-                        values);
-                if (db.changes() == 0)
-                    throw Error(QStringLiteral("这一行已不在数据表中，没有保存"));
-            }
-        } else {
-            const bool storeGivesKey = isRowId(m_columns[m_keyIndex]);
-            QStringList names;
-            QStringList marks;
-            QVariantList values;
-            for (int c = 0; c < columnCount(); ++c) {
-                if ((c == m_keyIndex && storeGivesKey) || m_buffer[c].isNull())
-                    continue;
-                names << quoted(m_columns[c]);
-                marks << QStringLiteral("?");
-                values << m_buffer[c];
-            }
-            if (names.isEmpty())
-                db.exec(QStringLiteral("insert into %1 default values").arg(table));
-            else
-                db.exec(QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-                        values);
-            identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : m_buffer[m_keyIndex];
-        }
-        // The row as the store now holds it: types and defaults are the store's.
-        QVariantList row = m_buffer;
-        row[m_keyIndex] = identity;
-        Statement st = db.prepare(QStringLiteral("select * from %1 where %2=?").arg(table, key));
-        st.bind(1, identity);
-        if (st.next()) {
-            for (int i = 0; i < st.columnCount(); ++i) {
-                const int c = columnIndex(st.columnName(i));
-                if (c >= 0 && c != m_keyIndex)
-                    row[c] = st.value(i);
-            }
-        }
+        Transaction tx(m_dm.ADOCon());
+        QVariantList row = writeRow(false);
         tx.commit();
-        m_rows[static_cast<size_t>(m_current)] = row;
+        m_rows[static_cast<size_t>(m_current)] = std::move(row);
     } catch (const DbError&) {
         m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
         throw ActionAbandoned();
     }
+    finishEdit();
+    emit rowChanged(m_current);
+    emit stateChanged(m_state);
+    if (m_afterPost)
+        m_afterPost(*this, before);
+}
+
+void DataSet::finishEdit() {
     m_buffer.clear();
     m_modified = false;
     m_state = State::Browse;
-    emit rowChanged(m_current);
-    emit stateChanged(m_state);
+}
+
+QVariantList DataSet::writeRow(bool checked) {
+    Database& db = m_dm.ADOCon();
+    const QString table = quoted(m_target.table);
+    const QString key = quoted(m_columns[m_keyIndex]);
+    const QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
+    QVariant identity;
+    QList<int> written;
+    if (m_state == State::Edit) {
+        identity = stored.at(m_keyIndex);
+        QVariantList values;
+        for (int c = 0; c < columnCount(); ++c) {
+            if (c == m_keyIndex || SameStoredValue(m_buffer[c], stored[c]))
+                continue;
+            values << m_buffer[c];
+            written << c;
+        }
+        if (written.isEmpty()) {
+            if (checked)
+                return stored; // nothing to write: the row stays as stored
+        } else {
+            values << identity;
+            if (checked)
+                for (int c : written)
+                    values << stored[c];
+            db.exec(statementsFor(written, checked).update, values);
+            if (db.changes() == 0) {
+                if (checked)
+                    throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(m_current + 1),
+                                              m_current);
+                throw Error(QStringLiteral("这一行已不在数据表中，没有保存"));
+            }
+        }
+    } else {
+        const bool storeGivesKey = isRowId(m_columns[m_keyIndex]);
+        QStringList names;
+        QStringList marks;
+        QVariantList values;
+        for (int c = 0; c < columnCount(); ++c) {
+            if ((c == m_keyIndex && storeGivesKey) || m_buffer[c].isNull())
+                continue;
+            names << quoted(m_columns[c]);
+            marks << QStringLiteral("?");
+            values << m_buffer[c];
+        }
+        if (names.isEmpty())
+            db.exec(QStringLiteral("insert into %1 default values").arg(table));
+        else
+            db.exec(QStringLiteral("insert into %1 (%2) values (%3)")
+                        .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+                    values);
+        identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : m_buffer[m_keyIndex];
+        m_keyRowsValid = false;
+    }
+    // The row as the store now holds it: types and defaults are the store's. A batch reads back
+    // only what it wrote.
+    QVariantList row = m_buffer;
+    if (!(row[m_keyIndex] == identity))
+        row[m_keyIndex] = identity;
+    if (checked) {
+        QList<QVariant> forms;
+        for (int c : written) {
+            std::optional<QVariant> form = storedForm(c, row[c]);
+            if (!form)
+                break;
+            forms << *form;
+        }
+        if (forms.size() == written.size()) {
+            for (int i = 0; i < written.size(); ++i)
+                if (forms[i].typeId() != row[written[i]].typeId())
+                    row[written[i]] = forms[i];
+            return row;
+        }
+    }
+    Database::Lease st = db.cached(checked ? statementsFor(written, true).readBack
+                                           : QStringLiteral("select * from %1 where %2=?").arg(table, key));
+    st->bind(1, identity);
+    if (st->next()) {
+        for (int i = 0; i < st->columnCount(); ++i) {
+            const int c = checked ? written.at(i) : columnIndex(st->columnName(i));
+            if (c < 0 || c == m_keyIndex)
+                continue;
+            // Only a value the store holds differently is put in, so that the row is not copied for nothing.
+            const QVariant value = st->value(i);
+            if (value.typeId() != row[c].typeId() || !SameStoredValue(value, row[c]))
+                row[c] = value;
+        }
+    }
+    return row;
+}
+
+void DataSet::takeRows(const DataSet& other, const QVariantList& keys) {
+    if (!canModify() || keys.isEmpty() || other.m_target.table.compare(m_target.table, Qt::CaseInsensitive) != 0)
+        return;
+    if (isEditing())
+        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
+    QList<QPair<int, int>> shared; // this column, the other's
+    for (int c = 0; c < columnCount(); ++c)
+        if (c != m_keyIndex)
+            if (const int o = other.columnIndex(m_columns[c]); o >= 0)
+                shared.append({c, o});
+    int first = rowCount();
+    int last = -1;
+    for (const QVariant& key : keys) {
+        const int row = rowOfKey(key);
+        const int from = other.rowOfKey(key);
+        if (row < 0 || from < 0)
+            continue;
+        QVariantList& values = m_rows[static_cast<size_t>(row)];
+        const QVariantList& source = other.m_rows[static_cast<size_t>(from)];
+        for (const auto& [c, o] : shared)
+            values[c] = source[o];
+        first = std::min(first, row);
+        last = std::max(last, row);
+    }
+    if (last >= 0)
+        emit rowsChanged(first, last);
+}
+
+std::optional<QVariant> DataSet::storedForm(int column, const QVariant& value) {
+    if (m_affinity.isEmpty()) {
+        // SQLite's rules for the affinity of a declared type, in their order.
+        m_affinity = QList<char>(columnCount(), 0);
+        try {
+            QString name = m_target.table;
+            name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+            Statement st = m_dm.ADOCon().prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
+            while (st.next()) {
+                const int c = columnIndex(st.value(1).toString());
+                const QString type = st.value(2).toString().toUpper();
+                if (c < 0)
+                    continue;
+                if (type.contains(QLatin1String("INT")))
+                    m_affinity[c] = 'I';
+                else if (type.contains(QLatin1String("CHAR")) || type.contains(QLatin1String("CLOB")) ||
+                         type.contains(QLatin1String("TEXT")))
+                    m_affinity[c] = 'T';
+                else if (type.isEmpty() || type.contains(QLatin1String("BLOB")))
+                    m_affinity[c] = 'B';
+                else if (type.contains(QLatin1String("REAL")) || type.contains(QLatin1String("FLOA")) ||
+                         type.contains(QLatin1String("DOUB")))
+                    m_affinity[c] = 'R';
+                else
+                    m_affinity[c] = 'I'; // NUMERIC keeps numbers as INTEGER affinity does
+            }
+        } catch (const DbError&) {
+            // Unknown types: every row is read back.
+        }
+    }
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    const int type = value.typeId();
+    const bool whole = type == QMetaType::Int || type == QMetaType::LongLong || type == QMetaType::Bool;
+    const bool real = type == QMetaType::Double;
+    switch (m_affinity.value(column)) {
+    case 'R':
+        if (whole || real)
+            return QVariant(value.toDouble());
+        break;
+    case 'T':
+        if (type == QMetaType::QString)
+            return value;
+        break;
+    case 'I':
+        if (whole)
+            return QVariant::fromValue<qlonglong>(value.toLongLong());
+        if (real) {
+            const double d = value.toDouble();
+            if (std::trunc(d) != d)
+                return value;
+            if (std::fabs(d) < 9007199254740992.0) // 2^53: beyond it only the store knows
+                return QVariant::fromValue<qlonglong>(static_cast<qlonglong>(d));
+        }
+        break;
+    case 'B':
+        if (whole)
+            return QVariant::fromValue<qlonglong>(value.toLongLong());
+        if (real || type == QMetaType::QString)
+            return value;
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
+const DataSet::RowStatements& DataSet::statementsFor(const QList<int>& written, bool checked) {
+    // A batch writes the same columns row after row.
+    if (m_lastChecked == checked && m_lastWritten == written && !m_last.update.isEmpty())
+        return m_last;
+    m_lastChecked = checked;
+    m_lastWritten = written;
+    const QList<int> key = checked ? written + QList<int>{-1} : written;
+    auto found = m_statements.find(key);
+    if (found != m_statements.end())
+        return m_last = *found;
+    const QString table = quoted(m_target.table);
+    const QString identity = quoted(m_columns[m_keyIndex]);
+    QStringList sets;
+    QStringList names;
+    QString unchanged;
+    for (int c : written) {
+        sets << quoted(m_columns[c]) + QStringLiteral("=?");
+        names << quoted(m_columns[c]);
+        if (checked)
+            unchanged += QStringLiteral(" and %1 is ?").arg(quoted(m_columns[c]));
+    }
+    RowStatements texts{
+        QStringLiteral("update %1 set %2 where %3=?%4").arg(table, sets.join(QLatin1Char(',')), identity, unchanged),
+        QStringLiteral("select %1 from %2 where %3=?").arg(names.join(QLatin1Char(',')), table, identity)};
+    return m_last = *m_statements.insert(key, std::move(texts));
+}
+
+std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std::pair<int, QVariant>>& values) {
+    requireWritable();
+    if (isEditing())
+        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
+    if (column < 0 || column >= columnCount())
+        throw Error(QStringLiteral("数据中没有第 %1 列").arg(column + 1));
+    std::vector<QVariantList> before;
+    before.reserve(values.size());
+    const int keep = m_current;
+    int first = rowCount();
+    int last = -1;
+    auto restore = [&] {
+        for (size_t i = 0; i < before.size(); ++i)
+            m_rows[static_cast<size_t>(values[i].first)] = before[i];
+        finishEdit();
+        m_current = keep;
+        m_batch = false;
+    };
+    m_batch = true;
+    try {
+        Transaction tx(m_dm.ADOCon());
+        for (const auto& [row, value] : values) {
+            if (row < 0 || row >= rowCount())
+                throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
+            m_current = row;
+            m_buffer = m_rows[static_cast<size_t>(row)];
+            m_state = State::Edit;
+            m_buffer[column] = value;
+            m_modified = true;
+            before.push_back(m_rows[static_cast<size_t>(row)]);
+            if (m_beforePost)
+                m_beforePost(*this);
+            m_rows[static_cast<size_t>(row)] = writeRow(true);
+            first = std::min(first, row);
+            last = std::max(last, row);
+        }
+        tx.commit();
+    } catch (const DbError&) {
+        restore();
+        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    } catch (...) {
+        restore();
+        throw;
+    }
+    finishEdit();
+    m_current = keep;
+    m_batch = false;
+    if (last >= 0)
+        emit rowsChanged(first, last);
+    return before;
+}
+
+void DataSet::reloadRows(const QVariantList& keys) {
+    if (!canModify() || keys.isEmpty())
+        return;
+    if (isEditing())
+        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
+    int first = rowCount();
+    int last = -1;
+    try {
+        Database::Lease st = m_dm.ADOCon().cached(
+            QStringLiteral("select * from %1 where %2=?").arg(quoted(m_target.table), quoted(m_columns[m_keyIndex])));
+        QList<int> columnOf;
+        for (const QVariant& key : keys) {
+            const int row = rowOfKey(key);
+            if (row < 0)
+                continue;
+            st->bind(1, key);
+            if (st->next()) {
+                if (columnOf.isEmpty())
+                    for (int i = 0; i < st->columnCount(); ++i)
+                        columnOf << columnIndex(st->columnName(i));
+                QVariantList& values = m_rows[static_cast<size_t>(row)];
+                for (int i = 0; i < st->columnCount(); ++i)
+                    if (columnOf[i] >= 0 && columnOf[i] != m_keyIndex)
+                        values[columnOf[i]] = st->value(i);
+                first = std::min(first, row);
+                last = std::max(last, row);
+            }
+            st->reset();
+        }
+    } catch (const DbError&) {
+        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
+        throw ActionAbandoned();
+    }
+    if (last >= 0)
+        emit rowsChanged(first, last);
 }
 
 void DataSet::cancel() {
@@ -313,6 +599,7 @@ void DataSet::cancel() {
         m_changingRows = true;
         emit rowAboutToBeRemoved(row);
         m_rows.erase(m_rows.begin() + row);
+        m_keyRowsValid = false;
         m_buffer.clear();
         m_modified = false;
         m_state = State::Browse;
@@ -346,6 +633,7 @@ void DataSet::addRow(int at) {
     QVariantList blank;
     blank.resize(columnCount());
     m_rows.insert(m_rows.begin() + at, blank);
+    m_keyRowsValid = false;
     m_buffer = blank;
     emit rowInserted(at);
     m_changingRows = false;
@@ -396,6 +684,7 @@ void DataSet::remove() {
     m_changingRows = true;
     emit rowAboutToBeRemoved(row);
     m_rows.erase(m_rows.begin() + row);
+    m_keyRowsValid = false;
     emit rowRemoved(row);
     m_changingRows = false;
     setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);

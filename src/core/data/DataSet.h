@@ -1,6 +1,8 @@
 // DataSet: the rows of one query, a current row with its edit buffer, and posting one row back.
 #pragma once
 
+#include "data/Errors.h"
+
 #include <QHash>
 #include <QObject>
 #include <QString>
@@ -8,6 +10,7 @@
 #include <QVariant>
 #include <QVariantList>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tenvora {
@@ -16,6 +19,17 @@ class TDmMain;
 
 // Two field values hold the same: both null, or equal (numbers compare by value, 5 == 5.0).
 bool SameStoredValue(const QVariant& a, const QVariant& b);
+
+// A row that a batch write found changed in the store since it was read (or gone): nothing of
+// the batch was written.
+class RowChangedElsewhere : public Refused {
+public:
+    RowChangedElsewhere(const QString& text, int row) : Refused(text), m_row(row) {}
+    int row() const { return m_row; }
+
+private:
+    int m_row;
+};
 
 // Where the rows of a data set go back to, and what the user may change in them.
 struct DataSetTable {
@@ -39,6 +53,11 @@ public:
     // Hooks run synchronously; a hook that throws stops the operation (Refused carries the
     // system's message, ActionAbandoned means the message was already shown).
     using Hook = std::function<void(DataSet&)>;
+    // After a row was written by post(): the set, and the row as it was stored before (empty
+    // for a new row). The current row reads as now stored.
+    using PostHook = std::function<void(DataSet&, const QVariantList& before)>;
+    // Whether an open keeps a row.
+    using RowFilter = std::function<bool(const DataSet&, int row)>;
 
     DataSet(TDmMain& dm, DataSetTable target, QObject* parent = nullptr);
 
@@ -52,6 +71,10 @@ public:
     void setAfterScroll(Hook hook) { m_afterScroll = std::move(hook); }
     // Runs after every open (display formats belong here), before the after-scroll hook.
     void setAfterOpen(Hook hook) { m_afterOpen = std::move(hook); }
+    void setAfterPost(PostHook hook) { m_afterPost = std::move(hook); }
+    // Later opens keep only the rows the filter accepts; the others stay in the table, unseen.
+    // An empty filter keeps every row.
+    void setRowFilter(RowFilter filter) { m_rowFilter = std::move(filter); }
 
     // Reads the rows of a select through RunSql: on a store error "SQL语句错误!" is shown once,
     // the data set is left closed and ActionAbandoned is thrown. The first row becomes current.
@@ -80,6 +103,9 @@ public:
     // Case-insensitive, as the store matches column names; -1 when absent.
     int columnIndex(const QString& name) const;
     int keyIndex() const { return m_keyIndex; }
+    // The row identity of a row, and the row holding an identity (-1 when none does).
+    QVariant keyOf(int row) const { return storedValue(row, m_keyIndex); }
+    int rowOfKey(const QVariant& key) const;
 
     // A value as shown: the current row reads from its edit buffer while it is being edited.
     QVariant value(int row, int column) const;
@@ -122,6 +148,18 @@ public:
     void cancel();
     // Saves a pending edit (post when modified, else cancel); true when a row was written.
     bool savePending();
+    // Writes a value of one column into each of these rows, as one change: each row runs the
+    // before-post hook and is written by its identity only if the store still holds the columns
+    // it changes as this set read them (RowChangedElsewhere otherwise). All rows are written or
+    // none: on any failure the rows keep their values and the exception reaches the caller.
+    // The set must be browsing; the current row stays. Returns each row as stored before.
+    std::vector<QVariantList> postValues(int column, const std::vector<std::pair<int, QVariant>>& values);
+    // Reads these rows (by identity) again from the store, e.g. after a change made elsewhere;
+    // identities not in the set are passed over. The set must be browsing.
+    void reloadRows(const QVariantList& keys);
+    // Takes the values of rows another set of the same table has just written (by identity, the
+    // columns both sets hold) without reading the store; identities this set lacks are passed over.
+    void takeRows(const DataSet& other, const QVariantList& keys);
     // New row before the current one / after the last one, after the before-insert hook.
     void insert();
     void append();
@@ -132,6 +170,8 @@ signals:
     void aboutToReset();
     void reset();
     void rowChanged(int row);
+    // Values of the rows first..last changed at once (a batch write, a reload).
+    void rowsChanged(int first, int last);
     void rowAboutToBeInserted(int row);
     void rowInserted(int row);
     void rowAboutToBeRemoved(int row);
@@ -148,7 +188,21 @@ private:
     void setCurrent(int row, bool always = false);
     void fireAfterScroll();
     void requireWritable() const;
-    void writeRow();
+    // Writes the row being edited and returns it as now stored; checked: only if the store still
+    // holds the changed columns as read, and only those are read back.
+    QVariantList writeRow(bool checked);
+    // The update of these columns by row identity (checked: only while they hold what was
+    // read) and the read back of them, made once per set of columns.
+    struct RowStatements {
+        QString update;
+        QString readBack;
+    };
+    const RowStatements& statementsFor(const QList<int>& written, bool checked);
+    // How the store keeps a value written into a column of the table, by the column's declared
+    // type, when that is plain (a number into a REAL column is a double); nothing when only
+    // reading it back can tell. Batch writes use it instead of reading every row back.
+    std::optional<QVariant> storedForm(int column, const QVariant& value);
+    void finishEdit();
     void readBack(const QVariant& key);
     int checkedColumn(const QString& name) const;
 
@@ -158,18 +212,29 @@ private:
     std::vector<QVariantList> m_rows;
     QHash<QString, QString> m_formats; // by case-folded column name, so they survive a re-open
     QList<bool> m_editable;
+    QHash<QString, int> m_columnIndex; // by name as selected and case-folded
+    QHash<QList<int>, RowStatements> m_statements;
+    RowStatements m_last;
+    QList<int> m_lastWritten;
+    bool m_lastChecked = false;
+    QList<char> m_affinity; // per column, from the table's declared types; empty until needed
+    mutable QHash<QString, int> m_keyRows;
+    mutable bool m_keyRowsValid = false;
     int m_keyIndex = -1;
     int m_current = -1;
     State m_state = State::Inactive;
     QVariantList m_buffer;
     bool m_modified = false;
     bool m_changingRows = false;
+    bool m_batch = false; // no signal per row while a batch writes
 
     Hook m_beforePost;
     Hook m_beforeInsert;
     Hook m_beforeDelete;
     Hook m_afterScroll;
     Hook m_afterOpen;
+    PostHook m_afterPost;
+    RowFilter m_rowFilter;
 };
 
 } // namespace tenvora

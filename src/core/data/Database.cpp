@@ -277,9 +277,14 @@ QVariant Statement::value(int column, const QVariant& same) const {
 
 // ---- Database ----
 
+Database::Lease::~Lease() {
+    if (m_statement)
+        m_statement->reset();
+}
+
 Database::Database(Database&& other) noexcept
     : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)),
-      m_openSavepoints(std::exchange(other.m_openSavepoints, 0)) {}
+      m_openSavepoints(std::exchange(other.m_openSavepoints, 0)), m_cache(std::move(other.m_cache)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
     if (this != &other) {
@@ -287,6 +292,7 @@ Database& Database::operator=(Database&& other) noexcept {
         m_db = std::exchange(other.m_db, nullptr);
         m_path = std::move(other.m_path);
         m_openSavepoints = std::exchange(other.m_openSavepoints, 0);
+        m_cache = std::move(other.m_cache);
     }
     return *this;
 }
@@ -296,6 +302,9 @@ Database::~Database() {
 }
 
 void Database::close() {
+    // Kept statements go first; one still leased is finalized when its lease ends, and the
+    // store closes the connection then.
+    m_cache.clear();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -398,16 +407,31 @@ Statement Database::prepare(const QString& sql) {
     return Statement(m_db, stmt, sql);
 }
 
+Database::Lease Database::cached(const QString& sql) {
+    constexpr size_t kKept = 64;
+    auto found = m_cache.find(sql);
+    if (found != m_cache.end()) {
+        if (found->second.use_count() == 1)
+            return Lease(found->second);
+        return Lease(std::make_shared<Statement>(prepare(sql)));
+    }
+    auto statement = std::make_shared<Statement>(prepare(sql));
+    if (m_cache.size() >= kKept)
+        m_cache.clear();
+    m_cache.emplace(sql, statement);
+    return Lease(std::move(statement));
+}
+
 void Database::exec(const QString& sql, const QVariantList& values) {
-    Statement st = prepare(sql);
-    st.bindAll(values);
-    st.run();
+    Lease st = cached(sql);
+    st->bindAll(values);
+    st->run();
 }
 
 QVariant Database::scalar(const QString& sql, const QVariantList& values) {
-    Statement st = prepare(sql);
-    st.bindAll(values);
-    return st.next() ? st.value(0) : QVariant();
+    Lease st = cached(sql);
+    st->bindAll(values);
+    return st->next() ? st->value(0) : QVariant();
 }
 
 qint64 Database::changes() const {

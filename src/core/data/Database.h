@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
+#include <memory>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -54,6 +56,24 @@ private:
 
 class Database {
 public:
+    // A statement prepared once for its text and kept by the connection, for statements that
+    // run again and again (a row written back, a savepoint). The lease resets and unbinds it when
+    // it ends; a text already leased elsewhere gets a fresh statement of its own.
+    class Lease {
+    public:
+        explicit Lease(std::shared_ptr<Statement> statement) : m_statement(std::move(statement)) {}
+        Lease(Lease&&) noexcept = default;
+        Lease& operator=(Lease&&) noexcept = default;
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+        ~Lease();
+        Statement& operator*() const { return *m_statement; }
+        Statement* operator->() const { return m_statement.get(); }
+
+    private:
+        std::shared_ptr<Statement> m_statement;
+    };
+
     enum class Mode {
         ReadWrite, // the working connection: also adds the program's indexes
         Verify,    // read-only look at a file, changes nothing (restore checks)
@@ -78,7 +98,9 @@ public:
     void close();
 
     Statement prepare(const QString& sql);
-    // Runs a statement with bound values and no result.
+    // The kept statement for this text (prepared on first use).
+    Lease cached(const QString& sql);
+    // Runs a statement with bound values and no result (through the kept statements).
     void exec(const QString& sql, const QVariantList& values = {});
     // First column of the first row, or a null QVariant without a row.
     QVariant scalar(const QString& sql, const QVariantList& values = {});
@@ -102,6 +124,8 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     int m_openSavepoints = 0;
+    // By statement text; dropped whole when full, which only costs new preparations.
+    std::unordered_map<QString, std::shared_ptr<Statement>> m_cache;
 };
 
 // One change the user sees as one: rolls back unless commit() was called, so a failing step

@@ -3,8 +3,6 @@
 #include "boq/AmountRules.h"
 #include "data/Money.h"
 
-#include <QHash>
-
 namespace tenvora {
 
 BoqChapterReport::BoqChapterReport(ReportContext& context, QString chapter)
@@ -12,19 +10,6 @@ BoqChapterReport::BoqChapterReport(ReportContext& context, QString chapter)
 
 QStringList BoqChapterReport::chapters() {
     return BoqTotals(m_context.dm()).chapters(m_context.dm().session().CurContractID);
-}
-
-QString BoqChapterReport::chapterName(const QString& code) {
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("100"), QStringLiteral("总则")},
-        {QStringLiteral("200"), QStringLiteral("路基")},
-        {QStringLiteral("300"), QStringLiteral("路面")},
-        {QStringLiteral("400"), QStringLiteral("桥梁、涵洞")},
-        {QStringLiteral("500"), QStringLiteral("隧道")},
-        {QStringLiteral("600"), QStringLiteral("安全设施及预埋管线")},
-        {QStringLiteral("700"), QStringLiteral("绿化及环境保护")},
-    };
-    return names.value(code);
 }
 
 QString BoqChapterReport::title() const {

@@ -1,6 +1,7 @@
 // Report B: the priced bill of quantities of one chapter of the current contract.
 #pragma once
 
+#include "boq/ChapterNames.h"
 #include "reports/ReportRequest.h"
 
 #include <QStringList>
@@ -18,7 +19,7 @@ public:
     // empty chapter make no chapter of their own.
     QStringList chapters();
     // The fixed name of a chapter code ("100" -> "总则"); empty for codes outside 100..700.
-    static QString chapterName(const QString& code);
+    static QString chapterName(const QString& code) { return BoqChapterName(code); }
 
     const QString& chapter() const { return m_chapter; }
     // The whole bid set stores the insurance once before its forms; its chapter reports do not.

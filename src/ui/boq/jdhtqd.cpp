@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "Settings.h"
 #include "boq/BoqLineRules.h"
+#include "boq/PricingTools.h"
 #include "boq/PricingCursor.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
@@ -95,6 +96,7 @@ TFormhtqd::TFormhtqd(TDmMain& dm, QWidget* parent) : HostedTool(parent), m_dm(dm
         return DataGridRowStyle{DataGrid::background(), Qt::red, true};
     });
     m_navigator->setGrid(m_grid);
+    m_pricing = new BoqPricingTools(*this, m_editor, dm, m_gridColumn);
     // Pricing down the column: Enter saves the price and goes on to the next line that takes one.
     m_grid->setEnterMove(
         [this](int row, int column) { return column == priceColumn() ? NextPriceableRow(m_editor.lines(), row) : -1; });
@@ -183,7 +185,10 @@ void TFormhtqd::buildLayout() {
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setMinimumWidth(300);
     m_grid->resize(697, m_grid->height());
-    pageLayout->addWidget(m_grid, 1);
+    m_gridColumn = new QVBoxLayout;
+    m_gridColumn->setSpacing(2);
+    m_gridColumn->addWidget(m_grid, 1);
+    pageLayout->addLayout(m_gridColumn, 1);
 
     auto* memoPanel = new QWidget(page);
     memoPanel->setFixedWidth(130);
@@ -452,7 +457,8 @@ void TFormhtqd::setImportAvailable(bool available) {
 }
 
 void TFormhtqd::showPopup(QWidget* source, const QPoint& pos) {
-    if (!m_importAvailable)
+    const QList<QAction*> actions = m_popup->actions();
+    if (std::none_of(actions.begin(), actions.end(), [](QAction* a) { return a->isVisible() && !a->isSeparator(); }))
         return;
     QWidget* area = source == m_tree ? m_tree->viewport() : m_grid->viewport();
     m_popup->popup(area->mapToGlobal(pos));

@@ -14,6 +14,7 @@ class QSplitter;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QVBoxLayout;
 
 namespace tenvora {
 class TDmMain;
@@ -21,6 +22,7 @@ class TDmMain;
 
 namespace tenvora::ui {
 
+class BoqPricingTools;
 class DataGrid;
 class DataNavigator;
 
@@ -79,6 +81,8 @@ public:
     QTabWidget* PageControl1() const { return m_pages; }
     QMenu* PopupMenu1() const { return m_popup; }
     QAction* Excel1() const { return m_excel; }
+    // Undo, find, paste, live totals and price adjustment.
+    BoqPricingTools* pricingTools() const { return m_pricing; }
     QAction* Excel2() const { return m_export; }
     QAction* Excel3() const { return m_revise; }
 
@@ -115,6 +119,7 @@ private:
     QSplitter* m_splitter;
     QTreeWidget* m_tree;
     QTabWidget* m_pages;
+    QVBoxLayout* m_gridColumn;
     DataGrid* m_grid;
     QPlainTextEdit* m_memo;
     QPushButton* m_panel5;
@@ -123,6 +128,7 @@ private:
     QPushButton* m_nextUnpriced;
     QMenu* m_popup;
     QAction* m_excel;
+    BoqPricingTools* m_pricing = nullptr;
     QAction* m_export;
     QAction* m_revise;
     QIcon m_images[4];

@@ -5,11 +5,14 @@
 #include "grid/DataGridDelegate.h"
 #include "shell/UiStyle.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSet>
 #include <QSettings>
 #include <QToolTip>
 
@@ -387,6 +390,11 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     if (enter && set && set->isEditing())
         guarded([&] { set->post(); });
     emit keyDown(key, event->modifiers());
+    if (event->matches(QKeySequence::Copy)) {
+        copySelection(); // every selected cell, not only the current one
+        event->accept();
+        return;
+    }
     if (enter && m_enterMove) {
         moveAfterEnter();
         event->accept();
@@ -517,6 +525,39 @@ void DataGrid::followCurrentRow(int row) {
     m_following = true;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_following = false;
+}
+
+QString DataGrid::selectionText() const {
+    QModelIndexList selected = selectionModel()->selectedIndexes();
+    if (selected.isEmpty() && currentIndex().isValid())
+        selected << currentIndex();
+    QList<int> rows;
+    QList<int> columns;
+    QSet<QPair<int, int>> cells;
+    for (const QModelIndex& index : selected) {
+        if (isColumnHidden(index.column()) || isRowHidden(index.row()))
+            continue;
+        if (!rows.contains(index.row()))
+            rows << index.row();
+        if (!columns.contains(index.column()))
+            columns << index.column();
+        cells.insert({index.row(), index.column()});
+    }
+    std::sort(rows.begin(), rows.end());
+    std::sort(columns.begin(), columns.end());
+    QStringList lines;
+    for (int row : rows) {
+        QStringList texts;
+        for (int column : columns)
+            texts << (cells.contains({row, column}) ? m_model->index(row, column).data(Qt::DisplayRole).toString()
+                                                    : QString());
+        lines << texts.join(QLatin1Char('\t'));
+    }
+    return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+void DataGrid::copySelection() {
+    QGuiApplication::clipboard()->setText(selectionText());
 }
 
 void SetGridKeyReadOnly(DataGrid& grid, int key, bool readOnly) {

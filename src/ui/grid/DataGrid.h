@@ -48,6 +48,7 @@ public:
     // The width the column's content asks for: header and widest cell text with their margins.
     int contentWidth(int column) const;
     void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
+    void setCellColour(DataGridModel::CellColourHook hook) { m_model->setCellColour(std::move(hook)); }
 
     // While read-only no cell can be typed into and no row added or deleted; an editor that is
     // already open may still hand over its text.
@@ -74,6 +75,12 @@ public:
     void editorNavigationKey(QKeyEvent* event) { keyPressEvent(event); }
     // Enter in a cell editor: the text goes into the row and the row is saved.
     void editorEnter(QLineEdit* editor);
+
+    // The selected cells of the visible columns as tab-separated lines, as shown (for a
+    // spreadsheet); within the rows and columns that hold a selected cell, others stay empty.
+    QString selectionText() const;
+    // selectionText() to the clipboard; the current cell when nothing is selected.
+    void copySelection();
 
     // The grid's background: the tooltip colour of the workbench.
     static QColor background();

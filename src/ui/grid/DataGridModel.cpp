@@ -22,6 +22,11 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
             endResetModel();
         });
         connect(dataSet, &DataSet::rowChanged, this, &DataGridModel::rowValuesChanged);
+        connect(dataSet, &DataSet::rowsChanged, this, [this](int first, int last) {
+            if (first < 0 || last >= rowCount() || first > last || columnCount() == 0)
+                return;
+            emit dataChanged(index(first, 0), index(last, columnCount() - 1));
+        });
         connect(dataSet, &DataSet::displayFormatChanged, this, [this] {
             if (rowCount() > 0 && columnCount() > 0)
                 emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
@@ -119,6 +124,9 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
             return style && style->noHighlight;
         if (role == Qt::ForegroundRole)
             return style && style->text.isValid() ? QVariant(style->text) : QVariant();
+        if (m_cellColour)
+            if (const QColor colour = m_cellColour(index.row(), index.column()); colour.isValid())
+                return colour;
         if (style && style->background.isValid())
             return style->background;
         return column.color.isValid() ? QVariant(column.color) : QVariant();

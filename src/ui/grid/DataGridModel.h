@@ -42,6 +42,8 @@ public:
     // Extra data roles of the model.
     enum Role { NoHighlightRole = Qt::UserRole + 1, RawValueRole };
     using RowStyleHook = std::function<std::optional<DataGridRowStyle>(int row)>;
+    // A background for one cell over its row's and column's; an invalid colour for none.
+    using CellColourHook = std::function<QColor(int row, int column)>;
 
     explicit DataGridModel(QObject* parent = nullptr);
 
@@ -58,6 +60,7 @@ public:
     void setReadOnly(bool readOnly);
     bool isReadOnly() const { return m_readOnly; }
     void setRowStyle(RowStyleHook hook);
+    void setCellColour(CellColourHook hook) { m_cellColour = std::move(hook); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -94,6 +97,7 @@ private:
     bool m_submitFailed = false;
     int m_indicatorRow = -1;
     RowStyleHook m_rowStyle;
+    CellColourHook m_cellColour;
 };
 
 } // namespace tenvora::ui
