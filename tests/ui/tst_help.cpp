@@ -3,6 +3,7 @@
 #include "Modal.h"
 #include "Settings.h"
 #include "boq/DtRevision.h"
+#include "boq/PricingTools.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
 #include "daywork/DtHtBg2.h"
@@ -126,13 +127,15 @@ private slots:
     }
 
     void f1InAModalDialogOpensAHelpWindowUsableThere_data() {
-        QTest::addColumn<int>("dialog"); // 0 the bid disk's, 1 the revised bill's list of changes
+        QTest::addColumn<int>("dialog"); // 0 the bid disk's, 1 the revised bill's list of changes, 2 调价
         QTest::addColumn<QString>("page");
         QTest::addColumn<QString>("anchor");
         QTest::newRow("生成投标盘") << 0 << "backup.html"
                                     << "biddisk";
         QTest::newRow("导入修订清单") << 1 << "boq-revision.html"
                                       << "";
+        QTest::newRow("调价") << 2 << "price-adjust.html"
+                              << "";
     }
     void f1InAModalDialogOpensAHelpWindowUsableThere() {
         QFETCH(int, dialog);
@@ -161,6 +164,9 @@ private slots:
         });
         if (dialog == 0) {
             window.N56Click();
+        } else if (dialog == 2) {
+            window.ToolButton7Click();
+            qobject_cast<TFormhtqd*>(window.hostedTool())->pricingTools()->adjust();
         } else {
             BoqRevisionPlan plan;
             plan.contract = QStringLiteral("A1");
