@@ -2,6 +2,8 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "boq/DtRevision.h"
+#include "boq/PricingTools.h"
 #include "boq/jdhtqd.h"
 #include "data/DataModule.h"
 #include "daywork/DtHtBg2.h"
@@ -14,10 +16,14 @@
 #include <QDialog>
 #include <QDir>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTextDocument>
+#include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 using namespace tenvora;
@@ -120,33 +126,96 @@ private slots:
         QCOMPARE(help->currentPage(), QStringLiteral("main-window.html"));
     }
 
+    void f1InAModalDialogOpensAHelpWindowUsableThere_data() {
+        QTest::addColumn<int>("dialog"); // 0 the bid disk's, 1 the revised bill's list of changes, 2 调价
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("anchor");
+        QTest::newRow("生成投标盘") << 0 << "backup.html"
+                                    << "biddisk";
+        QTest::newRow("导入修订清单") << 1 << "boq-revision.html"
+                                      << "";
+        QTest::newRow("调价") << 2 << "price-adjust.html"
+                              << "";
+    }
     void f1InAModalDialogOpensAHelpWindowUsableThere() {
+        QFETCH(int, dialog);
+        QFETCH(QString, page);
+        QFETCH(QString, anchor);
         test::TempDataFile file;
         auto dm = file.open();
         TFormMain1 window(*dm);
         QVERIFY(window.FormCreate(login));
-        QString page;
-        QString anchor;
+        QString shownPage;
+        QString shownAnchor;
         bool usable = false;
-        SetModalHandler([&](QDialog& dialog) {
-            dialog.setWindowModality(Qt::ApplicationModal);
-            dialog.show();
-            if (!QTest::qWaitForWindowActive(&dialog))
+        SetModalHandler([&](QDialog& modal) {
+            modal.setWindowModality(Qt::ApplicationModal);
+            modal.show();
+            if (!QTest::qWaitForWindowActive(&modal))
                 return int(QDialog::Rejected);
-            QTest::keyClick(&dialog, Qt::Key_F1);
-            if (HelpWindow* help = helpOf(&dialog)) {
-                page = help->currentPage();
-                anchor = help->browser()->source().fragment();
+            QTest::keyClick(&modal, Qt::Key_F1);
+            if (HelpWindow* help = helpOf(&modal)) {
+                shownPage = help->currentPage();
+                shownAnchor = help->browser()->source().fragment();
                 // A window of the modal dialog's own is not blocked by it.
-                usable = help->isVisible() && help->isWindow() && help->parentWidget() == &dialog;
+                usable = help->isVisible() && help->isWindow() && help->parentWidget() == &modal;
             }
             return int(QDialog::Rejected);
         });
-        window.N56Click();
-        QCOMPARE(page, QStringLiteral("backup.html"));
-        QCOMPARE(anchor, QStringLiteral("biddisk"));
+        if (dialog == 0) {
+            window.N56Click();
+        } else if (dialog == 2) {
+            window.ToolButton7Click();
+            qobject_cast<TFormhtqd*>(window.hostedTool())->pricingTools()->adjust();
+        } else {
+            BoqRevisionPlan plan;
+            plan.contract = QStringLiteral("A1");
+            TFrmRevision revision(*dm, plan, &window);
+            ExecModal(revision);
+        }
+        QCOMPARE(shownPage, page);
+        QCOMPARE(shownAnchor, anchor);
         QVERIFY(usable);
         MessageBox::takeShown();
+    }
+
+    // A command added to the menus or the toolbar without its line in the guide is caught here.
+    void everyCommandOfTheMainWindowIsOnItsPage() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        TFormMain1 window(*dm);
+        const QString html = QString::fromUtf8(
+            test::ReadBytes(QDir(HelpFiles::guideFolder()).filePath(QStringLiteral("main-window.html"))));
+        QTextDocument page;
+        page.setHtml(html);
+        const QString text = page.toPlainText();
+        // As the guide writes a caption: "合同管理(&H)" reads "合同管理(H)", a key after a tab is left out.
+        const auto shown = [](QString caption) {
+            return caption.section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&'));
+        };
+        QStringList missing;
+        QStringList captions;
+        for (QAction* menu : window.menuBar()->actions()) {
+            captions << shown(menu->text());
+            if (menu->menu())
+                for (QAction* entry : menu->menu()->actions())
+                    if (!entry->isSeparator())
+                        captions << shown(entry->text());
+        }
+        QToolBar* bar = window.findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+        QVERIFY(bar);
+        for (QAction* a : bar->actions())
+            if (!a->isSeparator() && !a->text().isEmpty())
+                captions << shown(a->text());
+        for (QToolButton* button : bar->findChildren<QToolButton*>(QStringLiteral("ToolButton10")))
+            captions << button->text();
+        QVERIFY(captions.size() > 20);
+        for (const QString& caption : captions)
+            if (!text.contains(caption))
+                missing << caption;
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral("、"))));
+        // Nothing on the page calls a command unavailable: every one of them works.
+        QVERIFY(!text.contains(QStringLiteral("尚未提供")));
     }
 
     void helpPrefersTheCompiledHelpFileWhereTheDesktopOpensIt() {

@@ -2,6 +2,7 @@
 #include "boq/DtRevision.h"
 
 #include "grid/DataGrid.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QDir>
@@ -54,6 +55,7 @@ TFrmRevision::TFrmRevision(TDmMain& dm, const BoqRevisionPlan& plan, QWidget* pa
     : QDialog(parent), m_changes(dm, DataSetTable{QString(), QString(), {}}, this) {
     setWindowTitle(BoqRevision::title());
     setObjectName(QStringLiteral("FrmRevision"));
+    SetHelpPage(this, QStringLiteral("boq-revision.html"));
     setFont(SongFont(12));
 
     std::vector<QVariantList> rows;

@@ -5,6 +5,7 @@
 #include "boq/BoqEditor.h"
 #include "boq/ChapterNames.h"
 #include "data/Money.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QButtonGroup>
@@ -40,6 +41,7 @@ TFrmPriceAdjust::TFrmPriceAdjust(BoqEditor& editor, TDmMain& dm, QWidget* parent
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_editor(editor), m_adjustment(dm) {
     setWindowTitle(QStringLiteral("调价"));
+    SetHelpPage(this, QStringLiteral("price-adjust.html"));
     setFont(SongFont(12));
     resize(600, 700);
 
