@@ -165,7 +165,7 @@ int runPrice(Context& ctx) {
 }
 
 int runRecomputeAll(Context& ctx) {
-    auto dm = openContract(ctx);
+    auto dm = openContract(ctx, Access::Write);
     const auto results = BoqTotals(*dm).recomputeAll(dm->session().CurContractID);
     if (ctx.json) {
         QJsonArray chapters;
@@ -249,7 +249,7 @@ int runPaste(Context& ctx) {
     if (!from)
         throw UsageError(QStringLiteral("需要 --from-line 细目编号\n用法：%1").arg(kUsage));
     const QString text = readPasteText(ctx.args.at(0));
-    auto dm = openContract(ctx);
+    auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
     selectList(editor, chapter);
     const int row = editor.findItem(*from);
@@ -289,7 +289,7 @@ int runAdjust(Context& ctx) {
     ctx.expectArguments(0, kUsage);
     if (request.target.has_value() == request.percent.has_value())
         throw UsageError(QStringLiteral("请给出 --target 或 --percent 之一\n用法：%1").arg(kUsage));
-    auto dm = openContract(ctx);
+    auto dm = openContract(ctx, dryRun ? Access::Read : Access::Write);
     BoqEditor editor(*dm);
     editor.initialise();
     for (const QString& chapter : chapters) {

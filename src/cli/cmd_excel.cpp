@@ -106,7 +106,7 @@ Command ReimportCommand() {
             [](Context& ctx) {
                 const bool dryRun = ctx.takeFlag(QStringLiteral("--dry-run"));
                 ctx.expectArguments(1, QStringLiteral("tenvora reimport FILE [--dry-run]"));
-                auto dm = ctx.openAndLogin();
+                auto dm = ctx.openAndLogin(dryRun ? Access::Read : Access::Write);
                 dm->LoadCurrentContract();
                 const BoqSource source = ReadBoqSource(QDir::current().absoluteFilePath(ctx.args.first()));
                 BoqRevision revision(*dm);

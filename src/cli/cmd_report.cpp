@@ -199,7 +199,8 @@ Command PrintAllCommand() {
                 ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
                 if (!dir)
                     throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
-                auto dm = ctx.openAndLogin();
+                // The set stores the insurance line before its forms: a write.
+                auto dm = ctx.openAndLogin(Access::Write);
                 dm->LoadCurrentContract();
                 ReportContext rc(*dm);
                 return printAll(ctx, rc, *dir);

@@ -1,7 +1,9 @@
 // tenvora boq tree|list|price|recompute on temporary demo data files.
+#include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -214,4 +216,54 @@ TEST_F(CliBoq, PriceWithoutChapterTakesTheFirstOfTheContractList) {
                 EXPECT_TRUE(price.isNull()) << chapter << " keeps no price";
         }
     }
+}
+
+// Every command that changes the data file waits for its lock and then refuses, naming the
+// holder, and leaves the file as it was (commands that only read run beside the holder).
+TEST_F(CliBoq, CommandsThatWriteRefuseWhileAnotherProgramHoldsTheFile) {
+    const QString prices = m_dir.filePath(QStringLiteral("prices.txt"));
+    QFile file(prices);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("12.5\n");
+    file.close();
+    const auto bytes = [&] {
+        QFile f(m_data);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+
+    tenvora::DataFileLock held(m_data);
+    held.acquire();
+    struct Case {
+        QStringList args;
+        int code;
+    };
+    const QList<Case> cases = {
+        {{"boq", "recompute", "--all"}, 1},
+        {{"boq", "paste", "--from-line", "202-1-a", prices}, 1},
+        {{"boq", "adjust", "--percent", "1"}, 1},
+        {{"reimport", m_dir.filePath(QStringLiteral("revised.xlsx"))}, 1},
+        {{"print-all", "--dir", m_dir.filePath(QStringLiteral("pdf"))}, 1},
+    };
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const Case& c : cases) {
+        auto p = std::make_unique<QProcess>();
+        p->start(QStringLiteral(TENVORA_CLI_PATH),
+                 QStringList{QStringLiteral("--data"), m_data, QStringLiteral("--unit"),
+                             QStringLiteral("华建路桥工程有限公司"), QStringLiteral("--password"),
+                             QStringLiteral("hj2026")} +
+                     c.args);
+        running.push_back(std::move(p));
+    }
+    for (size_t i = 0; i < running.size(); ++i) {
+        QProcess& p = *running[i];
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        const std::string what = cases[static_cast<int>(i)].args.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), cases[static_cast<int>(i)].code) << what << ": " << err.toStdString();
+        EXPECT_TRUE(err.contains(QStringLiteral("进程号 %1").arg(QCoreApplication::applicationPid())))
+            << what << ": " << err.toStdString();
+    }
+    held.release();
+    EXPECT_EQ(bytes(), before) << "nothing was written while the file was held";
 }
