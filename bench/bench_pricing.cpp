@@ -193,6 +193,21 @@ void BM_Adjust_Editor(benchmark::State& state) {
     state.counters["lines"] = static_cast<double>(fixture().allRows.size());
 }
 
+// The write alone, the proposal made beforehand (as "计算方案" makes it before "应用").
+void BM_AdjustApply_Editor(benchmark::State& state) {
+    BoqEditor& editor = *fixture().editor;
+    int n = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        AdjustmentRequest request;
+        request.target = static_cast<double>(editor.liveTotals().contractTotal()) * (n++ % 2 ? 1.0 / 0.97 : 0.97);
+        PriceAdjustment adjustment(*fixture().dm);
+        editor.proposeAdjustment(adjustment, request);
+        state.ResumeTiming();
+        editor.applyAdjustment(adjustment);
+    }
+}
+
 void BM_AdjustUndo_Editor(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
@@ -233,6 +248,7 @@ BENCHMARK(BM_Paste_Editor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_PasteUndo_Editor)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_Paste_Bare)->Unit(benchmark::kMillisecond)->MinTime(2);
 BENCHMARK(BM_Adjust_Editor)->Unit(benchmark::kMillisecond)->MinTime(4);
+BENCHMARK(BM_AdjustApply_Editor)->Unit(benchmark::kMillisecond)->MinTime(4);
 BENCHMARK(BM_AdjustUndo_Editor)->Unit(benchmark::kMillisecond)->MinTime(4);
 BENCHMARK(BM_Adjust_Bare)->Unit(benchmark::kMillisecond)->MinTime(4);
 BENCHMARK(BM_TypedPrice_Editor)->Unit(benchmark::kMicrosecond)->MinTime(1);
@@ -259,6 +275,7 @@ int main(int argc, char** argv) {
     ratio("Paste of 5,000 prices", "BM_Paste_Editor", "BM_Paste_Bare");
     ratio("Undo of that paste", "BM_PasteUndo_Editor", "BM_Paste_Bare");
     ratio("Adjustment of 100,000 lines", "BM_Adjust_Editor", "BM_Adjust_Bare");
+    ratio("Its write alone (the proposal made before)", "BM_AdjustApply_Editor", "BM_Adjust_Bare");
     ratio("Undo of that adjustment", "BM_AdjustUndo_Editor", "BM_Adjust_Bare");
     ratio("One typed price saved", "BM_TypedPrice_Editor", "BM_TypedPrice_Bare");
     benchmark::Shutdown();
