@@ -1,4 +1,5 @@
 // End-to-end runs of the tenvora command on temporary data files.
+#include "CliSupport.h"
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,12 +11,7 @@
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using tenvora::test::CliRun;
 
 const QString kUnit = QStringLiteral("华建路桥工程有限公司");
 
@@ -27,12 +23,7 @@ protected:
     }
 
     CliRun run(const QStringList& args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(TENVORA_CLI_PATH), args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return tenvora::test::RunCli(tenvora::test::CliCall(args, env));
     }
     CliRun data(QStringList args) { return run(QStringList{QStringLiteral("--data"), m_data} + args); }
     CliRun loggedIn(QStringList args) {

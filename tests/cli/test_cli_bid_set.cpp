@@ -1,4 +1,5 @@
 // End-to-end runs of the reports besides B and of "tenvora print-all".
+#include "CliSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -14,12 +15,7 @@ using namespace tenvora;
 
 namespace {
 
-struct CommandRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using CommandRun = tenvora::test::CliRun;
 
 class CliBidSet : public testing::Test {
 protected:
@@ -34,16 +30,9 @@ protected:
     }
 
     static CommandRun tenvora(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TENVORA_UNIT"), QStringLiteral("华建路桥工程有限公司"));
-        env.insert(QStringLiteral("TENVORA_PASSWORD"), QStringLiteral("hj2026"));
-        p.setProcessEnvironment(env);
         // A later --data wins, so a test may point a run at a file of its own.
-        p.start(QStringLiteral(TENVORA_CLI_PATH), QStringList{QStringLiteral("--data"), s_data} + args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return tenvora::test::RunCli(tenvora::test::CliCall(QStringList{QStringLiteral("--data"), s_data} + args,
+                                                            tenvora::test::DemoLoginEnvironment(), QString(), 120000));
     }
     static QString pdfText(const QString& pdf) {
         QProcess p;

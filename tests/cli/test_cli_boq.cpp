@@ -1,4 +1,5 @@
 // tenvora boq tree|list|price|recompute on temporary demo data files.
+#include "CliSupport.h"
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "support/TestSupport.h"
@@ -15,12 +16,7 @@
 
 namespace {
 
-struct BoqRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using BoqRun = tenvora::test::CliRun;
 
 class CliBoq : public testing::Test {
 protected:
@@ -29,18 +25,14 @@ protected:
         m_data = QDir(m_dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         ASSERT_EQ(run({QStringLiteral("create-demo")}, false).code, 0);
     }
-    BoqRun run(const QStringList& args, bool login = true, const QStringList& environment = {}) {
-        QStringList all{QStringLiteral("--data"), m_data};
-        if (login)
-            all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
-                << QStringLiteral("hj2026") << QStringLiteral("--json");
-        QProcess p;
-        if (!environment.isEmpty())
-            p.setEnvironment(QProcess::systemEnvironment() + environment);
-        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+    BoqRun run(const QStringList& args, bool logIn = true, const QStringList& environment = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& setting : environment)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+        QStringList login{tenvora::test::DemoLogin()};
+        login << QStringLiteral("--json");
+        return tenvora::test::RunCli(tenvora::test::CliCall(
+            QStringList{QStringLiteral("--data"), m_data} + (logIn ? login : QStringList()) + args, env));
     }
     QJsonObject line(const QJsonArray& rows, const QString& item) {
         for (const QJsonValue& r : rows)

@@ -1,4 +1,5 @@
 // tenvora check, boq recompute --all and the check in front of bid-disk.
+#include "CliSupport.h"
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -10,12 +11,7 @@
 
 namespace {
 
-struct CheckRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using CheckRun = tenvora::test::CliRun;
 
 class CliCheck : public testing::Test {
 protected:
@@ -23,15 +19,8 @@ protected:
         ASSERT_EQ(run({QStringLiteral("create-demo"), QStringLiteral("--priced")}, false).code, 0);
     }
     CheckRun run(const QStringList& args, bool login = true) {
-        QStringList all{QStringLiteral("--data"), m_data};
-        if (login)
-            all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
-                << QStringLiteral("hj2026");
-        QProcess p;
-        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return tenvora::test::RunCli(QStringList{QStringLiteral("--data"), m_data} +
+                                     (login ? tenvora::test::DemoLogin() : QStringList()) + args);
     }
 
     QTemporaryDir m_dir;

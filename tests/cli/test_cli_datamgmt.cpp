@@ -1,4 +1,5 @@
 // The backup, bid-disk, restore and check-file commands, run as a user would run them.
+#include "CliSupport.h"
 #include "support/TestSupport.h"
 #include <QDir>
 #include <QFile>
@@ -13,11 +14,7 @@
 
 namespace {
 
-struct CommandRun {
-    int code = -1;
-    QString out;
-    QString err;
-};
+using CommandRun = tenvora::test::CliRun;
 
 class CliDataManagement : public testing::Test {
 protected:
@@ -28,20 +25,15 @@ protected:
     }
 
     CommandRun run(const QStringList& args, bool login = true) {
-        QStringList all{QStringLiteral("--data"), m_data};
-        if (login)
-            all << QStringLiteral("--unit") << QStringLiteral("华建路桥工程有限公司") << QStringLiteral("--password")
-                << QStringLiteral("hj2026");
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("TENVORA_UNIT"));
         env.remove(QStringLiteral("TENVORA_PASSWORD"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(m_dir.path());
-        p.start(QStringLiteral(TENVORA_CLI_PATH), all + args);
-        EXPECT_TRUE(p.waitForFinished(30000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
-                QString::fromUtf8(p.readAllStandardError()).trimmed()};
+        CommandRun r = tenvora::test::RunCli(tenvora::test::CliCall(
+            QStringList{QStringLiteral("--data"), m_data} + (login ? tenvora::test::DemoLogin() : QStringList()) + args,
+            env, m_dir.path()));
+        r.out = r.out.trimmed();
+        r.err = r.err.trimmed();
+        return r;
     }
 
     QString currentContract(QString dataFile) {

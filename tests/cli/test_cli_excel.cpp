@@ -1,4 +1,5 @@
 // End-to-end runs of export-xlsx and reimport on temporary files.
+#include "CliSupport.h"
 #include "data/AppPaths.h"
 #include "data/BoqWorkbooks.h"
 #include "data/Database.h"
@@ -32,12 +33,7 @@ QStringList bills(const QString& file) {
     return rows;
 }
 
-struct CliResult {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using CliResult = tenvora::test::CliRun;
 
 class CliExcel : public testing::Test {
 protected:
@@ -48,13 +44,7 @@ protected:
     }
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
 
-    CliResult run(const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(TENVORA_CLI_PATH), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    CliResult run(const QStringList& args) { return tenvora::test::RunCli(args); }
     CliResult loggedIn(const QStringList& args) {
         return run(QStringList{QStringLiteral("--data"), m_data, QStringLiteral("--unit"),
                                QStringLiteral("华建路桥工程有限公司"), QStringLiteral("--password"),

@@ -1,4 +1,5 @@
 // End-to-end runs of import-xls, clear-boq and read-workbook on temporary files.
+#include "CliSupport.h"
 #include "boq/BoqImport.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
@@ -17,12 +18,7 @@ using namespace tenvora::test;
 
 namespace {
 
-struct CliRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using tenvora::test::CliRun;
 
 class CliImport : public testing::Test {
 protected:
@@ -35,13 +31,7 @@ protected:
 
     QString path(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
 
-    CliRun tenvora(const QStringList& args) {
-        QProcess p;
-        p.start(QStringLiteral(TENVORA_CLI_PATH), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
-    }
+    CliRun tenvora(const QStringList& args) { return tenvora::test::RunCli(args); }
     CliRun loggedIn(const QStringList& args) {
         return tenvora(QStringList{QStringLiteral("--data"), m_data, QStringLiteral("--unit"),
                                    QStringLiteral("华建路桥工程有限公司"), QStringLiteral("--password"),

@@ -1,4 +1,5 @@
 // tenvora boq find|paste|adjust and the chapter names of boq tree, on temporary demo data files.
+#include "CliSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -11,36 +12,24 @@
 
 namespace {
 
-struct CommandRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using tenvora::test::CliCall;
+using tenvora::test::RunCli;
+using CommandRun = tenvora::test::CliRun;
 
 class CliPricing : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_data = QDir(m_dir.path()).filePath(QStringLiteral("VORQEL.tr"));
-        QProcess p;
-        p.start(QStringLiteral(TENVORA_CLI_PATH),
-                {QStringLiteral("--data"), m_data, QStringLiteral("create-demo"), QStringLiteral("--priced")});
-        ASSERT_TRUE(p.waitForFinished(30000));
-        ASSERT_EQ(p.exitCode(), 0);
+        ASSERT_EQ(
+            RunCli({QStringLiteral("--data"), m_data, QStringLiteral("create-demo"), QStringLiteral("--priced")}).code,
+            0);
     }
     CommandRun run(const QStringList& args, const QByteArray& input = {}) {
-        QProcess p;
-        p.start(QStringLiteral(TENVORA_CLI_PATH),
-                QStringList{QStringLiteral("--data"), m_data, QStringLiteral("--unit"),
-                            QStringLiteral("华建路桥工程有限公司"), QStringLiteral("--password"),
-                            QStringLiteral("hj2026"), QStringLiteral("--json"), QStringLiteral("boq")} +
-                    args);
-        p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        CliCall call{QStringList{QStringLiteral("--data"), m_data} + tenvora::test::DemoLogin() +
+                     QStringList{QStringLiteral("--json"), QStringLiteral("boq")} + args};
+        call.input = input;
+        return RunCli(call);
     }
     // The chapter's lines as listed: item number -> price.
     QHash<QString, QJsonValue> prices(const QString& chapter) {
@@ -121,7 +110,7 @@ TEST_F(CliPricing, PasteFromAFileOrStandardInputAndNothingOnABadCell) {
 TEST_F(CliPricing, AdjustShowsTheProposalAndWritesItUnlessDryRun) {
     const QHash<QString, QJsonValue> before = prices(QStringLiteral("300"));
     CommandRun r = run({QStringLiteral("adjust"), QStringLiteral("--target"), QStringLiteral("150,000,000"),
-                 QStringLiteral("--dry-run")});
+                        QStringLiteral("--dry-run")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     EXPECT_EQ(r.json().value(QStringLiteral("target")).toInteger(), 150000000);
     EXPECT_FALSE(r.json().value(QStringLiteral("applied")).toBool());

@@ -1,4 +1,5 @@
 // End-to-end runs of "tenvora report B".
+#include "CliSupport.h"
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,12 +11,7 @@
 
 namespace {
 
-struct ReportRun {
-    int code = -1;
-    QString out;
-    QString err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out.toUtf8()).object(); }
-};
+using ReportRun = tenvora::test::CliRun;
 
 class CliReport : public testing::Test {
 protected:
@@ -31,17 +27,7 @@ protected:
     }
 
     static ReportRun run(const QStringList& args, const QString& workingDir = QString()) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("TENVORA_UNIT"), QStringLiteral("华建路桥工程有限公司"));
-        env.insert(QStringLiteral("TENVORA_PASSWORD"), QStringLiteral("hj2026"));
-        p.setProcessEnvironment(env);
-        if (!workingDir.isEmpty())
-            p.setWorkingDirectory(workingDir);
-        p.start(QStringLiteral(TENVORA_CLI_PATH), args);
-        EXPECT_TRUE(p.waitForFinished(60000));
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return tenvora::test::RunCli(tenvora::test::CliCall(args, tenvora::test::DemoLoginEnvironment(), workingDir));
     }
     static ReportRun report(const QStringList& args, const QString& workingDir = QString()) {
         return run(QStringList{QStringLiteral("--data"), s_data, QStringLiteral("report"), QStringLiteral("B")} + args,
