@@ -47,6 +47,16 @@ struct StoredLine {
     QVariant name, unit, quantity, price, amount;
 };
 
+// The side of a plan line that the data file holds now.
+void takeStored(BoqRevisionLine& line, const StoredLine& s) {
+    line.rowid = s.rowid;
+    line.oldName = s.name;
+    line.oldUnit = s.unit;
+    line.oldQuantity = s.quantity;
+    line.price = s.price;
+    line.oldAmount = s.amount;
+}
+
 std::vector<StoredLine> storedLines(TDmMain& dm, const QString& contract) {
     auto q = dm.NewQuery();
     dm.RunSql(*q,
@@ -152,12 +162,7 @@ BoqRevisionPlan planFor(TDmMain& dm, const QString& contract, const BoqSource& s
         }
         const StoredLine& s = stored[*found];
         matched.insert(item, true);
-        line.rowid = s.rowid;
-        line.oldName = s.name;
-        line.oldUnit = s.unit;
-        line.oldQuantity = s.quantity;
-        line.price = s.price;
-        line.oldAmount = s.amount;
+        takeStored(line, s);
         line.nameChanged = !sameText(s.name, row.itemName);
         line.unitChanged = !sameText(s.unit, row.unit);
         line.quantityChanged = !sameNumber(s.quantity, row.quantity);
@@ -176,12 +181,7 @@ BoqRevisionPlan planFor(TDmMain& dm, const QString& contract, const BoqSource& s
         BoqRevisionLine line;
         line.change = BoqRevisionLine::Change::Dropped;
         line.item = s.item;
-        line.rowid = s.rowid;
-        line.oldName = s.name;
-        line.oldUnit = s.unit;
-        line.oldQuantity = s.quantity;
-        line.price = s.price;
-        line.oldAmount = s.amount;
+        takeStored(line, s);
         plan.lines.push_back(std::move(line));
         ++plan.dropped;
     }
