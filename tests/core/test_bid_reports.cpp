@@ -1,5 +1,6 @@
 // Reports C, D, E, the day-work tables, the all-chapter summary and the whole bid set, on demo
 // data files whose bill is replaced where a case needs its own figures.
+#include "ReportTest.h"
 #include "boq/AmountRules.h"
 #include "data/Money.h"
 #include "report_engine/RenderedDocument.h"
@@ -24,20 +25,8 @@ struct Line {
     QVariant amount;
 };
 
-class BidReports : public testing::Test {
+class BidReports : public test::ReportTest {
 protected:
-    void SetUp() override {
-        m_dm = m_file.open();
-        m_dm->LoadCurrentContract();
-        ASSERT_EQ(m_dm->session().CurContractID, QStringLiteral("A1"));
-        m_context = std::make_unique<ReportContext>(*m_dm);
-    }
-
-    void exec(const QString& sql, const QVariantList& values = {}) { m_dm->ADOCon().exec(sql, values); }
-    QVariant scalar(const QString& sql, const QVariantList& values = {}) { return m_dm->ADOCon().scalar(sql, values); }
-    QStringList lines(const char* object) {
-        return m_context->Report1.FindReportObject(QString::fromLatin1(object))->lineTexts();
-    }
     QString line(const char* object) { return lines(object).value(0); }
 
     // Replaces contract A1's bill and day work.
@@ -56,10 +45,6 @@ protected:
                                 "UnitPrice, TotalMoney) values ('A1', 'A1', ?, ?, '项', 1, ?, ?)"),
                  {schedule, QString::number(++code), total, total});
     }
-
-    test::TempDataFile m_file{true};
-    std::unique_ptr<TDmMain> m_dm;
-    std::unique_ptr<ReportContext> m_context;
 };
 
 struct SummaryCase {

@@ -1,4 +1,5 @@
 // Report B end to end on demo data files: insurance store, lines, total, texts, PDF output.
+#include "ReportTest.h"
 #include "report_engine/PageRenderer.h"
 #include "reports/BoqChapterReport.h"
 #include "support/TestSupport.h"
@@ -14,23 +15,11 @@ using namespace tenvora;
 
 namespace {
 
-class ReportB : public testing::Test {
+class ReportB : public test::ReportTest {
 protected:
-    void SetUp() override {
-        m_dm = m_file.open();
-        m_dm->LoadCurrentContract();
-        ASSERT_EQ(m_dm->session().CurContractID, QStringLiteral("A1"));
-        m_context = std::make_unique<ReportContext>(*m_dm);
-    }
-
-    void exec(const QString& sql, const QVariantList& values = {}) { m_dm->ADOCon().exec(sql, values); }
-    QVariant scalar(const QString& sql, const QVariantList& values = {}) { return m_dm->ADOCon().scalar(sql, values); }
     QVariant insurance(const char* column) {
         return scalar(QStringLiteral("select %1 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'")
                           .arg(QString::fromUtf8(column)));
-    }
-    QStringList lines(const char* object) {
-        return m_context->Report1.FindReportObject(QString::fromLatin1(object))->lineTexts();
     }
     QStringList items() {
         QStringList result;
@@ -38,10 +27,6 @@ protected:
             result << m_context->gcl_ADOQuery.text(r, QStringLiteral("细目编号"));
         return result;
     }
-
-    test::TempDataFile m_file{true};
-    std::unique_ptr<TDmMain> m_dm;
-    std::unique_ptr<ReportContext> m_context;
 };
 
 } // namespace
