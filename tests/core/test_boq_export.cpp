@@ -4,7 +4,7 @@
 #include "boq/BoqImport.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
-#include "reports/BidSummary.h"
+#include "boq/ContractFigures.h"
 #include "reports/ChineseAmount.h"
 #include "support/TestSupport.h"
 
@@ -148,7 +148,9 @@ TEST_F(BoqExportTest, TheSummarySheetCarriesTheFiguresTheSummaryReportPrints) {
     ASSERT_EQ(failure, QString());
     const QJsonObject summary = sheet(book, BoqExport::summarySheetName());
     ASSERT_FALSE(summary.isEmpty());
-    const AllChapterFigures all = ComputeBidSummary(*dm, QStringLiteral("A1")).all;
+    ContractFigures contract = ContractFigures::read(*dm, QStringLiteral("A1"));
+    contract.storeInsurance();
+    const AllChapterFigures all = contract.bidPriceForm();
     ASSERT_EQ(all.chapters.size(), 7);
     for (int i = 0; i < all.chapters.size(); ++i) {
         EXPECT_EQ(cellValue(summary, i + 1, 1).toString(), all.chapters[i].code);

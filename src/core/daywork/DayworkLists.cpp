@@ -52,6 +52,21 @@ void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractI
         row.setField(QStringLiteral("TotalMoney"), QVariant());
 }
 
+QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, const QVariant& total) {
+    const std::optional<double> stored = NumberOf(total);
+    if (!stored)
+        return {};
+    if (!NumberOf(price)) {
+        if (*stored == 0)
+            return {};
+        return QStringLiteral("没有单价，却存有合价 %1").arg(GeneralText(*stored));
+    }
+    const std::optional<qint64> expected = LineAmount(price, quantity);
+    if (!expected || *stored == static_cast<double>(*expected))
+        return {};
+    return QStringLiteral("已存合价 %1，单价 × 数量应为 %2").arg(GeneralText(*stored), WholeYuanText(*expected));
+}
+
 DayworkLists::DayworkLists(TDmMain& dm, QObject* parent) : QObject(parent), m_dm(dm) {
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
         // The bidder types the unit price; on the labour page the total may be typed as well.
