@@ -115,7 +115,8 @@ TEST_F(CliBidSet, PrintAllWritesEveryFormAndTheWholeSet) {
     // The summary, seven chapters, C, D, three tables and the whole set: the demo prices chapters
     // that E leaves out, so E would show another bid price and stays out, saying why.
     ASSERT_EQ(files.size(), 14);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("全套投标报表不含“E.工程量清单汇总表”：它不含第 200 章、第 400 章、第 500 章、第 700 章")))
+    EXPECT_TRUE(r.err.contains(
+        QStringLiteral("全套投标报表不含“E.工程量清单汇总表”：它不含第 200 章、第 400 章、第 500 章、第 700 章")))
         << r.err.toStdString();
     int pages = 0;
     for (const QJsonValue& f : files) {

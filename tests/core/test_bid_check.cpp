@@ -101,15 +101,18 @@ INSTANTIATE_TEST_SUITE_P(
                     BidFindingKind::Negative, "101"},
         FindingCase{"three decimals", "update jd_htqd set 合同单价=38.605 where 合同编号='A1' and 细目编号='304-1-a'",
                     BidFindingKind::Decimals, "304-1-a"},
-        FindingCase{"day-work total without a price",
-                    "update Jl_ContractList set UnitPrice=null, TotalMoney=1200 where ContractID='A1' and ItemCode='101'",
-                    BidFindingKind::DayworkTotal, "101"},
+        FindingCase{
+            "day-work total without a price",
+            "update Jl_ContractList set UnitPrice=null, TotalMoney=1200 where ContractID='A1' and ItemCode='101'",
+            BidFindingKind::DayworkTotal, "101"},
         FindingCase{"day-work total off",
                     "update Jl_ContractList set TotalMoney=TotalMoney+1 where ContractID='A1' and ItemCode='101'",
                     BidFindingKind::DayworkTotal, "101"},
-        FindingCase{"day work of no schedule", "update Jl_ContractList set bz='4' where ContractID='A1' and ItemCode='101'",
+        FindingCase{"day work of no schedule",
+                    "update Jl_ContractList set bz='4' where ContractID='A1' and ItemCode='101'",
                     BidFindingKind::DayworkUnscheduled, "101"},
-        FindingCase{"remark on a priced line", "update jd_htqd set bz='备注' where 合同编号='A1' and 细目编号='304-1-a'",
+        FindingCase{"remark on a priced line",
+                    "update jd_htqd set bz='备注' where 合同编号='A1' and 细目编号='304-1-a'",
                     BidFindingKind::NotCounted, "304-1-a"},
         FindingCase{"line without a chapter", "update jd_htqd set 章='' where 合同编号='A1' and 细目编号='304-1-a'",
                     BidFindingKind::NotCounted, "304-1-a"},
@@ -117,10 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
                     "insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 是否补充) "
                     "values ('A1', '100', '101-1-a', '保险费', '总额', 1, 0)",
                     BidFindingKind::Duplicate, "101-1-a"},
-        FindingCase{"a chapter report E leaves out",
-                    "insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额, 是否补充) "
-                    "values ('A1', '800', '801-1', '其他', 'm', 10, 100, 1000, 0)",
-                    BidFindingKind::ReportE, "800"}));
+        FindingCase{
+            "a chapter report E leaves out",
+            "insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额, 是否补充) "
+            "values ('A1', '800', '801-1', '其他', 'm', 10, 100, 1000, 0)",
+            BidFindingKind::ReportE, "800"}));
 
 TEST_F(BidCheckTest, ReportEOnTheWholeDemoNamesEveryChapterItLeavesOut) {
     TempDataFile whole(true);

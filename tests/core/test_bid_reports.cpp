@@ -286,7 +286,8 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
     EXPECT_EQ(names, (QStringList{"summary", "B-100", "B-200", "B-300", "B-400", "B-500", "B-600", "C", "D", "labour",
                                   "material", "machinery"}));
     ASSERT_EQ(set.notes.size(), 1);
-    EXPECT_TRUE(set.notes.first().contains(QStringLiteral("不含第 200 章、第 400 章、第 500 章"))) << set.notes.first().toStdString();
+    EXPECT_TRUE(set.notes.first().contains(QStringLiteral("不含第 200 章、第 400 章、第 500 章")))
+        << set.notes.first().toStdString();
     ASSERT_EQ(set.document.pageCount(), pages + 1);
     ASSERT_EQ(set.document.parts.size(), set.forms.size() + 1);
 

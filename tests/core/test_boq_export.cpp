@@ -2,9 +2,9 @@
 // the same under a decimal-comma locale, and never left half-written.
 #include "boq/BoqExport.h"
 #include "boq/BoqImport.h"
+#include "boq/ContractFigures.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
-#include "boq/ContractFigures.h"
 #include "reports/ChineseAmount.h"
 #include "support/TestSupport.h"
 

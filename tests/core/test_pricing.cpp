@@ -467,7 +467,8 @@ TEST_F(PricingTest, AdjustmentOfTenThousandLinesLandsNearTheTargetWithEveryLineO
     editor->initialise();
     AdjustmentRequest request;
     request.chapters = {QStringLiteral("800")};
-    request.target = std::round(static_cast<double>(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed()) * 1.031);
+    request.target = std::round(
+        static_cast<double>(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed()) * 1.031);
     PriceAdjustment adjustment(*dm);
     editor->proposeAdjustment(adjustment, request);
     ASSERT_GT(adjustment.changedLines().size(), 9000u);

@@ -84,15 +84,16 @@ std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contrac
         values << chapter;
     }
     std::vector<StoredLineFigures> lines;
-    m_dm.RunSelect(QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where 合同编号=? and "
-                                  "(细目编号=?%1) order by rowid")
-                       .arg(marks.isEmpty() ? QString()
-                                            : QStringLiteral(" or (细目编号=章 and 细目编号 in (%1))")
-                                                  .arg(marks.join(QLatin1Char(',')))),
-                   values, [&](const Statement& st) {
-                       lines.push_back({st.value(0).toLongLong(), st.value(1).toString(), st.value(2).toString(),
-                                        st.value(3), st.value(4)});
-                   });
+    m_dm.RunSelect(
+        QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where 合同编号=? and "
+                       "(细目编号=?%1) order by rowid")
+            .arg(marks.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" or (细目编号=章 and 细目编号 in (%1))").arg(marks.join(QLatin1Char(',')))),
+        values, [&](const Statement& st) {
+            lines.push_back(
+                {st.value(0).toLongLong(), st.value(1).toString(), st.value(2).toString(), st.value(3), st.value(4)});
+        });
     return lines;
 }
 

@@ -13,17 +13,11 @@ namespace tenvora {
 
 namespace {
 
-constexpr std::array kKinds = {BidFindingKind::Unpriced,
-                               BidFindingKind::Amount,
-                               BidFindingKind::StaleTotal,
-                               BidFindingKind::DayworkUnpriced,
-                               BidFindingKind::DayworkTotal,
-                               BidFindingKind::DayworkUnscheduled,
-                               BidFindingKind::Negative,
-                               BidFindingKind::Decimals,
-                               BidFindingKind::NotCounted,
-                               BidFindingKind::Duplicate,
-                               BidFindingKind::ReportE};
+constexpr std::array kKinds = {
+    BidFindingKind::Unpriced,        BidFindingKind::Amount,       BidFindingKind::StaleTotal,
+    BidFindingKind::DayworkUnpriced, BidFindingKind::DayworkTotal, BidFindingKind::DayworkUnscheduled,
+    BidFindingKind::Negative,        BidFindingKind::Decimals,     BidFindingKind::NotCounted,
+    BidFindingKind::Duplicate,       BidFindingKind::ReportE};
 
 QString number(double value) {
     return GeneralText(value);
@@ -172,8 +166,8 @@ void BidCheck::checkLines(BidCheckResult& result) {
         const QString chapter = q->text(r, BoqColumn::Chapter);
         const QString item = q->text(r, BoqColumn::Item);
         const auto add = [&](BidFindingKind kind, const QString& figures) {
-            result.findings << BidFinding{kind,           chapter, item, q->text(r, BoqColumn::Name),
-                                          q->value(r, QStringLiteral("rowid")), figures};
+            result.findings << BidFinding{
+                kind, chapter, item, q->text(r, BoqColumn::Name), q->value(r, QStringLiteral("rowid")), figures};
         };
         auto& rows = rowsOfItem[item];
         if (rows.isEmpty())
@@ -185,8 +179,8 @@ void BidCheck::checkLines(BidCheckResult& result) {
                 QStringLiteral("没有章号：金额 %1 计入保险费的基数，却不印在任何一章的清单上").arg(storedText(amount)));
         else if (q->value(r, QStringLiteral("remark")).toLongLong() != 0 && amount && *amount != 0 &&
                  !ContractFigures::isChapterLine(chapter, item))
-            add(BidFindingKind::NotCounted,
-                QStringLiteral("有备注（bz）：金额 %1 印在第%2章的清单上，却不计入本章合计").arg(storedText(amount), chapter));
+            add(BidFindingKind::NotCounted, QStringLiteral("有备注（bz）：金额 %1 印在第%2章的清单上，却不计入本章合计")
+                                                .arg(storedText(amount), chapter));
 
         if (NumberOf(q->value(r, QStringLiteral("是否补充"))).value_or(0.0) != 0)
             continue;
@@ -232,12 +226,13 @@ void BidCheck::checkLines(BidCheckResult& result) {
             places << (chapter.isEmpty() ? QStringLiteral("无章号") : QStringLiteral("第%1章").arg(chapter));
         }
         const int first = rows.first();
-        result.findings << BidFinding{BidFindingKind::Duplicate,
-                                      q->text(first, BoqColumn::Chapter),
-                                      item,
-                                      q->text(first, BoqColumn::Name),
-                                      q->value(first, QStringLiteral("rowid")),
-                                      QStringLiteral("本合同中出现 %1 次（%2）").arg(rows.size()).arg(places.join(QStringLiteral("、")))};
+        result.findings << BidFinding{
+            BidFindingKind::Duplicate,
+            q->text(first, BoqColumn::Chapter),
+            item,
+            q->text(first, BoqColumn::Name),
+            q->value(first, QStringLiteral("rowid")),
+            QStringLiteral("本合同中出现 %1 次（%2）").arg(rows.size()).arg(places.join(QStringLiteral("、")))};
     }
 }
 
@@ -258,7 +253,8 @@ void BidCheck::checkTotals(BidCheckResult& result, const ContractFigures& figure
             const bool current = stored && price && *stored == static_cast<double>(insurance) &&
                                  *price == static_cast<double>(insurance);
             if (!current) {
-                text = QStringLiteral("保险费已存 %1，按现在的金额应为 %2").arg(storedText(stored), WholeYuanText(insurance));
+                text = QStringLiteral("保险费已存 %1，按现在的金额应为 %2")
+                           .arg(storedText(stored), WholeYuanText(insurance));
                 result.insuranceStale = true;
             }
         } else {
@@ -285,24 +281,29 @@ void BidCheck::checkDaywork(BidCheckResult& result, const ContractFigures& figur
     });
     for (const DayworkFigureLine* row : rows) {
         const auto add = [&](BidFindingKind kind, const QString& text) {
-            result.findings << BidFinding{kind,     row->schedule == 0 ? row->bz : QString::number(row->schedule),
-                                          row->code, row->name, QVariant::fromValue<qlonglong>(row->rowId), text,
+            result.findings << BidFinding{kind,
+                                          row->schedule == 0 ? row->bz : QString::number(row->schedule),
+                                          row->code,
+                                          row->name,
+                                          QVariant::fromValue<qlonglong>(row->rowId),
+                                          text,
                                           true};
         };
         const std::optional<double>& quantity = row->quantity;
         const std::optional<double>& price = row->price;
         if (row->schedule == 0) {
             add(BidFindingKind::DayworkUnscheduled,
-                QStringLiteral("表别（bz）为“%1”，不是 1、2、3：合价 %2 不计入计日工合计").arg(row->bz, storedText(row->total)));
+                QStringLiteral("表别（bz）为“%1”，不是 1、2、3：合价 %2 不计入计日工合计")
+                    .arg(row->bz, storedText(row->total)));
             continue;
         }
         if (quantity && *quantity != 0 && (!price || *price == 0))
             add(BidFindingKind::DayworkUnpriced,
                 QStringLiteral("估计数量 %1，单价为%2")
                     .arg(number(*quantity), price ? QStringLiteral(" 0") : QStringLiteral("空")));
-        if (const QString problem = DayworkTotalProblem(price ? QVariant(*price) : QVariant(),
-                                                        quantity ? QVariant(*quantity) : QVariant(),
-                                                        row->total ? QVariant(*row->total) : QVariant());
+        if (const QString problem =
+                DayworkTotalProblem(price ? QVariant(*price) : QVariant(), quantity ? QVariant(*quantity) : QVariant(),
+                                    row->total ? QVariant(*row->total) : QVariant());
             !problem.isEmpty())
             add(BidFindingKind::DayworkTotal, problem);
         if (price && *price < 0)
@@ -321,9 +322,9 @@ void BidCheck::checkReportE(BidCheckResult& result, const ContractFigures& figur
     printed.storeInsurance();
     if (printed.reportEAgrees())
         return;
-    const QString prices = QStringLiteral("E 的投标报价 %1，投标报价汇总表 %2；全套投标报表不含 E")
-                               .arg(WholeYuanText(printed.reportE().bidPrice()),
-                                    WholeYuanText(printed.bidPriceForm().bidPrice));
+    const QString prices =
+        QStringLiteral("E 的投标报价 %1，投标报价汇总表 %2；全套投标报表不含 E")
+            .arg(WholeYuanText(printed.reportE().bidPrice()), WholeYuanText(printed.bidPriceForm().bidPrice));
     const QStringList outside = printed.chaptersOutsideReportE();
     if (outside.isEmpty()) {
         result.findings << BidFinding{BidFindingKind::ReportE, {}, {}, {}, {}, prices};

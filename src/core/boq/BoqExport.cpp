@@ -1,10 +1,10 @@
 #include "boq/BoqExport.h"
 
 #include "boq/BoqImport.h"
+#include "boq/ContractFigures.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "datamgmt/FileCopy.h"
-#include "boq/ContractFigures.h"
 #include "reports/ChineseAmount.h"
 
 #include <QDir>
@@ -285,7 +285,10 @@ void writeSummary(Workbook& book, const QString& caption, const AllChapterFigure
           << Line{{}, QStringLiteral("清单合计减去专项暂定金额（%1－%2）").arg(rowNumber(0), rowNumber(1)), all.net, {}}
           << Line{{}, QStringLiteral("计日工合计"), all.daywork, {}}
           << Line{{}, QStringLiteral("不可预见费（%1×10%）").arg(rowNumber(2)), all.tenth, {}}
-          << Line{{}, QStringLiteral("投标报价（%1＋%2＋%3）").arg(rowNumber(0), rowNumber(3), rowNumber(4)), all.bidPrice, {}}
+          << Line{{},
+                  QStringLiteral("投标报价（%1＋%2＋%3）").arg(rowNumber(0), rowNumber(3), rowNumber(4)),
+                  all.bidPrice,
+                  {}}
           << Line{{}, QStringLiteral("投标报价（大写）"), std::nullopt, ChineseCapitalAmount(all.bidPrice)};
     for (int i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];

@@ -67,11 +67,11 @@ void BoqBeforePost(DataSet& lines) {
     // The lock is judged on the line as stored, so that no path (the grid, the command line,
     // a paste, code setting fields) can unlock a line by changing its other columns first.
     if (priceChanged) {
-        const QString reason = PriceLockReason(
-            lines.storedValue(row, lines.columnIndex(BoqColumn::Quantity)),
-            lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(),
-            lines.storedValue(row, lines.columnIndex(BoqColumn::Unit)).toString(),
-            lines.storedValue(row, lines.columnIndex(BoqColumn::Chapter)).toString());
+        const QString reason =
+            PriceLockReason(lines.storedValue(row, lines.columnIndex(BoqColumn::Quantity)),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Unit)).toString(),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Chapter)).toString());
         if (!reason.isEmpty())
             throw Refused(
                 PriceLockMessage(lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(), reason));

@@ -26,7 +26,8 @@ std::optional<Schedule> ScheduleFromCode(const QString& code);
 // the total (unless a total was typed in the same edit); otherwise the total stays as it was.
 void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId);
 
-// Why a day-work row's stored total does not follow from its price and quantity; empty when it does (or when no total is stored).
+// Why a day-work row's stored total does not follow from its price and quantity; empty when it does (or when no total
+// is stored).
 QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, const QVariant& total);
 
 class DayworkLists : public QObject {

@@ -5,7 +5,6 @@
 #include "report_engine/ReportLayout.h"
 #include "reports/ReportRequest.h"
 
-
 namespace tenvora {
 
 inline constexpr const char* kNoContractText = "请先选择合同";

@@ -41,9 +41,8 @@ BuildResult ProvisionalSumsReport::build() {
     dm.RunSql(m_context.zxzdj_ADOQuery, QStringLiteral("select * from zdj order by rowid"), {}, true);
 
     // The total comes from the source lines, not from the copy.
-    m_context.insertLine(
-        QStringLiteral("memo9"), 0,
-        WholeYuanText(contractFigures(ContractFigures::Parts::Boq).provisionalSumsListed()));
+    m_context.insertLine(QStringLiteral("memo9"), 0,
+                         WholeYuanText(contractFigures(ContractFigures::Parts::Boq).provisionalSumsListed()));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
     return {};
 }
