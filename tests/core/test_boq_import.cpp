@@ -461,10 +461,3 @@ TEST_F(BoqImportTest, ItemNumbersTheContractHoldsAreFoundExactly) {
     m_dm->session().CurContractID.clear();
     EXPECT_THROW(import.heldItems(s), Refused);
 }
-
-TEST(BoqImportTexts, HeldItemsAreNamedAFewAndCounted) {
-    EXPECT_EQ(BoqImport::heldItemsQuestion({"101-1-a", "102-1"}),
-              QStringLiteral("导入的细目编号已存在：101-1-a、102-1，共 2 条。仍然追加导入吗？"));
-    EXPECT_EQ(BoqImport::heldItemsText({"1", "2", "3", "4", "5", "6", "7"}),
-              QStringLiteral("导入的细目编号已存在：1、2、3、4、5 等 7 条。"));
-}
