@@ -434,3 +434,30 @@ TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
         EXPECT_TRUE(SameStoredValue(lines[i].amount, cases[i].stored)) << lines[i].amount.toString().toStdString();
     }
 }
+
+TEST_F(BoqImportTest, ItemNumbersTheContractHoldsAreFoundExactly) {
+    Database& db = m_dm->ADOCon();
+    for (const QVariantList& line :
+         {QVariantList{QStringLiteral("101-1-a"), 0}, QVariantList{QStringLiteral("102-1"), 0}, QVariantList{100, 0},
+          QVariantList{QStringLiteral("补1"), 1}})
+        db.exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号, 是否补充) values ('B1', ?, ?)"), line);
+    db.exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号) values ('A2', '103-1')"));
+    const BoqSource s = source({
+        {t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
+        {t("101-1-A"), null, null, null, 1}, // another case is another item
+        {t("102-1 "), null, null, null, 1},  // so is a trailing blank
+        {t("102-1"), null, null, null, 1},
+        {t("102-1"), null, null, null, 2}, // named once
+        {100, t("总则")},                  // the owner's number cell meets the stored chapter line
+        {t("补1"), null, null, null, 1},   // supplementary lines hold their numbers too
+        {t("103-1"), null, null, null, 1}, // held by another contract only
+        {null, t("说明")},
+    });
+    BoqImport import(*m_dm);
+    EXPECT_EQ(import.heldItems(s), (QStringList{"100", "102-1", "补1"}));
+
+    m_dm->session().CurContractID = QStringLiteral("B2");
+    EXPECT_TRUE(import.heldItems(s).isEmpty());
+    m_dm->session().CurContractID.clear();
+    EXPECT_THROW(import.heldItems(s), Refused);
+}

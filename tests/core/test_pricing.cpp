@@ -271,7 +271,7 @@ TEST_P(PasteRefused, NothingIsWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Blocks, PasteRefused,
                          testing::Values(BadPaste{"not_a_number", "1\n2\nabc\n4\n", "202-1-a",
-                                                  "第 3 行“abc”不是数字（对应细目“202-2-b”）"},
+                                                  "第 3 行“abc”不是数字（“a”不能写在数字里，对应细目“202-2-b”）"},
                                          BadPaste{"decimal_comma", "1,5\n", "202-1-a", "第 1 行“1,5”"},
                                          BadPaste{"two_columns", "1\t2\n3\t4\n", "202-1-a", "2 列"},
                                          BadPaste{"more_than_lines", "1\n2\n3\n", "208-1-a", "要粘贴 3 个单价"},

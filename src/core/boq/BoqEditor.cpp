@@ -4,6 +4,7 @@
 #include "boq/PriceAdjustment.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
+#include "data/NumberInput.h"
 
 namespace tenvora {
 
@@ -216,10 +217,10 @@ PasteResult BoqEditor::pastePrices(const QString& text) {
     for (int i = 0; i < cells.size(); ++i) {
         const std::optional<QVariant> price = PastedPrice(cells[i]);
         if (!price)
-            throw Refused(
-                QStringLiteral("粘贴内容第 %1 行“%2”不是数字（对应细目“%3”）；没有粘贴任何单价")
-                    .arg(i + 1)
-                    .arg(cells[i].trimmed(), m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
+            throw Refused(QStringLiteral("粘贴内容第 %1 行“%2”不是数字（%3，对应细目“%4”）；没有粘贴任何单价")
+                              .arg(i + 1)
+                              .arg(cells[i].trimmed(), NumberInputProblem(cells[i]),
+                                   m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
         writes.emplace_back(rows[static_cast<size_t>(i)], *price);
     }
     std::vector<QVariantList> before;
