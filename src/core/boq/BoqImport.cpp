@@ -156,7 +156,9 @@ std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& qu
     const std::optional<double> q = NumberOf(quantity);
     if (!p && !q)
         return std::nullopt;
-    return p.value_or(0) * q.value_or(0);
+    if (const std::optional<qint64> amount = LineAmountOf(p, q))
+        return static_cast<double>(*amount);
+    return 0.0;
 }
 
 BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString& path) {

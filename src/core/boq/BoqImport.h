@@ -62,8 +62,8 @@ struct BoqImportResult {
 QString ChapterOf(const QString& itemNumber);                // 章: first character + "00"
 std::optional<QString> SectionOf(const QString& itemNumber); // 节: up to the second "-"
 std::optional<QString> SegmentOf(const QString& itemNumber); // 段: the number when it has two "-"
-// 合同金额 derived when the sheet gives none: price x quantity, an empty one counting as 0;
-// nothing when both are empty.
+// 合同金额 derived when the sheet gives none: the line amount (whole yuan, as every amount is)
+// when both are given, 0 when one is empty, nothing when both are.
 std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& quantity);
 
 // The source rows of a workbook read by ReadWorkbook / ReadWorkbookInProcess.
