@@ -142,7 +142,7 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
     dm->closeConnection();
     ASSERT_TRUE(QFile::copy(backup, file.path()));
     dm->reopenConnection();
-    EXPECT_NE(dm->ADOCon()
+    EXPECT_NE(dm->database()
                   .scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?"), {item})
                   .toDouble(),
               4321.5);

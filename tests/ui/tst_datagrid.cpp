@@ -79,11 +79,11 @@ private:
         m_grid->setCurrentIndex(m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(field)));
     }
     QVariant stored(const QString& code, const QString& column) {
-        return m_dm->ADOCon().scalar(QStringLiteral("SELECT %1 FROM t WHERE code=?").arg(column), {code});
+        return m_dm->database().scalar(QStringLiteral("SELECT %1 FROM t WHERE code=?").arg(column), {code});
     }
 
     std::unique_ptr<test::TempDataFile> m_file;
-    std::unique_ptr<TDmMain> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     std::unique_ptr<DataSet> m_set;
     std::unique_ptr<DataGrid> m_grid;
     int m_posts = 0;
@@ -94,7 +94,7 @@ void TstDataGrid::init() {
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
-    Database& db = m_dm->ADOCon();
+    Database& db = m_dm->database();
     db.exec(QStringLiteral("CREATE TABLE t (code TEXT, name TEXT, price REAL)"));
     for (const QVariantList& r :
          {QVariantList{"a", "甲", 12.347}, QVariantList{"b", "乙", QVariant()}, QVariantList{"c", "丙", 2.0}})
@@ -231,7 +231,7 @@ void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
 void TstDataGrid::aCommaDecimalLocaleChangesNoFigure() {
     test::CommaDecimalLocale comma;
     QVERIFY(comma.active());
-    m_dm->ADOCon().exec(QStringLiteral("UPDATE t SET price=186500 WHERE code='c'"));
+    m_dm->database().exec(QStringLiteral("UPDATE t SET price=186500 WHERE code='c'"));
     m_set->open(QStringLiteral("select rowid, * from t order by code"));
     DataGridModel* model = m_grid->gridModel();
     QCOMPARE(model->index(2, 2).data().toString(), QStringLiteral("186500.00"));
@@ -407,7 +407,7 @@ void TstDataGrid::rowOperationsFromTheKeyboard() {
     QCOMPARE(m_set->current(), 0);
     QTest::keyClick(m_grid.get(), Qt::Key_0);
     QTest::keyClick(editor(), Qt::Key_Return);
-    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
+    QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
 
     MessageBox::queueAnswer(false);
     QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
@@ -416,7 +416,7 @@ void TstDataGrid::rowOperationsFromTheKeyboard() {
     QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(m_set->rowCount(), 3);
     QCOMPARE(MessageBox::takeShown(), (QStringList{"删除这条记录吗？", "删除这条记录吗？"}));
-    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
+    QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
 
     // Tab from the last cell of the last row appends; without the operation it stays put.
     goTo(2, QStringLiteral("absent"));

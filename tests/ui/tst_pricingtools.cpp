@@ -2,11 +2,11 @@
 // "调价" dialog, chapter names) on a fresh demo data file, driven by keys and clicks.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
-#include "boq/PriceAdjust.h"
+#include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
-#include "boq/jdhtqd.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "grid/DataGrid.h"
@@ -48,11 +48,11 @@ private slots:
 
 private:
     QTreeWidgetItem* node(const QString& text) {
-        const QList<QTreeWidgetItem*> found = m_tool->XMTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        const QList<QTreeWidgetItem*> found = m_tool->tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
-    void select(const QString& text) { m_tool->XMTree()->setCurrentItem(node(text)); }
-    DataGrid* grid() { return m_tool->DBGrid1(); }
+    void select(const QString& text) { m_tool->tree()->setCurrentItem(node(text)); }
+    DataGrid* grid() { return m_tool->grid(); }
     BoqPricingTools* tools() { return m_tool->pricingTools(); }
     QModelIndex cell(const QString& item, const QString& field) {
         return grid()->gridModel()->index(m_tool->editor().findItem(item), grid()->gridModel()->columnOfField(field));
@@ -62,7 +62,7 @@ private:
         grid()->setFocus();
     }
     QVariant stored(const QString& item, const QString& column = BoqColumn::Price) {
-        return m_dm->ADOCon().scalar(
+        return m_dm->database().scalar(
             QStringLiteral("SELECT %1 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?").arg(column), {item});
     }
     QString currentItem() { return m_tool->editor().lines().field(BoqColumn::Item).toString(); }
@@ -74,8 +74,8 @@ private:
     }
 
     std::unique_ptr<test::TempDataFile> m_file;
-    std::unique_ptr<TDmMain> m_dm;
-    std::unique_ptr<TFormhtqd> m_tool;
+    std::unique_ptr<DataModule> m_dm;
+    std::unique_ptr<BoqEditorWindow> m_tool;
     std::unique_ptr<QWidget> m_host;
 };
 
@@ -85,7 +85,7 @@ void TstPricingTools::init() {
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
     m_dm->LoadCurrentContract();
-    m_tool = std::make_unique<TFormhtqd>(*m_dm);
+    m_tool = std::make_unique<BoqEditorWindow>(*m_dm);
     m_host = std::make_unique<QWidget>();
     m_host->resize(1280, 760);
     auto* layout = new QVBoxLayout(m_host.get());
@@ -183,7 +183,7 @@ void TstPricingTools::pasteFromTheClipboard() {
 }
 
 void TstPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
-    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=2.5, 合同金额=466250 WHERE 细目编号='202-1-a'"));
+    m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=2.5, 合同金额=466250 WHERE 细目编号='202-1-a'"));
     select(QStringLiteral("200"));
     QItemSelection selection(cell(QStringLiteral("202-1-a"), BoqColumn::Item),
                              cell(QStringLiteral("202-1-b"), BoqColumn::Amount));
@@ -201,7 +201,7 @@ void TstPricingTools::findFollowsTheTreeAcrossChapters() {
     QCOMPARE(QApplication::focusWidget(), bar->searchField());
     bar->searchField()->insert(QStringLiteral("厚"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
-    QCOMPARE(m_tool->XMTree()->currentItem(), node(QStringLiteral("300")));
+    QCOMPARE(m_tool->tree()->currentItem(), node(QStringLiteral("300")));
     QCOMPARE(currentItem(), QStringLiteral("304-1-a"));
     QCOMPARE(bar->resultLabel()->text(), QStringLiteral("第 1 个，共 4 个"));
     bar->nextButton()->click();
@@ -213,7 +213,7 @@ void TstPricingTools::findFollowsTheTreeAcrossChapters() {
 
     bar->searchField()->setText(QStringLiteral("202-1-b"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
-    QCOMPARE(m_tool->XMTree()->currentItem(), node(QStringLiteral("200")));
+    QCOMPARE(m_tool->tree()->currentItem(), node(QStringLiteral("200")));
     QCOMPARE(currentItem(), QStringLiteral("202-1-b"));
     bar->searchField()->setText(QStringLiteral("没有这样的细目"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
@@ -252,7 +252,7 @@ void TstPricingTools::liveTotalsAndTheStaleChapterLine() {
     // only the amount is marked; the line is still drawn as locked
     QCOMPARE(cell(QStringLiteral("200"), BoqColumn::Price).data(Qt::BackgroundRole).value<QColor>(),
              DataGrid::background());
-    m_tool->Panel5Click();
+    m_tool->recomputeChapter();
     QVERIFY(!cell(QStringLiteral("200"), BoqColumn::Amount).data(Qt::BackgroundRole).isValid() ||
             cell(QStringLiteral("200"), BoqColumn::Amount).data(Qt::BackgroundRole).value<QColor>() !=
                 BoqPricingTools::staleColor());
@@ -267,7 +267,7 @@ void TstPricingTools::adjustmentDialogProposesThenApplies() {
     qint64 total = 0;
     QStringList failures;
     SetModalHandler([&](QDialog& dialog) {
-        auto* adjust = qobject_cast<TFrmPriceAdjust*>(&dialog);
+        auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&dialog);
         if (!adjust)
             return int(QDialog::Rejected);
         const auto check = [&](bool ok, const QString& what) {
@@ -309,7 +309,7 @@ void TstPricingTools::adjustmentDialogProposesThenApplies() {
 }
 
 void TstPricingTools::chapterNamesBesideTheCodes() {
-    QTreeWidget* tree = m_tool->XMTree();
+    QTreeWidget* tree = m_tool->tree();
     QTreeWidgetItem* chapter = node(QStringLiteral("400"));
     QVERIFY(chapter);
     // the node text the statements use stays the code

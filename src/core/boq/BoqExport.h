@@ -11,7 +11,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct BoqExportResult {
     QString path;
@@ -21,7 +21,7 @@ struct BoqExportResult {
 
 class BoqExport {
 public:
-    explicit BoqExport(TDmMain& dm) : m_dm(dm) {}
+    explicit BoqExport(DataModule& dm) : m_dm(dm) {}
 
     // Writes the workbook beside nothing the user can see and then puts it in place of path in
     // one step, so a failed export leaves no half file (and an older file of that name as it
@@ -40,7 +40,7 @@ public:
     static QString doneText(const BoqExportResult& result);
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -5,11 +5,11 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 class LoginRules {
 public:
-    explicit LoginRules(TDmMain& dm) : m_dm(dm) {}
+    explicit LoginRules(DataModule& dm) : m_dm(dm) {}
 
     // Units of kind "2" that have logged in before; all units of kind "2" while none has.
     QStringList accountsOffered();
@@ -21,7 +21,7 @@ public:
     static QString wrongPasswordText() { return QStringLiteral("密码不正确,请重新输入"); }
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -3,16 +3,16 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "data/DataModule.h"
-#include "datamgmt/DataBak.h"
+#include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
-#include "datamgmt/DataRest.h"
+#include "datamgmt/RestoreDialog.h"
 
 namespace tenvora::ui {
 
 namespace {
 
 template <typename Dialog>
-DataManagement::Outcome runWithConnectionClosed(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
     try {
         if (closeHostedTool)
@@ -41,21 +41,21 @@ DataManagement::Outcome runWithConnectionClosed(TDmMain& dm, QWidget* parent,
 
 } // namespace
 
-DataManagement::Outcome DataManagement::backup(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::backup(DataModule& dm, QWidget* parent,
                                                const std::function<void()>& closeHostedTool) {
     dm.session().BakMode = QStringLiteral("1");
-    return runWithConnectionClosed<TDataBakForm>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
 }
 
-DataManagement::Outcome DataManagement::bidDisk(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::bidDisk(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
     dm.session().BakMode = QStringLiteral("2");
-    return runWithConnectionClosed<TDataBakForm>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
 }
 
-DataManagement::Outcome DataManagement::restore(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::restore(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    return runWithConnectionClosed<TDataRestForm>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
 }
 
 QString DataManagement::reopenFailedText(const QString& reason) {

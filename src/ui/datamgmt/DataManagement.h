@@ -7,7 +7,7 @@
 class QWidget;
 
 namespace tenvora {
-class TDmMain;
+class DataModule;
 }
 
 namespace tenvora::ui {
@@ -24,9 +24,9 @@ public:
     // opened again whatever the user did and the current contract reloaded. When the hosted tool
     // refuses to close (its save failed, message already shown) nothing else happens.
     // On EndProgram the caller ends the program without asking.
-    static Outcome backup(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据备份
-    static Outcome bidDisk(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 生成投标盘
-    static Outcome restore(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据恢复
+    static Outcome backup(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据备份
+    static Outcome bidDisk(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 生成投标盘
+    static Outcome restore(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据恢复
 
     // The text shown before EndProgram.
     static QString reopenFailedText(const QString& reason);
