@@ -43,7 +43,7 @@ void spoil(DataModule& dm) {
 
 } // namespace
 
-class TestBidCheck : public QObject {
+class TestBidCheckWindow : public QObject {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }
@@ -175,5 +175,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestBidCheck)
+QTEST_MAIN(TestBidCheckWindow)
 #include "tst_bidcheckwindow.moc"

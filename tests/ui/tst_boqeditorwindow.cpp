@@ -43,7 +43,7 @@ QImage imageOf(const QIcon& icon) {
 
 } // namespace
 
-class TstJdhtqd : public QObject {
+class TestBoqEditorWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -102,7 +102,7 @@ private:
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
 
-void TstJdhtqd::init() {
+void TestBoqEditorWindow::init() {
     OpenSettings()->clear(); // each case starts as at a first start
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
@@ -124,7 +124,7 @@ void TstJdhtqd::init() {
     QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
 }
 
-void TstJdhtqd::cleanup() {
+void TestBoqEditorWindow::cleanup() {
     m_tester.reset();
     m_tool->contentPanel()->setParent(m_tool.get());
     m_tool.reset();
@@ -134,7 +134,7 @@ void TstJdhtqd::cleanup() {
     QCOMPARE(MessageBox::takeUnanswered(), 0);
 }
 
-void TstJdhtqd::opensWithTheTreeExpandedAndNothingListed() {
+void TestBoqEditorWindow::opensWithTheTreeExpandedAndNothingListed() {
     QCOMPARE(m_tool->caption(), QStringLiteral("配置合同清单"));
     QCOMPARE(m_tool->pages()->tabText(0), QStringLiteral("原合同清单"));
     QCOMPARE(m_tool->pages()->currentIndex(), 0);
@@ -155,7 +155,7 @@ void TstJdhtqd::opensWithTheTreeExpandedAndNothingListed() {
     QCOMPARE(m_tool->editor().selectedLevel(), -1);
 }
 
-void TstJdhtqd::gridColumnsAndColours() {
+void TestBoqEditorWindow::gridColumnsAndColours() {
     const QStringList titles = {"细目编号", "细目名称",   "单位",     "合同数量",   "合同单价",
                                 "合同金额", "变更后单价", "变更数量", "变更后数量", "变更后金额"};
     const QList<int> widths = {84, 219, 98, 66, 81, 82, 75, 80, 73, 81};
@@ -185,7 +185,7 @@ void TstJdhtqd::gridColumnsAndColours() {
     QCOMPARE(cell("202-1-a", BoqColumn::Quantity).data().toString(), QStringLiteral("186500.00"));
 }
 
-void TstJdhtqd::treeImagesFollowChildrenExpansionAndSelection() {
+void TestBoqEditorWindow::treeImagesFollowChildrenExpansionAndSelection() {
     const QImage closedBook = imageOf(QIcon(QStringLiteral(":/boq/images/book-closed.svg")));
     const QImage openBook = imageOf(QIcon(QStringLiteral(":/boq/images/book-open.svg")));
     const QImage page = imageOf(QIcon(QStringLiteral(":/boq/images/list-page.svg")));
@@ -202,7 +202,7 @@ void TstJdhtqd::treeImagesFollowChildrenExpansionAndSelection() {
     QCOMPARE(imageOf(contractNode()->icon(0)), closedBook);
 }
 
-void TstJdhtqd::columnsFitTheirContentAndTheDescriptionTakesTheRest() {
+void TestBoqEditorWindow::columnsFitTheirContentAndTheDescriptionTakesTheRest() {
     m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
     const auto used = [this] {
         int sum = 0;
@@ -234,7 +234,7 @@ void TstJdhtqd::columnsFitTheirContentAndTheDescriptionTakesTheRest() {
     QCOMPARE(grid()->viewport()->width(), used());
 }
 
-void TstJdhtqd::sizesTheUserSetAreKeptForTheNextStart() {
+void TestBoqEditorWindow::sizesTheUserSetAreKeptForTheNextStart() {
     select(QStringLiteral("100"));
     QSplitter* splitter = m_tool->contentPanel()->findChild<QSplitter*>();
     QVERIFY(splitter);
@@ -255,7 +255,7 @@ void TstJdhtqd::sizesTheUserSetAreKeptForTheNextStart() {
     QCOMPARE(grid()->columnWidth(unit), 150);
 }
 
-void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {
+void TestBoqEditorWindow::typingAPriceAndEnterStoresTheRoundedAmount() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
     QVERIFY(!grid()->isReadOnly());
@@ -270,7 +270,7 @@ void TstJdhtqd::typingAPriceAndEnterStoresTheRoundedAmount() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
-void TstJdhtqd::enterGoesOnToTheNextPriceableLine() {
+void TestBoqEditorWindow::enterGoesOnToTheNextPriceableLine() {
     select(QStringLiteral("100"));
     const auto currentItem = [this] { return m_tool->editor().lines().field(BoqColumn::Item).toString(); };
     // 102-3 between them is a provisional sum: Enter passes over it.
@@ -307,7 +307,7 @@ void TstJdhtqd::enterGoesOnToTheNextPriceableLine() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
-void TstJdhtqd::lockedLinesRefuseTyping_data() {
+void TestBoqEditorWindow::lockedLinesRefuseTyping_data() {
     QTest::addColumn<QString>("item");
     QTest::newRow("insurance") << "101-1-a";
     QTest::newRow("liability insurance") << "101-1-b";
@@ -316,7 +316,7 @@ void TstJdhtqd::lockedLinesRefuseTyping_data() {
     QTest::newRow("chapter line") << "100";
 }
 
-void TstJdhtqd::lockedLinesRefuseTyping() {
+void TestBoqEditorWindow::lockedLinesRefuseTyping() {
     QFETCH(QString, item);
     QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     select(QStringLiteral("100"));
@@ -341,7 +341,7 @@ void TstJdhtqd::lockedLinesRefuseTyping() {
     QVERIFY(!grid()->isReadOnly());
 }
 
-void TstJdhtqd::typingOutsideThePriceColumnIsExplained() {
+void TestBoqEditorWindow::typingOutsideThePriceColumnIsExplained() {
     QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     select(QStringLiteral("100"));
     goTo(QStringLiteral("102-1"), BoqColumn::Name);
@@ -355,7 +355,7 @@ void TstJdhtqd::typingOutsideThePriceColumnIsExplained() {
     QCOMPARE(hints.size(), 1);
 }
 
-void TstJdhtqd::nextUnpricedLineByKeyAndButton() {
+void TestBoqEditorWindow::nextUnpricedLineByKeyAndButton() {
     QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = 1 WHERE 合同编号 = 'A1' AND 章 = '100' AND "
                                          "细目编号 NOT IN ('103-2', '104-1')"));
@@ -378,7 +378,7 @@ void TstJdhtqd::nextUnpricedLineByKeyAndButton() {
     QCOMPARE(stored(QStringLiteral("103-2"), BoqColumn::Price).toDouble(), 4.0);
 }
 
-void TstJdhtqd::downOnTheLastLineAndTabInTheLastCellAddNothing() {
+void TestBoqEditorWindow::downOnTheLastLineAndTabInTheLastCellAddNothing() {
     select(QStringLiteral("100"));
     const int rows = grid()->gridModel()->rowCount();
     goTo(QStringLiteral("104-1"));
@@ -412,7 +412,7 @@ void TstJdhtqd::downOnTheLastLineAndTabInTheLastCellAddNothing() {
     QVERIFY(grid()->isReadOnly());
 }
 
-void TstJdhtqd::insertIsRefused() {
+void TestBoqEditorWindow::insertIsRefused() {
     select(QStringLiteral("100"));
     const int rows = grid()->gridModel()->rowCount();
     goTo(QStringLiteral("102-1"));
@@ -425,7 +425,7 @@ void TstJdhtqd::insertIsRefused() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
-void TstJdhtqd::recomputeOnlyForAChapterNode() {
+void TestBoqEditorWindow::recomputeOnlyForAChapterNode() {
     m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 1234567 WHERE 细目编号 = '202-1-a'"));
     const QVariant before = stored(QStringLiteral("101-1-a"), BoqColumn::Amount);
     QTest::mouseClick(m_tool->recomputeButton(), Qt::LeftButton);
@@ -448,7 +448,7 @@ void TstJdhtqd::recomputeOnlyForAChapterNode() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
-void TstJdhtqd::aTypedPriceIsSavedBeforeTheListChangesOrTheEditorCloses() {
+void TestBoqEditorWindow::aTypedPriceIsSavedBeforeTheListChangesOrTheEditorCloses() {
     select(QStringLiteral("100"));
     goTo(QStringLiteral("102-1"));
     typeIntoGrid(QStringLiteral("1500"));
@@ -471,7 +471,7 @@ void TstJdhtqd::aTypedPriceIsSavedBeforeTheListChangesOrTheEditorCloses() {
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
-void TstJdhtqd::aPriceThatIsNotANumberKeepsTheNodeAndTheText() {
+void TestBoqEditorWindow::aPriceThatIsNotANumberKeepsTheNodeAndTheText() {
     QSignalSpy hints(grid(), &DataGrid::inputRefused);
     select(QStringLiteral("100"));
     goTo(QStringLiteral("102-1"));
@@ -484,14 +484,14 @@ void TstJdhtqd::aPriceThatIsNotANumberKeepsTheNodeAndTheText() {
     QVERIFY(stored(QStringLiteral("102-1"), BoqColumn::Price).isNull());
 }
 
-void TstJdhtqd::exitAsksTheHostAndReleasesTheToolButtons() {
+void TestBoqEditorWindow::exitAsksTheHostAndReleasesTheToolButtons() {
     QSignalSpy close(m_tool.get(), &HostedTool::closeRequested);
     QTest::mouseClick(m_tool->exitButton(), Qt::LeftButton);
     QCOMPARE(close.size(), 1);
     QCOMPARE(m_hooks.resets, 1);
 }
 
-void TstJdhtqd::importIsOfferedOnlyWhenAvailable() {
+void TestBoqEditorWindow::importIsOfferedOnlyWhenAvailable() {
     QVERIFY(!m_tool->importAction()->isVisible());
     QCOMPARE(m_tool->importAction()->text(), QStringLiteral("导入Excel文件"));
     QSignalSpy asked(m_tool.get(), &BoqEditorWindow::importRequested);
@@ -516,5 +516,5 @@ void TstJdhtqd::importIsOfferedOnlyWhenAvailable() {
     QCOMPARE(grid()->gridModel()->rowCount(), 0);
 }
 
-QTEST_MAIN(TstJdhtqd)
+QTEST_MAIN(TestBoqEditorWindow)
 #include "tst_boqeditorwindow.moc"

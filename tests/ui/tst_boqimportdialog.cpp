@@ -32,7 +32,7 @@ QStringList columnTitles(const DataGrid* grid) {
 
 } // namespace
 
-class TestDtMove : public QObject {
+class TestBoqImportDialog : public QObject {
     Q_OBJECT
 private slots:
     void init() {
@@ -222,5 +222,5 @@ private:
     std::unique_ptr<DataModule> m_dm;
 };
 
-QTEST_MAIN(TestDtMove)
+QTEST_MAIN(TestBoqImportDialog)
 #include "tst_boqimportdialog.moc"

@@ -48,7 +48,7 @@ struct Script {
 
 } // namespace
 
-class TestSelectZhang : public QObject {
+class TestChapterReportDialog : public QObject {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }
@@ -159,5 +159,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSelectZhang)
+QTEST_MAIN(TestChapterReportDialog)
 #include "tst_chapterreportdialog.moc"

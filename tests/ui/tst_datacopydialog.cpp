@@ -33,7 +33,7 @@ using Command = DataManagement::Outcome (*)(DataModule&, QWidget*, const std::fu
 
 } // namespace
 
-class TestDataBak : public QObject {
+class TestDataCopyDialog : public QObject {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }
@@ -300,5 +300,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDataBak)
+QTEST_MAIN(TestDataCopyDialog)
 #include "tst_datacopydialog.moc"

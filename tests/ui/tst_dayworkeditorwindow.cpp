@@ -68,7 +68,7 @@ private:
 
 } // namespace
 
-class TestDaywork : public QObject {
+class TestDayworkEditorWindow : public QObject {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }
@@ -288,5 +288,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDaywork)
+QTEST_MAIN(TestDayworkEditorWindow)
 #include "tst_dayworkeditorwindow.moc"

@@ -30,7 +30,7 @@
 using namespace tenvora;
 using namespace tenvora::ui;
 
-class TstPricingTools : public QObject {
+class TestPricingTools : public QObject {
     Q_OBJECT
 
 private slots:
@@ -79,7 +79,7 @@ private:
     std::unique_ptr<QWidget> m_host;
 };
 
-void TstPricingTools::init() {
+void TestPricingTools::init() {
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
@@ -96,7 +96,7 @@ void TstPricingTools::init() {
     QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
 }
 
-void TstPricingTools::cleanup() {
+void TestPricingTools::cleanup() {
     SetModalHandler({});
     m_tool->contentPanel()->setParent(m_tool.get());
     m_tool.reset();
@@ -106,7 +106,7 @@ void TstPricingTools::cleanup() {
     QCOMPARE(MessageBox::takeUnanswered(), 0);
 }
 
-void TstPricingTools::undoAndRedoByKeys() {
+void TestPricingTools::undoAndRedoByKeys() {
     select(QStringLiteral("200"));
     QVERIFY(!tools()->undoAction()->isEnabled());
     goTo(QStringLiteral("202-1-a"));
@@ -145,7 +145,7 @@ void TstPricingTools::undoAndRedoByKeys() {
     QCOMPARE(MessageBox::takeShown(), QStringList());
 }
 
-void TstPricingTools::pasteFromTheClipboard_data() {
+void TestPricingTools::pasteFromTheClipboard_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message"); // empty: pasted
     QTest::newRow("spreadsheet column") << QStringLiteral("2.85\r\n1,234.50\r\n48.6\r\n") << QString();
@@ -153,7 +153,7 @@ void TstPricingTools::pasteFromTheClipboard_data() {
     QTest::newRow("two columns") << QStringLiteral("1\t2\r\n") << QStringLiteral("2 列");
 }
 
-void TstPricingTools::pasteFromTheClipboard() {
+void TestPricingTools::pasteFromTheClipboard() {
     QFETCH(QString, text);
     QFETCH(QString, message);
     select(QStringLiteral("200"));
@@ -182,7 +182,7 @@ void TstPricingTools::pasteFromTheClipboard() {
     QVERIFY(stored(QStringLiteral("202-1-b")).isNull());
 }
 
-void TstPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
+void TestPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
     m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=2.5, 合同金额=466250 WHERE 细目编号='202-1-a'"));
     select(QStringLiteral("200"));
     QItemSelection selection(cell(QStringLiteral("202-1-a"), BoqColumn::Item),
@@ -194,7 +194,7 @@ void TstPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
              QStringLiteral("202-1-a\t清理现场\tm2\t186500.00\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240.00\t\t\n"));
 }
 
-void TstPricingTools::findFollowsTheTreeAcrossChapters() {
+void TestPricingTools::findFollowsTheTreeAcrossChapters() {
     select(QStringLiteral("100"));
     BoqFindBar* bar = tools()->findBar();
     tools()->findAction()->trigger();
@@ -220,7 +220,7 @@ void TstPricingTools::findFollowsTheTreeAcrossChapters() {
     QCOMPARE(bar->resultLabel()->text(), QStringLiteral("没有找到"));
 }
 
-void TstPricingTools::unpricedFilter() {
+void TestPricingTools::unpricedFilter() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
     typeIntoGrid(QStringLiteral("3"));
@@ -238,7 +238,7 @@ void TstPricingTools::unpricedFilter() {
     QCOMPARE(lines.rowCount(), 11);
 }
 
-void TstPricingTools::liveTotalsAndTheStaleChapterLine() {
+void TestPricingTools::liveTotalsAndTheStaleChapterLine() {
     select(QStringLiteral("200"));
     QLabel* totals = tools()->totalsLabel();
     QVERIFY2(totals->text().contains(QStringLiteral("本章 200 路基 合计：<b>0</b>")), qPrintable(totals->text()));
@@ -259,7 +259,7 @@ void TstPricingTools::liveTotalsAndTheStaleChapterLine() {
     QVERIFY(!totals->text().contains(QStringLiteral("已过期")));
 }
 
-void TstPricingTools::adjustmentDialogProposesThenApplies() {
+void TestPricingTools::adjustmentDialogProposesThenApplies() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
     QApplication::clipboard()->setText(QStringLiteral("2.85\n36.5\n48.6\n9.8\n28.4\n14.2\n"));
@@ -308,7 +308,7 @@ void TstPricingTools::adjustmentDialogProposesThenApplies() {
     QCOMPARE(stored(QStringLiteral("202-1-a")).toDouble(), 2.85);
 }
 
-void TstPricingTools::chapterNamesBesideTheCodes() {
+void TestPricingTools::chapterNamesBesideTheCodes() {
     QTreeWidget* tree = m_tool->tree();
     QTreeWidgetItem* chapter = node(QStringLiteral("400"));
     QVERIFY(chapter);
@@ -321,5 +321,5 @@ void TstPricingTools::chapterNamesBesideTheCodes() {
     QCOMPARE(BoqTreeLabels::labelOf(tree->model()->index(0, 0)), QStringLiteral("沿江高速公路扩建工程"));
 }
 
-QTEST_MAIN(TstPricingTools)
+QTEST_MAIN(TestPricingTools)
 #include "tst_pricingtools.moc"

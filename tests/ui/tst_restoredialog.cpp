@@ -42,7 +42,7 @@ double firstPrice(Database& db) {
 
 } // namespace
 
-class TestDataRest : public QObject {
+class TestRestoreDialog : public QObject {
     Q_OBJECT
 private slots:
     void init() { MessageBox::setTestMode(true); }
@@ -189,5 +189,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDataRest)
+QTEST_MAIN(TestRestoreDialog)
 #include "tst_restoredialog.moc"

@@ -49,7 +49,7 @@ QAction* menuAction(QMainWindow& window, const QString& menu, const QString& ent
 
 } // namespace
 
-class TestDtRevision : public QObject {
+class TestRevisionDialog : public QObject {
     Q_OBJECT
 private slots:
     void init() {
@@ -234,5 +234,5 @@ private:
     int m_unchanged = 0;
 };
 
-QTEST_MAIN(TestDtRevision)
+QTEST_MAIN(TestRevisionDialog)
 #include "tst_revisiondialog.moc"
