@@ -281,13 +281,7 @@ QStringList BoqEditorWindow::helpLines() {
 }
 
 template <typename F> void BoqEditorWindow::runAction(F&& action) {
-    try {
-        action();
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" has been shown; the action ends here.
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
-    }
+    Guarded(this, std::forward<F>(action));
 }
 
 void BoqEditorWindow::initialise() {
@@ -407,9 +401,7 @@ void BoqEditorWindow::recomputeChapter() {
 }
 
 void BoqEditorWindow::exitEditor() {
-    DataModule& dm = m_dm; // the host may free this window while the signal is delivered
-    emit closeRequested();
-    dm.ResetToolButtons();
+    emit closeRequested(); // the host closes the editor and releases its toolbar button
 }
 
 QString BoqEditorWindow::lockedLineHint() {

@@ -32,6 +32,7 @@ public:
     explicit BoqEditorWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QString caption() const override { return QStringLiteral("配置合同清单"); }
+    QString toolbarCaption() const override { return QStringLiteral("合同清单"); }
     QWidget* contentPanel() override { return m_panel; }
     // Saves a price typed but not yet saved before the editor goes.
     bool savePendingEdit() override;

@@ -65,11 +65,8 @@ ContractSelectionDialog::ContractSelectionDialog(DataModule& dm, QWidget* parent
 }
 
 void ContractSelectionDialog::fillContracts() {
-    try {
-        m_rows = ContractSelection(m_dm).load();
-    } catch (const ActionAbandoned&) {
-        m_rows.clear(); // the message is shown; the list stays empty
-    }
+    if (!Guarded(this, [this] { m_rows = ContractSelection(m_dm).load(); }))
+        m_rows.clear(); // the list stays empty
     for (const ContractChoiceRow& r : m_rows)
         m_contracts->addItem(r.contractName.toString(), r.contractId);
     // The drop-down opens with no entry while the first row is current.
@@ -86,15 +83,9 @@ void ContractSelectionDialog::showRow(int row) {
 }
 
 void ContractSelectionDialog::choose() {
-    try {
-        ContractSelection(m_dm).choose(m_rows, m_current);
-    } catch (const Refused& e) {
-        MessageBox::information(this, e.text());
-        return;
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" is shown; the dialog stays open
-    }
-    accept();
+    // A refusal or a failure keeps the dialog open.
+    if (Guarded(this, [this] { ContractSelection(m_dm).choose(m_rows, m_current); }))
+        accept();
 }
 
 void ContractSelectionDialog::cancel() {

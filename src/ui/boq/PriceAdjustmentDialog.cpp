@@ -167,11 +167,13 @@ void PriceAdjustmentDialog::propose() {
     (m_byTarget->isChecked() ? request.target : request.percent) = value->toDouble();
     try {
         m_editor.proposeAdjustment(m_adjustment, request);
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" has been shown
-    } catch (const Error& e) {
+    } catch (const Refused& e) {
+        // Why there is no proposal stands where the proposal would.
         m_summary->setText(e.text());
         m_table->setRowCount(0);
+        return;
+    } catch (const std::exception& e) {
+        ShowFailure(this, e);
         return;
     }
     m_summary->setText(m_adjustment.summary());
@@ -193,14 +195,8 @@ void PriceAdjustmentDialog::propose() {
 void PriceAdjustmentDialog::apply() {
     if (!m_adjustment.hasProposal())
         return;
-    try {
-        m_editor.applyAdjustment(m_adjustment);
-    } catch (const ActionAbandoned&) {
+    if (!Guarded(this, [this] { m_editor.applyAdjustment(m_adjustment); })) {
         invalidate();
-        return;
-    } catch (const Error& e) {
-        invalidate();
-        MessageBox::information(this, e.text(), windowTitle());
         return;
     }
     accept();

@@ -159,15 +159,7 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
 }
 
 bool BoqPricingTools::run(const std::function<void()>& action) {
-    try {
-        action();
-        return true;
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" has been shown.
-    } catch (const Error& e) {
-        MessageBox::information(&m_tool, e.text());
-    }
-    return false;
+    return Guarded(&m_tool, action);
 }
 
 void BoqPricingTools::updateHistory() {

@@ -14,6 +14,9 @@ public:
 
     // Shown in the main caption as "Tenvora---" + caption().
     virtual QString caption() const = 0;
+    // The caption of the toolbar button that opens the tool ("合同清单"): the host keeps that
+    // button pressed for exactly as long as it hosts the tool. Empty for a tool without one.
+    virtual QString toolbarCaption() const { return {}; }
     // The panel the main window hosts; owned by the tool.
     virtual QWidget* contentPanel() = 0;
     // Saves what the user typed and not yet saved: before the tool is destroyed or replaced,
