@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -38,11 +39,13 @@ const QString kUnit = QStringLiteral("华建路桥工程有限公司");
 // A tool that records what the host did with it.
 class FakeTool : public HostedTool {
 public:
-    explicit FakeTool(QString caption, int* saves) : m_caption(std::move(caption)), m_saves(saves) {
+    explicit FakeTool(QString caption, int* saves, QString button = QString())
+        : m_caption(std::move(caption)), m_button(std::move(button)), m_saves(saves) {
         m_panel = new QWidget(this);
         new QVBoxLayout(m_panel);
     }
     QString caption() const override { return m_caption; }
+    QString toolbarCaption() const override { return m_button; }
     QWidget* contentPanel() override { return m_panel; }
     bool savePendingEdit() override {
         ++*m_saves;
@@ -53,8 +56,18 @@ public:
 
 private:
     QString m_caption;
+    QString m_button;
     int* m_saves;
 };
+
+// The captions of the toolbar's pressed buttons.
+QStringList pressed(const MainWindow& window) {
+    QStringList captions;
+    for (const char* c : {"合同选择", "合同清单", "计日工", "投标检查", "专项暂定金", "退出系统"})
+        if (window.toolAction(QString::fromUtf8(c))->isChecked())
+            captions << QString::fromUtf8(c);
+    return captions;
+}
 
 bool loginAsHuajian(DataModule& dm) {
     return LoginRules(dm).login(kUnit, QStringLiteral("hj2026"));
@@ -360,6 +373,55 @@ private slots:
         window.quitProgram();
         QVERIFY(!window.isVisible());
         QCOMPARE(window.hostedTool(), nullptr);
+    }
+
+    void theToolbarFollowsTheHostedTool() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
+        dm->LoadCurrentContract();
+        window.show();
+        struct Step {
+            const char* what;
+            std::function<void()> run;
+            QStringList expected;
+        };
+        int saves = 0;
+        FakeTool* keeper = nullptr;
+        const QList<Step> steps = {
+            {"the editor's button", [&] { window.toolAction(QStringLiteral("合同清单"))->trigger(); }, {"合同清单"}},
+            {"day work replaces it", [&] { window.toolAction(QStringLiteral("计日工"))->trigger(); }, {"计日工"}},
+            {"the check replaces that",
+             [&] { window.toolAction(QStringLiteral("投标检查"))->trigger(); },
+             {"投标检查"}},
+            {"its own close button", [&] { emit window.hostedTool()->closeRequested(); }, {}},
+            {"a tool that keeps what was typed",
+             [&] {
+                 keeper = new FakeTool(QStringLiteral("配置合同清单"), &saves, QStringLiteral("合同清单"));
+                 window.hostTool(keeper);
+                 keeper->refuse = true;
+             },
+             {"合同清单"}},
+            {"a refused switch leaves the button of the tool that stays",
+             [&] { window.toolAction(QStringLiteral("计日工"))->trigger(); },
+             {"合同清单"}},
+            {"a report over", [&] { window.toolAction(QStringLiteral("专项暂定金"))->trigger(); }, {"合同清单"}},
+            {"the tool lets go and closes",
+             [&] {
+                 keeper->refuse = false;
+                 window.CloseChildForms();
+             },
+             {}},
+        };
+        SetModalHandler([](QDialog&) { return int(QDialog::Rejected); });
+        for (const Step& step : steps) {
+            step.run();
+            QCoreApplication::processEvents(); // a tool's own close is deferred
+            QCOMPARE(pressed(window), step.expected);
+            if (step.expected.isEmpty())
+                QCOMPARE(window.hostedTool(), nullptr);
+        }
     }
 
     void menusAndToolbarCarryEveryCommand() {
