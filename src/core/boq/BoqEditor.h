@@ -25,6 +25,8 @@ class BoqEditor : public QObject {
 public:
     explicit BoqEditor(DataModule& dm, QObject* parent = nullptr);
 
+    DataModule& dataModule() const { return m_dm; }
+
     // The list of lines on display (jd_htqd, only 合同单价 can be typed into).
     DataSet& lines() { return m_lines; }
     const DataSet& lines() const { return m_lines; }
