@@ -12,6 +12,7 @@
 #include "shell/MainWindow.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -264,7 +265,8 @@ private slots:
             if (!select)
                 return int(QDialog::Rejected);
             captionWhileOpen = window.windowTitle();
-            if (select->contractBox()->currentIndex() != -1)
+            // The box shows the row "选择" would take.
+            if (select->contractBox()->currentIndex() != 0)
                 return int(QDialog::Rejected);
             if (row >= 0)
                 select->contractBox()->setCurrentIndex(row);
@@ -291,6 +293,27 @@ private slots:
         QCOMPARE(dialog.contractBox()->count(), 3);
         dialog.contractBox()->setCurrentIndex(2);
         QCOMPARE(dialog.projectField()->text(), QStringLiteral("山区二级公路改建工程"));
+    }
+
+    void aProjectWithoutSectionsSaysSoAndStaysOpen() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        dm->database().exec(QStringLiteral("DELETE FROM jd_hetong WHERE UPID='P02'"));
+        ContractSelectionDialog dialog(*dm);
+        const int last = dialog.contractBox()->count() - 1;
+        QCOMPARE(dialog.contractBox()->itemText(last), QStringLiteral("（山区二级公路改建工程：没有合同段）"));
+        dialog.contractBox()->setCurrentIndex(last);
+        dialog.chooseButton()->click();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList{QStringLiteral("项目“山区二级公路改建工程”还没有合同段，请选择其他项目的合同段")});
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QCOMPARE(dm->session().CurContractID, QStringLiteral("A1")); // the current contract stays
+        // Every name shows whole: in the open list, and in the tooltip of the box.
+        dialog.contractBox()->setCurrentIndex(1);
+        QCOMPARE(dialog.contractBox()->toolTip(), dialog.contractBox()->itemText(1));
+        QVERIFY(dialog.contractBox()->view()->minimumWidth() >=
+                dialog.contractBox()->view()->sizeHintForColumn(0));
     }
 
     void emptyContractListAsksToAddOne() {

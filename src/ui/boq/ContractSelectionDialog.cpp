@@ -6,6 +6,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -67,19 +68,27 @@ ContractSelectionDialog::ContractSelectionDialog(DataModule& dm, QWidget* parent
 void ContractSelectionDialog::fillContracts() {
     if (!Guarded(this, [this] { m_rows = ContractSelection(m_dm).load(); }))
         m_rows.clear(); // the list stays empty
-    for (const ContractChoiceRow& r : m_rows)
-        m_contracts->addItem(r.contractName.toString(), r.contractId);
-    // The drop-down opens with no entry while the first row is current.
-    m_contracts->setCurrentIndex(-1);
+    for (const ContractChoiceRow& r : m_rows) {
+        const QString text = ContractSelection::rowText(r);
+        m_contracts->addItem(text, r.contractId);
+        // A long name is cut in the box; whole in its tooltip and in the open list.
+        m_contracts->setItemData(m_contracts->count() - 1, text, Qt::ToolTipRole);
+    }
+    if (m_contracts->count() > 0)
+        m_contracts->view()->setMinimumWidth(m_contracts->view()->sizeHintForColumn(0) + 24);
+    // The first row is the one "选择" takes unless another is picked: the box shows it.
     m_current = 0;
-    m_project->setText(m_rows.empty() ? QString() : m_rows.front().projectName.toString());
+    m_contracts->setCurrentIndex(m_rows.empty() ? -1 : 0);
+    showRow(m_current);
 }
 
 void ContractSelectionDialog::showRow(int row) {
     if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return;
     m_current = row;
-    m_project->setText(m_rows[static_cast<size_t>(row)].projectName.toString());
+    const ContractChoiceRow& r = m_rows[static_cast<size_t>(row)];
+    m_project->setText(r.projectName.toString());
+    m_contracts->setToolTip(ContractSelection::rowText(r));
 }
 
 void ContractSelectionDialog::choose() {
