@@ -79,7 +79,7 @@ BoqImportDialog::BoqImportDialog(DataModule& dm, QWidget* parent)
     SetHelpPage(this, QStringLiteral("boq-import.html"));
     setFont(SongFont(12));
     buildLayout();
-    resize(839, 462);
+    FitToScreen(this, QSize(839, 462));
     KeepWindowGeometry(this, QStringLiteral("import"));
 }
 

@@ -2,6 +2,7 @@
 #include "boq/PriceAdjustmentDialog.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqEditor.h"
 #include "boq/ChapterNames.h"
 #include "data/Money.h"
@@ -43,7 +44,7 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     setWindowTitle(QStringLiteral("调价"));
     SetHelpPage(this, QStringLiteral("price-adjust.html"));
     setFont(SongFont(12));
-    resize(600, 700);
+    FitToScreen(this, QSize(600, 700));
 
     auto* scope = new QGroupBox(QStringLiteral("调价范围"), this);
     m_whole = new QRadioButton(QStringLiteral("整个合同"), scope);

@@ -1,6 +1,7 @@
 // RevisionDialog: the changes of a revised owner bill, listed for the user to confirm or cancel.
 #include "boq/RevisionDialog.h"
 
+#include "Settings.h"
 #include "grid/DataGrid.h"
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
@@ -118,7 +119,7 @@ RevisionDialog::RevisionDialog(DataModule& dm, const BoqRevisionPlan& plan, QWid
     layout->addWidget(m_summary);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
-    resize(1100, 560);
+    FitToScreen(this, QSize(1100, 560));
 }
 
 } // namespace tenvora::ui

@@ -73,7 +73,7 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent
     layout->addWidget(m_chooser, 1);
     layout->addLayout(fields);
     layout->addLayout(buttons);
-    resize(560, 600);
+    FitToScreen(this, QSize(560, 600));
     KeepWindowGeometry(this, QStringLiteral("backup"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &DataCopyDialog::showTargetPath);

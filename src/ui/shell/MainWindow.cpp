@@ -67,7 +67,7 @@ MainWindow::MainWindow(DataModule& dm, QWidget* parent)
     // The session announces its changes; the window shows them.
     connect(&m_dm, &DataModule::sessionChanged, this, &MainWindow::UpdateStatusBar);
     connect(&m_dm, &DataModule::toolButtonsReleased, this, &MainWindow::ResetToolButtons);
-    resize(1024, 700);
+    FitToScreen(this, QSize(1024, 700));
     m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
     SetHelpPage(this, QStringLiteral("main-window.html"));
     HelpWindow::installHelpKey();
