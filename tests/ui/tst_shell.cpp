@@ -199,7 +199,7 @@ private slots:
         {
             MainWindow first(*dm);
             QVERIFY(!first.hasSavedGeometry()); // the first start opens maximized
-            first.setGeometry(60, 40, 900, 640);
+            first.setGeometry(60, 40, 700, 500);
             first.show();
             QVERIFY(QTest::qWaitForWindowExposed(&first));
             MessageBox::queueAnswer(true);
@@ -208,7 +208,7 @@ private slots:
         }
         MainWindow second(*dm);
         QVERIFY(second.hasSavedGeometry());
-        QCOMPARE(second.size(), QSize(900, 640));
+        QCOMPARE(second.size(), QSize(700, 500));
     }
 
     void captionFollowsTheHostedTool() {
@@ -312,8 +312,7 @@ private slots:
         // Every name shows whole: in the open list, and in the tooltip of the box.
         dialog.contractBox()->setCurrentIndex(1);
         QCOMPARE(dialog.contractBox()->toolTip(), dialog.contractBox()->itemText(1));
-        QVERIFY(dialog.contractBox()->view()->minimumWidth() >=
-                dialog.contractBox()->view()->sizeHintForColumn(0));
+        QVERIFY(dialog.contractBox()->view()->minimumWidth() >= dialog.contractBox()->view()->sizeHintForColumn(0));
     }
 
     void emptyContractListAsksToAddOne() {

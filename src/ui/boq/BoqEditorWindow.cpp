@@ -253,11 +253,11 @@ void BoqEditorWindow::buildLayout() {
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
-    m_excel = m_popup->addAction(QStringLiteral("导入Excel文件"));
+    m_excel = m_popup->addAction(QStringLiteral("导入Excel文件(&I)"));
     m_excel->setObjectName(QStringLiteral("Excel1"));
-    m_export = m_popup->addAction(QStringLiteral("导出Excel文件"));
+    m_export = m_popup->addAction(QStringLiteral("导出Excel文件(&E)"));
     m_export->setObjectName(QStringLiteral("Excel2"));
-    m_revise = m_popup->addAction(QStringLiteral("导入修订清单"));
+    m_revise = m_popup->addAction(QStringLiteral("导入修订清单(&R)"));
     m_revise->setObjectName(QStringLiteral("Excel3"));
     for (QAction* a : {m_excel, m_export, m_revise})
         a->setVisible(false);

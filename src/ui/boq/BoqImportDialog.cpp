@@ -253,7 +253,8 @@ void BoqImportDialog::importSource() {
 }
 
 void BoqImportDialog::clearContract() {
-    if (!MessageBox::question(this, BoqImport::clearQuestion(), QStringLiteral("提示")))
+    // Emptying the bill cannot be undone here: Enter answers 否.
+    if (!MessageBox::question(this, BoqImport::clearQuestion(), QStringLiteral("提示"), false))
         return;
     // The lines are about to go: an edit in progress has nothing left to be saved to.
     m_linesGrid->discardEditor();

@@ -48,10 +48,10 @@ ContractSelectionDialog::ContractSelectionDialog(DataModule& dm, QWidget* parent
     navy.setColor(QPalette::ButtonText, Navy());
     m_contracts->setPalette(navy);
 
-    m_choose = new QPushButton(QStringLiteral("选择"), panel);
+    m_choose = new QPushButton(QStringLiteral("选择(&S)"), panel);
     m_choose->setObjectName(QStringLiteral("Button1"));
     m_choose->setGeometry(88, 104, 90, 30);
-    m_cancel = new QPushButton(QStringLiteral("取消"), panel);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), panel);
     m_cancel->setObjectName(QStringLiteral("Button2"));
     m_cancel->setGeometry(222, 104, 90, 30);
 

@@ -86,7 +86,7 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     aimLayout->addWidget(m_byPercent, 2, 0);
     aimLayout->addWidget(m_percent, 2, 1);
 
-    m_propose = new QPushButton(QStringLiteral("计算方案"), this);
+    m_propose = new QPushButton(QStringLiteral("计算方案(&P)"), this);
     m_propose->setObjectName(QStringLiteral("ProposeButton"));
     m_propose->setDefault(true);
     m_summary = new QLabel(QStringLiteral("调价只改动已录入单价、可录入的细目（暂定金、保险费等锁定细目不动），"
@@ -105,10 +105,10 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     SetPaleYellow(m_table);
 
-    m_apply = new QPushButton(QStringLiteral("应用"), this);
+    m_apply = new QPushButton(QStringLiteral("应用(&A)"), this);
     m_apply->setObjectName(QStringLiteral("ApplyButton"));
     m_apply->setEnabled(false);
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_apply);

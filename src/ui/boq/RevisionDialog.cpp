@@ -101,9 +101,9 @@ RevisionDialog::RevisionDialog(DataModule& dm, const BoqRevisionPlan& plan, QWid
         return std::nullopt;
     });
 
-    m_confirm = new QPushButton(QStringLiteral("确认修订"), this);
+    m_confirm = new QPushButton(QStringLiteral("确认修订(&O)"), this);
     m_confirm->setObjectName(QStringLiteral("BitBtn1"));
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     m_cancel->setObjectName(QStringLiteral("BitBtn2"));
     m_cancel->setDefault(true); // Enter does not change the bill by accident
     m_confirm->setEnabled(!plan.refused() && plan.hasChanges());

@@ -33,7 +33,7 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent
     m_fileName->setObjectName(QStringLiteral("Edit1"));
     m_target = new PathLabel(this);
     m_target->setObjectName(QStringLiteral("Label3"));
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
     m_ok->setDefault(true);
     m_close = new QPushButton(QStringLiteral("关闭(&C)"), this);

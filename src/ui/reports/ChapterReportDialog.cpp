@@ -31,11 +31,11 @@ ChapterReportDialog::ChapterReportDialog(ReportRunner& runner, QWidget* parent)
     m_combo->setGeometry(24, 48, 252, 26);
     SetPaleYellow(m_combo);
 
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("Button1"));
     m_ok->setGeometry(56, 98, 84, 30);
     m_ok->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     m_cancel->setObjectName(QStringLiteral("Button2"));
     m_cancel->setGeometry(160, 98, 84, 30);
 

@@ -33,11 +33,11 @@ LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
     SetPaleYellow(m_units);
     SetPaleYellow(m_password);
 
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
     m_ok->setDefault(true);
     m_ok->setAutoDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("放弃"), this);
+    m_cancel = new QPushButton(QStringLiteral("放弃(&Q)"), this);
     m_cancel->setObjectName(QStringLiteral("BitBtn2"));
     m_cancel->setAutoDefault(false);
 
