@@ -2,8 +2,10 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/ContractSelectionDialog.h"
 #include "data/DataModule.h"
+#include "grid/DataGrid.h"
 #include "preview/ReportPreview.h"
 #include "shell/AboutDialog.h"
 #include "shell/HostedTool.h"
@@ -27,6 +29,8 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -553,12 +557,12 @@ private slots:
         window.hostTool(tool);
         QStringList previews;
         QString previewTitle;
-        bool toolClosedFirst = false;
+        bool savedFirst = false;
         SetModalHandler([&](QDialog& dialog) {
             auto* preview = qobject_cast<ReportPreview*>(&dialog);
             if (!preview)
                 return int(QDialog::Rejected);
-            toolClosedFirst = tool.isNull();
+            savedFirst = saves == 1 && !tool.isNull();
             previews << report::TextDump(preview->document());
             previewTitle = preview->windowTitle();
             return int(QDialog::Accepted);
@@ -574,11 +578,56 @@ private slots:
                                                  &MainWindow::showBidSet};
         (window.*entries[entry])();
         QCOMPARE(previews.size(), 1);
-        QVERIFY(toolClosedFirst);
+        QVERIFY(savedFirst); // what was typed prints; the tool stays where it was
+        QCOMPARE(window.hostedTool(), tool.data());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora---配置合同清单"));
         QVERIFY2(previews.first().contains(printed + QLatin1Char('\n')), qPrintable(previews.first()));
         QCOMPARE(previewTitle, QStringLiteral("报表预览 - ") + title);
         QCOMPARE(saves, 1);
         QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void theEditorKeepsItsPlaceThroughAReport() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
+        dm->LoadCurrentContract();
+        window.showBoqEditor();
+        auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
+        QVERIFY(editor);
+        // The insurance line shows a stale figure that the report will store anew.
+        dm->database().exec(QStringLiteral("update jd_htqd set 合同金额=1, 合同单价=1 where 细目编号='101-1-a'"));
+        for (QTreeWidgetItemIterator it(editor->tree()); *it; ++it)
+            if ((*it)->text(0) == QLatin1String("100"))
+                editor->tree()->setCurrentItem(*it);
+        DataGrid* grid = editor->grid();
+        const DataSet& lines = editor->editor().lines();
+        const int insurance = editor->editor().findItem(QStringLiteral("101-1-a"));
+        QVERIFY(insurance >= 0);
+        grid->setCurrentIndex(grid->gridModel()->index(5, 4));
+        const QVariant current = lines.keyOf(5);
+        SetModalHandler([](QDialog&) { return int(QDialog::Accepted); });
+        window.showBoqSummaryReport();
+        window.showChapterReport();
+        QCOMPARE(window.hostedTool(), editor);
+        QCOMPARE(editor->editor().chapterText(), QStringLiteral("100"));
+        QCOMPARE(lines.keyOf(grid->currentIndex().row()), current);
+        QCOMPARE(grid->currentIndex().column(), 4);
+        QVERIFY(window.toolAction(QStringLiteral("合同清单"))->isChecked());
+        // Report B stored the premium (its chooser was accepted unseen here, so the chapter's report
+        // was not built; the whole set stores it as well).
+        window.showBidSet();
+        const qint64 premium =
+            dm->database()
+                .scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'"))
+                .toLongLong();
+        QVERIFY(premium > 1);
+        QCOMPARE(
+            lines.value(editor->editor().findItem(QStringLiteral("101-1-a")), QStringLiteral("合同金额")).toLongLong(),
+            premium);
+        QCOMPARE(editor->editor().liveTotals().insurance(), premium);
+        MessageBox::takeShown();
     }
 
     void provisionalButtonStaysPressedWhileItsReportIsOnView() {

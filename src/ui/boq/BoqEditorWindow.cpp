@@ -344,6 +344,18 @@ bool BoqEditorWindow::showLine(const QString& chapter, const QVariant& rowId) {
     return false;
 }
 
+void BoqEditorWindow::refreshFromFile() {
+    DataSet& lines = m_editor.lines();
+    const QModelIndex at = m_grid->currentIndex();
+    const QVariant rowId = at.isValid() ? lines.keyOf(at.row()) : QVariant();
+    runAction([&] {
+        m_editor.reread();
+        const int row = rowId.isValid() ? lines.rowOfKey(rowId) : -1;
+        if (row >= 0)
+            m_grid->setCurrentIndex(m_grid->gridModel()->index(row, at.column()));
+    });
+}
+
 bool BoqEditorWindow::saveTypedPrice() {
     return m_grid->savePending();
 }

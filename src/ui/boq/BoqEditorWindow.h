@@ -36,6 +36,8 @@ public:
     QWidget* contentPanel() override { return m_panel; }
     // Saves a price typed but not yet saved before the editor goes.
     bool savePendingEdit() override;
+    // Reads the list and the totals again, the same line current.
+    void refreshFromFile() override;
 
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.

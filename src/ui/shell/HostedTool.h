@@ -24,6 +24,9 @@ public:
     // reason has been shown, when something typed could not be written: the host then keeps
     // the tool open and stops the command, so nothing typed is closed over.
     virtual bool savePendingEdit() { return true; }
+    // Something else wrote into the data file while the tool stayed open (a report stores the
+    // insurance line): the tool shows what the file holds now, keeping its place.
+    virtual void refreshFromFile() {}
 
 signals:
     // The tool's own close button: the host closes it (savePendingEdit, panel back, destroy).

@@ -482,11 +482,17 @@ void MainWindow::runReport(const std::function<void()>& report) {
     if (pressed && !m_checkGroup->actions().contains(pressed))
         pressed = nullptr;
     runAction([&] {
-        if (!CloseChildForms())
+        // The preview comes over the hosted tool, which keeps its place; what was typed is
+        // saved first, so that it prints.
+        if (m_tool && !m_tool->savePendingEdit())
             return;
         syncToolButtons(pressed);
         report();
     });
+    if (m_tool) {
+        m_tool->refreshFromFile();
+        m_dm.setMainCaption(m_tool->caption());
+    }
     syncToolButtons();
 }
 

@@ -105,8 +105,8 @@ private:
     bool bidDiskAfterCheck();
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);
-    // A report command: closes the hosted tool, shows the report, releases the toolbar buttons
-    // once the preview has closed.
+    // A report command: saves what was typed in the hosted tool (which stays open), shows the
+    // report, releases the toolbar buttons once the preview has closed.
     void runReport(const std::function<void()>& report);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     enum class DataCommand { Backup, BidDisk, Restore };
