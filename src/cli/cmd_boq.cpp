@@ -255,8 +255,7 @@ int runPaste(Context& ctx) {
     const int row = editor.findItem(*from);
     if (row < 0)
         throw Refused(QStringLiteral("列表中没有细目“%1”").arg(*from));
-    editor.lines().moveTo(row);
-    const PasteResult result = editor.pastePrices(text);
+    const PasteResult result = editor.pastePrices(row, text);
     if (ctx.json) {
         printJson({{QStringLiteral("pasted"), result.pasted},
                    {QStringLiteral("skippedLocked"), result.skippedLocked},
