@@ -30,6 +30,14 @@ QString stillEditing() {
     return QStringLiteral("还有一行正在编辑，请先保存或取消");
 }
 
+// Row identities are mostly the store's rowid: those compare without the variant machinery, as
+// every value read of a row with an edit asks for its identity.
+bool sameKey(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong)
+        return *static_cast<const qlonglong*>(a.constData()) == *static_cast<const qlonglong*>(b.constData());
+    return SameStoredValue(a, b);
+}
+
 } // namespace
 
 bool SameStoredValue(const QVariant& a, const QVariant& b) {
@@ -106,7 +114,7 @@ const DataSet::Edit* DataSet::editOf(int row) const {
     }
     const QVariant& key = m_rows[static_cast<size_t>(row)].at(m_keyIndex);
     for (const Edit& e : m_edits)
-        if (!e.isNew && SameStoredValue(e.key, key))
+        if (!e.isNew && sameKey(e.key, key))
             return &e;
     return nullptr;
 }
@@ -153,11 +161,19 @@ QString DataSet::displayText(int row, int column) const {
 }
 
 void DataSet::open(const QString& sql, const QVariantList& values) {
+    // The rows shown go before the new ones are read, so that two lists are never held at once;
+    // the edits stay, by row identity, for the rows read again.
+    emit aboutToReset();
+    m_rows.clear();
+    m_newRow = -1;
+    m_keyRowsValid = false;
+    std::erase_if(m_edits, [](const Edit& e) { return e.isNew; });
     Query query(&m_dm.database());
     try {
         m_dm.RunSql(query, sql, values, true);
     } catch (...) {
-        close();
+        clear();
+        emit reset();
         throw;
     }
     std::vector<QVariantList> rows;
@@ -168,7 +184,8 @@ void DataSet::open(const QString& sql, const QVariantList& values) {
 }
 
 void DataSet::openRows(const QStringList& columns, std::vector<QVariantList> rows) {
-    close();
+    emit aboutToReset();
+    clear();
     for (QVariantList& r : rows)
         while (r.size() < columns.size())
             r.append(QVariant());
@@ -176,7 +193,6 @@ void DataSet::openRows(const QStringList& columns, std::vector<QVariantList> row
 }
 
 void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
-    emit aboutToReset();
     // Edits name their columns by position: they can stay only over the same columns.
     if (columns != m_columns)
         m_edits.clear();
@@ -216,6 +232,11 @@ void DataSet::close() {
     if (!m_open)
         return;
     emit aboutToReset();
+    clear();
+    emit reset();
+}
+
+void DataSet::clear() {
     m_columns.clear();
     m_rows.clear();
     m_editable.clear();
@@ -225,7 +246,6 @@ void DataSet::close() {
     m_edits.clear();
     m_newRow = -1;
     m_open = false;
-    emit reset();
 }
 
 void DataSet::requireWritable() const {
@@ -538,6 +558,11 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
     requireWritable();
     if (column < 0 || column >= columnCount())
         throw Error(QStringLiteral("数据中没有第 %1 列").arg(column + 1));
+    for (const auto& [row, value] : values) {
+        requireRow(row);
+        if (editOf(row))
+            throw Error(stillEditing());
+    }
     std::vector<QVariantList> before;
     before.reserve(values.size());
     const size_t edits = m_edits.size();
@@ -550,19 +575,20 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
         m_batch = false;
     };
     m_batch = true;
+    // One edit goes from row to row: it lives while the hook runs and the row is written.
+    m_edits.push_back(Edit{QVariant(), false, true, {}});
+    m_edits.back().values.reserve(4);
     try {
         Transaction tx(m_dm.database());
         for (const auto& [row, value] : values) {
-            requireRow(row);
-            if (editOf(row))
-                throw Error(stillEditing());
-            // The row's edit lives only while the hook runs and the row is written.
-            m_edits.push_back(Edit{m_rows[static_cast<size_t>(row)].at(m_keyIndex), false, true, {{column, value}}});
+            Edit& edit = m_edits[edits];
+            edit.key = m_rows[static_cast<size_t>(row)].at(m_keyIndex);
+            edit.values.clear();
+            edit.values.emplace_back(column, value);
             before.push_back(m_rows[static_cast<size_t>(row)]);
             if (m_beforePost)
                 m_beforePost(*this, row);
-            m_rows[static_cast<size_t>(row)] = writeRow(row, *editOf(row), true);
-            dropEdit(row);
+            m_rows[static_cast<size_t>(row)] = writeRow(row, m_edits[edits], true);
             first = std::min(first, row);
             last = std::max(last, row);
         }
@@ -575,6 +601,7 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
         restore();
         throw;
     }
+    m_edits.erase(m_edits.begin() + static_cast<std::ptrdiff_t>(edits), m_edits.end());
     m_batch = false;
     if (last >= 0)
         emit rowsChanged(first, last);

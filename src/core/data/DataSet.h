@@ -199,7 +199,10 @@ private:
         const QVariant* find(int column) const;
     };
 
+    // Takes the rows of an open; the caller has announced the reset.
     void load(QStringList columns, std::vector<QVariantList> rows);
+    // Forgets rows, columns and edits, without a signal.
+    void clear();
     void requireWritable() const;
     void requireRow(int row) const;
     Edit* editOf(int row);
