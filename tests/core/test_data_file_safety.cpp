@@ -129,13 +129,12 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         c.replace();
-        lines.moveTo(row);
-        lines.setField(BoqColumn::Price, 4321.5);
-        const QString error = failureOf<StorageError>([&] { lines.post(); });
+        lines.setValue(row, BoqColumn::Price, 4321.5);
+        const QString error = failureOf<StorageError>([&] { lines.post(row); });
         EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();
-        EXPECT_TRUE(lines.isEditing());
-        EXPECT_DOUBLE_EQ(lines.field(BoqColumn::Price).toDouble(), 4321.5);
-        lines.cancel();
+        EXPECT_TRUE(lines.isEditing(row));
+        EXPECT_DOUBLE_EQ(lines.value(row, BoqColumn::Price).toDouble(), 4321.5);
+        lines.cancel(row);
     }
     // The file put there by the copy never received the price.
     dm->closeConnection();

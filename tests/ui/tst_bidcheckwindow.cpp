@@ -123,13 +123,14 @@ private slots:
             auto* editor = qobject_cast<DayworkEditorWindow*>(window.hostedTool());
             QCOMPARE(editor->pages()->currentIndex(), 1); // 201 is a material item
             const DataSet& set = editor->lists().schedule(Schedule::Material);
-            QCOMPARE(set.value(set.current(), QStringLiteral("ItemCode")).toString(), item);
+            const int current = editor->grid(Schedule::Material)->currentIndex().row();
+            QCOMPARE(set.value(current, QStringLiteral("ItemCode")).toString(), item);
         } else {
             QTRY_VERIFY(qobject_cast<BoqEditorWindow*>(window.hostedTool()));
             auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
             QCOMPARE(editor->editor().chapterText(), QStringLiteral("300"));
             const DataSet& lines = editor->editor().lines();
-            QCOMPARE(lines.value(lines.current(), QStringLiteral("细目编号")).toString(), item);
+            QCOMPARE(lines.value(editor->grid()->currentIndex().row(), QStringLiteral("细目编号")).toString(), item);
             QVERIFY(window.toolAction(QStringLiteral("合同清单"))->isChecked());
         }
     }

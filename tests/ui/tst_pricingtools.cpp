@@ -65,7 +65,9 @@ private:
         return m_dm->database().scalar(
             QStringLiteral("SELECT %1 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?").arg(column), {item});
     }
-    QString currentItem() { return m_tool->editor().lines().field(BoqColumn::Item).toString(); }
+    QString currentItem() {
+        return m_tool->editor().lines().value(grid()->currentIndex().row(), BoqColumn::Item).toString();
+    }
     // The first key opens the cell editor, which takes the rest.
     void typeIntoGrid(const QString& text) {
         QTest::keyClick(grid(), text.at(0).toLatin1());
