@@ -29,7 +29,7 @@ int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
-    const QString target = QDir::current().absoluteFilePath(ctx.args.first());
+    const QString target = ctx.targetFile(ctx.args.first());
     auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);

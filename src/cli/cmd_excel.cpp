@@ -23,7 +23,7 @@ Command ExportCommand() {
                            "先写入临时文件，写好后才换上，失败时不留下不完整的文件；已有同名文件时直接替换。"),
             [](Context& ctx) {
                 ctx.expectArguments(1, QStringLiteral("tenvora export-xlsx FILE"));
-                const QString target = BoqExport::withSuffix(QDir::current().absoluteFilePath(ctx.args.first()));
+                const QString target = BoqExport::withSuffix(ctx.targetFile(ctx.args.first()));
                 auto dm = ctx.openAndLogin();
                 dm->LoadCurrentContract();
                 const BoqExportResult result = BoqExport(*dm).write(target);

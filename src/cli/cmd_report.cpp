@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "data/Money.h"
+#include "datamgmt/FileCopy.h"
 #include "report_engine/PageRenderer.h"
 #include "reports/BidSet.h"
 #include "reports/BoqChapterReport.h"
@@ -70,7 +71,7 @@ int runOne(Context& ctx, ReportContext& rc, ReportRequest& request, const std::o
     }
     const report::RenderedDocument doc = request.prepare();
     if (pdf)
-        report::WritePdf(doc, QDir::current().absoluteFilePath(*pdf));
+        report::WritePdf(doc, ctx.targetFile(*pdf));
     if (ctx.json)
         printJson(describe(rc, request, doc.pageCount()));
     else if (pdf)
@@ -90,6 +91,8 @@ int allChapters(Context& ctx, ReportContext& rc, const QString& outDir) {
     const QString contract = rc.dm().session().CurContractID;
     QJsonArray written;
     QStringList skipped;
+    // The chapters' files take their names together once all are on the disk.
+    std::vector<std::unique_ptr<StagedFile>> staged;
     for (const QString& chapter : chapters) {
         if (!request.build(chapter)) {
             skipped << chapter;
@@ -98,15 +101,21 @@ int allChapters(Context& ctx, ReportContext& rc, const QString& outDir) {
         const report::RenderedDocument doc = request.prepare();
         const QString file =
             QDir(dir).filePath(QStringLiteral("B-%1-%2.pdf").arg(fileNamePart(contract), fileNamePart(chapter)));
-        report::WritePdf(doc, file);
+        staged.push_back(std::make_unique<StagedFile>(file));
+        report::WritePdfTo(doc, staged.back()->device());
+        staged.back()->flush();
         written.append(QJsonObject{{QStringLiteral("chapter"), chapter},
                                    {QStringLiteral("file"), QDir::toNativeSeparators(file)},
                                    {QStringLiteral("pages"), doc.pageCount()}});
-        if (!ctx.json)
-            out() << QStringLiteral("第%1章：%2（%3 页）")
-                         .arg(chapter, QDir::toNativeSeparators(file))
-                         .arg(doc.pageCount())
-                  << Qt::endl;
+    }
+    for (const std::unique_ptr<StagedFile>& file : staged)
+        file->commit();
+    for (int i = 0; !ctx.json && i < written.size(); ++i) {
+        const QJsonObject w = written[i].toObject();
+        out() << QStringLiteral("第%1章：%2（%3 页）")
+                     .arg(w.value(QStringLiteral("chapter")).toString(), w.value(QStringLiteral("file")).toString())
+                     .arg(w.value(QStringLiteral("pages")).toInt())
+              << Qt::endl;
     }
     if (ctx.json)
         printJson(

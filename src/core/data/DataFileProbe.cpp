@@ -71,6 +71,8 @@ void ProbeDataFile(const QString& path, bool forWriting) {
     const QFileInfo info(path);
     if (!info.exists())
         refuse(path, QStringLiteral("文件不存在"));
+    if (const QString kind = NotAFileKind(path); !kind.isEmpty())
+        refuse(path, QStringLiteral("这是一个%1，不是一个文件").arg(kind));
     if (!info.isFile())
         refuse(path, QStringLiteral("不是一个文件"));
     if (info.size() == 0)

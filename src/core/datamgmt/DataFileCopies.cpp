@@ -4,6 +4,7 @@
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
+#include "data/SystemErrorText.h"
 #include "datamgmt/FileCopy.h"
 
 #include <QDir>
@@ -131,6 +132,9 @@ QString DataFileCopies::backupTo(const QString& target) {
 
 QString DataFileCopies::restore(const QString& source) {
     requireClosedConnection();
+    if (const QString kind = NotAFileKind(source); !kind.isEmpty())
+        throw Refused(QStringLiteral("所选的 %1 是一个%2，不是数据库文件，当前数据文件没有被替换。")
+                          .arg(native(source), kind));
     if (source.isEmpty() || !QFileInfo(source).isFile())
         throw Refused(missingRestoreFileText());
 
