@@ -105,7 +105,8 @@ int main(int argc, char* argv[]) {
 
     Context ctx;
     ctx.dataPath = DefaultDataFileIn(QCoreApplication::applicationDirPath());
-    for (const auto& [name, value] : {std::pair{"TENVORA_UNIT", &ctx.unit}, std::pair{"TENVORA_PASSWORD", &ctx.password}}) {
+    for (const auto& [name, value] :
+         {std::pair{"TENVORA_UNIT", &ctx.unit}, std::pair{"TENVORA_PASSWORD", &ctx.password}}) {
         const char* raw = std::getenv(name);
         const std::optional<QString> text = exactText(raw ? raw : "");
         if (!text) {

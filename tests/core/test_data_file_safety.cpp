@@ -23,6 +23,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 using namespace tenvora;
 using namespace tenvora::test;
 
@@ -146,6 +148,65 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
                   .scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?"), {item})
                   .toDouble(),
               4321.5);
+}
+
+// Content copied into the data file (the same inode, so the path still names it) under a running
+// program: an older copy of the file itself and another data file are both noticed before the
+// next write, while the program's own writes and a reader beside it are not taken for either.
+TEST(DataFileReplaced, ContentCopiedIntoTheSameFileIsRefusedBeforeTheNextWrite) {
+    QTemporaryDir dir;
+    TempDataFile other(true);
+    struct Case {
+        const char* how;
+        bool olderCopy; // else another data file
+    };
+    for (const Case c : {Case{"an older copy of itself", true}, Case{"another data file", false}}) {
+        SCOPED_TRACE(c.how);
+        TempDataFile file(true);
+        auto dm = file.open();
+        const QString older = dir.filePath(QStringLiteral("older.tr"));
+        QFile::remove(older);
+        ASSERT_TRUE(QFile::copy(file.path(), older));
+        const QString update = QStringLiteral("update jd_htqd set 合同单价=? where 合同编号='A1' and 细目编号='102-1'");
+        dm->ADOCon().exec(update, {11.0});
+        {
+            Transaction tx(dm->ADOCon());
+            dm->ADOCon().exec(update, {12.0});
+            tx.commit();
+        }
+        {
+            auto reader = file.open(); // a reading command beside the program
+            EXPECT_EQ(reader->ADOCon().scalar(QStringLiteral("select count(*) from pass")).toInt(), 3);
+        }
+        EXPECT_NO_THROW(dm->ADOCon().exec(update, {13.0})) << "own writes and a reader are no replacement";
+
+        const QByteArray copied = ReadBytes(c.olderCopy ? older : other.path());
+        const auto inode = [&] {
+            struct stat st {};
+            ::stat(QFile::encodeName(file.path()).constData(), &st);
+            return st.st_ino;
+        };
+        const ino_t before = inode();
+        {
+            QFile into(file.path());
+            ASSERT_TRUE(into.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            ASSERT_EQ(into.write(copied), copied.size());
+        }
+        ASSERT_EQ(inode(), before) << "the same file, other content";
+        for (const bool inChange : {false, true}) {
+            const QString error = failureOf<StorageError>([&] {
+                if (!inChange)
+                    return dm->ADOCon().exec(update, {14.0});
+                Transaction tx(dm->ADOCon());
+                dm->ADOCon().exec(update, {14.0});
+                tx.commit();
+            });
+            EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();
+            EXPECT_TRUE(error.contains(QDir::toNativeSeparators(file.path()))) << error.toStdString();
+        }
+        EXPECT_TRUE(ReadBytes(file.path()) == copied) << "nothing was written into the copy";
+        EXPECT_TRUE(file.sink.messages.isEmpty());
+    }
 }
 
 TEST(DataFileLock, OneHolderAtATimeAndALeftLockIsTakenOver) {

@@ -234,9 +234,9 @@ public:
         const int error = errno;
         m_book = nullptr; // closing frees it, whatever the outcome
         if (rc != LXW_NO_ERROR)
-            throw Error(QStringLiteral("写入 Excel 工作簿 %1 失败：%2")
-                            .arg(QDir::toNativeSeparators(m_shown),
-                                 writerErrorText(rc, error, QString::fromUtf8(m_scratch))));
+            throw Error(
+                QStringLiteral("写入 Excel 工作簿 %1 失败：%2")
+                    .arg(QDir::toNativeSeparators(m_shown), writerErrorText(rc, error, QString::fromUtf8(m_scratch))));
     }
 
 private:

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QVarLengthArray>
 
 #include <cerrno>
@@ -184,6 +185,67 @@ void checkSameFile(sqlite3* db, const OpenedFile& file) {
 
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// Why the file's catalogue cannot be read although its first page decrypts: an interrupted change
+// not yet undone, a file cut short, or a damaged page, each told as what it is.
+QString unreadableCatalogueReason(Database& db, const QString& path) {
+    if (HasHotJournal(path))
+        return QStringLiteral("文件中有一次被中断的修改尚未撤销（日志文件 %1），只读时无法读出；以可写方式打开时会"
+                              "自动撤销（例如运行 tenvora check-file）")
+            .arg(QDir::toNativeSeparators(JournalPathFor(path)));
+    const qint64 filePages = QFileInfo(path).size() / kDataFilePageSize;
+    qint64 recorded = 0;
+    try {
+        // The store refuses to read a file shorter than its header records, unless asked to
+        // look at the schema as it is (which writes nothing).
+        db.exec(QStringLiteral("PRAGMA writable_schema=1"));
+        recorded = db.scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    } catch (const Error&) {
+        // Without the header's count the file cannot be said to be short.
+    }
+    if (recorded > filePages)
+        return QStringLiteral("文件不完整，比应有的短：文件头记录有 %1 页，文件只有 %2 页（可能只复制了一部分），"
+                              "请用完整的文件或备份")
+            .arg(recorded)
+            .arg(filePages);
+    return QStringLiteral("文件已损坏：数据表的目录所在的页内容不对（可能是磁盘故障，或文件被别的程序改动过），"
+                          "请用完好的备份");
+}
+
+// The integrity check's findings in the user's words: the damaged pages by number, the indexes
+// that disagree with their tables, and anything else as the store says it.
+QString integrityFindings(const QStringList& problems) {
+    static const QRegularExpression page(QStringLiteral("[Pp]age (\\d+)"));
+    static const QRegularExpression index(QStringLiteral("index (\\S+)"));
+    QStringList pages;
+    QStringList indexes;
+    QStringList other;
+    for (const QString& problem : problems) {
+        bool known = false;
+        for (auto it = page.globalMatch(problem); it.hasNext();) {
+            const QString n = it.next().captured(1);
+            known = true;
+            if (!pages.contains(n))
+                pages << n;
+        }
+        if (!known)
+            for (auto it = index.globalMatch(problem); it.hasNext();) {
+                const QString name = it.next().captured(1);
+                known = true;
+                if (!indexes.contains(name))
+                    indexes << name;
+            }
+        if (!known)
+            other << problem;
+    }
+    QStringList findings;
+    if (!pages.isEmpty())
+        findings << QStringLiteral("第 %1 页已损坏或无法读出").arg(pages.join(QStringLiteral("、")));
+    if (!indexes.isEmpty())
+        findings << QStringLiteral("索引 %1 与数据表不一致").arg(indexes.join(QStringLiteral("、")));
+    findings << other;
+    return findings.join(QStringLiteral("；"));
 }
 
 // The raw form of the key ("x'hex'"), derived here from the salt at the head of the file, so the
@@ -379,7 +441,7 @@ void Database::registerFunctions() {
 }
 
 Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
-    ProbeDataFile(path, mode == Mode::ReadWrite);
+    ProbeDataFile(path, mode != Mode::Verify);
 
     sqlite3* raw = nullptr;
     const int flags = mode == Mode::Verify ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -403,10 +465,11 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const StorageError&) {
-        // The first page decrypts, but the file holds fewer pages than its header records.
-        refuseFile(path, QStringLiteral("文件已损坏或不完整（比应有的短，可能只复制了一部分），请用完整的文件或备份"));
+        // The first page decrypts, but the catalogue cannot be read.
+        refuseFile(path, unreadableCatalogueReason(db, path));
     } catch (const DbError&) {
-        refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
+        // The first page does not decrypt: another key, another file, or that page damaged.
+        refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件（也可能是文件的第一页已损坏）"));
     }
     QString missing;
     try {
@@ -511,8 +574,21 @@ void Database::checkIntegrity() {
     }
     if (problems == QStringList{QStringLiteral("ok")})
         return;
-    throw DataFileError(QStringLiteral("数据文件 %1 已损坏（%2）")
-                            .arg(QDir::toNativeSeparators(m_path), problems.join(QStringLiteral("；"))));
+    const qint64 filePages = QFileInfo(m_path).size() / kDataFilePageSize;
+    qint64 recorded = 0;
+    try {
+        recorded = scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    } catch (const Error&) {
+        // Without the header's count the file cannot be said to be short.
+    }
+    if (recorded > filePages)
+        throw DataFileError(QStringLiteral("数据文件 %1 不完整：文件头记录有 %2 页，文件只有 %3 页（比应有的短，"
+                                           "可能只复制了一部分）")
+                                .arg(QDir::toNativeSeparators(m_path))
+                                .arg(recorded)
+                                .arg(filePages));
+    throw DataFileError(
+        QStringLiteral("数据文件 %1 已损坏（%2）").arg(QDir::toNativeSeparators(m_path), integrityFindings(problems)));
 }
 
 QStringList Database::columnsOf(const QString& table) {

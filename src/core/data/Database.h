@@ -87,6 +87,8 @@ public:
     enum class Mode {
         ReadWrite, // the working connection: also adds the program's indexes
         Verify,    // read-only look at a file, changes nothing (restore checks)
+        Recover,   // may write, adds nothing: undoes an interrupted change (HasHotJournal), as any
+                   // open that may write does, and is otherwise a look at the file
     };
 
     Database() = default;
@@ -120,7 +122,8 @@ public:
 
     // Reads every page and checks the structure and the indexes (a full read of the file, so
     // only where a copy must be sound: backup, bid disk, restore, check-file). Throws
-    // DataFileError naming the file and what is wrong.
+    // DataFileError naming the file and what is wrong: a file shorter than its header records,
+    // the pages that are damaged, the indexes that disagree with their tables.
     void checkIntegrity();
 
     // Column names of a table as the file declares them (empty when the table is missing).

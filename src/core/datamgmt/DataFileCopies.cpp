@@ -133,8 +133,8 @@ QString DataFileCopies::backupTo(const QString& target) {
 QString DataFileCopies::restore(const QString& source) {
     requireClosedConnection();
     if (const QString kind = NotAFileKind(source); !kind.isEmpty())
-        throw Refused(QStringLiteral("所选的 %1 是一个%2，不是数据库文件，当前数据文件没有被替换。")
-                          .arg(native(source), kind));
+        throw Refused(
+            QStringLiteral("所选的 %1 是一个%2，不是数据库文件，当前数据文件没有被替换。").arg(native(source), kind));
     if (source.isEmpty() || !QFileInfo(source).isFile())
         throw Refused(missingRestoreFileText());
 

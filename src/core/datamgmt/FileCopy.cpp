@@ -135,10 +135,8 @@ QString StageNameFor(const QString& target) {
     for (int i = 0; i < 6; ++i)
         token += letters[QRandomGenerator::global()->bounded(static_cast<int>(letters.size()))];
     const QFileInfo info(target);
-    return info.absoluteDir().filePath(QStringLiteral(".tenvora-%1-%2-%3.part")
-                                           .arg(hostToken())
-                                           .arg(QCoreApplication::applicationPid())
-                                           .arg(token));
+    return info.absoluteDir().filePath(
+        QStringLiteral(".tenvora-%1-%2-%3.part").arg(hostToken()).arg(QCoreApplication::applicationPid()).arg(token));
 }
 
 int RemoveAbandonedStages(const QString& folder, const QString& target) {
@@ -173,8 +171,7 @@ void CheckTargetFileName(const QString& path) {
         throw Refused(QStringLiteral("没有给出文件名"));
     const QString shown = native(path);
     const QString last = path.section(QLatin1Char('/'), -1);
-    if (last.isEmpty() || path.endsWith(QDir::separator()) || last == QLatin1String(".") ||
-        last == QLatin1String(".."))
+    if (last.isEmpty() || path.endsWith(QDir::separator()) || last == QLatin1String(".") || last == QLatin1String(".."))
         throw Refused(QStringLiteral("%1 指的是文件夹，不是文件名，请给出文件名").arg(shown));
     const QString kind = NotAFileKind(path);
     if (kind == QLatin1String("文件夹"))
