@@ -3,7 +3,12 @@
 #include "Modal.h"
 #include "Settings.h"
 #include "boq/SelecXM.h"
+#include "data/AppPaths.h"
 #include "data/DataModule.h"
+#include "data/Database.h"
+#include "datamgmt/DataManagement.h"
+#include "datamgmt/DataRest.h"
+#include "datamgmt/FolderChooser.h"
 #include "preview/ReportPreview.h"
 #include "shell/DtAbout.h"
 #include "shell/DtMain1.h"
@@ -15,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +30,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -360,6 +367,55 @@ private slots:
         window.ToolButton2Click();
         QVERIFY(!window.isVisible());
         QCOMPARE(window.hostedTool(), nullptr);
+    }
+
+    // After restoring a file that has no account of the logged-in unit the login comes back; giving
+    // it up ends the program.
+    void aRestoredFileWithoutTheUnitAsksForALogin_data() {
+        QTest::addColumn<bool>("giveUp");
+        QTest::newRow("logs in as another unit") << false;
+        QTest::newRow("gives up") << true;
+    }
+    void aRestoredFileWithoutTheUnitAsksForALogin() {
+        QFETCH(bool, giveUp);
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.tr"));
+        {
+            test::TempDataFile foreign;
+            QVERIFY(QFile::copy(foreign.path(), other));
+            Database db = Database::open(other, DataFileKey());
+            db.exec(QStringLiteral("delete from pass where unit = ?"), {kUnit});
+        }
+        TFormMain1 window(*dm);
+        int logins = 0;
+        QVERIFY(window.FormCreate([&](TDmMain& d) {
+            if (++logins == 1)
+                return loginAsHuajian(d);
+            return !giveUp && LoginRules(d).login(QStringLiteral("东方交通建设集团有限公司"), QStringLiteral("df2026"));
+        }));
+        window.show();
+        SetModalHandler([&](QDialog& dialog) {
+            auto* form = qobject_cast<TDataRestForm*>(&dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->folderChooser()->setFolder(dir.path());
+            if (QTest::qWaitFor([&] { return form->selectFile(QStringLiteral("other.tr")); }))
+                form->BitBtn1()->click();
+            return dialog.result();
+        });
+        MessageBox::queueAnswer(true);
+        window.N54Click();
+        QCOMPARE(logins, 2);
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.last(), DataManagement::reloginText(kUnit));
+        QCOMPARE(window.isVisible(), !giveUp);
+        if (!giveUp) {
+            QCOMPARE(dm->session().CurUnitName, QStringLiteral("东方交通建设集团有限公司"));
+            QCOMPARE(window.statusPanel(3)->text().trimmed(), QStringLiteral("东方交通建设集团有限公司"));
+        }
     }
 
     void menusAndToolbarCarryEveryCommand() {

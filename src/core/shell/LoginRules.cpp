@@ -38,6 +38,12 @@ bool LoginRules::login(const QString& unit, const QString& password, Marker mark
     return true;
 }
 
+bool LoginRules::hasUnit(const QString& unit) {
+    Query& q = m_dm.PublicQuery();
+    m_dm.RunSql(q, QStringLiteral("select unit from pass where unit=?"), {unit}, true);
+    return !q.isEmpty();
+}
+
 QString LoginRules::markerFailedText(const QString& dataFile, const QString& cause) {
     return QStringLiteral("数据文件 %1 无法写入（%2），登录记录没有保存；登录仍然有效，可以查看和备份，"
                           "但排除这个问题之前报价等修改也无法保存。")

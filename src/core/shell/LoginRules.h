@@ -24,6 +24,9 @@ public:
     // the login succeeded.
     bool login(const QString& unit, const QString& password, Marker marker = Marker::Write);
 
+    // Whether the file has an account of that unit (a restored file may have other units).
+    bool hasUnit(const QString& unit);
+
     static QString wrongPasswordText() { return QStringLiteral("密码不正确,请重新输入"); }
     // The file could not take the marker; cause as StorageError::cause() gives it.
     static QString markerFailedText(const QString& dataFile, const QString& cause);

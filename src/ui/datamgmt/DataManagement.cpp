@@ -6,6 +6,7 @@
 #include "datamgmt/DataBak.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/DataRest.h"
+#include "shell/LoginRules.h"
 
 namespace tenvora::ui {
 
@@ -55,7 +56,24 @@ DataManagement::Outcome DataManagement::bidDisk(TDmMain& dm, QWidget* parent,
 
 DataManagement::Outcome DataManagement::restore(TDmMain& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    return runWithConnectionClosed<TDataRestForm>(dm, parent, closeHostedTool);
+    const Outcome outcome = runWithConnectionClosed<TDataRestForm>(dm, parent, closeHostedTool);
+    if (outcome != Outcome::Continue)
+        return outcome;
+    const QString unit = dm.session().CurUnitName;
+    try {
+        if (unit.isEmpty() || LoginRules(dm).hasUnit(unit))
+            return outcome;
+    } catch (const ActionAbandoned&) {
+        // "SQL语句错误!" has been shown; the unit cannot be confirmed, so it is asked for again.
+    } catch (const Error& e) {
+        MessageBox::information(parent, e.text());
+    }
+    MessageBox::information(parent, reloginText(unit));
+    return Outcome::Relogin;
+}
+
+QString DataManagement::reloginText(const QString& unit) {
+    return QStringLiteral("恢复的数据文件中没有投标单位“%1”，请重新登录。").arg(unit);
 }
 
 QString DataManagement::reopenFailedText(const QString& reason) {

@@ -81,8 +81,13 @@ bool TFormMain1::FormCreate(const LoginRunner& login) {
     m_dm.setMainWindow(this);
     UpdateStatusBar();
     m_dm.setMainCaption();
-    if (login)
-        return login(m_dm);
+    m_login = login;
+    return runLogin();
+}
+
+bool TFormMain1::runLogin() {
+    if (m_login)
+        return m_login(m_dm);
     TLoginForm dialog(m_dm);
     return ExecModal(dialog) == QDialog::Accepted;
 }
@@ -584,7 +589,17 @@ void TFormMain1::runDataManagement(int command) {
         else
             outcome = DataManagement::restore(m_dm, this, closeFirst);
     });
-    if (outcome == DataManagement::Outcome::EndProgram) {
+    // A restored file without the logged-in unit: who works on it must log in to it.
+    if (outcome == DataManagement::Outcome::Relogin) {
+        m_dm.session().CurUnitName.clear();
+        UpdateStatusBar();
+        if (runLogin()) {
+            m_dm.LoadCurrentContract();
+            UpdateStatusBar();
+            return;
+        }
+    }
+    if (outcome != DataManagement::Outcome::Continue) {
         m_quitting = true;
         close();
         QCoreApplication::quit();

@@ -112,6 +112,8 @@ private:
     void runReport(const std::function<void()>& report);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     void runDataManagement(int command);
+    // The login dialog (or the runner FormCreate was given); false when it was given up.
+    bool runLogin();
 
     TDmMain& m_dm;
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
@@ -124,6 +126,7 @@ private:
     QString m_hint;
     QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
+    LoginRunner m_login; // how FormCreate logged in; a restore may need it again
     bool m_savedGeometry = false;
 };
 
