@@ -195,25 +195,27 @@ int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
 }
 
 Command PrintAllCommand() {
-    return {QStringLiteral("print-all"), QStringLiteral("--dir 文件夹"), QStringLiteral("输出全套投标报表"),
-            QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
-                           "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
-                           "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
-                           "（目录页在前，各表保留自己的页码，每张报表一个书签），并打印写出的文件：\n"
-                           "  --dir 文件夹   输出的文件夹（没有时建立）\n"
-                           "  --json         以 JSON 打印写出的文件、报表名与页数\n"
-                           "没有当前合同段时显示“请先选择合同”，退出码 1。"),
-            [](Context& ctx) {
-                const std::optional<QString> dir = ctx.takeOption(QStringLiteral("--dir"));
-                ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
-                if (!dir)
-                    throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
-                // The set stores the insurance line before its forms: a write.
-                auto dm = ctx.openAndLogin(Access::Write);
-                dm->LoadCurrentContract();
-                ReportContext rc(*dm);
-                return printAll(ctx, rc, *dir);
-            }};
+    return {
+        QStringLiteral("print-all"), QStringLiteral("--dir 文件夹"), QStringLiteral("输出全套投标报表"),
+        QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
+                       "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
+                       "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
+                       "（目录页在前，各表保留自己的页码，每张报表一个书签），全部写好后一起换上（磁盘已满等失败时\n"
+                       "文件夹保持原样，并说明文件和原因），然后打印写出的文件：\n"
+                       "  --dir 文件夹   输出的文件夹（没有时建立）\n"
+                       "  --json         以 JSON 打印写出的文件、报表名与页数\n"
+                       "没有当前合同段时显示“请先选择合同”，退出码 1。"),
+        [](Context& ctx) {
+            const std::optional<QString> dir = ctx.takeOption(QStringLiteral("--dir"));
+            ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
+            if (!dir)
+                throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
+            // The set stores the insurance line before its forms: a write.
+            auto dm = ctx.openAndLogin(Access::Write);
+            dm->LoadCurrentContract();
+            ReportContext rc(*dm);
+            return printAll(ctx, rc, *dir);
+        }};
 }
 
 } // namespace
