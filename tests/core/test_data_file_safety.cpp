@@ -297,13 +297,13 @@ TEST(FileCopy, ACopyRemovesTheStagesOfOwnersThatAreGone) {
         {QStringLiteral(".bak.part-%1-%2-aB3dE9").arg(host).arg(gone), 0, false},
         {QStringLiteral(".other.part-%1-%2-aB3dE9").arg(host).arg(gone), 0, false},
         {QStringLiteral(".bak.part-%1-%2-aB3dE9").arg(host).arg(alive), 0, true},
-        {QStringLiteral(".bak.part-elsewhere-%1-aB3dE9").arg(gone), 0, true}, // another host may still copy
+        {QStringLiteral(".bak.part-elsewhere-%1-aB3dE9").arg(gone), 0, true},         // another host may still copy
         {QStringLiteral(".tenvora-%1-%2-aB3dE9.part").arg(host).arg(gone), 0, false}, // this version's naming
         {QStringLiteral(".tenvora-%1-%2-aB3dE9.part").arg(host).arg(alive), 0, true},
         {QStringLiteral(".tenvora-elsewhere-%1-aB3dE9.part").arg(gone), 0, true},
-        {QStringLiteral(".bak.Xy12Zq"), 2, false},                            // the earlier naming, old
-        {QStringLiteral(".bak.Xy12Zr"), 0, true},                             // ... and recent
-        {QStringLiteral(".other.Xy12Zq"), 2, true},                           // another target's
+        {QStringLiteral(".bak.Xy12Zq"), 2, false},  // the earlier naming, old
+        {QStringLiteral(".bak.Xy12Zr"), 0, true},   // ... and recent
+        {QStringLiteral(".other.Xy12Zq"), 2, true}, // another target's
         {QStringLiteral(".bak.notes"), 2, true},
     };
     for (const Case& c : cases) {
