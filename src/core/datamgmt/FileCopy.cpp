@@ -204,10 +204,10 @@ StagedFile::StagedFile(const QString& target) {
         if (m_fd < 0)
             throw Error(QStringLiteral("无法在文件夹 %1 中写入文件：%2").arg(native(folder), SystemErrorText(errno)));
     }
-    // What a new file of the user's would get (the stage itself is private while it is made).
+    // What a new file of the user's gets; the stage itself stays private while it is made.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(m_fd, 0666 & ~mask);
+    m_mode = 0666 & ~mask;
 }
 
 StagedFile::~StagedFile() {
@@ -278,6 +278,7 @@ void StagedFile::commit() {
     if (m_committed)
         return;
     flush();
+    ::fchmod(m_fd, static_cast<mode_t>(m_mode));
     const QByteArray stage = encoded(m_stage);
     if (m_unnamed) {
         // The stage gets its name only now, a moment before the rename below.
@@ -359,7 +360,7 @@ void StagedFileCopy::copyFrom(const QString& source) {
     // A copy taken from read-only media must still be writable where it lands (a restored data file).
     struct stat st {};
     if (::fstat(in.get(), &st) == 0)
-        ::fchmod(out, (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
+        m_file->setMode((st.st_mode & 07777) | S_IRUSR | S_IWUSR);
 }
 
 void StagedFileCopy::commit() {

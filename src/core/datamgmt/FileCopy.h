@@ -45,6 +45,9 @@ public:
     // it. Throws Error, the target untouched, when any write failed.
     void commit();
 
+    // The permissions the file gets when it is put in place (by default those of a new file).
+    void setMode(unsigned mode) { m_mode = mode; }
+
     // Used by StagedFileCopy: the descriptor of the stage and the text of a failed write.
     int descriptor() const { return m_fd; }
     [[noreturn]] void failWrite(int error) const;
@@ -60,6 +63,7 @@ private:
     bool m_unnamed = false;
     bool m_committed = false;
     int m_writeError = 0; // the first failed write, reported by commit()
+    unsigned m_mode = 0644;
     QByteArray m_buffer;
     std::unique_ptr<Device> m_device;
 };
