@@ -180,7 +180,7 @@ void BM_Paste_Bare(benchmark::State& state) {
 void adjustOnce(int n) {
     BoqEditor& editor = *fixture().editor;
     AdjustmentRequest request;
-    request.target = static_cast<double>(editor.liveTotals().contractTotal()) * (n % 2 ? 1.0 / 0.97 : 0.97);
+    request.target = static_cast<double>(editor.liveTotals().boqTotalAsRecomputed()) * (n % 2 ? 1.0 / 0.97 : 0.97);
     PriceAdjustment adjustment(*fixture().dm);
     editor.proposeAdjustment(adjustment, request);
     editor.applyAdjustment(adjustment);
@@ -200,7 +200,8 @@ void BM_AdjustApply_Editor(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         AdjustmentRequest request;
-        request.target = static_cast<double>(editor.liveTotals().contractTotal()) * (n++ % 2 ? 1.0 / 0.97 : 0.97);
+        request.target =
+            static_cast<double>(editor.liveTotals().boqTotalAsRecomputed()) * (n++ % 2 ? 1.0 / 0.97 : 0.97);
         PriceAdjustment adjustment(*fixture().dm);
         editor.proposeAdjustment(adjustment, request);
         state.ResumeTiming();

@@ -168,7 +168,7 @@ QVariant PriceArgument(const QString& text) {
         return {};
     const std::optional<double> number = ParseNumberInput(text);
     if (!number)
-        throw UsageError(QStringLiteral("单价“%1”不是数字").arg(text));
+        throw UsageError(QStringLiteral("单价“%1”不是数字：%2").arg(text, NumberInputProblem(text)));
     return *number;
 }
 

@@ -32,18 +32,27 @@ Command ReadWorkbookCommand() {
 
 Command ImportCommand() {
     return {
-        QStringLiteral("import-xls"), QStringLiteral("FILE"),
+        QStringLiteral("import-xls"), QStringLiteral("FILE [--append]"),
         QStringLiteral("从 Excel 文件（.xls 或 .xlsx）导入当前合同的工程量清单"),
         QStringLiteral("像“Exdel合同清单数据导入”的“导入”一样，把工作簿 FILE（.xls 或 .xlsx）的工作表“工程量清单”\n"
                        "中有细目编号的各行按细目编号的顺序追加到当前合同的工程量清单（不替换已有的行），\n"
                        "并显示导入的行数。工作表另有“合价”列时，没有单价的行（如暂定金额）取它作为合同金额。\n"
+                       "当前合同已有工作簿中的某些细目编号（按原样比较）时，追加会使一个编号有两条细目：\n"
+                       "这时不导入任何行，列出其中几个编号和条数，退出码为 1；确要追加时加上 --append。\n"
                        "格式不对的工作簿不导入任何行，退出码为 1。"),
         [](Context& ctx) {
-            ctx.expectArguments(1, QStringLiteral("tenvora import-xls FILE"));
+            const bool append = ctx.takeFlag(QStringLiteral("--append"));
+            ctx.expectArguments(1, QStringLiteral("tenvora import-xls FILE [--append]"));
             auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             const BoqSource source = ReadBoqSource(QDir::current().absoluteFilePath(ctx.args.first()));
-            const BoqImportResult result = BoqImport(*dm).importLines(source);
+            BoqImport import(*dm);
+            if (!append) {
+                if (const QStringList held = import.heldItems(source); !held.isEmpty())
+                    throw Refused(BoqImport::heldItemsText(held) +
+                                  QStringLiteral("没有导入任何行；确要追加，请加上 --append。"));
+            }
+            const BoqImportResult result = import.importLines(source);
             if (ctx.json) {
                 QJsonObject o{{QStringLiteral("contract"), dm->session().CurContractID},
                               {QStringLiteral("imported"), result.imported},

@@ -179,6 +179,8 @@ int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
     const PrintedBidSet printed = PrintBidSet(rc, QDir::current().absoluteFilePath(outDir));
     if (!printed.refusal.isEmpty())
         throw Refused(printed.refusal);
+    for (const QString& note : printed.notes)
+        err() << note << Qt::endl;
     QJsonArray files;
     for (const WrittenPdf& pdf : printed.files) {
         files.append(QJsonObject{{QStringLiteral("report"), pdf.name},

@@ -14,6 +14,7 @@ struct TestState {
     QQueue<QString> files;
     QStringList proposed;
     QStringList shown;
+    QList<bool> defaults;
     int unanswered = 0;
 };
 
@@ -36,6 +37,7 @@ void MessageBox::information(QWidget* parent, const QString& text, const QString
 bool MessageBox::question(QWidget* parent, const QString& text, const QString& title, bool defaultYes) {
     if (state().on) {
         state().shown << text;
+        state().defaults << defaultYes;
         if (state().answers.isEmpty()) {
             ++state().unanswered;
             qWarning("question without a queued answer: %s", qPrintable(text));
@@ -67,6 +69,10 @@ QStringList MessageBox::takeShown() {
 
 int MessageBox::takeUnanswered() {
     return std::exchange(state().unanswered, 0);
+}
+
+QList<bool> MessageBox::takeDefaultAnswers() {
+    return std::exchange(state().defaults, {});
 }
 
 int MessageBox::pendingAnswers() {

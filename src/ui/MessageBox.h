@@ -26,6 +26,8 @@ public:
     static QStringList takeShown(); // texts of messages and questions since the last call
     static int takeUnanswered();    // questions asked without a queued answer
     static int pendingAnswers();    // queued answers nobody asked for yet
+    // The answer Enter would give (true: Yes) of each question since the last call.
+    static QList<bool> takeDefaultAnswers();
 };
 
 // The core's message sink for the workbench: a modal OK box.

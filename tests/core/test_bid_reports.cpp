@@ -282,19 +282,22 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
         names << form.name;
         pages += form.document.pageCount();
     }
-    EXPECT_EQ(names, (QStringList{"E", "summary", "B-100", "B-200", "B-300", "B-400", "B-500", "B-600", "C", "D",
-                                  "labour", "material", "machinery"}));
+    // The demo prices chapters E leaves out: E would carry another bid price, so it stays out.
+    EXPECT_EQ(names, (QStringList{"summary", "B-100", "B-200", "B-300", "B-400", "B-500", "B-600", "C", "D", "labour",
+                                  "material", "machinery"}));
+    ASSERT_EQ(set.notes.size(), 1);
+    EXPECT_TRUE(set.notes.first().contains(QStringLiteral("不含第 200 章、第 400 章、第 500 章")))
+        << set.notes.first().toStdString();
     ASSERT_EQ(set.document.pageCount(), pages + 1);
     ASSERT_EQ(set.document.parts.size(), set.forms.size() + 1);
 
-    // The insurance was stored before E read chapter 100.
+    // The insurance was stored before the bid-price form read chapter 100.
     const qint64 premium =
         scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'")).toLongLong();
-    EXPECT_EQ(premium, BoqTotals::insuranceAmount(BoqTotals(*m_dm).insuranceBase(QStringLiteral("A1"))));
-    const QString t100 = scalar(QStringLiteral("select sum(合同金额) from jd_htqd where 合同编号='A1' and 章='100' "
-                                               "and length(细目编号)>3"))
-                             .toString();
-    EXPECT_TRUE(report::TextDump(set.forms[0].document).contains(QStringLiteral("| 总则 | ") + t100));
+    const ContractFigures now = ContractFigures::read(*m_dm, QStringLiteral("A1"));
+    EXPECT_EQ(premium, now.insurance());
+    EXPECT_TRUE(report::TextDump(set.forms[0].document)
+                    .contains(QStringLiteral("| 100 | 总则 | ") + WholeYuanText(now.printedChapterTotal("100"))));
 
     // Each form keeps its own numbering inside the whole document, and the contents names its pages.
     for (int i = 1; i < set.document.parts.size(); ++i) {
@@ -317,7 +320,20 @@ TEST_F(BidReports, TheWholeSetHoldsEveryFormWithItsOwnPagesBehindAContentsPage) 
     const BidSet again = BuildBidSet(*m_context);
     BoqChapterReport alone(*m_context, QStringLiteral("200"));
     ASSERT_TRUE(alone.build());
-    EXPECT_EQ(report::TextDump(again.forms[3].document), report::TextDump(alone.prepare()));
+    EXPECT_EQ(report::TextDump(again.forms[2].document), report::TextDump(alone.prepare()));
+}
+
+TEST_F(BidReports, AContractOfTheChaptersEPrintsHasEInTheSetWithTheSameBidPrice) {
+    exec(QStringLiteral("delete from jd_htqd where 合同编号='A1' and 章 in ('200', '400', '500', '700')"));
+    const BidSet set = BuildBidSet(*m_context);
+    ASSERT_FALSE(set.forms.isEmpty());
+    EXPECT_EQ(set.forms.first().name, QStringLiteral("E"));
+    EXPECT_TRUE(set.notes.isEmpty());
+    const ContractFigures figures = ContractFigures::read(*m_dm, QStringLiteral("A1"));
+    const QString price = WholeYuanText(figures.bidPriceForm().bidPrice);
+    EXPECT_EQ(figures.reportE().grand, price);
+    for (const int form : {0, 1})
+        EXPECT_TRUE(report::TextDump(set.forms[form].document).contains(price)) << form;
 }
 
 TEST_F(BidReports, TheWholeSetIsRefusedWithoutAContractBeforeAnythingIsStored) {

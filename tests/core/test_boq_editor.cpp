@@ -51,9 +51,14 @@ TEST(BoqLineRules, PriceLockAndDrawnAsLocked) {
         const char* unit;
         bool locked;
         bool drawnLocked;
+        const char* chapter = "100";
     };
     const QList<Case> cases = {
         {1, "102-1", "总额", false, false},
+        // A chapter line takes the chapter total: a typed price would never reach the bid.
+        {2, "200", "m", true, true, "200"},
+        {2, "1000", "m", true, true, "1000"},
+        {2, "200", "m", false, false, "100"},
         {0, "102-1", "总额", true, true},
         {QVariant(), "102-1", "m3", true, true},
         {QStringLiteral("abc"), "102-1", "m3", true, true},
@@ -70,9 +75,10 @@ TEST(BoqLineRules, PriceLockAndDrawnAsLocked) {
     for (const Case& c : cases) {
         const QString item = QString::fromUtf8(c.item);
         const QString unit = QString::fromUtf8(c.unit);
-        EXPECT_EQ(IsPriceLocked(c.quantity, item, unit), c.locked) << c.item;
-        EXPECT_EQ(IsDrawnLocked(c.quantity, item, unit), c.drawnLocked) << c.item;
-        EXPECT_EQ(PriceLockReason(c.quantity, item, unit).isEmpty(), !c.locked) << c.item;
+        const QString chapter = QString::fromUtf8(c.chapter);
+        EXPECT_EQ(IsPriceLocked(c.quantity, item, unit, chapter), c.locked) << c.item;
+        EXPECT_EQ(IsDrawnLocked(c.quantity, item, unit, chapter), c.drawnLocked) << c.item;
+        EXPECT_EQ(PriceLockReason(c.quantity, item, unit, chapter).isEmpty(), !c.locked) << c.item;
     }
 }
 
@@ -259,7 +265,7 @@ TEST_F(BoqEditorTest, APriceTypedButNotSavedIsSavedBeforeTheListChanges) {
     ASSERT_TRUE(r);
     EXPECT_EQ(stored(QStringLiteral("102-1"), BoqColumn::Amount).toLongLong(), 1000);
     // The owner's provisional sums (102-3, 103-6, 401-1, 509-2) are in the base too.
-    EXPECT_EQ(r->insurance, BoqTotals::insuranceAmount(466250 + 1000 + 4500000 + 1500000 + 300000 + 2000000));
+    EXPECT_EQ(r->insurance, ContractFigures::insuranceAmount(466250 + 1000 + 4500000 + 1500000 + 300000 + 2000000));
     EXPECT_EQ(r->chapterTotal, 1000 + 4500000 + 1500000 + r->insurance);
 }
 

@@ -2,12 +2,12 @@
 // the same under a decimal-comma locale, and never left half-written.
 #include "boq/BoqExport.h"
 #include "boq/BoqImport.h"
+#include "boq/ContractFigures.h"
 #include "data/AppPaths.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "data/Schema.h"
-#include "reports/BidSummary.h"
 #include "reports/ChineseAmount.h"
 #include "support/TestSupport.h"
 
@@ -153,7 +153,9 @@ TEST_F(BoqExportTest, TheSummarySheetCarriesTheFiguresTheSummaryReportPrints) {
     ASSERT_EQ(failure, QString());
     const QJsonObject summary = sheet(book, BoqExport::summarySheetName());
     ASSERT_FALSE(summary.isEmpty());
-    const AllChapterFigures all = ComputeBidSummary(*dm, QStringLiteral("A1")).all;
+    ContractFigures contract = ContractFigures::read(*dm, QStringLiteral("A1"));
+    contract.storeInsurance();
+    const AllChapterFigures all = contract.bidPriceForm();
     ASSERT_EQ(all.chapters.size(), 7);
     for (int i = 0; i < all.chapters.size(); ++i) {
         EXPECT_EQ(cellValue(summary, i + 1, 1).toString(), all.chapters[i].code);

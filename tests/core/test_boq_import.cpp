@@ -119,7 +119,7 @@ TEST(BoqDerivedColumns, FollowTheItemNumber) {
 }
 
 TEST(BoqDerivedColumns, AmountIsNotRoundedAndNeedsOneValue) {
-    EXPECT_EQ(ImportedAmountOf(1.5, 3), 4.5);
+    EXPECT_EQ(ImportedAmountOf(1.5, 3), 5.0) << "whole yuan, so the bid check finds the import's own amounts right";
     EXPECT_EQ(ImportedAmountOf(null, 120), 0.0);
     EXPECT_EQ(ImportedAmountOf(88.5, null), 0.0);
     EXPECT_EQ(ImportedAmountOf(null, null), std::nullopt);
@@ -275,7 +275,7 @@ TEST_F(BoqImportTest, LinesGetTheDerivedColumnsAndTheContract) {
     EXPECT_EQ(insurance.item, t("101-1-a"));
     EXPECT_EQ(insurance.section, t("101-1"));
     EXPECT_EQ(insurance.segment, t("101-1-a"));
-    EXPECT_EQ(insurance.amount.toDouble(), 4.5); // not rounded here
+    EXPECT_EQ(insurance.amount.toDouble(), 5); // the line amount, whole yuan
     EXPECT_EQ(insurance.name, t("建筑工程一切险"));
     EXPECT_EQ(insurance.unit, t("总额"));
 
@@ -406,8 +406,8 @@ TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
         {"101-1", null, 0, null, null},          // nothing given, nothing priced: stays empty
         {"102-3", null, 1, 4500000, 4500000},    // a provisional sum
         {"202-1-a", 1.5, 3, 5, 5},               // the whole-yuan amount of its price
-        {"202-1-b", 2.5, 3, 5, 7.5},             // written before the price changed: derived
-        {"202-1-c", 2.5, 3, null, 7.5},          // priced, no amount given: derived
+        {"202-1-b", 2.5, 3, 5, 8},               // written before the price changed: derived
+        {"202-1-c", 2.5, 3, null, 8},            // priced, no amount given: derived
         {"202-1-d", null, 10, t("包干"), 0.0},   // not a figure: derived
     };
     WorkbookContents contents =
@@ -433,4 +433,31 @@ TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
         EXPECT_EQ(lines[i].item.toString(), QString::fromUtf8(cases[i].item));
         EXPECT_TRUE(SameStoredValue(lines[i].amount, cases[i].stored)) << lines[i].amount.toString().toStdString();
     }
+}
+
+TEST_F(BoqImportTest, ItemNumbersTheContractHoldsAreFoundExactly) {
+    Database& db = m_dm->ADOCon();
+    for (const QVariantList& line :
+         {QVariantList{QStringLiteral("101-1-a"), 0}, QVariantList{QStringLiteral("102-1"), 0}, QVariantList{100, 0},
+          QVariantList{QStringLiteral("补1"), 1}})
+        db.exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号, 是否补充) values ('B1', ?, ?)"), line);
+    db.exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号) values ('A2', '103-1')"));
+    const BoqSource s = source({
+        {t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
+        {t("101-1-A"), null, null, null, 1}, // another case is another item
+        {t("102-1 "), null, null, null, 1},  // so is a trailing blank
+        {t("102-1"), null, null, null, 1},
+        {t("102-1"), null, null, null, 2}, // named once
+        {100, t("总则")},                  // the owner's number cell meets the stored chapter line
+        {t("补1"), null, null, null, 1},   // supplementary lines hold their numbers too
+        {t("103-1"), null, null, null, 1}, // held by another contract only
+        {null, t("说明")},
+    });
+    BoqImport import(*m_dm);
+    EXPECT_EQ(import.heldItems(s), (QStringList{"100", "102-1", "补1"}));
+
+    m_dm->session().CurContractID = QStringLiteral("B2");
+    EXPECT_TRUE(import.heldItems(s).isEmpty());
+    m_dm->session().CurContractID.clear();
+    EXPECT_THROW(import.heldItems(s), Refused);
 }

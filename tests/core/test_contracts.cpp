@@ -101,7 +101,7 @@ TEST(BoqTotals, InsuranceAndChapterTotalFollowTheStoredLines) {
 
     BoqTotals totals(*dm);
     // 100000 + 50000 + 233333 = 383333; x 0.003 = 1149.999 -> 1150
-    EXPECT_EQ(totals.insuranceBase(QStringLiteral("A1"), QStringLiteral("100")), 383333);
+    EXPECT_EQ(ContractFigures::read(*dm, QStringLiteral("A1")).insuranceBase(), 383333);
     const ChapterRecompute r = totals.recompute(QStringLiteral("A1"), QStringLiteral("100"));
     EXPECT_EQ(r.insurance, 1150);
     EXPECT_EQ(r.chapterTotal, 1150 + 1000000 + 100000 + 50000);
@@ -111,7 +111,8 @@ TEST(BoqTotals, InsuranceAndChapterTotalFollowTheStoredLines) {
     EXPECT_EQ(db.scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号='101-1-a'"))
                   .toLongLong(),
               1150);
-    EXPECT_EQ(totals.chapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 0) << "no lines: 0";
+    EXPECT_EQ(ContractFigures::read(*dm, QStringLiteral("A1")).storedChapterTotal(QStringLiteral("300")), 0)
+        << "no lines: 0";
 }
 
 // The stored chapter total and report B's printed total count different lines, on purpose.
@@ -131,9 +132,9 @@ TEST(BoqTotals, StoredAndPrintedChapterTotalsDifferAsStated) {
         db.exec(
             QStringLiteral("INSERT INTO jd_htqd (合同编号, 章, 细目编号, bz, 合同金额) VALUES ('A1', '300', ?, ?, ?)"),
             l);
-    BoqTotals totals(*dm);
-    EXPECT_EQ(totals.chapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 1000 + 200 + 30);
-    EXPECT_EQ(totals.printedChapterTotal(QStringLiteral("A1"), QStringLiteral("300")), 1000 + 30 + 4);
+    const ContractFigures figures = ContractFigures::read(*dm, QStringLiteral("A1"));
+    EXPECT_EQ(figures.storedChapterTotal(QStringLiteral("300")), 1000 + 200 + 30);
+    EXPECT_EQ(figures.printedChapterTotal(QStringLiteral("300")), 1000 + 30 + 4);
 }
 
 TEST(BoqTotals, LineAmountNeedsBothFigures) {
@@ -152,5 +153,5 @@ TEST(BoqTotals, InsuranceRateUsesExtendedPrecision) {
     };
     for (const Case c : {Case{0, 0}, Case{166, 0}, Case{167, 1}, Case{500, 2}, Case{383333, 1150}, Case{-1000, -3},
                          Case{1000000000000, 3000000000}})
-        EXPECT_EQ(BoqTotals::insuranceAmount(c.base), c.expected) << c.base;
+        EXPECT_EQ(ContractFigures::insuranceAmount(c.base), c.expected) << c.base;
 }

@@ -152,3 +152,32 @@ TEST(Daywork, AFailingListLeavesItAndTheLaterOnesEmpty) {
     EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
     EXPECT_FALSE(lists.schedule(Schedule::Machinery).isOpen());
 }
+
+TEST(Daywork, AStoredTotalThatPriceAndQuantityDoNotGiveIsNamed) {
+    const QVariant null;
+    struct Case {
+        const char* name;
+        QVariant price, quantity, total;
+        const char* problem; // empty: the total follows, or none is stored
+    };
+    const QList<Case> cases = {
+        {"follows", 12.35, 100, QVariant::fromValue<qlonglong>(1235), ""},
+        {"half a yuan rounds up", 0.125, 4, 1.0, ""},
+        {"negative only truncated", -2.7, 1, -2, ""},
+        {"no total stored", null, 10, null, ""},
+        {"no price, no total", null, null, null, ""},
+        {"no price and a nought", null, 10, 0, ""},
+        {"a total typed without a price", null, 10, QVariant::fromValue<qlonglong>(1200), "没有单价，却存有合价 1200"},
+        {"an empty price text", QStringLiteral(" "), 10, 1200, "没有单价，却存有合价 1200"},
+        {"differs", 12.5, 100, 1200, "已存合价 1200，单价 × 数量应为 1250"},
+        // Stored figures exactly as stored: 1234.5 is not shown as the 1235 it would round to.
+        {"stored with a fraction", 1234.5, 1, 1234.5, "已存合价 1234.5，单价 × 数量应为 1235"},
+        {"a total without a quantity", 5.0, null, 40, "没有估计数量，却存有合价 40"},
+        {"price as a number text", QStringLiteral("2.5"), 2, QStringLiteral("5"), ""},
+        {"price that is no number", QStringLiteral("面议"), 2, 5, "单价“面议”不是数字，却存有合价 5"},
+        {"total that is no number", 2.0, 2, QStringLiteral("四"), "已存合价“四”不是数字"},
+        {"beyond whole-yuan range", 1e300, 1e10, 7, "单价 × 数量超出了金额的范围，却存有合价 7"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DayworkTotalProblem(c.price, c.quantity, c.total), QString::fromUtf8(c.problem)) << c.name;
+}

@@ -52,3 +52,28 @@ TEST(NumberInput, NormalisedTextKeepsThePlainFigure) {
     EXPECT_EQ(NormaliseNumberInput(QStringLiteral(" -1,000e2 ")), QStringLiteral(" -1000e2 "));
     EXPECT_EQ(NormaliseNumberInput(QStringLiteral("12,5")), std::nullopt);
 }
+
+TEST(NumberInput, AFigureThatCannotBeReadSaysWhy) {
+    struct Case {
+        const char* typed;
+        const char* problem; // empty: read as a figure
+    };
+    const Case cases[] = {
+        {"12.35", ""},
+        {"１２．５", ""},
+        {"1,234.5", ""},
+        // The first character that has no place in a figure is named, so "1.5万" is never 1.5.
+        {"1.5万", "“万”不能写在数字里"},
+        {"12元", "“元”不能写在数字里"},
+        {"１２元", "“元”不能写在数字里"},
+        {"7x.2", "“x”不能写在数字里"},
+        {"10²", "“²”不能写在数字里"},
+        {"1\xF0\x9F\x98\x80", "“\xF0\x9F\x98\x80”不能写在数字里"}, // a character outside the basic plane, whole
+        {"12,5", "千位分隔符要把整数部分每三位分开，例如 1,234.5"},
+        {"1 234", "数字中间不能有空格"},
+        {"1e", "不是一个完整的数字"},
+        {"1.2.3", "不是一个完整的数字"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NumberInputProblem(QString::fromUtf8(c.typed)), QString::fromUtf8(c.problem)) << c.typed;
+}

@@ -65,8 +65,8 @@ protected:
             "where 合同编号='A1' order by rowid"));
         while (st.next()) {
             const QString item = st.value(0).toString();
-            if (!IsPriceLocked(st.value(2), item, st.value(1).toString()) || item == QLatin1String(kInsuranceItem) ||
-                item == st.value(6).toString())
+            if (!IsPriceLocked(st.value(2), item, st.value(1).toString(), st.value(6).toString()) ||
+                item == QLatin1String(kInsuranceItem) || item == st.value(6).toString())
                 continue;
             rows << item + QLatin1Char(' ') + st.value(3).toString() + QLatin1Char(' ') + st.value(4).toString() +
                         QLatin1Char(' ') + st.value(5).toString();
@@ -151,9 +151,9 @@ TEST_P(UndoRedo, EveryStepComesBackExactlyAndGoesAgain) {
         EXPECT_EQ(snapshot(), states[i]) << "after redoing to state " << i;
     }
     EXPECT_FALSE(editor->history().canRedo());
-    BoqLiveTotals fresh;
-    fresh.load(*dm, QStringLiteral("A1"));
-    EXPECT_EQ(editor->liveTotals().contractTotal(), fresh.contractTotal()) << "live totals follow every step";
+    const ContractFigures fresh = ContractFigures::read(*dm, QStringLiteral("A1"));
+    EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), fresh.boqTotalAsRecomputed())
+        << "live totals follow every step";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -271,7 +271,7 @@ TEST_P(PasteRefused, NothingIsWritten) {
 
 INSTANTIATE_TEST_SUITE_P(Blocks, PasteRefused,
                          testing::Values(BadPaste{"not_a_number", "1\n2\nabc\n4\n", "202-1-a",
-                                                  "第 3 行“abc”不是数字（对应细目“202-2-b”）"},
+                                                  "第 3 行“abc”不是数字（“a”不能写在数字里，对应细目“202-2-b”）"},
                                          BadPaste{"decimal_comma", "1,5\n", "202-1-a", "第 1 行“1,5”"},
                                          BadPaste{"two_columns", "1\t2\n3\t4\n", "202-1-a", "2 列"},
                                          BadPaste{"more_than_lines", "1\n2\n3\n", "208-1-a", "要粘贴 3 个单价"},
@@ -330,22 +330,22 @@ TEST_F(PricingTest, LiveTotalsFollowEachPriceWithoutReadingTheListAgain) {
     QObject::connect(&editor->lines(), &DataSet::reset, [&] { ++resets; });
     const int chapterLine = editor->findItem(QStringLiteral("200"));
     EXPECT_FALSE(editor->isStaleChapterLine(chapterLine)) << "the priced demo holds its totals";
-    const qint64 before = editor->liveTotals().chapterTotal(QStringLiteral("200"));
+    const qint64 before = editor->liveTotals().storedChapterTotal(QStringLiteral("200"));
     price(QStringLiteral("202-1-a"), 10.0);
     price(QStringLiteral("203-1-b"), 33.3);
     EXPECT_EQ(resets, 0) << "pricing a line does not read the chapter again";
-    BoqLiveTotals fresh;
-    fresh.load(*dm, QStringLiteral("A1"));
+    const ContractFigures fresh = ContractFigures::read(*dm, QStringLiteral("A1"));
     for (const QString& chapter : fresh.chapters())
-        EXPECT_EQ(editor->liveTotals().chapterTotal(chapter), fresh.chapterTotal(chapter)) << chapter.toStdString();
+        EXPECT_EQ(editor->liveTotals().storedChapterTotal(chapter), fresh.storedChapterTotal(chapter))
+            << chapter.toStdString();
     EXPECT_EQ(editor->liveTotals().insurance(), fresh.insurance());
-    EXPECT_EQ(editor->liveTotals().contractTotal(), BoqTotals(*dm).contractTotal(QStringLiteral("A1")));
-    EXPECT_NE(editor->liveTotals().chapterTotal(QStringLiteral("200")), before);
+    EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), fresh.boqTotalAsRecomputed());
+    EXPECT_NE(editor->liveTotals().storedChapterTotal(QStringLiteral("200")), before);
     EXPECT_TRUE(editor->isStaleChapterLine(chapterLine));
     EXPECT_FALSE(editor->isStaleChapterLine(editor->findItem(QStringLiteral("202-1-a"))));
     const std::optional<ChapterRecompute> r = editor->recompute();
     ASSERT_TRUE(r);
-    EXPECT_EQ(r->chapterTotal, editor->liveTotals().chapterTotal(QStringLiteral("200")))
+    EXPECT_EQ(r->chapterTotal, editor->liveTotals().storedChapterTotal(QStringLiteral("200")))
         << "the live figure is what the recomputation stores";
     EXPECT_FALSE(editor->isStaleChapterLine(editor->findItem(QStringLiteral("200"))));
 }
@@ -367,26 +367,36 @@ TEST_P(Adjustment, LandsOnTheTargetAndStoresWhatItShowed) {
     AdjustmentRequest request;
     request.chapters = GetParam().chapters;
     request.percent = GetParam().percent;
-    const qint64 totalBefore = BoqTotals(*dm).contractTotal(QStringLiteral("A1"));
+    const qint64 totalBefore = ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed();
     if (GetParam().target)
         request.target = std::round(static_cast<double>(totalBefore) * *GetParam().target);
     PriceAdjustment adjustment(*dm);
     editor->proposeAdjustment(adjustment, request);
     EXPECT_EQ(snapshot(), before) << "a proposal writes nothing";
     EXPECT_EQ(adjustment.totalBefore(), totalBefore);
-    const auto changed = static_cast<qint64>(adjustment.changedLines().size());
-    EXPECT_LE(std::llabs(adjustment.distance()), std::max<qint64>(1, changed / 100))
-        << adjustment.summary().toStdString();
+    // Every price keeps the one coefficient to the cent, whatever is left to the target; what
+    // is left is less than the coarsest single-cent step of a changed line.
+    double coarsest = 1;
+    double deviation = 0;
     for (const AdjustedLine& line : adjustment.changedLines()) {
+        const double scaled = NumberOf(line.oldPrice).value_or(0) * adjustment.factor();
+        EXPECT_LE(std::fabs(line.newPrice - scaled), 0.01 + 1e-9)
+            << line.item.toStdString() << " " << NumberOf(line.oldPrice).value_or(0) << " -> " << line.newPrice;
+        deviation = std::max(deviation, std::fabs(line.newPrice - scaled));
+        const double quantity = std::fabs(NumberOf(stored(line.item, BoqColumn::Quantity)).value_or(0));
+        coarsest = std::max(coarsest, std::ceil(quantity * 0.01) + 1);
         EXPECT_EQ(RoundToDecimals(line.newPrice, 2), line.newPrice) << line.item.toStdString();
         if (!GetParam().chapters.isEmpty()) {
             EXPECT_TRUE(GetParam().chapters.contains(line.chapter)) << line.item.toStdString();
         }
     }
+    EXPECT_NEAR(adjustment.largestDeviation(), deviation, 1e-9);
+    EXPECT_LE(static_cast<double>(std::llabs(adjustment.distance())), coarsest) << adjustment.summary().toStdString();
+    EXPECT_LT(std::llabs(adjustment.distance()), std::max<qint64>(1, std::llabs(adjustment.target() - totalBefore)));
     const qint64 shown = adjustment.totalAfter();
     editor->applyAdjustment(adjustment);
-    EXPECT_EQ(BoqTotals(*dm).contractTotal(QStringLiteral("A1")), shown);
-    EXPECT_EQ(editor->liveTotals().contractTotal(), shown);
+    EXPECT_EQ(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed(), shown);
+    EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), shown);
     EXPECT_EQ(lockedLines(), locked);
     for (const AdjustedChapter& c : adjustment.chapters())
         EXPECT_EQ(stored(c.chapter, BoqColumn::Amount).toLongLong(), c.after)
@@ -441,7 +451,7 @@ TEST_F(PricingTest, AdjustmentRefusesLinesChangedAfterTheProposal) {
     EXPECT_FALSE(editor->history().canUndo());
 }
 
-TEST_F(PricingTest, AdjustmentOfTenThousandLinesStaysWithinAYuanPerHundredLines) {
+TEST_F(PricingTest, AdjustmentOfTenThousandLinesLandsNearTheTargetWithEveryLineOnTheCoefficient) {
     {
         Transaction tx(db());
         Statement line = db().prepare(
@@ -457,13 +467,16 @@ TEST_F(PricingTest, AdjustmentOfTenThousandLinesStaysWithinAYuanPerHundredLines)
     editor->initialise();
     AdjustmentRequest request;
     request.chapters = {QStringLiteral("800")};
-    request.target = std::round(static_cast<double>(BoqTotals(*dm).contractTotal(QStringLiteral("A1"))) * 1.031);
+    request.target = std::round(
+        static_cast<double>(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed()) * 1.031);
     PriceAdjustment adjustment(*dm);
     editor->proposeAdjustment(adjustment, request);
     ASSERT_GT(adjustment.changedLines().size(), 9000u);
-    EXPECT_LE(std::llabs(adjustment.distance()), static_cast<qint64>(adjustment.changedLines().size()) / 100);
+    // Many lines of small quantities leave room to land to the yuan by single cents.
+    EXPECT_LE(std::llabs(adjustment.distance()), 1) << adjustment.summary().toStdString();
+    EXPECT_LE(adjustment.largestDeviation(), 0.01 + 1e-9);
     editor->applyAdjustment(adjustment);
-    EXPECT_EQ(BoqTotals(*dm).contractTotal(QStringLiteral("A1")), adjustment.totalAfter());
+    EXPECT_EQ(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed(), adjustment.totalAfter());
 }
 
 TEST(PriceAdjustmentLocale, TheCommaLocaleGivesTheSameFigures) {

@@ -286,24 +286,3 @@ TEST(ReportEngine, PreparedReportRoundTripsAndRejectsDamage) {
     }
     EXPECT_THROW(LoadPreparedReport(dir.filePath(QStringLiteral("none.tvr"))), Error);
 }
-
-struct TotalCase {
-    QVariant sum;
-    TotalForm form;
-    const char* expected;
-};
-
-class TotalTexts : public testing::TestWithParam<TotalCase> {};
-
-TEST_P(TotalTexts, ThreeForms) {
-    EXPECT_EQ(TotalFormText(GetParam().sum, GetParam().form), QString::fromLatin1(GetParam().expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    ReportEngine, TotalTexts,
-    testing::Values(TotalCase{QVariant(), TotalForm::WholeYuan, "0"}, TotalCase{QVariant(), TotalForm::Raw, "0"},
-                    TotalCase{1234.5, TotalForm::Raw, "1234.5"}, TotalCase{1234.5, TotalForm::WholeYuan, "1235"},
-                    TotalCase{1200.0, TotalForm::Raw, "1200"}, TotalCase{-2.5, TotalForm::WholeYuan, "-2"},
-                    TotalCase{-2.7, TotalForm::WholeYuan, "-2"},
-                    TotalCase{QStringLiteral("abc"), TotalForm::WholeYuan, "0"},
-                    TotalCase{3703.701, TotalForm::WholeYuan, "3704"}));

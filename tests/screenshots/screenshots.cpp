@@ -12,8 +12,10 @@
 #include "data/DataModule.h"
 #include "datamgmt/DataBak.h"
 #include "datamgmt/DataRest.h"
+#include "daywork/DtHtBg2.h"
 #include "demo/DemoData.h"
 #include "grid/DataGrid.h"
+#include "grid/DataGridDelegate.h"
 #include "preview/ReportPreview.h"
 #include "reports/selectZhang.h"
 #include "shell/Application.h"
@@ -27,6 +29,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -151,6 +154,39 @@ int main(int argc, char* argv[]) {
 
     window.ToolButton11Click();
     shot(&window, QStringLiteral("07-daywork"));
+    {
+        // Odd owner content: a labour total without a price and one left from another price,
+        // both marked; then text that is no number typed into a price and refused.
+        Database& db = dm.ADOCon();
+        const QString select =
+            QStringLiteral("SELECT %1 FROM Jl_ContractList WHERE ContractID='A1' AND bz='1' AND ItemCode=?");
+        const QString update = QStringLiteral(
+            "UPDATE Jl_ContractList SET UnitPrice=?, TotalMoney=? WHERE ContractID='A1' AND bz='1' AND ItemCode=?");
+        QList<QVariantList> kept;
+        for (const QString& code : {QStringLiteral("101"), QStringLiteral("103")})
+            kept << QVariantList{db.scalar(select.arg(QStringLiteral("UnitPrice")), {code}),
+                                 db.scalar(select.arg(QStringLiteral("TotalMoney")), {code}), code};
+        db.exec(update, {QVariant(), 1200, QStringLiteral("101")});
+        db.exec(update, {kept[1][0], kept[1][1].toLongLong() + 50, QStringLiteral("103")});
+        window.ToolButton11Click();
+        auto* daywork = qobject_cast<TFrm_htbg2*>(window.hostedTool());
+        DataGrid* labour = daywork->grid(Schedule::Labour);
+        shot(&window, QStringLiteral("07a-daywork-marked-totals"));
+        labour->setCurrentIndex(
+            labour->gridModel()->index(1, labour->gridModel()->columnOfField(QStringLiteral("UnitPrice"))));
+        labour->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("1.5万"));
+        QCoreApplication::sendEvent(labour, &commit);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        if (QLineEdit* cell = qobject_cast<DataGridDelegate*>(labour->itemDelegate())->openEditor())
+            QCoreApplication::sendEvent(cell, &enter);
+        shot(&window, QStringLiteral("07b-daywork-refused-text"));
+        labour->discardEditor();
+        labour->dataSet()->cancel();
+        for (const QVariantList& row : kept)
+            db.exec(update, row);
+    }
     window.BidCheckClick();
     shot(&window, QStringLiteral("07-bid-check"));
 

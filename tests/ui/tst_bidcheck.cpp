@@ -58,8 +58,10 @@ private slots:
         auto dm = file.open();
         dm->LoadCurrentContract();
         TFrmBidCheck clean(*dm);
-        QCOMPARE(clean.summaryLabel()->text(), TFrmBidCheck::cleanText());
-        QCOMPARE(clean.grid()->gridModel()->rowCount(), 0);
+        // The demo prices chapters report E leaves out: a notice, listed, not a problem.
+        QVERIFY(clean.summaryLabel()->text().startsWith(TFrmBidCheck::cleanText()));
+        QVERIFY(clean.summaryLabel()->text().contains(QStringLiteral("提示：E 表与汇总表不一致 4 条")));
+        QCOMPARE(clean.grid()->gridModel()->rowCount(), 5);
         QVERIFY(!clean.recomputeButton()->isEnabled());
 
         spoil(*dm);

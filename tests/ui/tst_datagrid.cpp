@@ -41,6 +41,10 @@ private slots:
     void figuresTypedWithAnInputMethodAreNormalised_data();
     void figuresTypedWithAnInputMethodAreNormalised();
     void textThatIsNotANumberStaysInTheCellWithAHint();
+    void typedTextIsTakenWholeOrRefusedWhole_data();
+    void typedTextIsTakenWholeOrRefusedWhole();
+    void leavingACellWithTextThatIsNotANumber_data();
+    void leavingACellWithTextThatIsNotANumber();
     void aCommaDecimalLocaleChangesNoFigure();
     void enterSavesTheRowBeingEdited();
     void rowOperationsFromTheKeyboard();
@@ -57,7 +61,20 @@ private:
         event.setCommitString(text);
         QApplication::sendEvent(target, &event);
     }
+    // Keys as a keyboard sends them, each with its text (full-width and Chinese characters too);
+    // the first opens the cell editor.
+    void typeKeys(const QString& text) {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text.at(i);
+            const Qt::Key key = c.unicode() < 0x80 ? Qt::Key(QChar(c).toUpper().unicode()) : Qt::Key_unknown;
+            QWidget* target = i == 0 ? static_cast<QWidget*>(m_grid.get()) : openEditor();
+            QVERIFY(target);
+            QTest::sendKeyEvent(QTest::Click, target, key, QString(c), Qt::NoModifier);
+        }
+    }
     QLineEdit* editor() { return qobject_cast<QLineEdit*>(QApplication::focusWidget()); }
+    // The cell editor, whether it has the focus or not.
+    QLineEdit* openEditor() { return qobject_cast<DataGridDelegate*>(m_grid->itemDelegate())->openEditor(); }
     void goTo(int row, const QString& field) {
         m_grid->setCurrentIndex(m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(field)));
     }
@@ -164,7 +181,6 @@ void TstDataGrid::typedNumbersAreStoredExactly_data() {
     QTest::newRow("negative") << "-2.5" << QVariant(-2.5);
     QTest::newRow("exponent") << "1e3" << QVariant(1000.0);
     QTest::newRow("leading point") << ".5" << QVariant(0.5);
-    QTest::newRow("letters are refused as typed") << "7x.2" << QVariant(7.2);
 }
 
 void TstDataGrid::typedNumbersAreStoredExactly() {
@@ -238,9 +254,13 @@ void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
     QCOMPARE(editor()->text(), QStringLiteral("12.347"));
     editor()->selectAll();
     QTest::keyClicks(editor(), QStringLiteral("abc"));
-    QCOMPARE(editor()->text(), QStringLiteral("12.347")); // refused keys change nothing
+    QCOMPARE(editor()->text(), QStringLiteral("abc")); // kept as typed, with the hint at once
     QVERIFY(!hints.isEmpty());
     QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::rejectedKeyHint());
+    hints.clear();
+    editor()->setText(QStringLiteral("1")); // the start of a number says nothing
+    QTest::keyClicks(editor(), QStringLiteral("2"));
+    QVERIFY(hints.isEmpty());
 
     editor()->setText(QStringLiteral("1e"));
     QTest::keyClick(editor(), Qt::Key_Return);
@@ -251,6 +271,105 @@ void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
     QTest::keyClick(editor(), Qt::Key_Escape);
     QVERIFY(!m_grid->isEditorOpen());
     QCOMPARE(m_posts, 0);
+}
+
+void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("inputMethod");  // committed by an input method rather than typed as keys
+    QTest::addColumn<QVariant>("expected"); // invalid: refused
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("ten thousand, keys") << "1.5万" << false << QVariant() << "“万”不能写在数字里";
+    QTest::newRow("ten thousand, input method") << "1.5万" << true << QVariant() << "“万”不能写在数字里";
+    QTest::newRow("yuan, keys") << "12元" << false << QVariant() << "“元”不能写在数字里";
+    QTest::newRow("yuan, input method") << "12元" << true << QVariant() << "“元”不能写在数字里";
+    QTest::newRow("letter inside") << "7x.2" << false << QVariant() << "“x”不能写在数字里";
+    QTest::newRow("full-width, input method") << "１２．５" << true << QVariant(12.5) << "";
+    QTest::newRow("full-width, keys") << "１２．５" << false << QVariant(12.5) << "";
+    QTest::newRow("a figure") << "1234.5" << false << QVariant(1234.5) << "";
+}
+
+void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole() {
+    QFETCH(QString, typed);
+    QFETCH(bool, inputMethod);
+    QFETCH(QVariant, expected);
+    QFETCH(QString, reason);
+    QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
+    goTo(1, QStringLiteral("price"));
+    if (inputMethod)
+        commitText(m_grid.get(), typed);
+    else
+        typeKeys(typed);
+    QVERIFY(editor());
+    QCOMPARE(editor()->text(), typed); // nothing dropped on the way in
+    QTest::keyClick(editor(), Qt::Key_Return);
+    if (expected.isValid()) {
+        QVERIFY(hints.isEmpty());
+        QCOMPARE(m_set->state(), DataSet::State::Browse);
+        QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
+        return;
+    }
+    // The hint came as the text stopped being a number; Enter and Tab are refused with the reason.
+    QVERIFY(hints.size() >= 2);
+    QCOMPARE(hints.first().at(0).toString(), DataGridDelegate::rejectedKeyHint());
+    const QString refusal = DataGridDelegate::notANumberHint(typed);
+    QVERIFY2(refusal.contains(reason), qPrintable(refusal));
+    QCOMPARE(hints.last().at(0).toString(), refusal);
+    QTest::keyClick(editor(), Qt::Key_Tab);
+    QCOMPARE(hints.last().at(0).toString(), refusal);
+    QVERIFY(m_grid->isEditorOpen());
+    QCOMPARE(editor()->text(), typed);
+    QVERIFY(!stored(QStringLiteral("b"), QStringLiteral("price")).isValid());
+    QCOMPARE(m_posts, 0);
+    QTest::keyClick(editor(), Qt::Key_Escape);
+    QVERIFY(!m_grid->isEditorOpen());
+}
+
+void TstDataGrid::leavingACellWithTextThatIsNotANumber_data() {
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"Enter", "Tab", "Down", "PageDown", "click on another row", "double click on another row",
+                            "focus elsewhere", "move from code"})
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
+
+void TstDataGrid::leavingACellWithTextThatIsNotANumber() {
+    QFETCH(QString, way);
+    QLineEdit elsewhere(m_grid.get());
+    elsewhere.move(0, 150);
+    elsewhere.show();
+    QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
+    goTo(1, QStringLiteral("price"));
+    typeKeys(QStringLiteral("12元"));
+    QVERIFY(openEditor());
+    const QPoint otherRow = m_grid->visualRect(m_grid->gridModel()->index(2, 0)).center();
+    if (way == QLatin1String("Enter"))
+        QTest::keyClick(openEditor(), Qt::Key_Return);
+    else if (way == QLatin1String("Tab"))
+        QTest::keyClick(openEditor(), Qt::Key_Tab);
+    else if (way == QLatin1String("Down"))
+        QTest::keyClick(openEditor(), Qt::Key_Down);
+    else if (way == QLatin1String("PageDown"))
+        QTest::keyClick(openEditor(), Qt::Key_PageDown);
+    else if (way == QLatin1String("click on another row"))
+        QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, otherRow);
+    else if (way == QLatin1String("double click on another row"))
+        QTest::mouseDClick(m_grid->viewport(), Qt::LeftButton, {}, otherRow);
+    else if (way == QLatin1String("focus elsewhere"))
+        elsewhere.setFocus(Qt::TabFocusReason);
+    else
+        goTo(2, QStringLiteral("price"));
+    QCoreApplication::processEvents(); // a move from code is put back once it has been told
+    QVERIFY(m_grid->isEditorOpen());
+    QCOMPARE(openEditor()->text(), QStringLiteral("12元"));
+    QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::notANumberHint(QStringLiteral("12元")));
+    QCOMPARE(m_grid->currentIndex().row(), 1);
+    QCOMPARE(m_set->current(), 1);
+    QCOMPARE(m_posts, 0);
+    QVERIFY(!stored(QStringLiteral("b"), QStringLiteral("price")).isValid());
+    // Corrected, the text goes in as any figure does.
+    openEditor()->setFocus();
+    openEditor()->setText(QStringLiteral("12"));
+    QTest::keyClick(openEditor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 12.0);
 }
 
 void TstDataGrid::enterSavesTheRowBeingEdited() {

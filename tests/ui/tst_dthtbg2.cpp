@@ -3,16 +3,23 @@
 #include "data/DataModule.h"
 #include "daywork/DtHtBg2.h"
 #include "grid/DataGrid.h"
+#include "grid/DataGridDelegate.h"
 #include "shell/DtMain1.h"
 #include "shell/LoginRules.h"
+#include "shell/UiStyle.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 using namespace tenvora;
@@ -41,6 +48,24 @@ void typePrice(DataGrid* grid, int row, const QString& title, const QVariant& pr
     QVERIFY(grid->model()->setData(cell, price, Qt::EditRole));
 }
 
+// The editor's panel hosted as the main window hosts it; the panel goes back to its tool at the end.
+class Host {
+public:
+    explicit Host(TFrm_htbg2& editor) : m_editor(editor) {
+        m_window.resize(1000, 600);
+        (new QVBoxLayout(&m_window))->addWidget(editor.contentPanel());
+        m_window.show();
+    }
+    ~Host() { m_editor.contentPanel()->setParent(&m_editor); }
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+    bool exposed() { return QTest::qWaitForWindowExposed(&m_window); }
+
+private:
+    TFrm_htbg2& m_editor;
+    QWidget m_window;
+};
+
 } // namespace
 
 class TestDaywork : public QObject {
@@ -53,12 +78,14 @@ private slots:
         QTest::addColumn<int>("page");
         QTest::addColumn<QString>("tab");
         QTest::addColumn<QStringList>("titles");
-        QTest::newRow("labour") << 0 << "劳务单价表"
-                                << QStringList{"合同编号", "细目编号", "细目名称", "估计数量", "单价", "合价（元）"};
+        // The unit on every page: the labour rates are per hour.
+        QTest::newRow("labour") << 0 << "劳务单价表" << QStringList{"合同编号", "细目编号", "细目名称",  "单位",
+                                                                    "估计数量", "单价",     "合价（元）"};
         QTest::newRow("material") << 1 << "材料单价表" << QStringList{"合同编号", "细目编号", "细目名称", "单位",
                                                                       "估计数量", "单价",     "合价"};
-        QTest::newRow("machinery") << 2 << "施工机械单价表" << QStringList{"合同编号", "细目编号",      "细目名称",
-                                                                           "估计数量", "租价(元/小时)", "合价（元）"};
+        QTest::newRow("machinery") << 2 << "施工机械单价表"
+                                   << QStringList{"合同编号", "细目编号",      "细目名称",  "单位",
+                                                  "估计数量", "租价(元/小时)", "合价（元）"};
     }
     void pagesAndColumns() {
         QFETCH(int, page);
@@ -68,17 +95,12 @@ private slots:
         auto dm = file.open();
         dm->LoadCurrentContract();
         TFrm_htbg2 editor(*dm);
-        // Hosted as the main window does it; the panel goes back to its tool at the end.
-        QWidget host;
-        host.resize(1000, 600);
-        (new QVBoxLayout(&host))->addWidget(editor.contentPanel());
-        const auto giveBack = qScopeGuard([&] { editor.contentPanel()->setParent(&editor); });
-        host.show();
+        Host host(editor);
         editor.pages()->setCurrentIndex(page);
         QCOMPARE(editor.pages()->tabText(page), tab);
         const DataGrid* grid = qobject_cast<DataGrid*>(editor.pages()->widget(page));
         QVERIFY(grid);
-        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QVERIFY(host.exposed());
         QAbstractItemModelTester tester(grid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QStringList shown;
         int used = 0;
@@ -94,6 +116,8 @@ private slots:
         QCOMPARE(shown, titles);
         QCOMPARE(used, grid->viewport()->width());
         QCOMPARE(grid->model()->rowCount(), 8);
+        QCOMPARE(grid->model()->index(0, columnOf(grid, "单位")).data().toString(),
+                 page == 1 ? QStringLiteral("t") : QStringLiteral("h"));
         // Only the unit price can be typed, and the total on the labour page.
         const Qt::ItemFlags total = grid->model()->flags(grid->model()->index(0, columnOf(grid, titles.last())));
         QCOMPARE(bool(total & Qt::ItemIsEditable), page == 0);
@@ -159,6 +183,99 @@ private slots:
         QTRY_VERIFY(editor.isNull());
         QVERIFY(!window.toolAction(QStringLiteral("计日工"))->isChecked());
         QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora"));
+    }
+
+    void aTotalThatPriceAndQuantityDoNotGiveIsMarked() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        // 101: a total typed without a price; 102: a total left from another price; 103: sound.
+        const auto set = [&](const char* code, const QVariant& price, const QVariant& total) {
+            dm->ADOCon().exec(QStringLiteral("UPDATE Jl_ContractList SET UnitPrice=?, TotalMoney=? WHERE "
+                                             "ContractID='A1' AND ItemCode=?"),
+                              {price, total, QString::fromLatin1(code)});
+        };
+        set("101", QVariant(), 1200);
+        set("102", 12.5, 24000);
+        set("103", 10.0, 3000);
+        set("201", 468.0, 1); // material: the owner's file may hold any total
+        TFrm_htbg2 editor(*dm);
+        Host host(editor);
+        DataGrid* labour = editor.grid(Schedule::Labour);
+        const int total = columnOf(labour, QStringLiteral("合价（元）"));
+        const auto cell = [&](DataGrid* g, int row) { return g->model()->index(row, g->model()->columnCount() - 1); };
+        QCOMPARE(cell(labour, 0).column(), total);
+        const QStringList notes = {QStringLiteral("没有单价，却存有合价 1200"),
+                                   QStringLiteral("已存合价 24000，单价 × 数量应为 25000"), QString()};
+        for (int row = 0; row < notes.size(); ++row) {
+            QCOMPARE(cell(labour, row).data(Qt::ToolTipRole).toString(), notes[row]);
+            QCOMPARE(cell(labour, row).data(Qt::BackgroundRole).value<QColor>() == MarkedFigure(),
+                     !notes[row].isEmpty());
+        }
+        QCOMPARE(labour->model()->index(0, columnOf(labour, QStringLiteral("单价"))).data(Qt::ToolTipRole).toString(),
+                 QString());
+        DataGrid* material = editor.grid(Schedule::Material);
+        QCOMPARE(cell(material, 0).data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("已存合价 1，单价 × 数量应为 23400"));
+
+        // Hovering the marked cell says why.
+        editor.pages()->setCurrentIndex(0);
+        QVERIFY(host.exposed());
+        const QRect rect = labour->visualRect(cell(labour, 1));
+        QHelpEvent help(QEvent::ToolTip, rect.center(), labour->viewport()->mapToGlobal(rect.center()));
+        QApplication::sendEvent(labour->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), notes[1]);
+
+        // Priced through the grid, the row's total follows and the mark goes.
+        labour->setCurrentIndex(labour->model()->index(0, columnOf(labour, QStringLiteral("单价"))));
+        labour->setFocus();
+        QTest::keyClicks(labour, QStringLiteral("7"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(stored(*dm, "TotalMoney", "101").toLongLong(), 1400);
+        QCOMPARE(cell(labour, 0).data(Qt::ToolTipRole).toString(), QString());
+        QVERIFY(cell(labour, 0).data(Qt::BackgroundRole).value<QColor>() != MarkedFigure());
+    }
+
+    void textThatIsNotANumberIsRefusedOnEveryPage_data() {
+        QTest::addColumn<int>("schedule");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("labour") << 1 << QStringLiteral("1.5万");
+        QTest::newRow("material") << 2 << QStringLiteral("12元");
+        QTest::newRow("machinery") << 3 << QStringLiteral("8小时");
+    }
+    void textThatIsNotANumberIsRefusedOnEveryPage() {
+        QFETCH(int, schedule);
+        QFETCH(QString, typed);
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        TFrm_htbg2 editor(*dm);
+        Host host(editor);
+        const auto s = static_cast<Schedule>(schedule);
+        editor.pages()->setCurrentIndex(schedule - 1);
+        DataGrid* grid = editor.grid(s);
+        QVERIFY(host.exposed());
+        QSignalSpy hints(&editor, &HostedTool::statusHint);
+        grid->setCurrentIndex(grid->model()->index(0, grid->model()->columnCount() - 2)); // the price
+        grid->setFocus();
+        QInputMethodEvent commit;
+        commit.setCommitString(typed);
+        QApplication::sendEvent(grid, &commit);
+        auto* cellEditor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(cellEditor);
+        QCOMPARE(cellEditor->text(), typed);
+        QTest::keyClick(cellEditor, Qt::Key_Return);
+        QVERIFY(grid->isEditorOpen());
+        QCOMPARE(cellEditor->text(), typed);
+        QVERIFY(!hints.isEmpty());
+        QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::notANumberHint(typed));
+        QVERIFY(!editor.savePendingEdit()); // the host keeps the tool open
+        const QString code = dm->ADOCon()
+                                 .scalar(QStringLiteral("SELECT ItemCode FROM Jl_ContractList WHERE ContractID='A1' "
+                                                        "AND bz=? ORDER BY rowid"),
+                                         {QString::number(schedule)})
+                                 .toString();
+        QVERIFY(stored(*dm, "UnitPrice", qPrintable(code)).isNull());
     }
 
     void aContractWithoutItemsShowsThreeEmptyGrids() {

@@ -100,7 +100,7 @@ private slots:
         QCOMPARE(MessageBox::takeShown(), QStringList{BoqImport::noSourceMessage()});
     }
 
-    void templateImportsAndImportingTwiceDoubles() {
+    void templateImportsAndImportingAgainAsksFirst() {
         m_dm->session().CurContractID = QStringLiteral("B1");
         TFrmMove1 form(*m_dm);
         form.show();
@@ -114,9 +114,23 @@ private slots:
 
         form.BitBtn1()->click();
         QCOMPARE(MessageBox::takeShown(), QStringList());
+        QCOMPARE(MessageBox::takeDefaultAnswers(), QList<bool>()); // nothing held yet: no question
         QCOMPARE(linesOf(*m_dm, QStringLiteral("B1")), rows);
         QCOMPARE(form.storedLines().rowCount(), rows);
+
+        // Again: every number is held now. The question says so, and Enter (No) keeps the bill.
+        MessageBox::queueAnswer(false);
         form.BitBtn1()->click();
+        const QStringList asked = MessageBox::takeShown();
+        QCOMPARE(asked.size(), 1);
+        QVERIFY2(asked[0].startsWith(QStringLiteral("导入的细目编号已存在：100、")), qPrintable(asked[0]));
+        QVERIFY(asked[0].endsWith(QStringLiteral("仍然追加导入吗？")));
+        QCOMPARE(MessageBox::takeDefaultAnswers(), QList<bool>{false});
+        QCOMPARE(linesOf(*m_dm, QStringLiteral("B1")), rows);
+
+        MessageBox::queueAnswer(true);
+        form.BitBtn1()->click();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(form.storedLines().rowCount(), 2 * rows);
     }
 

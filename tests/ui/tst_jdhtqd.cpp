@@ -440,7 +440,7 @@ void TstJdhtqd::recomputeOnlyForAChapterNode() {
     // 1234567 + the owner's provisional sums 4500000 + 1500000 + 300000 + 2000000
     select(QStringLiteral("100"));
     QTest::mouseClick(m_tool->Panel5(), Qt::LeftButton);
-    const qint64 premium = BoqTotals::insuranceAmount(9534567);
+    const qint64 premium = ContractFigures::insuranceAmount(9534567);
     QCOMPARE(stored(QStringLiteral("101-1-a"), BoqColumn::Amount).toLongLong(), premium);
     QCOMPARE(stored(QStringLiteral("100"), BoqColumn::Amount).toLongLong(), 4500000 + 1500000 + premium);
     QCOMPARE(grid()->currentIndex().row(), 1);

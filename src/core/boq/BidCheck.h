@@ -5,18 +5,26 @@
 //     whose unit price is empty, or 0.
 //  2. Amount: a main-bill line the editor computes (priceable, with a price and a quantity)
 //     whose stored amount differs from LineAmount(price, quantity); and a priceable line without
-//     a price that still carries an amount other than 0 (a price cleared before amounts were
-//     cleared with it): it would count in the chapter total without a price.
-//  3. Stale chapter total: a chapter line (item number equal to its chapter code) whose stored
-//     amount differs from what "章合计 和 保险费 计算" would store now (the stored chapter total
-//     of AmountRules, with the insurance line at its amount of now); and the insurance line
-//     "101-1-a" when its price or amount differs from the insurance amount of now.
-//  4. Day work: an item with a quantity (not empty, not 0) and no unit price.
+//     a price that still carries an amount other than 0: it would count without a price.
+//  3. Stale chapter total: a chapter line whose stored amount differs from what
+//     "章合计 和 保险费 计算" would store now; and the insurance line "101-1-a" when its price or
+//     amount differs from the premium of now (ContractFigures).
+//  4. Day work: an item with a quantity (not empty, not 0) and no unit price; a stored total
+//     that stands without a price or differs from RoundAmount(price x quantity); a row of no
+//     schedule, whose total counts nowhere.
 //  5. Negative: a BoQ line or day-work item with a negative unit price or quantity.
 //  6. Decimals: a unit price with more than two decimals: it prints rounded to two but the
 //     amount is computed from the unrounded price; both prices and both amounts are shown.
-// Lines of every chapter of the contract are checked; the supplementary bill (是否补充 = 1),
-// which the editor does not list, is left to rule 3 (it counts in the chapter totals).
+//  7. Lines that print but do not count, or count but do not print: a line with a bz remark and
+//     an amount (report B lists it but leaves it out of the chapter total), and a line without a
+//     chapter (it counts in the insurance base but no form prints it).
+//  8. Duplicate item numbers within the contract (the insurance would be written into each).
+//  9. Report E leaves out chapters that hold amounts, so its bid price differs from the
+//     bid-price form's ("E 不含第 N 章"); the whole set then leaves E out. This is a notice:
+//     listed with the findings, but nothing the bidder could mend, so it leaves the bid clean
+//     (the bid disk does not ask, the command exits 0).
+// Rules 1, 2, 5 and 6 look at the main bill (是否补充 = 0), which the editor lists; the others
+// at every line of the contract.
 #pragma once
 
 #include <QList>
@@ -26,9 +34,22 @@
 
 namespace tenvora {
 
+class ContractFigures;
 class TDmMain;
 
-enum class BidFindingKind { Unpriced, Amount, StaleTotal, DayworkUnpriced, Negative, Decimals };
+enum class BidFindingKind {
+    Unpriced,
+    Amount,
+    StaleTotal,
+    DayworkUnpriced,
+    DayworkTotal,
+    DayworkUnscheduled,
+    Negative,
+    Decimals,
+    NotCounted,
+    Duplicate,
+    ReportE,
+};
 
 struct BidFinding {
     BidFindingKind kind = BidFindingKind::Unpriced;
@@ -45,12 +66,17 @@ struct BidCheckResult {
     // Chapters whose chapter line (or the insurance line in them) is stale: what "全部重算" redoes.
     QStringList staleChapters;
     bool insuranceStale = false;
-    bool clean() const { return findings.isEmpty(); }
+    // No finding other than notices.
+    bool clean() const;
     int count(BidFindingKind kind) const;
-    // "未报价 3 条，金额不符 1 条" in the order of the kinds; empty when clean.
+    // "未报价 3 条，金额不符 1 条" in the order of the kinds, notices left out; empty when clean.
     QString summary() const;
+    // The same for the notices only.
+    QString noticeSummary() const;
 };
 
+// Findings of this kind tell the bidder something without making the bid unclean.
+bool IsNoticeKind(BidFindingKind kind);
 // The kind's caption as the window and the command line show it ("未报价").
 QString BidFindingKindText(BidFindingKind kind);
 // Stable names for the command line's JSON ("unpriced").
@@ -74,8 +100,9 @@ public:
 
 private:
     void checkLines(BidCheckResult& result);
-    void checkTotals(BidCheckResult& result);
-    void checkDaywork(BidCheckResult& result);
+    void checkTotals(BidCheckResult& result, const ContractFigures& figures);
+    void checkDaywork(BidCheckResult& result, const ContractFigures& figures);
+    void checkReportE(BidCheckResult& result, const ContractFigures& figures);
 
     TDmMain& m_dm;
 };

@@ -4,6 +4,7 @@
 #include "boq/PriceAdjustment.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
+#include "data/NumberInput.h"
 
 namespace tenvora {
 
@@ -34,7 +35,7 @@ const std::vector<BoqTreeNode>& BoqEditor::initialise() {
     m_chapterText.clear();
     m_tree.clear();
     m_history.clear();
-    m_totals.clear();
+    m_totals = ContractFigures();
     m_totalsLoaded = false;
     emit historyChanged();
     m_tree = BuildBoqTree(m_dm, m_dm.session().CurContractID);
@@ -117,23 +118,23 @@ void BoqEditor::recordPosted(const QVariantList& before) {
     pushStep(QStringLiteral("录入 %1 的单价").arg(item), std::move(changes));
 }
 
-const BoqLiveTotals& BoqEditor::liveTotals() const {
+const ContractFigures& BoqEditor::liveTotals() const {
     if (!m_totalsLoaded) {
-        m_totals.load(m_dm, m_dm.session().CurContractID);
+        m_totals = ContractFigures::read(m_dm, m_dm.session().CurContractID, ContractFigures::Parts::Boq);
         m_totalsLoaded = true;
     }
     return m_totals;
 }
 
-void BoqEditor::noteAmount(const QString& chapter, const QString& item, const QVariant& before, const QVariant& after) {
+void BoqEditor::noteAmount(qint64 rowId, const QVariant& price, const QVariant& amount) {
     // Totals not read yet will be read with this change already stored.
     if (m_totalsLoaded)
-        m_totals.lineChanged(chapter, item, before, after);
+        m_totals.setLine(rowId, price, amount);
 }
 
 void BoqEditor::noteAmounts(const std::vector<PriceChange>& changes) {
     for (const PriceChange& c : changes)
-        noteAmount(c.chapter, c.item, c.amountBefore, c.amountAfter);
+        noteAmount(c.rowId, c.priceAfter, c.amountAfter);
     emit totalsChanged();
 }
 
@@ -168,7 +169,7 @@ qint64 BoqEditor::undo() {
         return 0;
     const PriceStep step = m_history.nextUndo();
     for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, true))
-        noteAmount(a.chapter, a.item, a.before, a.after);
+        noteAmount(a.rowId, a.price, a.amount);
     m_history.undone();
     emit totalsChanged();
     emit historyChanged();
@@ -183,7 +184,7 @@ qint64 BoqEditor::redo() {
         return 0;
     const PriceStep step = m_history.nextRedo();
     for (const AmountChange& a : ApplyPriceStep(m_dm, m_lines, step, false))
-        noteAmount(a.chapter, a.item, a.before, a.after);
+        noteAmount(a.rowId, a.price, a.amount);
     m_history.redone();
     emit totalsChanged();
     emit historyChanged();
@@ -216,10 +217,10 @@ PasteResult BoqEditor::pastePrices(const QString& text) {
     for (int i = 0; i < cells.size(); ++i) {
         const std::optional<QVariant> price = PastedPrice(cells[i]);
         if (!price)
-            throw Refused(
-                QStringLiteral("粘贴内容第 %1 行“%2”不是数字（对应细目“%3”）；没有粘贴任何单价")
-                    .arg(i + 1)
-                    .arg(cells[i].trimmed(), m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
+            throw Refused(QStringLiteral("粘贴内容第 %1 行“%2”不是数字（%3，对应细目“%4”）；没有粘贴任何单价")
+                              .arg(i + 1)
+                              .arg(cells[i].trimmed(), NumberInputProblem(cells[i]),
+                                   m_lines.storedValue(rows[static_cast<size_t>(i)], itemColumn).toString()));
         writes.emplace_back(rows[static_cast<size_t>(i)], *price);
     }
     std::vector<QVariantList> before;
@@ -251,7 +252,7 @@ bool BoqEditor::isStaleChapterLine(int row) const {
         return false;
     // An empty chapter line counts as 0, so an unpriced chapter is not marked.
     const double stored = NumberOf(m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Amount))).value_or(0.0);
-    return stored != static_cast<double>(liveTotals().chapterTotal(chapter));
+    return stored != static_cast<double>(liveTotals().storedChapterTotal(chapter));
 }
 
 void BoqEditor::setUnpricedOnly(bool on) {

@@ -79,9 +79,10 @@ public:
     // lines below, or a line changed elsewhere refuses the whole paste (Refused, nothing written).
     PasteResult pastePrices(const QString& text);
 
-    // The live totals (AmountRules): read from the contract when first asked for (a command that
-    // prices one line never needs them), then kept as lines are priced without reading again.
-    const BoqLiveTotals& liveTotals() const;
+    // The live totals (the contract's figures, ContractFigures): read from the contract when
+    // first asked for (a command that prices one line never needs them), then kept as lines are
+    // priced without reading again.
+    const ContractFigures& liveTotals() const;
     // The chapter the live chapter total is shown for: the selected chapter, or the current
     // line's chapter while the contract node is selected; empty otherwise.
     QString currentChapter() const;
@@ -122,7 +123,7 @@ private:
     void openList();
     void recordPosted(const QVariantList& before);
     void noteAmounts(const std::vector<PriceChange>& changes);
-    void noteAmount(const QString& chapter, const QString& item, const QVariant& before, const QVariant& after);
+    void noteAmount(qint64 rowId, const QVariant& price, const QVariant& amount);
     void pushStep(QString label, std::vector<PriceChange> changes);
 
     TDmMain& m_dm;
@@ -133,7 +134,7 @@ private:
     bool m_locked = false;
     bool m_unpricedOnly = false;
     PriceHistory m_history;
-    mutable BoqLiveTotals m_totals;
+    mutable ContractFigures m_totals;
     mutable bool m_totalsLoaded = false;
 };
 

@@ -1,11 +1,11 @@
 #include "boq/BoqExport.h"
 
 #include "boq/BoqImport.h"
+#include "boq/ContractFigures.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "data/SystemErrorText.h"
 #include "datamgmt/FileCopy.h"
-#include "reports/BidSummary.h"
 #include "reports/ChineseAmount.h"
 
 #include <QDir>
@@ -355,7 +355,7 @@ void writeTable(Workbook& book, const QString& name, const QString& caption, con
 }
 
 // The sheet "汇总": the chapter totals and the figures of the bid price, as the all-chapter
-// summary prints them (the same figures, from BidSummary).
+// summary prints them (the same figures, from ContractFigures).
 void writeSummary(Workbook& book, const QString& caption, const AllChapterFigures& all) {
     const QString name = BoqExport::summarySheetName();
     lxw_worksheet* ws = book.sheet(name);
@@ -376,13 +376,18 @@ void writeSummary(Workbook& book, const QString& caption, const AllChapterFigure
     };
     QList<Line> lines;
     for (const ChapterTotal& c : all.chapters)
-        lines << Line{c.code, QStringLiteral("第%1章 %2").arg(c.code, c.name), c.total, {}};
-    lines << Line{{}, QStringLiteral("第100章至700章清单合计"), all.boqTotal, {}}
+        lines << Line{c.code, QStringLiteral("第%1章 %2").arg(c.code, c.name).trimmed(), c.total, {}};
+    // The rows after the chapters are numbered on from them, as on the printed form.
+    const auto rowNumber = [first = all.chapters.size() + 1](int offset) { return QString::number(first + offset); };
+    lines << Line{{}, all.boqTotalLabel(), all.boqTotal, {}}
           << Line{{}, QStringLiteral("已包含在清单合计中的专项暂定金额合计"), all.provisionalSums, {}}
-          << Line{{}, QStringLiteral("清单合计减去专项暂定金额（8－9）"), all.net, {}}
+          << Line{{}, QStringLiteral("清单合计减去专项暂定金额（%1－%2）").arg(rowNumber(0), rowNumber(1)), all.net, {}}
           << Line{{}, QStringLiteral("计日工合计"), all.daywork, {}}
-          << Line{{}, QStringLiteral("不可预见费（10×10%）"), all.tenth, {}}
-          << Line{{}, QStringLiteral("投标报价（8＋11＋12）"), all.bidPrice, {}}
+          << Line{{}, QStringLiteral("不可预见费（%1×10%）").arg(rowNumber(2)), all.tenth, {}}
+          << Line{{},
+                  QStringLiteral("投标报价（%1＋%2＋%3）").arg(rowNumber(0), rowNumber(3), rowNumber(4)),
+                  all.bidPrice,
+                  {}}
           << Line{{}, QStringLiteral("投标报价（大写）"), std::nullopt, ChineseCapitalAmount(all.bidPrice)};
     for (int i = 0; i < lines.size(); ++i) {
         const Line& line = lines[i];
@@ -470,7 +475,11 @@ BoqExportResult BoqExport::write(const QString& path) {
         schedules.emplace_back(s, std::move(q));
     }
 
-    const BidSummary summary = ComputeBidSummary(m_dm, contract);
+    // The figures as the bid-price form prints them, which stores the insurance line first; the
+    // export itself writes nothing into the data file.
+    ContractFigures figures = ContractFigures::read(m_dm, contract);
+    figures.storeInsurance();
+    const AllChapterFigures all = figures.bidPriceForm();
 
     BoqExportResult result;
     result.path = QFileInfo(path).absoluteFilePath();
@@ -490,7 +499,7 @@ BoqExportResult BoqExport::write(const QString& path) {
             writeTable(book, dayworkSheetName(s), caption, dayworkColumns(s), *rows);
             result.dayworkItems += rows->recordCount();
         }
-        writeSummary(book, caption, summary.all);
+        writeSummary(book, caption, all);
         book.close();
         staged.commit();
     } catch (const Error& e) {

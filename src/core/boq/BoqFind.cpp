@@ -10,13 +10,15 @@
 
 namespace tenvora {
 
-bool IsUnpriced(const QVariant& quantity, const QString& item, const QString& unit, const QVariant& price) {
-    return !IsPriceLocked(quantity, item, unit) && !NumberOf(price).has_value();
+bool IsUnpriced(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter,
+                const QVariant& price) {
+    return !IsPriceLocked(quantity, item, unit, chapter) && !NumberOf(price).has_value();
 }
 
 bool IsUnpriced(const DataSet& lines, int row) {
     return IsUnpriced(lines.value(row, BoqColumn::Quantity), lines.value(row, BoqColumn::Item).toString(),
-                      lines.value(row, BoqColumn::Unit).toString(), lines.value(row, BoqColumn::Price));
+                      lines.value(row, BoqColumn::Unit).toString(), lines.value(row, BoqColumn::Chapter).toString(),
+                      lines.value(row, BoqColumn::Price));
 }
 
 bool BoqLineMatches(const QString& item, const QString& name, const QString& text) {
@@ -53,10 +55,10 @@ std::vector<BoqFoundLine> FindBoqLines(TDmMain& dm, const QString& contract, con
         const QString name = q->text(r, BoqColumn::Name);
         if (!BoqLineMatches(item, name, text))
             continue;
-        if (unpricedOnly && !IsUnpriced(q->value(r, BoqColumn::Quantity), item, q->text(r, BoqColumn::Unit),
+        const QString chapter = q->text(r, BoqColumn::Chapter);
+        if (unpricedOnly && !IsUnpriced(q->value(r, BoqColumn::Quantity), item, q->text(r, BoqColumn::Unit), chapter,
                                         q->value(r, BoqColumn::Price)))
             continue;
-        const QString chapter = q->text(r, BoqColumn::Chapter);
         const int rank = chapter.isEmpty() ? -1 : place.value(chapter.toCaseFolded(), -1);
         found.push_back({rank < 0 ? static_cast<int>(chapterOrder.size()) : rank,
                          {q->value(r, QStringLiteral("rowid")).toLongLong(), chapter, item, name}});

@@ -12,7 +12,8 @@ class DataSet;
 class TDmMain;
 
 // A line the bidder still has to price: priceable (no price lock) and no price stored.
-bool IsUnpriced(const QVariant& quantity, const QString& item, const QString& unit, const QVariant& price);
+bool IsUnpriced(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter,
+                const QVariant& price);
 bool IsUnpriced(const DataSet& lines, int row);
 
 // A line matches a search text when its item number starts with the text, or when its

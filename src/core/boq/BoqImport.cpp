@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QSet>
 
 #include <algorithm>
 #include <array>
@@ -155,7 +156,9 @@ std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& qu
     const std::optional<double> q = NumberOf(quantity);
     if (!p && !q)
         return std::nullopt;
-    return p.value_or(0) * q.value_or(0);
+    if (const std::optional<qint64> amount = LineAmountOf(p, q))
+        return static_cast<double>(*amount);
+    return 0.0;
 }
 
 BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString& path) {
@@ -368,6 +371,40 @@ BoqImportResult BoqImport::importLines(const BoqSource& source, const std::funct
 } catch (const StorageError& e) {
     // The transaction has been rolled back by now: say that the whole import is undone.
     throw StorageError(QStringLiteral("导入没有完成，没有导入任何行：%1").arg(e.text()));
+}
+
+QStringList BoqImport::heldItems(const BoqSource& source) {
+    const QString contract = currentContract();
+    auto q = m_dm.NewQuery();
+    m_dm.RunSql(*q, QStringLiteral("select distinct 细目编号 from jd_htqd where 合同编号=? and 细目编号 is not null"),
+                {contract}, true);
+    QSet<QString> stored;
+    stored.reserve(q->recordCount());
+    for (int r = 0; r < q->recordCount(); ++r)
+        stored.insert(q->row(r).at(0).toString());
+    QStringList held;
+    QSet<QString> named;
+    for (const BoqSourceRow& row : source.rows) {
+        if (row.itemNumber.isNull())
+            continue;
+        const QString item = itemText(row);
+        if (stored.contains(item) && !named.contains(item)) {
+            named.insert(item);
+            held << item;
+        }
+    }
+    return held;
+}
+
+QString BoqImport::heldItemsText(const QStringList& held) {
+    constexpr int kNamed = 5;
+    const QString names = held.mid(0, kNamed).join(QStringLiteral("、"));
+    return held.size() > kNamed ? QStringLiteral("导入的细目编号已存在：%1 等 %2 条。").arg(names).arg(held.size())
+                                : QStringLiteral("导入的细目编号已存在：%1，共 %2 条。").arg(names).arg(held.size());
+}
+
+QString BoqImport::heldItemsQuestion(const QStringList& held) {
+    return heldItemsText(held) + QStringLiteral("仍然追加导入吗？");
 }
 
 int BoqImport::clear() {

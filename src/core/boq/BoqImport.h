@@ -62,8 +62,8 @@ struct BoqImportResult {
 QString ChapterOf(const QString& itemNumber);                // 章: first character + "00"
 std::optional<QString> SectionOf(const QString& itemNumber); // 节: up to the second "-"
 std::optional<QString> SegmentOf(const QString& itemNumber); // 段: the number when it has two "-"
-// 合同金额 derived when the sheet gives none: price x quantity, an empty one counting as 0;
-// nothing when both are empty.
+// 合同金额 derived when the sheet gives none: the line amount (whole yuan, as every amount is)
+// when both are given, 0 when one is empty, nothing when both are.
 std::optional<double> ImportedAmountOf(const QVariant& price, const QVariant& quantity);
 
 // The source rows of a workbook read by ReadWorkbook / ReadWorkbookInProcess.
@@ -92,6 +92,11 @@ public:
     // progress(done, total) is called as rows are handled. Throws Refused without a current
     // contract, and the store's error when the transaction itself cannot be opened or committed.
     BoqImportResult importLines(const BoqSource& source, const std::function<void(int, int)>& progress = {});
+    // The item numbers of the source that lines of the current contract already hold (main bill
+    // and supplementary), each once, in the source's order. Compared exactly, as the store
+    // compares texts: "101-1-A" is not "101-1-a", nor is "102-1 " "102-1". Appending them would
+    // give the contract two lines of one number. Throws Refused without a current contract.
+    QStringList heldItems(const BoqSource& source);
     // Deletes every line of the current contract, main bill and supplementary, as one change.
     // Returns how many lines went.
     int clear();
@@ -110,6 +115,10 @@ public:
         return QStringLiteral("此操作将删除当前合同的所有合同清单，请小心操作！！！ 是否删除?");
     }
     static QString noContractMessage() { return QStringLiteral("没有当前合同段，请先选择合同段！"); }
+    // "导入的细目编号已存在：101-1-a、102-1 等 12 条。": a few of the held items and how many.
+    static QString heldItemsText(const QStringList& held);
+    // The question before such an import is appended (the answer that keeps the bill is No).
+    static QString heldItemsQuestion(const QStringList& held);
 
 private:
     QString currentContract() const;

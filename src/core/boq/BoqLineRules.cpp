@@ -19,9 +19,11 @@ bool insuranceItem(const QString& item) {
 
 } // namespace
 
-QString PriceLockReason(const QVariant& quantity, const QString& item, const QString& unit) {
+QString PriceLockReason(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter) {
     if (insuranceItem(item))
         return QStringLiteral("保险费由“章合计 和 保险费 计算”得出");
+    if (ContractFigures::isChapterLine(chapter, item))
+        return QStringLiteral("章合计由“章合计 和 保险费 计算”得出");
     if (unit == kProvisionalSumUnit)
         return QStringLiteral("暂定金额由业主给定");
     if (zeroQuantity(quantity))
@@ -31,27 +33,29 @@ QString PriceLockReason(const QVariant& quantity, const QString& item, const QSt
     return {};
 }
 
-bool IsPriceLocked(const QVariant& quantity, const QString& item, const QString& unit) {
-    return !PriceLockReason(quantity, item, unit).isEmpty();
+bool IsPriceLocked(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter) {
+    return !PriceLockReason(quantity, item, unit, chapter).isEmpty();
 }
 
-bool IsDrawnLocked(const QVariant& quantity, const QString& item, const QString& unit) {
-    return zeroQuantity(quantity) || insuranceItem(item) || unit == kProvisionalSumUnit;
+bool IsDrawnLocked(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter) {
+    return zeroQuantity(quantity) || insuranceItem(item) || unit == kProvisionalSumUnit ||
+           ContractFigures::isChapterLine(chapter, item);
 }
 
 bool IsPriceLocked(const DataSet& lines, int row) {
     return IsPriceLocked(lines.value(row, BoqColumn::Quantity), lines.value(row, BoqColumn::Item).toString(),
-                         lines.value(row, BoqColumn::Unit).toString());
+                         lines.value(row, BoqColumn::Unit).toString(), lines.value(row, BoqColumn::Chapter).toString());
 }
 
 bool IsDrawnLocked(const DataSet& lines, int row) {
     return IsDrawnLocked(lines.value(row, BoqColumn::Quantity), lines.value(row, BoqColumn::Item).toString(),
-                         lines.value(row, BoqColumn::Unit).toString());
+                         lines.value(row, BoqColumn::Unit).toString(), lines.value(row, BoqColumn::Chapter).toString());
 }
 
 QString PriceLockReason(const DataSet& lines, int row) {
     return PriceLockReason(lines.value(row, BoqColumn::Quantity), lines.value(row, BoqColumn::Item).toString(),
-                           lines.value(row, BoqColumn::Unit).toString());
+                           lines.value(row, BoqColumn::Unit).toString(),
+                           lines.value(row, BoqColumn::Chapter).toString());
 }
 
 void BoqBeforePost(DataSet& lines) {
@@ -63,9 +67,11 @@ void BoqBeforePost(DataSet& lines) {
     // The lock is judged on the line as stored, so that no path (the grid, the command line,
     // a paste, code setting fields) can unlock a line by changing its other columns first.
     if (priceChanged) {
-        const QString reason = PriceLockReason(lines.storedValue(row, lines.columnIndex(BoqColumn::Quantity)),
-                                               lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(),
-                                               lines.storedValue(row, lines.columnIndex(BoqColumn::Unit)).toString());
+        const QString reason =
+            PriceLockReason(lines.storedValue(row, lines.columnIndex(BoqColumn::Quantity)),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Unit)).toString(),
+                            lines.storedValue(row, lines.columnIndex(BoqColumn::Chapter)).toString());
         if (!reason.isEmpty())
             throw Refused(
                 PriceLockMessage(lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(), reason));

@@ -24,14 +24,15 @@ inline const QString Amount = QStringLiteral("合同金额");
 inline const QString kProvisionalSumUnit = QStringLiteral("暂定金总额");
 
 // The price may be typed only when the quantity is not 0 (empty reads as 0), the line is
-// neither insurance line, the unit is not a provisional sum and the item number has at least
-// 3 characters.
-bool IsPriceLocked(const QVariant& quantity, const QString& item, const QString& unit);
+// neither insurance line nor its chapter's line (the recomputation writes the chapter total
+// into it, so a typed price would never reach the bid), the unit is not a provisional sum and
+// the item number has at least 3 characters.
+bool IsPriceLocked(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter);
 // Why a line is price-locked, for the user; empty when it is not.
-QString PriceLockReason(const QVariant& quantity, const QString& item, const QString& unit);
+QString PriceLockReason(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter);
 // The price lock without the length condition: a two-character item with a quantity is
 // locked yet drawn as priceable.
-bool IsDrawnLocked(const QVariant& quantity, const QString& item, const QString& unit);
+bool IsDrawnLocked(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter);
 
 // The same rules for a row of a list of jd_htqd lines.
 bool IsPriceLocked(const DataSet& lines, int row);

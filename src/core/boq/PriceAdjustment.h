@@ -3,6 +3,7 @@
 // proposal is worked out on the figures as stored and shown before anything is written.
 #pragma once
 
+#include "boq/ContractFigures.h"
 #include "boq/PriceHistory.h"
 #include "data/DataSet.h"
 
@@ -41,10 +42,10 @@ struct AdjustedChapter {
 
 // Which lines are adjusted: priceable main-bill lines (no price lock, so neither provisional sums
 // nor the insurance lines) of the chosen chapters that hold a price other than 0. Each new price
-// is the old one times one factor, rounded to 0.01: the nearest cent, except that some lines take
-// the other neighbouring cent where that brings the total nearer the target, and what is then
-// left goes to one line (one whose quantity is at most 100, the largest such amount; else the
-// smallest quantity), so the total meets the target to the yuan where the lines allow it.
+// is the old one times one factor, rounded to 0.01, and never further than 0.01 from it: the
+// nearest cent, except that lines take the other neighbouring cent (largest quantities first)
+// while that brings the total nearer the target. No line is moved further to close what is
+// left, so every line keeps the one coefficient and the distance to the target is shown.
 class PriceAdjustment {
 public:
     explicit PriceAdjustment(TDmMain& dm);
@@ -63,6 +64,10 @@ public:
     qint64 insuranceBefore() const { return m_insuranceBefore; }
     qint64 insuranceAfter() const { return m_insuranceAfter; }
     int adjustableCount() const { return static_cast<int>(m_candidates.size()); }
+    // The changed line whose new price lies furthest from its old price times the factor, and
+    // how far (yuan); 0 and empty when no price changed.
+    double largestDeviation() const { return m_largestDeviation; }
+    const QString& largestDeviationItem() const { return m_largestDeviationItem; }
     // Lines whose price changes.
     const std::vector<AdjustedLine>& changedLines() const { return m_changed; }
     // Every chapter whose total changes, and the insurance line's chapters, in code order.
@@ -86,11 +91,9 @@ private:
         double quantity;
         double amount; // as stored, 0 when empty
     };
-    struct ChapterSum {
-        QString chapter;
-        double others;
-        int insuranceLines;
-    };
+    // The contract total with the chapters' and the base's sums moved by these changes.
+    qint64 totalOf(const std::vector<double>& chapterDelta, double baseDelta, std::vector<qint64>* perChapter = nullptr,
+                   qint64* insurance = nullptr) const;
     // The contract total when each candidate has the amount in amounts (index as candidates).
     qint64 totalWith(const std::vector<double>& amounts, std::vector<qint64>* perChapter = nullptr,
                      qint64* insurance = nullptr) const;
@@ -100,7 +103,7 @@ private:
     QString m_contract;
     DataSet m_lines;
     std::vector<Candidate> m_candidates;
-    std::vector<ChapterSum> m_sums;
+    std::vector<StoredTotalTerms> m_sums;
     double m_base = 0;
     bool m_proposed = false;
     qint64 m_totalBefore = 0;
@@ -109,6 +112,8 @@ private:
     qint64 m_insuranceBefore = 0;
     qint64 m_insuranceAfter = 0;
     double m_factor = 1;
+    double m_largestDeviation = 0;
+    QString m_largestDeviationItem;
     std::vector<AdjustedLine> m_changed;
     std::vector<AdjustedChapter> m_chapters;
 };

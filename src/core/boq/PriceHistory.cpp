@@ -253,7 +253,7 @@ std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const Price
                     if (inList)
                         reload << QVariant::fromValue<qlonglong>(c.rowId);
                 }
-                amounts.push_back({c.chapter, c.item, fromAmount(c), toAmount(c)});
+                amounts.push_back({c.rowId, toPrice(c), toAmount(c)});
             };
             for (size_t i = 0; i < listChanges.size(); ++i)
                 settle(*listChanges[i], list.storedValue(listWrites[i].first, listAmount), true);
@@ -266,7 +266,7 @@ std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const Price
                     totals.restoreAmount(c->rowId, toAmount(*c));
                 if (listed && list.rowOfKey(QVariant::fromValue<qlonglong>(c->rowId)) >= 0)
                     reload << QVariant::fromValue<qlonglong>(c->rowId);
-                amounts.push_back({c->chapter, c->item, fromAmount(*c), toAmount(*c)});
+                amounts.push_back({c->rowId, toPrice(*c), toAmount(*c)});
             }
         });
     } catch (...) {

@@ -34,12 +34,11 @@ struct PriceStep {
     std::vector<PriceChange> changes;
 };
 
-// A line's amount that a write changed, for the live totals.
+// A line's figures as a write left them, for the live totals.
 struct AmountChange {
-    QString chapter;
-    QString item;
-    QVariant before;
-    QVariant after;
+    qint64 rowId = 0;
+    QVariant price;
+    QVariant amount;
 };
 
 class PriceHistory {
@@ -113,7 +112,7 @@ std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract,
 // go back through the save hook, into the editor's list when it holds the line (so the grid
 // shows it at once) and through a list of their own otherwise; an amount the amount rule would
 // now give differently is then put back as it was, and computed figures go back through the
-// recomputation's own statements. Returns the amounts that changed.
+// recomputation's own statements. Returns the lines' figures as now stored.
 std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const PriceStep& step, bool undo);
 
 } // namespace tenvora

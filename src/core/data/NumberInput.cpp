@@ -52,6 +52,28 @@ std::optional<double> ParseNumberInput(const QString& text) {
     return ParseNumber(*plain);
 }
 
+QString NumberInputProblem(const QString& text) {
+    if (ParseNumberInput(text))
+        return {};
+    if (text.trimmed().isEmpty())
+        return QStringLiteral("没有输入数字");
+    const QString plain = toHalfWidth(text);
+    // The half-width form has one character per character of the text, so a position in one is
+    // the same in the other; a pair of surrogates is named whole.
+    for (qsizetype i = 0; i < plain.size(); ++i) {
+        const QChar c = plain.at(i);
+        if (QStringLiteral("0123456789.,+-eE \t").contains(c))
+            continue;
+        const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        return QStringLiteral("“%1”不能写在数字里").arg(text.mid(i, length));
+    }
+    if (plain.contains(QLatin1Char(',')) && !NormaliseNumberInput(text))
+        return QStringLiteral("千位分隔符要把整数部分每三位分开，例如 1,234.5");
+    if (plain.trimmed().contains(QLatin1Char(' ')) || plain.trimmed().contains(QLatin1Char('\t')))
+        return QStringLiteral("数字中间不能有空格");
+    return QStringLiteral("不是一个完整的数字");
+}
+
 bool IsPartialNumberInput(const QString& text) {
     static const QRegularExpression partial(QStringLiteral(R"(^\s*[+-]?[\d,]*\.?\d*([eE][+-]?\d*)?\s*$)"));
     return partial.match(toHalfWidth(text)).hasMatch();

@@ -17,6 +17,11 @@ std::optional<QString> NormaliseNumberInput(const QString& text);
 // NormaliseNumberInput, then ParseNumber.
 std::optional<double> ParseNumberInput(const QString& text);
 
+// Why the text is not a figure, in words for the one who typed it: the first character that has
+// no place in a figure ("“万”不能写在数字里", so "1.5万" is never read as 1.5), separators that do
+// not group in threes, or a figure left unfinished. Empty when ParseNumberInput reads the text.
+QString NumberInputProblem(const QString& text);
+
 // Whether the text can still become a figure as typing goes on: "", "-", "1.", "1e", "1,23",
 // "１２．". Letters other than an exponent and a second point are not.
 bool IsPartialNumberInput(const QString& text);

@@ -52,6 +52,57 @@ void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractI
         row.setField(QStringLiteral("TotalMoney"), QVariant());
 }
 
+namespace {
+
+// A stored figure as it is stored: a total of 1234.5 is shown as 1234.5, not rounded to 1235.
+QString storedText(const QVariant& value) {
+    switch (value.typeId()) {
+    case QMetaType::Double:
+        return GeneralText(value.toDouble());
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+        return WholeYuanText(value.toLongLong());
+    default:
+        return value.toString();
+    }
+}
+
+bool isBlank(const QVariant& value) {
+    return value.isNull() || !value.isValid() || value.toString().trimmed().isEmpty();
+}
+
+} // namespace
+
+QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, const QVariant& total) {
+    if (isBlank(total))
+        return {};
+    const std::optional<double> stored = NumberOf(total);
+    if (!stored)
+        return QStringLiteral("已存合价“%1”不是数字").arg(total.toString());
+    const QString totalText = storedText(total);
+    if (isBlank(price)) {
+        // A nought without a price adds nothing to the bid; the row is simply not priced.
+        if (*stored == 0)
+            return {};
+        return QStringLiteral("没有单价，却存有合价 %1").arg(totalText);
+    }
+    if (!NumberOf(price))
+        return QStringLiteral("单价“%1”不是数字，却存有合价 %2").arg(price.toString(), totalText);
+    if (isBlank(quantity))
+        return QStringLiteral("没有估计数量，却存有合价 %1").arg(totalText);
+    if (!NumberOf(quantity))
+        return QStringLiteral("估计数量“%1”不是数字，却存有合价 %2").arg(quantity.toString(), totalText);
+    std::optional<qint64> expected;
+    try {
+        expected = LineAmount(price, quantity);
+    } catch (const Error&) {
+        return QStringLiteral("单价 × 数量超出了金额的范围，却存有合价 %1").arg(totalText);
+    }
+    if (static_cast<double>(*expected) == *stored)
+        return {};
+    return QStringLiteral("已存合价 %1，单价 × 数量应为 %2").arg(totalText, WholeYuanText(*expected));
+}
+
 DayworkLists::DayworkLists(TDmMain& dm, QObject* parent) : QObject(parent), m_dm(dm) {
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
         // The bidder types the unit price; on the labour page the total may be typed as well.
@@ -106,6 +157,15 @@ void DayworkLists::priceItem(Schedule s, int row, const QVariant& price) {
     set.moveTo(row);
     set.setField(QStringLiteral("UnitPrice"), price);
     set.post();
+}
+
+QString DayworkLists::totalProblem(Schedule s, int row) const {
+    const DataSet& set = *m_sets[index(s)];
+    if (row < 0 || row >= set.rowCount())
+        return {};
+    return DayworkTotalProblem(set.storedValue(row, set.columnIndex(QStringLiteral("UnitPrice"))),
+                               set.storedValue(row, set.columnIndex(QStringLiteral("Amount"))),
+                               set.storedValue(row, set.columnIndex(QStringLiteral("TotalMoney"))));
 }
 
 } // namespace tenvora

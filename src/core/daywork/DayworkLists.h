@@ -26,6 +26,11 @@ std::optional<Schedule> ScheduleFromCode(const QString& code);
 // the total (unless a total was typed in the same edit); otherwise the total stays as it was.
 void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId);
 
+// Why a day-work row's stored total does not follow from its price and quantity; empty when it
+// does (or when no total is stored). The figures are named as stored (1234.5, not the 1235 it
+// would round to); a total without a quantity is named too, a nought without a price is not.
+QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, const QVariant& total);
+
 class DayworkLists : public QObject {
     Q_OBJECT
 public:
@@ -44,6 +49,8 @@ public:
     int findItem(Schedule s, const QString& code);
     // Makes the row current, sets the unit price (null clears it) and saves it through the hook.
     void priceItem(Schedule s, int row, const QVariant& price);
+    // DayworkTotalProblem of a row as stored (an edit not saved yet does not count).
+    QString totalProblem(Schedule s, int row) const;
 
 private:
     static size_t index(Schedule s) { return static_cast<size_t>(s) - 1; }

@@ -1,6 +1,7 @@
 #include "reports/BidSet.h"
 
 #include "boq/AmountRules.h"
+#include "data/Money.h"
 #include "datamgmt/FileCopy.h"
 #include "report_engine/PageRenderer.h"
 #include "report_engine/PdfJoin.h"
@@ -62,9 +63,11 @@ private:
 // Keeps the form, or hands it to the sink and keeps only what the contents page needs.
 class Forms {
 public:
-    Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink) : m_forms(forms), m_sink(sink) {}
+    Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink, std::shared_ptr<const ContractFigures> figures)
+        : m_forms(forms), m_sink(sink), m_figures(std::move(figures)) {}
 
     void add(ReportRequest& request, const QString& name) {
+        request.setFigures(m_figures);
         if (!request.build())
             return;
         BidSetForm form{name, request.title(), 0, request.prepare()};
@@ -79,6 +82,7 @@ public:
 private:
     QList<BidSetForm>& m_forms;
     const BidSetFormSink& m_sink;
+    std::shared_ptr<const ContractFigures> m_figures;
 };
 
 // A title may hold characters that a file name cannot.
@@ -112,6 +116,7 @@ PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
         parts << report::PdfPart{form.title, std::move(pdf)};
         printed.files << WrittenPdf{form.name, form.title, path, form.pages};
     });
+    printed.notes = set.notes;
     parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
     const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
     staged.push_back(std::make_unique<StagedFile>(whole));
@@ -125,6 +130,20 @@ PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
         pages += form.pages;
     printed.files << WrittenPdf{QStringLiteral("all"), QString::fromUtf8(kBidSetTitle), whole, pages};
     return printed;
+}
+
+QString ReportEOmittedNote(const ContractFigures& figures) {
+    if (figures.reportEAgrees())
+        return {};
+    const BoqSummaryFigures e = figures.reportE();
+    const AllChapterFigures all = figures.bidPriceForm();
+    QStringList chapters;
+    for (const QString& code : figures.chaptersOutsideReportE())
+        chapters << QStringLiteral("第 %1 章").arg(code);
+    const QString why = chapters.isEmpty() ? QStringLiteral("只计第100、300、600章且计法不同")
+                                           : QStringLiteral("不含%1").arg(chapters.join(QStringLiteral("、")));
+    return QStringLiteral("全套投标报表不含“E.工程量清单汇总表”：它%1，投标报价为 %2，与投标报价汇总表的 %3 不同")
+        .arg(why, WholeYuanText(e.bidPrice()), WholeYuanText(all.bidPrice));
 }
 
 QStringList ReportNames() {
@@ -160,24 +179,24 @@ BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
         return set;
     }
 
-    // Once for the whole set, as report B stores it, before any figure is read.
-    BoqTotals(dm).storeInsurance(contract, QString());
-    const BidSummary summary = ComputeBidSummary(dm, context.countADOQuery, contract);
+    // Once for the whole set, as report B stores it, before any figure is read; every form
+    // then prints from these figures.
+    auto figures = std::make_shared<ContractFigures>(ContractFigures::read(dm, contract));
+    BoqTotals(dm).storeInsurance(contract, *figures);
+    const std::shared_ptr<const ContractFigures> shared = figures;
 
-    Forms forms(set.forms, sink);
-    BoqSummaryReport e(context);
-    e.setSummary(summary);
-    forms.add(e, e.name());
+    Forms forms(set.forms, sink, shared);
+    if (const QString note = ReportEOmittedNote(*shared); note.isEmpty()) {
+        BoqSummaryReport e(context);
+        forms.add(e, e.name());
+    } else {
+        set.notes << note;
+    }
     AllChapterSummaryReport all(context);
-    all.setSummary(summary);
     forms.add(all, all.name());
 
-    for (const QString& chapter : BoqChapterReport(context).chapters()) {
+    for (const QString& chapter : shared->chapters()) {
         BoqChapterReport b(context, chapter);
-        b.setStoresInsurance(false);
-        for (const ChapterTotal& c : summary.all.chapters)
-            if (c.code == chapter)
-                b.setPrintedTotal(c.total);
         forms.add(b, QStringLiteral("B-") + chapter);
     }
 

@@ -4,6 +4,7 @@
 
 #include "reports/ReportRequest.h"
 
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -22,6 +23,8 @@ struct BidSetForm {
 
 struct BidSet {
     QString refusal; // "请先选择合同"; nothing was built then
+    // Why a form of the set was left out (report E when its bid price is not the set's).
+    QStringList notes;
     QList<BidSetForm> forms;
     report::RenderedDocument contents; // the contents page
     report::RenderedDocument document; // the contents page, then every form in order
@@ -30,10 +33,13 @@ struct BidSet {
 // Called with each form as soon as it is laid out.
 using BidSetFormSink = std::function<void(const BidSetForm&)>;
 
-// Stores the insurance line once, computes the summary figures once, then builds E, the
-// all-chapter summary, B of every chapter that has lines, C, D and the labour, material and
-// machinery tables, in this order. Refusals of single forms (a chapter without lines) leave the
-// form out without a message; store and template faults are shown once and abandon the set.
+// Stores the insurance line once, reads the contract's figures once, then builds E, the
+// bid-price form ("投标报价汇总表"), B of every chapter that has lines, C, D and the labour,
+// material and machinery tables, in this order, every form from the same figures. The set
+// carries one bid price: E goes in only when its bid price and BoQ total are those of the
+// bid-price form (the contract has priced lines in no other chapter); otherwise it is left out
+// and a note says why. Refusals of single forms (a chapter without lines) leave the form out
+// without a message; store and template faults are shown once and abandon the set.
 // With a sink each form goes to it as it comes and the set keeps only the forms' names, titles
 // and page counts (no whole document), so a long bill is never held in memory all at once.
 BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink = {});
@@ -47,6 +53,7 @@ struct WrittenPdf {
 
 struct PrintedBidSet {
     QString refusal;
+    QStringList notes; // as BidSet's
     QList<WrittenPdf> files;
 };
 
@@ -55,6 +62,10 @@ struct PrintedBidSet {
 // joined from those files with a bookmark per form, so that no page is painted twice. Throws
 // Error naming a file that cannot be written.
 PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder);
+
+// Why the whole set leaves report E out, naming the chapters it does not carry; empty when E
+// carries the set's bid price.
+QString ReportEOmittedNote(const ContractFigures& figures);
 
 // The reports the command line names besides B.
 QStringList ReportNames();

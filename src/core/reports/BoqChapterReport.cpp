@@ -33,10 +33,7 @@ BuildResult BoqChapterReport::build() {
     m_context.LoadTemplate(QString::fromLatin1(kTemplate));
     m_context.requireObjects({QStringLiteral("memo2"), QStringLiteral("memo5"), QStringLiteral("memo1")});
 
-    // The base is every priced line of the contract; an empty chapter argument excludes nothing
-    // that the length test has not already excluded.
-    if (m_storesInsurance)
-        BoqTotals(dm).storeInsurance(contract, QString());
+    const ContractFigures& figures = contractFigures(ContractFigures::Parts::Boq, true);
 
     dm.RunSql(
         m_context.gcl_ADOQuery,
@@ -47,10 +44,7 @@ BuildResult BoqChapterReport::build() {
         return BuildResult::refused(QStringLiteral("没有纪录"));
 
     // Lines carrying a remark (bz) are listed but not totalled (the printed chapter total).
-    const QString total = m_printedTotal ? WholeYuanText(*m_printedTotal)
-                                         : m_context.TotalText(BoqTotals::printedChapterTotalSql(),
-                                                               {contract, chapter, chapter}, TotalForm::WholeYuan);
-    m_context.insertLine(QStringLiteral("memo2"), 0, total);
+    m_context.insertLine(QStringLiteral("memo2"), 0, WholeYuanText(figures.printedChapterTotal(chapter)));
     m_context.insertLine(QStringLiteral("memo5"), 1, chapterCaption(chapter));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
     return {};

@@ -5,7 +5,6 @@
 #include "reports/ReportRequest.h"
 
 #include <QStringList>
-#include <optional>
 
 namespace tenvora {
 
@@ -22,19 +21,14 @@ public:
     static QString chapterName(const QString& code) { return BoqChapterName(code); }
 
     const QString& chapter() const { return m_chapter; }
-    // The whole bid set stores the insurance once before its forms; its chapter reports do not.
-    void setStoresInsurance(bool stores) { m_storesInsurance = stores; }
-    // The printed chapter total when it has been read already (the whole set reads every
-    // chapter's for its summary); none means the request reads it.
-    void setPrintedTotal(std::optional<qint64> total) { m_printedTotal = total; }
-
     QString name() const override { return QStringLiteral("B"); }
     QString title() const override;
     QString templateName() const override { return QString::fromLatin1(kTemplate); }
 
-    // Stores the insurance line, opens the chapter's lines and fills the template's texts.
-    // Refused with "没有纪录" when the chapter has no line but its own; the insurance has been
-    // stored by then, as with every press of "确定".
+    // Stores the insurance line (unless given figures, read after the whole set stored it),
+    // opens the chapter's lines and fills the template's texts. Refused with "没有纪录" when the
+    // chapter has no line but its own; the insurance has been stored by then, as with every
+    // press of "确定".
     BuildResult build() override;
     // The chooser's "确定": the same for the chapter given.
     BuildResult build(const QString& chapter);
@@ -44,8 +38,6 @@ public:
 
 private:
     QString m_chapter;
-    bool m_storesInsurance = true;
-    std::optional<qint64> m_printedTotal;
 };
 
 } // namespace tenvora

@@ -17,8 +17,7 @@ BuildResult BoqSummaryReport::build() {
                               QStringLiteral("memo43"), QStringLiteral("memo48"), QStringLiteral("memo49"),
                               QStringLiteral("memo50"), QStringLiteral("memo52"), QStringLiteral("memo53"),
                               QStringLiteral("memo2"), QStringLiteral("dxje")});
-    const BidSummary summary = m_given ? *m_given : ComputeBidSummary(dm, m_context.countADOQuery, contract);
-    const BoqSummaryFigures& e = summary.e;
+    const BoqSummaryFigures e = contractFigures(ContractFigures::Parts::All).reportE();
 
     m_context.insertLine(QStringLiteral("memo51"), 0, e.dw);
     m_context.insertLine(QStringLiteral("memo41"), 0, e.t100);
@@ -54,17 +53,27 @@ BuildResult AllChapterSummaryReport::build() {
     m_context.requireObjects({QStringLiteral("memo2")});
     // Its chapter rows are report B's totals, so it stores the insurance first as B does (the
     // whole set has stored it once already).
-    if (!m_given)
-        BoqTotals(dm).storeInsurance(contract, QString());
-    const BidSummary summary = m_given ? *m_given : ComputeBidSummary(dm, m_context.countADOQuery, contract);
-    const AllChapterFigures& all = summary.all;
+    const AllChapterFigures all = contractFigures(ContractFigures::Parts::All, true).bidPriceForm();
 
     m_rows = report::TableDataSource(m_rows.columns());
     for (int i = 0; i < all.chapters.size(); ++i) {
         const ChapterTotal& c = all.chapters[i];
         m_rows.addRow({i + 1, c.code, c.name, c.total});
     }
+    // The rows after the chapters are numbered on from them, and their labels name the rows.
+    const int first = static_cast<int>(all.chapters.size()) + 1;
+    const auto row = [first](int offset) { return QString::number(first + offset); };
     const QList<QPair<QString, QString>> figures = {
+        {QStringLiteral("xh_qdhj"), row(0)},
+        {QStringLiteral("xh_zdje"), row(1)},
+        {QStringLiteral("xh_qdjz"), row(2)},
+        {QStringLiteral("xh_jrg"), row(3)},
+        {QStringLiteral("xh_bkyj"), row(4)},
+        {QStringLiteral("xh_tbbj"), row(5)},
+        {QStringLiteral("mc_qdhj"), all.boqTotalLabel()},
+        {QStringLiteral("mc_qdjz"), QStringLiteral("清单合计减去专项暂定金额（%1－%2）").arg(row(0), row(1))},
+        {QStringLiteral("mc_bkyj"), QStringLiteral("不可预见费（%1×10%）").arg(row(2))},
+        {QStringLiteral("mc_tbbj"), QStringLiteral("投标报价（%1＋%2＋%3）").arg(row(0), row(3), row(4))},
         {QStringLiteral("qdhj"), WholeYuanText(all.boqTotal)},
         {QStringLiteral("zdje"), WholeYuanText(all.provisionalSums)},
         {QStringLiteral("qdjz"), WholeYuanText(all.net)},

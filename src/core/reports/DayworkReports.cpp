@@ -9,10 +9,6 @@ QString ScheduleCode(DayworkSchedule schedule) {
     return QString::number(static_cast<int>(schedule));
 }
 
-QString ScheduleTotalSql() {
-    return QStringLiteral("select sum(TotalMoney) as htje from Jl_ContractList where bz=? and ContractID=?");
-}
-
 DayworkPriceTable::DayworkPriceTable(ReportContext& context, DayworkSchedule schedule)
     : ReportRequest(context), m_schedule(schedule) {}
 
@@ -60,9 +56,10 @@ BuildResult DayworkPriceTable::build() {
     dm.RunSql(m_context.ADOQuery_jrg,
               QStringLiteral("select * from Jl_ContractList where bz=? and ContractID=? order by rowid"),
               {code, contract}, true);
-    m_context.insertLine(
-        QStringLiteral("memo2"), 0,
-        m_context.TotalText(ScheduleTotalSql(), {code, contract}, material ? TotalForm::WholeYuan : TotalForm::Raw));
+    const DayworkTotals totals = contractFigures(ContractFigures::Parts::Daywork).dayworkTotals();
+    const auto s = static_cast<size_t>(m_schedule) - 1;
+    m_context.insertLine(QStringLiteral("memo2"), 0,
+                         material ? WholeYuanText(totals.whole[s]) : GeneralText(totals.raw[s]));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
     if (!material) {
         const bool labour = m_schedule == DayworkSchedule::Labour;
@@ -76,26 +73,20 @@ BuildResult DayworkPriceTable::build() {
 
 BuildResult DayworkSummaryReport::build() {
     TDmMain& dm = m_context.dm();
-    const QString contract = dm.session().CurContractID;
 
     m_context.LoadTemplate(templateName());
     m_context.requireObjects({QStringLiteral("memo42"), QStringLiteral("memo47"), QStringLiteral("memo46"),
                               QStringLiteral("memo48"), QStringLiteral("memo2"), QStringLiteral("dxje")});
 
-    QStringList texts;
-    qint64 sum = 0;
-    for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
-        texts << m_context.TotalText(ScheduleTotalSql(), {ScheduleCode(s), contract}, TotalForm::WholeYuan);
-        // In 64 bits: a day-work bill above 2147483647 yuan must not wrap to a negative sum.
-        sum += texts.last().toLongLong();
-    }
-    const QString total = WholeYuanText(sum);
-    m_context.insertLine(QStringLiteral("memo42"), 0, texts[0]);
-    m_context.insertLine(QStringLiteral("memo47"), 0, texts[1]);
-    m_context.insertLine(QStringLiteral("memo46"), 0, texts[2]);
-    m_context.insertLine(QStringLiteral("memo48"), 0, total);
+    // The one day-work total, which E and the bid-price form carry as well; in 64 bits, so a
+    // day-work bill above 2147483647 yuan does not wrap to a negative sum.
+    const DayworkTotals totals = contractFigures(ContractFigures::Parts::Daywork).dayworkTotals();
+    m_context.insertLine(QStringLiteral("memo42"), 0, WholeYuanText(totals.whole[0]));
+    m_context.insertLine(QStringLiteral("memo47"), 0, WholeYuanText(totals.whole[1]));
+    m_context.insertLine(QStringLiteral("memo46"), 0, WholeYuanText(totals.whole[2]));
+    m_context.insertLine(QStringLiteral("memo48"), 0, WholeYuanText(totals.total));
     m_context.insertLine(QStringLiteral("memo2"), 0, ContractHeading(dm.session()));
-    m_context.insertLine(QStringLiteral("dxje"), 0, ChineseCapitalAmount(sum));
+    m_context.insertLine(QStringLiteral("dxje"), 0, ChineseCapitalAmount(totals.total));
     return {};
 }
 

@@ -9,8 +9,6 @@ enum class DayworkSchedule { Labour = 1, Material = 2, Machinery = 3 };
 
 // The schedule code stored in Jl_ContractList.bz ("1", "2", "3").
 QString ScheduleCode(DayworkSchedule schedule);
-// The sum of TotalMoney of one schedule of the contract (binds the code, then the contract).
-QString ScheduleTotalSql();
 
 // One schedule's items with their prices and the schedule total. Labour and machinery share a
 // template and print the stored total unrounded; material has its own and prints whole yuan.

@@ -1,7 +1,7 @@
 #include "reports/ProvisionalSumsReport.h"
 
 #include "boq/BoqLineRules.h"
-#include "reports/BidSummary.h"
+#include "data/Money.h"
 
 namespace tenvora {
 
@@ -42,7 +42,7 @@ BuildResult ProvisionalSumsReport::build() {
 
     // The total comes from the source lines, not from the copy.
     m_context.insertLine(QStringLiteral("memo9"), 0,
-                         m_context.TotalText(ProvisionalSumsSql(), {contract, unit}, TotalForm::WholeYuan));
+                         WholeYuanText(contractFigures(ContractFigures::Parts::Boq).provisionalSumsListed()));
     m_context.insertLine(QStringLiteral("memo1"), 0, ContractHeading(dm.session()));
     return {};
 }

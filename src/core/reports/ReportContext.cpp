@@ -8,9 +8,8 @@
 namespace tenvora {
 
 ReportContext::ReportContext(TDmMain& dm, const QString& programFolder)
-    : gcl_ADOQuery(&dm.ADOCon()), zxzdj_ADOQuery(&dm.ADOCon()), ADOQuery_jrg(&dm.ADOCon()), countADOQuery(&dm.ADOCon()),
-      ADOQuery2(&dm.ADOCon()), m_dm(dm),
-      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+    : gcl_ADOQuery(&dm.ADOCon()), zxzdj_ADOQuery(&dm.ADOCon()), ADOQuery_jrg(&dm.ADOCon()), ADOQuery2(&dm.ADOCon()),
+      m_dm(dm), m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       m_dataSet1(gcl_ADOQuery), m_dataSet2(zxzdj_ADOQuery), m_dataSetJrg(ADOQuery_jrg) {
     Report1.bindDataSet(QString::fromLatin1(kReportDataSet1), &m_dataSet1);
     Report1.bindDataSet(QString::fromLatin1(kReportDataSet2), &m_dataSet2);
@@ -51,11 +50,6 @@ void ReportContext::requireObjects(const QStringList& names) {
 void ReportContext::insertLine(const QString& objectName, int index, const QString& text) {
     requireObjects({objectName});
     Report1.FindReportObject(objectName)->insertLine(index, text);
-}
-
-QString ReportContext::TotalText(const QString& sql, const QVariantList& values, TotalForm form) {
-    m_dm.RunSql(countADOQuery, sql, values, true);
-    return TotalFormText(countADOQuery.value(QStringLiteral("htje")), form);
 }
 
 report::RenderedDocument ReportContext::prepare() {

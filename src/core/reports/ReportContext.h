@@ -46,7 +46,6 @@ public:
     Query gcl_ADOQuery;
     Query zxzdj_ADOQuery;
     Query ADOQuery_jrg;
-    Query countADOQuery;
     Query ADOQuery2;
 
     // Absolute path of a template given by its relative name ("Report/gclqd.xml").
@@ -62,9 +61,6 @@ public:
     void requireObjects(const QStringList& names);
     // Inserts text as line `index` of the named object (reported and abandoned when missing).
     void insertLine(const QString& objectName, int index, const QString& text);
-
-    // Runs a sum statement whose one result column is htje on countADOQuery (RunSql, select).
-    QString TotalText(const QString& sql, const QVariantList& values, TotalForm form);
 
     // Builds the report from the loaded template and the queries (PrepareAndPreview without
     // the preview, which belongs to the front end). Faults are reported and abandon the request.

@@ -2,9 +2,11 @@
 // and the whole bid set all run a report the same way.
 #pragma once
 
+#include "boq/ContractFigures.h"
 #include "reports/ReportContext.h"
 
 #include <QHash>
+#include <memory>
 
 namespace tenvora {
 
@@ -44,8 +46,20 @@ public:
 
     ReportContext& context() { return m_context; }
 
+    // Figures read once for several forms (the whole set, which has stored the insurance line
+    // before reading them); without them each build reads its own.
+    void setFigures(std::shared_ptr<const ContractFigures> figures) { m_givenFigures = std::move(figures); }
+
 protected:
+    // The figures given, or the current contract's read now. With storeInsurance the
+    // insurance line is stored first, as report B and the bid-price form print it.
+    const ContractFigures& contractFigures(ContractFigures::Parts parts, bool storeInsurance = false);
+
     ReportContext& m_context;
+
+private:
+    std::shared_ptr<const ContractFigures> m_givenFigures;
+    ContractFigures m_ownFigures;
 };
 
 } // namespace tenvora

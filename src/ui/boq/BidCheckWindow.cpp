@@ -148,9 +148,11 @@ void TFrmBidCheck::showResult() {
         m_rowFinding << i;
     }
     m_rows->openRows(columnNames(), std::move(rows));
-    m_summary->setText(m_result.clean()
-                           ? cleanText()
-                           : QStringLiteral("发现问题：%1。双击一条问题可以打开它。").arg(m_result.summary()));
+    QString text = m_result.clean() ? cleanText()
+                                    : QStringLiteral("发现问题：%1。双击一条问题可以打开它。").arg(m_result.summary());
+    if (const QString notices = m_result.noticeSummary(); !notices.isEmpty())
+        text += QStringLiteral("\n提示：%1。").arg(notices);
+    m_summary->setText(text);
     m_recompute->setEnabled(m_result.insuranceStale || !m_result.staleChapters.isEmpty());
 }
 

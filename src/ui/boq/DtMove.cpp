@@ -210,6 +210,19 @@ void TFrmMove1::BitBtn1Click() {
     // A correction typed in the lower grid is saved before the list is read again.
     if (!m_linesGrid->savePending())
         return;
+    // Appending item numbers the contract already holds gives two lines of one number, which
+    // then count twice: only when the user says so.
+    try {
+        const QStringList held = BoqImport(m_dm).heldItems(*m_source);
+        if (!held.isEmpty() &&
+            !MessageBox::question(this, BoqImport::heldItemsQuestion(held), QStringLiteral("提示"), false))
+            return;
+    } catch (const ActionAbandoned&) {
+        return; // "SQL语句错误!" has been shown
+    } catch (const Error& e) {
+        MessageBox::information(this, e.text());
+        return;
+    }
 
     std::unique_ptr<QProgressDialog> progress;
     const int total = static_cast<int>(m_source->rows.size());

@@ -49,7 +49,8 @@ public slots:
     void Button1Click();
     // "选择文件": a workbook the user picks becomes the source.
     void Button4Click();
-    // "导入": appends the source's lines to the current contract.
+    // "导入": appends the source's lines to the current contract, after asking (default No) when
+    // the contract already holds some of their item numbers.
     void BitBtn1Click();
     // "清空": deletes every line of the current contract after the question.
     void Button2Click();

@@ -76,7 +76,7 @@ TFrmPriceAdjust::TFrmPriceAdjust(BoqEditor& editor, TDmMain& dm, QWidget* parent
     m_percent->setEnabled(false);
     m_byTarget->setChecked(true);
     auto* now = new QLabel(QStringLiteral("现在的清单合计（按现在重算的各章合计之和）：%1 元")
-                               .arg(yuan(editor.liveTotals().contractTotal())),
+                               .arg(yuan(editor.liveTotals().boqTotalAsRecomputed())),
                            aim);
     auto* aimLayout = new QGridLayout(aim);
     aimLayout->addWidget(now, 0, 0, 1, 2);

@@ -182,14 +182,14 @@ void BoqPricingTools::updateHistory() {
 }
 
 void BoqPricingTools::updateTotals() {
-    const BoqLiveTotals& totals = m_editor.liveTotals();
+    const ContractFigures& totals = m_editor.liveTotals();
     const QString chapter = m_editor.currentChapter();
     QString text;
     if (!chapter.isEmpty())
         text += QStringLiteral("本章 %1 合计：<b>%2</b>　　")
-                    .arg(BoqChapterLabel(chapter).toHtmlEscaped(), yuan(totals.chapterTotal(chapter)));
+                    .arg(BoqChapterLabel(chapter).toHtmlEscaped(), yuan(totals.storedChapterTotal(chapter)));
     text += QStringLiteral("合同清单合计：<b>%1</b>　　保险费：%2")
-                .arg(yuan(totals.contractTotal()), yuan(totals.insurance()));
+                .arg(yuan(totals.boqTotalAsRecomputed()), yuan(totals.insurance()));
     const DataSet& lines = m_editor.lines();
     const int itemColumn = lines.columnIndex(BoqColumn::Item);
     for (int row = 0; !chapter.isEmpty() && row < lines.rowCount(); ++row) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "boq/BoqFind.h"
+#include "shell/UiStyle.h"
 
 #include <QObject>
 #include <QStyledItemDelegate>
@@ -53,7 +54,7 @@ public:
     QAction* adjustAction() const { return m_adjust; }
 
     // The background of a chapter line whose stored total is out of date.
-    static QColor staleColor() { return QColor(255, 214, 153); }
+    static QColor staleColor() { return MarkedFigure(); }
 
     void undo();
     void redo();

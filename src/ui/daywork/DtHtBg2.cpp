@@ -24,7 +24,8 @@ QList<DataGridColumn> columnsFor(Schedule s) {
         {QStringLiteral("ContractID"), QStringLiteral("合同编号"), 80, {}, {}, true, true, Kind::Text},
         {QStringLiteral("ItemCode"), QStringLiteral("细目编号"), 76, {}, {}, true, true, Kind::Text},
         {QStringLiteral("ItemName"), QStringLiteral("细目名称"), 132, {}, {}, true, true, Kind::Text, true},
-        {QStringLiteral("Unit"), QStringLiteral("单位"), 42, {}, {}, true, s == Schedule::Material, Kind::Text},
+        // On every page: a labour rate is per hour ("h"), and a day rate typed for it is eight times too high.
+        {QStringLiteral("Unit"), QStringLiteral("单位"), 42, {}, {}, true, true, Kind::Text},
         {QStringLiteral("Amount"), QStringLiteral("估计数量"), 95, {}, {}, true, true, Kind::Number},
         {QStringLiteral("UnitPrice"),
          machinery ? QStringLiteral("租价(元/小时)") : QStringLiteral("单价"),
@@ -99,6 +100,14 @@ DataGrid* TFrm_htbg2::makeGrid(Schedule s) {
         const DataGridModel* model = grid->gridModel();
         return model->column(column).readOnly || row + 1 >= model->rowCount() ? -1 : row + 1;
     });
+    // A total that its price and quantity do not give is marked, with the reason as its tooltip.
+    const int total = grid->gridModel()->columnOfField(QStringLiteral("TotalMoney"));
+    grid->setCellColour([this, s, total](int row, int column) {
+        return column == total && !m_lists.totalProblem(s, row).isEmpty() ? MarkedFigure() : QColor();
+    });
+    grid->setCellNote(
+        [this, s, total](int row, int column) { return column == total ? m_lists.totalProblem(s, row) : QString(); });
+    connect(grid, &DataGrid::inputRefused, this, &HostedTool::statusHint);
     m_grids[static_cast<size_t>(s) - 1] = grid;
     return grid;
 }

@@ -12,6 +12,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSet>
 #include <QSettings>
 #include <QToolTip>
@@ -329,14 +330,21 @@ bool DataGrid::isEditorOpen() const {
     return m_delegate->openEditor() != nullptr;
 }
 
+bool DataGrid::refuseLeavingEditor() {
+    QLineEdit* editor = m_delegate->openEditor();
+    if (!editor || m_delegate->editorTextAcceptable())
+        return false;
+    showHint(DataGridDelegate::notANumberHint(editor->text()));
+    editor->setFocus(Qt::OtherFocusReason);
+    return true;
+}
+
 bool DataGrid::commitEditor() {
     QLineEdit* editor = m_delegate->openEditor();
     if (!editor)
         return true;
-    if (!m_delegate->editorTextAcceptable()) {
-        showHint(DataGridDelegate::notANumberHint(editor->text()));
+    if (refuseLeavingEditor())
         return false;
-    }
     commitData(editor);
     closeEditor(editor, QAbstractItemDelegate::NoHint);
     return true;
@@ -377,6 +385,29 @@ void DataGrid::moveAfterEnter() {
         return;
     m_column = current.column();
     guarded([&] { set->moveTo(target); });
+}
+
+void DataGrid::editorNavigationKey(QKeyEvent* event) {
+    if (!refuseLeavingEditor())
+        keyPressEvent(event);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event) {
+    const QModelIndex editing = m_delegate->editorIndex();
+    if (editing.isValid() && indexAt(event->position().toPoint()) != editing && refuseLeavingEditor()) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QModelIndex editing = m_delegate->editorIndex();
+    if (editing.isValid() && indexAt(event->position().toPoint()) != editing && refuseLeavingEditor()) {
+        event->accept();
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
 }
 
 void DataGrid::editorKeyUp(QKeyEvent* event) {
@@ -498,6 +529,22 @@ QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modi
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    // A move made from code while the cell holds text that is no number: the cell keeps it and
+    // becomes current again once this change has been told to everyone listening. A move of
+    // the data set itself cannot be refused here; the editor then goes with the hint.
+    const QModelIndex editing = m_delegate->editorIndex();
+    if (!m_following && !m_structureChanging && editing.isValid() && editing == previous && current != previous &&
+        refuseLeavingEditor()) {
+        const QPersistentModelIndex back(editing);
+        QMetaObject::invokeMethod(
+            this,
+            [this, back] {
+                if (back.isValid() && m_delegate->editorIndex() == back)
+                    selectionModel()->setCurrentIndex(back, QItemSelectionModel::ClearAndSelect);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     m_model->resetSubmitFailed();
     // Commits an open editor; leaving its row submits, which saves the row.
     QTableView::currentChanged(current, previous);

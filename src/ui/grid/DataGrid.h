@@ -49,6 +49,8 @@ public:
     int contentWidth(int column) const;
     void setRowStyle(DataGridModel::RowStyleHook hook) { m_model->setRowStyle(std::move(hook)); }
     void setCellColour(DataGridModel::CellColourHook hook) { m_model->setCellColour(std::move(hook)); }
+    // The cell's tooltip says this note (beside the whole text of a cell too narrow for it).
+    void setCellNote(DataGridModel::CellNoteHook hook) { m_model->setCellNote(std::move(hook)); }
 
     // While read-only no cell can be typed into and no row added or deleted; an editor that is
     // already open may still hand over its text.
@@ -72,7 +74,8 @@ public:
     // Key events that arrive at an open cell editor; the grid reports them as its own.
     void editorKeyDown(QKeyEvent* event);
     void editorKeyUp(QKeyEvent* event);
-    void editorNavigationKey(QKeyEvent* event) { keyPressEvent(event); }
+    // Up, Down, PageUp, PageDown in a cell editor: the grid moves, unless the text is refused.
+    void editorNavigationKey(QKeyEvent* event);
     // Enter in a cell editor: the text goes into the row and the row is saved.
     void editorEnter(QLineEdit* editor);
 
@@ -98,6 +101,8 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -108,6 +113,9 @@ protected:
 
 private:
     template <typename F> bool guarded(F&& action);
+    // An open editor whose text is no number keeps its cell: the reason is shown, the editor
+    // takes the focus again, and true is returned so that the caller does not move.
+    bool refuseLeavingEditor();
     void showFailure(const QString& text);
     void showHint(const QString& hint);
     void followCurrentRow(int row);

@@ -5,6 +5,7 @@
 #include "grid/DataGridModel.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,16 +14,10 @@
 
 namespace tenvora::ui {
 
-QValidator::State NumberValidator::validate(QString& input, int&) const {
-    if (input.trimmed().isEmpty() || ParseNumberInput(input))
-        return Acceptable;
-    return IsPartialNumberInput(input) ? Intermediate : Invalid;
-}
-
 DataGridDelegate::DataGridDelegate(DataGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
 
 QString DataGridDelegate::notANumberHint(const QString& text) {
-    return QStringLiteral("“%1”不是数字，请输入数字，例如 12.35").arg(text.trimmed());
+    return QStringLiteral("“%1”不是数字（%2），请输入数字，例如 12.35").arg(text.trimmed(), NumberInputProblem(text));
 }
 
 QString DataGridDelegate::rejectedKeyHint() {
@@ -41,10 +36,14 @@ QWidget* DataGridDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     m_editorIsNumber = isNumberColumn(index);
     if (m_editorIsNumber) {
         editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        editor->setValidator(new NumberValidator(editor));
-        connect(editor, &QLineEdit::inputRejected, this, [this] { emit inputRefused(rejectedKeyHint()); });
+        // Keys and input-method commits alike: the text stays as typed, the hint comes at once.
+        connect(editor, &QLineEdit::textEdited, this, [this](const QString& text) {
+            if (!IsPartialNumberInput(text) && !ParseNumberInput(text))
+                emit inputRefused(rejectedKeyHint());
+        });
     }
     m_editor = editor;
+    m_editorIndex = index;
     emit editorOpened();
     return editor;
 }
@@ -113,12 +112,15 @@ bool DataGridDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, con
     if (event->type() != QEvent::ToolTip || !index.isValid())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     const QString text = index.data(Qt::DisplayRole).toString();
+    const QString note = index.data(Qt::ToolTipRole).toString();
     const int room = option.rect.width() - 2 * (view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
-    if (text.isEmpty() || option.fontMetrics.horizontalAdvance(text) <= room) {
+    const bool cut = !text.isEmpty() && option.fontMetrics.horizontalAdvance(text) > room;
+    if (!cut && note.isEmpty()) {
         QToolTip::hideText();
         return true;
     }
-    QToolTip::showText(event->globalPos(), text, view->viewport(), option.rect);
+    const QString tip = cut && !note.isEmpty() ? text + QLatin1Char('\n') + note : cut ? text : note;
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
     return true;
 }
 
@@ -129,6 +131,16 @@ bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
     if (event->type() == QEvent::KeyRelease) {
         m_grid->editorKeyUp(static_cast<QKeyEvent*>(event));
         return true;
+    }
+    if (event->type() == QEvent::FocusOut && editor == m_editor && !editorTextAcceptable()) {
+        // Leaving the cell with text that is no number: the cell stays open with the text. A
+        // window or menu taking the focus for a while is no leaving, and says nothing.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        // A click into the grid is answered by the grid itself.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            QApplication::focusWidget() != m_grid)
+            emit inputRefused(notANumberHint(editor->text()));
+        return false; // the editor's own handling only, without the commit and close
     }
     if (event->type() != QEvent::KeyPress)
         return QStyledItemDelegate::eventFilter(object, event);

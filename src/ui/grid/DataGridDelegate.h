@@ -1,26 +1,17 @@
 // Cell editing of the data-aware grid: a line edit per cell; number columns take any number
-// as typed (full-width forms and thousands separators included) and refuse other text in the
-// cell with a hint, storing nothing.
+// as typed (full-width forms and thousands separators included). Text that is no number is
+// never cut as it is typed (a key filter would turn "1.5万" into 1.5): it stays in the cell
+// whole, a hint says so at once, and saving or leaving the cell is refused with the reason.
 #pragma once
 
 #include <QPointer>
 #include <QStyledItemDelegate>
-#include <QValidator>
 
 #include <QLineEdit>
 
 namespace tenvora::ui {
 
 class DataGrid;
-
-// Lets through what is or may become a number ("", "-", "1.", "1e", "１２", "1,23"); refuses
-// everything else.
-class NumberValidator : public QValidator {
-    Q_OBJECT
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int& pos) const override;
-};
 
 class DataGridDelegate : public QStyledItemDelegate {
     Q_OBJECT
@@ -32,15 +23,20 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    // A cell too narrow for its text shows the whole text as a tooltip.
+    // A cell too narrow for its text shows the whole text as a tooltip, and a cell with a note
+    // the note.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
     // The open editor, if any, and whether its text may be stored.
     QLineEdit* openEditor() const { return m_editor; }
     bool editorTextAcceptable() const;
+    // The index the open editor edits; invalid when none is open.
+    QModelIndex editorIndex() const { return m_editor ? QModelIndex(m_editorIndex) : QModelIndex(); }
 
+    // The refusal of a text that is no number, with the reason.
     static QString notANumberHint(const QString& text);
+    // Shown as soon as the text typed into a number cell can no longer become a number.
     static QString rejectedKeyHint();
 
 signals:
@@ -55,6 +51,7 @@ private:
 
     DataGrid* m_grid;
     mutable QPointer<QLineEdit> m_editor;
+    mutable QPersistentModelIndex m_editorIndex;
     mutable bool m_editorIsNumber = false;
 };
 

@@ -111,6 +111,8 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
         return value.toString();
     case RawValueRole:
         return value;
+    case Qt::ToolTipRole:
+        return m_cellNote ? QVariant(m_cellNote(index.row(), index.column())) : QVariant();
     case Qt::TextAlignmentRole: {
         const bool number = column.kind == DataGridColumn::Kind::Number || value.typeId() == QMetaType::Double ||
                             value.typeId() == QMetaType::LongLong;

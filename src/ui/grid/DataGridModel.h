@@ -44,6 +44,8 @@ public:
     using RowStyleHook = std::function<std::optional<DataGridRowStyle>(int row)>;
     // A background for one cell over its row's and column's; an invalid colour for none.
     using CellColourHook = std::function<QColor(int row, int column)>;
+    // A note on one cell, shown as its tooltip (why it is marked); empty for none.
+    using CellNoteHook = std::function<QString(int row, int column)>;
 
     explicit DataGridModel(QObject* parent = nullptr);
 
@@ -61,6 +63,7 @@ public:
     bool isReadOnly() const { return m_readOnly; }
     void setRowStyle(RowStyleHook hook);
     void setCellColour(CellColourHook hook) { m_cellColour = std::move(hook); }
+    void setCellNote(CellNoteHook hook) { m_cellNote = std::move(hook); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -98,6 +101,7 @@ private:
     int m_indicatorRow = -1;
     RowStyleHook m_rowStyle;
     CellColourHook m_cellColour;
+    CellNoteHook m_cellNote;
 };
 
 } // namespace tenvora::ui

@@ -141,6 +141,12 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
     m_view = new PreviewPageView(this);
     m_scroll->setWidget(m_view);
     layout->addWidget(m_scroll, 1);
+    m_note = new QLabel(this);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setWordWrap(true);
+    m_note->setContentsMargins(6, 3, 6, 0);
+    m_note->hide();
+    layout->addWidget(m_note);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setContentsMargins(6, 3, 6, 3);
@@ -157,10 +163,17 @@ ReportPreview::ReportPreview(report::RenderedDocument doc, QWidget* parent)
 
 ReportPreview::~ReportPreview() = default;
 
-void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName) {
+void ReportPreview::showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName,
+                              const QString& note) {
     ReportPreview preview(std::move(doc), parent);
     preview.setProposedFileName(fileName);
+    preview.setNote(note);
     ExecModal(preview);
+}
+
+void ReportPreview::setNote(const QString& note) {
+    m_note->setText(note);
+    m_note->setVisible(!note.isEmpty());
 }
 
 void ReportPreview::buildToolBar() {

@@ -30,8 +30,12 @@ public:
 
     // Shows the document modally and returns when the user closes the preview. "保存" proposes
     // fileName ("工程量清单-A1合同段-第100章.pdf"); empty: the document's title.
-    static void showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName = {});
+    // A note shows above the status line for as long as the preview is open (why the whole set
+    // leaves a form out); empty shows none.
+    static void showModal(report::RenderedDocument doc, QWidget* parent, const QString& fileName = {},
+                          const QString& note = {});
     void setProposedFileName(const QString& fileName) { m_proposedName = fileName; }
+    void setNote(const QString& note);
 
     const report::RenderedDocument& document() const { return m_doc; }
     int currentPage() const { return m_page; } // 0-based
@@ -90,6 +94,7 @@ private:
     QLabel* m_pageCount = nullptr;
     QLineEdit* m_findEdit = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_note = nullptr;
     QScrollArea* m_scroll = nullptr;
     PreviewPageView* m_view = nullptr;
 };

@@ -72,7 +72,7 @@ void ReportRunner::runBidSet(QWidget* parent) {
         return;
     }
     const QString name = ProposedReportFileName(set.document.title, dm().session().CurContractID);
-    ReportPreview::showModal(std::move(set.document), parent, name);
+    ReportPreview::showModal(std::move(set.document), parent, name, set.notes.join(QLatin1Char('\n')));
 }
 
 } // namespace tenvora::ui

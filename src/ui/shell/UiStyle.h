@@ -17,6 +17,11 @@ inline QColor PaleYellow() {
 inline QColor Navy() {
     return QColor(0, 0, 128);
 }
+// The background of a stored figure that its rule no longer gives: a stale chapter total, a
+// day-work total that price x quantity does not give.
+inline QColor MarkedFigure() {
+    return QColor(255, 214, 153);
+}
 void SetPaleYellow(QWidget* w);
 
 } // namespace tenvora::ui
