@@ -96,7 +96,7 @@ Fixture& fixture() {
 // One request as the command runs it: open the file, build, lay out and write the PDF.
 int printAlone(const std::function<std::unique_ptr<ReportRequest>(ReportContext&)>& make, const QString& pdf) {
     Fixture& f = fixture();
-    TDmMain dm(f.data, f.sink);
+    DataModule dm(f.data, f.sink);
     dm.LoadCurrentContract();
     ReportContext context(dm);
     const std::unique_ptr<ReportRequest> request = make(context);
@@ -111,7 +111,7 @@ void BM_PrintAll(benchmark::State& state) {
     Fixture& f = fixture();
     int pages = 0;
     for (auto _ : state) {
-        TDmMain dm(f.data, f.sink);
+        DataModule dm(f.data, f.sink);
         dm.LoadCurrentContract();
         ReportContext context(dm);
         pages = PrintBidSet(context, f.dir.filePath(QStringLiteral("set"))).files.last().pages;
@@ -124,7 +124,7 @@ void BM_EachFormAlone(benchmark::State& state) {
     Fixture& f = fixture();
     QStringList chapters;
     {
-        TDmMain dm(f.data, f.sink);
+        DataModule dm(f.data, f.sink);
         dm.LoadCurrentContract();
         ReportContext context(dm);
         chapters = BoqChapterReport(context).chapters();

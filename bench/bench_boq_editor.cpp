@@ -32,7 +32,7 @@ struct Fixture {
     QTemporaryDir dir;
     QString path;
     QuietSink sink;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 Fixture& fixture() {
@@ -40,7 +40,7 @@ Fixture& fixture() {
         Fixture made;
         made.path = QDir(made.dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         bench::CreateLargeDataFile(made.path);
-        made.dm = std::make_unique<TDmMain>(made.path, made.sink);
+        made.dm = std::make_unique<DataModule>(made.path, made.sink);
         made.dm->session().CurContractID = kContract;
         return made;
     }();
@@ -71,7 +71,7 @@ void BM_ContractList_Editor(benchmark::State& state) {
 }
 
 void BM_ContractList_BareSql(benchmark::State& state) {
-    Database& db = fixture().dm->ADOCon();
+    Database& db = fixture().dm->database();
     int rows = 0;
     for (auto _ : state)
         rows = readAll(db, BoqEditor::contractListSql(), {kContract});
@@ -87,7 +87,7 @@ void BM_Recompute_Editor(benchmark::State& state) {
 
 // The same four statements and the re-read, in one transaction as the editor runs them.
 void BM_Recompute_BareSql(benchmark::State& state) {
-    Database& db = fixture().dm->ADOCon();
+    Database& db = fixture().dm->database();
     for (auto _ : state) {
         Transaction tx(db);
         const QVariant base =

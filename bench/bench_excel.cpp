@@ -67,7 +67,7 @@ Files& files() {
         made.priced = made.dir.filePath(QStringLiteral("priced.tr"));
         CopyFileReplacing(made.empty, made.priced);
         QuietSink sink;
-        TDmMain dm(made.priced, sink);
+        DataModule dm(made.priced, sink);
         dm.session().CurContractID = QStringLiteral("B1");
         BoqImport(dm).importLines(ReadBoqSource(made.xls));
         return made;
@@ -115,13 +115,13 @@ struct Round {
     explicit Round(const QString& from) {
         path = QDir(dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         CopyFileReplacing(from, path);
-        dm = std::make_unique<TDmMain>(path, sink);
+        dm = std::make_unique<DataModule>(path, sink);
         dm->session().CurContractID = QStringLiteral("B1");
     }
     QTemporaryDir dir;
     QString path;
     QuietSink sink;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 void BM_XlsxImport_Whole(benchmark::State& state) {
@@ -146,7 +146,7 @@ void BM_XlsxImport_ReadAndInsert(benchmark::State& state) {
         timed(state, wall, [&] {
             const WorkbookContents contents = ReadWorkbookInProcess(files().xlsx, BoqImport::sheetName());
             const WorksheetCells& sheet = contents.sheets.at(0);
-            Database& db = round.dm->ADOCon();
+            Database& db = round.dm->database();
             Transaction tx(db);
             Statement insert = db.prepare(QStringLiteral(
                 "insert into jd_htqd (合同编号,细目编号,细目名称,单位,合同单价,合同数量) values (?,?,?,?,?,?)"));

@@ -2,8 +2,8 @@
 // fitted to their content (every figure measured, so none is cut) beside the same listing with
 // fixed widths, in the same run; and reading typed figures with their full-width forms and
 // thousands separators beside the plain number parser.
+#include "boq/BoqEditorWindow.h"
 #include "boq/BoqTree.h"
-#include "boq/jdhtqd.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -56,7 +56,7 @@ void fill(Database& db) {
 struct Fixture {
     QTemporaryDir dir;
     QuietSink sink;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 Fixture& fixture() {
@@ -68,7 +68,7 @@ Fixture& fixture() {
             Schema::create(db);
             fill(db);
         }
-        made.dm = std::make_unique<TDmMain>(path, made.sink);
+        made.dm = std::make_unique<DataModule>(path, made.sink);
         made.dm->session().CurContractID = QStringLiteral("C1");
         return made;
     }();
@@ -77,16 +77,16 @@ Fixture& fixture() {
 
 // Selecting the contract node lists all its lines; the project node empties the list between.
 void listContract(benchmark::State& state, bool fit) {
-    TFormhtqd editor(*fixture().dm);
+    BoqEditorWindow editor(*fixture().dm);
     editor.contentPanel()->resize(1600, 900);
-    editor.DBGrid1()->setFitColumns(fit);
-    QTreeWidgetItem* project = editor.XMTree()->topLevelItem(0);
+    editor.grid()->setFitColumns(fit);
+    QTreeWidgetItem* project = editor.tree()->topLevelItem(0);
     QTreeWidgetItem* contract = project->child(0);
     for (auto _ : state) {
-        editor.XMTree()->setCurrentItem(project);
-        editor.XMTree()->setCurrentItem(contract);
+        editor.tree()->setCurrentItem(project);
+        editor.tree()->setCurrentItem(contract);
         QCoreApplication::processEvents(); // the columns are fitted once the loop comes round
-        benchmark::DoNotOptimize(editor.DBGrid1()->columnWidth(5));
+        benchmark::DoNotOptimize(editor.grid()->columnWidth(5));
     }
     state.counters["lines"] = editor.editor().lines().rowCount();
 }

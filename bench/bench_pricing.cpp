@@ -82,7 +82,7 @@ struct Fixture {
     QTemporaryDir dir;
     QString path;
     QuietSink sink;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
     std::unique_ptr<BoqEditor> editor;
     std::vector<qint64> chapterRows; // rowids of the chapter's priceable lines, in list order
     std::vector<double> chapterQuantities;
@@ -99,7 +99,7 @@ Fixture& fixture() {
             Schema::create(db);
             fill(db);
         }
-        made.dm = std::make_unique<TDmMain>(made.path, made.sink);
+        made.dm = std::make_unique<DataModule>(made.path, made.sink);
         made.dm->session().CurContractID = kContract;
         made.editor = std::make_unique<BoqEditor>(*made.dm);
         made.editor->initialise();
@@ -110,7 +110,7 @@ Fixture& fixture() {
                 made.chapterRows.push_back(lines.keyOf(r).toLongLong());
                 made.chapterQuantities.push_back(NumberOf(lines.value(r, BoqColumn::Quantity)).value_or(0));
             }
-        Statement st = made.dm->ADOCon().prepare(
+        Statement st = made.dm->database().prepare(
             QStringLiteral("select rowid, 合同数量 from jd_htqd where 合同编号=? and 合同数量<>0 and 单位<>? "
                            "and 细目编号<>'101-1-a' order by rowid"));
         st.bindAll({kContract, kProvisionalSumUnit});
@@ -132,7 +132,7 @@ QString pasteText(int set) {
 
 // The same rows written as plainly as the store allows: one transaction, one prepared statement.
 void bareUpdate(const std::vector<qint64>& rows, const std::vector<double>& quantities, int set) {
-    Database& db = fixture().dm->ADOCon();
+    Database& db = fixture().dm->database();
     Transaction tx(db);
     Statement st = db.prepare(QStringLiteral("update jd_htqd set 合同单价=?, 合同金额=? where rowid=?"));
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -233,7 +233,7 @@ void BM_TypedPrice_Editor(benchmark::State& state) {
 }
 
 void BM_TypedPrice_Bare(benchmark::State& state) {
-    Database& db = fixture().dm->ADOCon();
+    Database& db = fixture().dm->database();
     const qint64 row = fixture().editor->lines().keyOf(2).toLongLong();
     int n = 0;
     for (auto _ : state) {

@@ -167,13 +167,13 @@ struct Fixture {
     QTemporaryDir dir;
     QString largeFile;
     QuietSink sink;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
     std::unique_ptr<ReportContext> context;
     QString workbook;
     QString office;
 
     Fixture() {
-        dm = std::make_unique<TDmMain>(createDataFile(dir.path()), sink);
+        dm = std::make_unique<DataModule>(createDataFile(dir.path()), sink);
         dm->LoadCurrentContract();
         context = std::make_unique<ReportContext>(*dm);
         largeFile = dir.filePath(QStringLiteral("large.tr"));

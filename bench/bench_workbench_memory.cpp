@@ -7,11 +7,11 @@
 #include "ProcessMemory.h"
 #include "ProcessTiming.h"
 
-#include "boq/jdhtqd.h"
+#include "boq/BoqEditorWindow.h"
 #include "data/DataModule.h"
 #include "shell/Application.h"
-#include "shell/DtMain1.h"
 #include "shell/LoginRules.h"
+#include "shell/MainWindow.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -35,19 +35,19 @@ int runWorkbench(int argc, char** argv, const QString& dataFile) {
     TenvoraApplication app(argc, argv);
     app.installChinese();
     PrintingSink sink;
-    TDmMain dm(dataFile, sink);
-    TFormMain1 window(dm);
-    const bool loggedIn = window.FormCreate(
-        [](TDmMain& d) { return LoginRules(d).login(QString::fromUtf8(kUnit), QString::fromLatin1(kPassword)); });
+    DataModule dm(dataFile, sink);
+    MainWindow window(dm);
+    const bool loggedIn = window.start(
+        [](DataModule& d) { return LoginRules(d).login(QString::fromUtf8(kUnit), QString::fromLatin1(kPassword)); });
     if (!loggedIn)
         return 1;
     window.setGeometry(0, 0, 1600, 1000);
     window.show();
-    window.ToolButton7Click();
-    auto* editor = dynamic_cast<TFormhtqd*>(window.hostedTool());
-    if (!editor || editor->XMTree()->topLevelItemCount() == 0)
+    window.showBoqEditor();
+    auto* editor = dynamic_cast<BoqEditorWindow*>(window.hostedTool());
+    if (!editor || editor->tree()->topLevelItemCount() == 0)
         return 1;
-    editor->XMTree()->setCurrentItem(editor->XMTree()->topLevelItem(0)->child(0));
+    editor->tree()->setCurrentItem(editor->tree()->topLevelItem(0)->child(0));
     if (editor->editor().lines().rowCount() != kLinesPerContract)
         return 1;
     QTimer::singleShot(300, [] {

@@ -5,7 +5,7 @@
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "shell/Application.h"
-#include "shell/DtMain1.h"
+#include "shell/MainWindow.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -51,15 +51,15 @@ int main(int argc, char* argv[]) {
     // which does not touch the file: the two run side by side, and the login waits for both.
     std::future<Database> opening =
         std::async(std::launch::async, [dataFile] { return Database::open(dataFile, DataFileKey()); });
-    TDmMain dm(dataFile, sink, TDmMain::OpenLater{});
-    TFormMain1 window(dm);
+    DataModule dm(dataFile, sink, DataModule::OpenLater{});
+    MainWindow window(dm);
     try {
         dm.adoptConnection(opening.get());
     } catch (const DataFileError& e) {
         return refuse(e);
     }
 
-    if (!window.FormCreate())
+    if (!window.start())
         return 0;
     if (window.hasSavedGeometry()) {
         window.show(); // as the last run left it, maximized or not

@@ -30,13 +30,13 @@ void Context::lockForWriting() {
     lock->acquire(kLockWait);
 }
 
-std::unique_ptr<TDmMain> Context::open(Access access) {
+std::unique_ptr<DataModule> Context::open(Access access) {
     if (access == Access::Write)
         lockForWriting();
-    return std::make_unique<TDmMain>(dataPath, sink);
+    return std::make_unique<DataModule>(dataPath, sink);
 }
 
-std::unique_ptr<TDmMain> Context::openAndLogin(Access access) {
+std::unique_ptr<DataModule> Context::openAndLogin(Access access) {
     if (unit.isEmpty())
         throw UsageError(
             QStringLiteral("需要登录：请给出 --unit 和 --password（或设置 TENVORA_UNIT、TENVORA_PASSWORD）"));

@@ -44,9 +44,9 @@ struct Context {
     // Takes the data file's lock, waiting kLockWait; throws DataFileError naming the holder.
     void lockForWriting();
     // Opens the data file (throws DataFileError) without logging in.
-    std::unique_ptr<TDmMain> open(Access access = Access::Read);
+    std::unique_ptr<DataModule> open(Access access = Access::Read);
     // Opens and logs in exactly as the login dialog does; throws Refused on a wrong password.
-    std::unique_ptr<TDmMain> openAndLogin(Access access = Access::Read);
+    std::unique_ptr<DataModule> openAndLogin(Access access = Access::Read);
 
     // Removes "--name" from args; true when it was there.
     bool takeFlag(const QString& name);

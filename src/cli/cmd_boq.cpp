@@ -88,7 +88,7 @@ void selectList(BoqEditor& editor, const std::optional<QString>& chapter,
     editor.selectNode(BoqContractLevel, tree.front().children.front().text);
 }
 
-std::unique_ptr<TDmMain> openContract(Context& ctx, Access access = Access::Read) {
+std::unique_ptr<DataModule> openContract(Context& ctx, Access access = Access::Read) {
     auto dm = ctx.openAndLogin(access);
     dm->LoadCurrentContract();
     return dm;

@@ -26,7 +26,7 @@ void report(const Context& ctx, const QString& message, const QList<QPair<QStrin
 // The same steps as the menu command: BakMode, connection closed around the copy, then reopened.
 // beforeCopy runs on the open file first and may refuse (the bid check of the bid disk).
 int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
-              const std::function<void(TDmMain&)>& beforeCopy = {}) {
+              const std::function<void(DataModule&)>& beforeCopy = {}) {
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
@@ -58,7 +58,7 @@ Command BidDiskCommand() {
             [](Context& ctx) {
                 const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
                 return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST [--anyway]"),
-                                 [anyway](TDmMain& dm) {
+                                 [anyway](DataModule& dm) {
                                      dm.LoadCurrentContract();
                                      const BidCheckResult check = BidCheck(dm).run();
                                      if (check.clean())

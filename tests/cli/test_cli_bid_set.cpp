@@ -142,7 +142,7 @@ TEST_F(CliBidSet, PrintAllWritesEveryFormAndTheWholeSet) {
 
 TEST_F(CliBidSet, WithoutAContractTheSummariesAndTheSetAreRefused) {
     test::TempDataFile file(true);
-    file.open()->ADOCon().exec(QStringLiteral("delete from 当前选择合同"));
+    file.open()->database().exec(QStringLiteral("delete from 当前选择合同"));
     for (const QStringList& args : {QStringList{QStringLiteral("report"), QStringLiteral("E")},
                                     QStringList{QStringLiteral("report"), QStringLiteral("summary")},
                                     QStringList{QStringLiteral("print-all"), QStringLiteral("--dir"), file.dir()}}) {

@@ -183,8 +183,8 @@ TEST_F(CliBoq, PriceWithoutChapterTakesTheFirstOfTheContractList) {
         SetUp();
         {
             tenvora::test::RecordingSink sink;
-            tenvora::TDmMain dm(m_data, sink);
-            tenvora::Database& db = dm.ADOCon();
+            tenvora::DataModule dm(m_data, sink);
+            tenvora::Database& db = dm.database();
             db.exec(QStringLiteral("update jd_htqd set bz = ? where 细目编号 = '202-1-a'"), {c.originalOrder});
             db.exec(QStringLiteral(
                         "insert into jd_htqd (合同编号, 章, 节, 细目编号, 细目名称, 单位, 合同数量, 是否补充, bz) "

@@ -20,15 +20,17 @@ protected:
         m_context = std::make_unique<ReportContext>(*m_dm);
     }
 
-    void exec(const QString& sql, const QVariantList& values = {}) { m_dm->ADOCon().exec(sql, values); }
-    QVariant scalar(const QString& sql, const QVariantList& values = {}) { return m_dm->ADOCon().scalar(sql, values); }
+    void exec(const QString& sql, const QVariantList& values = {}) { m_dm->database().exec(sql, values); }
+    QVariant scalar(const QString& sql, const QVariantList& values = {}) {
+        return m_dm->database().scalar(sql, values);
+    }
     // The lines of a filled report object.
     QStringList lines(const char* object) {
         return m_context->Report1.FindReportObject(QString::fromLatin1(object))->lineTexts();
     }
 
     TempDataFile m_file{true};
-    std::unique_ptr<TDmMain> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     std::unique_ptr<ReportContext> m_context;
 };
 

@@ -21,7 +21,7 @@ protected:
         exec(QStringLiteral("delete from jd_htqd where 合同编号='A1' and 章 in ('200', '400', '500', '700')"));
         BoqTotals(*dm).recomputeAll(QStringLiteral("A1"));
     }
-    void exec(const QString& sql, const QVariantList& values = {}) { dm->ADOCon().exec(sql, values); }
+    void exec(const QString& sql, const QVariantList& values = {}) { dm->database().exec(sql, values); }
     QStringList found(const BidCheckResult& r, BidFindingKind kind) {
         QStringList items;
         for (const BidFinding& f : r.findings)
@@ -33,7 +33,7 @@ protected:
     QString content() {
         QString text;
         for (const char* table : {"jd_htqd", "Jl_ContractList"}) {
-            Statement st = dm->ADOCon().prepare(QStringLiteral("select * from %1 order by rowid").arg(table));
+            Statement st = dm->database().prepare(QStringLiteral("select * from %1 order by rowid").arg(table));
             while (st.next())
                 for (int c = 0; c < st.columnCount(); ++c)
                     text += st.value(c).toString() + QLatin1Char('|');
@@ -42,7 +42,7 @@ protected:
     }
 
     TempDataFile file{true};
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 } // namespace
@@ -167,7 +167,7 @@ TEST_F(BidCheckTest, APriceTypedAfterTheRecomputeMakesItsChapterStaleUntilRecomp
 
     r = check.recomputeStale(r);
     EXPECT_TRUE(r.clean()) << r.summary().toStdString();
-    EXPECT_EQ(dm->ADOCon()
+    EXPECT_EQ(dm->database()
                   .scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='300'"))
                   .toLongLong(),
               now);

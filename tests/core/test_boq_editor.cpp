@@ -19,7 +19,7 @@ protected:
         dm->LoadCurrentContract();
         ASSERT_EQ(dm->session().CurContractID, kContract);
     }
-    Database& db() { return dm->ADOCon(); }
+    Database& db() { return dm->database(); }
     void addLine(const QString& chapter, const QString& item, const QVariant& quantity, const QString& unit = "m",
                  const QVariant& amount = QVariant(), int supplementary = 0, const QVariant& bz = QVariant()) {
         db().exec(
@@ -39,7 +39,7 @@ protected:
     }
 
     TempDataFile file;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 } // namespace

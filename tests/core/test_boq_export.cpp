@@ -32,7 +32,7 @@ protected:
 
     // The lines of a contract's main bill in item order, as the export writes them.
     std::vector<QVariantList> lines(const QString& contract) {
-        Statement st = dm->ADOCon().prepare(
+        Statement st = dm->database().prepare(
             QStringLiteral("select 细目编号,细目名称,单位,合同单价,合同数量,合同金额,章 from jd_htqd where 合同编号=? "
                            "and 是否补充=0 order by 细目编号 collate ITEMNO"));
         st.bind(1, contract);
@@ -54,7 +54,7 @@ protected:
     }
 
     TempDataFile file{true};
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 QJsonValue cellValue(const QJsonObject& sheet, int row, int column) {
@@ -171,8 +171,8 @@ TEST_F(BoqExportTest, TheSummarySheetCarriesTheFiguresTheSummaryReportPrints) {
 
 TEST_F(BoqExportTest, ReimportsToTheSameLinesPricesAndAmounts) {
     // A price that needs every digit, and a provisional sum whose amount has no price behind it.
-    dm->ADOCon().exec(QStringLiteral("update jd_htqd set 合同单价=12.34, 合同金额=RoundAmount(12.34*合同数量) "
-                                     "where 合同编号='A1' and 细目编号='202-1-a'"));
+    dm->database().exec(QStringLiteral("update jd_htqd set 合同单价=12.34, 合同金额=RoundAmount(12.34*合同数量) "
+                                       "where 合同编号='A1' and 细目编号='202-1-a'"));
     const QString target = path(QStringLiteral("bill.xlsx"));
     BoqExport(*dm).write(target);
 
@@ -214,8 +214,8 @@ TEST_F(BoqExportTest, AFailedExportLeavesNoHalfFileAndTheOldOneAsItWas) {
     const QString target = path(QStringLiteral("old.xlsx"));
     ASSERT_TRUE(WriteBytes(target, "the older export"));
     // No spreadsheet cell holds more than 32,767 characters: the writer refuses this line.
-    dm->ADOCon().exec(QStringLiteral("update jd_htqd set 细目名称=? where 合同编号='A1' and 细目编号='202-1-a'"),
-                      {QString(40000, QLatin1Char('x'))});
+    dm->database().exec(QStringLiteral("update jd_htqd set 细目名称=? where 合同编号='A1' and 细目编号='202-1-a'"),
+                        {QString(40000, QLatin1Char('x'))});
     try {
         BoqExport(*dm).write(target);
         ADD_FAILURE() << "a cell of 40,000 characters was written";
@@ -276,7 +276,7 @@ TEST(BoqExportLarge, AHundredThousandLinesComeBackAsTheyWent) {
         tx.commit();
     }
     RecordingSink sink;
-    TDmMain dm(data, sink);
+    DataModule dm(data, sink);
     dm.LoadCurrentContract();
     const QString target = dir.filePath(QStringLiteral("large.xlsx"));
     ASSERT_EQ(BoqExport(dm).write(target).lines, kLines);

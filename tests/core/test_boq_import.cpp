@@ -74,8 +74,8 @@ struct StoredLine {
     QVariant chapter, section, segment, item, name, unit, price, quantity, amount, supplementary;
 };
 
-std::vector<StoredLine> storedLines(TDmMain& dm, const QString& contract) {
-    Statement st = dm.ADOCon().prepare(
+std::vector<StoredLine> storedLines(DataModule& dm, const QString& contract) {
+    Statement st = dm.database().prepare(
         QStringLiteral("select 章,节,段,细目编号,细目名称,单位,合同单价,合同数量,合同金额,是否补充 from jd_htqd "
                        "where 合同编号=? order by rowid"));
     st.bind(1, contract);
@@ -93,7 +93,7 @@ protected:
         m_dm->session().CurContractID = QStringLiteral("B1"); // the demo contract without a bill
     }
     TempDataFile m_file;
-    std::unique_ptr<TDmMain> m_dm;
+    std::unique_ptr<DataModule> m_dm;
 };
 
 } // namespace
@@ -304,7 +304,7 @@ TEST_F(BoqImportTest, ImportAppendsAndClearEmptiesOnlyTheCurrentContract) {
     import.importLines(s);
     EXPECT_EQ(storedLines(*m_dm, QStringLiteral("B1")).size(), 4u); // twice gives every line twice
 
-    m_dm->ADOCon().exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号, 是否补充) values ('B1', '补1', 1)"));
+    m_dm->database().exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号, 是否补充) values ('B1', '补1', 1)"));
     EXPECT_EQ(import.clear(), 5); // supplementary lines go too
     EXPECT_TRUE(storedLines(*m_dm, QStringLiteral("B1")).empty());
     EXPECT_EQ(storedLines(*m_dm, QStringLiteral("A1")).size(), static_cast<size_t>(a1Lines));
@@ -318,8 +318,8 @@ TEST_F(BoqImportTest, ImportAppendsAndClearEmptiesOnlyTheCurrentContract) {
 
 TEST_F(BoqImportTest, ARefusedLineStopsTheImportAndKeepsTheLinesBefore) {
     // An owner's file may carry its own rules; here one that refuses a particular line.
-    m_dm->ADOCon().exec(QStringLiteral("create trigger refuse_line before insert on jd_htqd when "
-                                       "new.细目编号 = '102-1' begin select raise(abort, '细目不允许'); end"));
+    m_dm->database().exec(QStringLiteral("create trigger refuse_line before insert on jd_htqd when "
+                                         "new.细目编号 = '102-1' begin select raise(abort, '细目不允许'); end"));
     BoqImportResult result = BoqImport(*m_dm).importLines(source({
         {t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
         {t("103-1"), null, null, null, 1},
@@ -335,9 +335,9 @@ TEST_F(BoqImportTest, ARefusedLineStopsTheImportAndKeepsTheLinesBefore) {
     EXPECT_EQ(lines[0].item, t("101-1"));
 
     // A rule that throws the whole transaction away leaves nothing, and says so.
-    m_dm->ADOCon().exec(QStringLiteral("drop trigger refuse_line"));
-    m_dm->ADOCon().exec(QStringLiteral("create trigger undo_all before insert on jd_htqd when "
-                                       "new.细目编号 = '102-1' begin select raise(rollback, '全部撤销'); end"));
+    m_dm->database().exec(QStringLiteral("drop trigger refuse_line"));
+    m_dm->database().exec(QStringLiteral("create trigger undo_all before insert on jd_htqd when "
+                                         "new.细目编号 = '102-1' begin select raise(rollback, '全部撤销'); end"));
     result = BoqImport(*m_dm).importLines(source({
         {t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
         {t("101-2"), null, null, null, 1},
@@ -350,7 +350,7 @@ TEST_F(BoqImportTest, ARefusedLineStopsTheImportAndKeepsTheLinesBefore) {
 
 TEST_F(BoqImportTest, WithoutACurrentContractNothingIsWrittenOrDeleted) {
     m_dm->session().CurContractID.clear();
-    m_dm->ADOCon().exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号) values ('', '101-1')"));
+    m_dm->database().exec(QStringLiteral("insert into jd_htqd (合同编号, 细目编号) values ('', '101-1')"));
     BoqImport import(*m_dm);
     EXPECT_THROW(import.importLines(source({{t("细目编号"), t("细目名称"), t("单位"), t("合同单价"), t("合同数量")},
                                             {t("101-1"), null, null, null, 1}})),
@@ -436,7 +436,7 @@ TEST_F(BoqImportTest, AnAmountColumnGivesAmountsOnlyWhereNoPriceContradictsIt) {
 }
 
 TEST_F(BoqImportTest, ItemNumbersTheContractHoldsAreFoundExactly) {
-    Database& db = m_dm->ADOCon();
+    Database& db = m_dm->database();
     for (const QVariantList& line :
          {QVariantList{QStringLiteral("101-1-a"), 0}, QVariantList{QStringLiteral("102-1"), 0}, QVariantList{100, 0},
           QVariantList{QStringLiteral("补1"), 1}})

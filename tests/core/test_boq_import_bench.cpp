@@ -61,11 +61,11 @@ template <typename F> Cost measure(F&& work) {
     return {static_cast<double>(timer.nsecsElapsed()) / 1e6, cpuMs() - cpu};
 }
 
-void baseline(TDmMain& dm, const QString& file) {
+void baseline(DataModule& dm, const QString& file) {
     const WorkbookContents contents = ReadWorkbookInProcess(file, BoqImport::sheetName());
     const WorksheetCells& sheet = contents.sheets.at(0);
-    Transaction tx(dm.ADOCon());
-    Statement insert = dm.ADOCon().prepare(
+    Transaction tx(dm.database());
+    Statement insert = dm.database().prepare(
         QStringLiteral("insert into jd_htqd (合同编号,细目编号,细目名称,单位,合同单价,合同数量) values (?,?,?,?,?,?)"));
     for (int r = 1; r < sheet.rows; ++r) {
         insert.bind(1, QStringLiteral("B1"));
@@ -77,7 +77,7 @@ void baseline(TDmMain& dm, const QString& file) {
     tx.commit();
 }
 
-void wholeImport(TDmMain& dm, const QString& file) {
+void wholeImport(DataModule& dm, const QString& file) {
     EXPECT_EQ(BoqImport(dm).importLines(ReadBoqSource(file)).imported, kLines);
 }
 

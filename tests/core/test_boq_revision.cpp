@@ -52,8 +52,8 @@ protected:
 
     std::map<QString, Line> lines(const QString& contract) {
         Statement st =
-            dm->ADOCon().prepare(QStringLiteral("select 细目编号,细目名称,单位,合同数量,合同单价,合同金额,章 from "
-                                                "jd_htqd where 合同编号=? and 是否补充=0"));
+            dm->database().prepare(QStringLiteral("select 细目编号,细目名称,单位,合同数量,合同单价,合同金额,章 from "
+                                                  "jd_htqd where 合同编号=? and 是否补充=0"));
         st.bind(1, contract);
         std::map<QString, Line> out;
         while (st.next())
@@ -75,7 +75,7 @@ protected:
     }
 
     TempDataFile file{true};
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 SheetRow* find(std::vector<SheetRow>& rows, const char* item) {
@@ -226,7 +226,7 @@ TEST_F(BoqRevisionTest, RefusesRatherThanGuessAndLeavesTheFileAsItWas) {
         auto freshDm = fresh.open();
         freshDm->LoadCurrentContract();
         if (c.store)
-            c.store(freshDm->ADOCon());
+            c.store(freshDm->database());
         std::vector<SheetRow> rows = unchangedSheet();
         (*find(rows, "204-1-b"))[4] = 1.0;
         if (c.sheet)
@@ -251,7 +251,7 @@ TEST_F(BoqRevisionTest, RefusesRatherThanGuessAndLeavesTheFileAsItWas) {
     BoqRevision revision(*dm);
     const BoqRevisionPlan plan = revision.plan(source);
     ASSERT_EQ(plan.changed, 2);
-    dm->ADOCon().exec(QStringLiteral("update jd_htqd set 合同单价=99 where 合同编号='A1' and 细目编号='204-1-b'"));
+    dm->database().exec(QStringLiteral("update jd_htqd set 合同单价=99 where 合同编号='A1' and 细目编号='204-1-b'"));
     const std::map<QString, Line> before = lines(QStringLiteral("A1"));
     EXPECT_THROW(revision.apply(plan, source), Refused);
     const std::map<QString, Line> after = lines(QStringLiteral("A1"));

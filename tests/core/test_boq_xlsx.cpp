@@ -145,7 +145,7 @@ TEST_F(XlsxFile, ImportsTheSameLinesAsTheXlsOfTheSameRows) {
         auto dm = file.open();
         dm->session().CurContractID = QStringLiteral("B1");
         EXPECT_EQ(BoqImport(*dm).importLines(i == 0 ? xls : xlsx).imported, 6);
-        Statement st = dm->ADOCon().prepare(QStringLiteral(
+        Statement st = dm->database().prepare(QStringLiteral(
             "select 细目编号,细目名称,单位,合同单价,合同数量,合同金额,章,节,段 from jd_htqd where 合同编号='B1' "
             "order by rowid"));
         while (st.next()) {

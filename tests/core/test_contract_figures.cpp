@@ -27,7 +27,7 @@ protected:
         exec(QStringLiteral("delete from Jl_ContractList where ContractID='A1'"));
         context = std::make_unique<ReportContext>(*dm);
     }
-    void exec(const QString& sql, const QVariantList& values = {}) { dm->ADOCon().exec(sql, values); }
+    void exec(const QString& sql, const QVariantList& values = {}) { dm->database().exec(sql, values); }
     void line(const QString& chapter, const QString& item, const QVariant& quantity, const QVariant& price,
               const QVariant& amount, const QString& unit = QStringLiteral("m"), const QVariant& bz = QVariant(),
               int supplementary = 0) {
@@ -44,7 +44,7 @@ protected:
     }
     QString snapshot() {
         QString text;
-        Statement st = dm->ADOCon().prepare(
+        Statement st = dm->database().prepare(
             QStringLiteral("select quote(合同单价), quote(合同金额) from jd_htqd where 合同编号='A1' order by rowid"));
         while (st.next())
             text += st.value(0).toString() + QLatin1Char('/') + st.value(1).toString() + QLatin1Char(' ');
@@ -62,7 +62,7 @@ protected:
     qint64 number(const QString& text) { return text.toLongLong(); }
 
     TempDataFile file;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
     std::unique_ptr<ReportContext> context;
 };
 
@@ -168,7 +168,7 @@ TEST_F(FiguresTest, RandomContractsShowOneBidPriceOnEveryForm) {
         const BidCheckResult check = BidCheck(*dm).run();
         EXPECT_EQ(check.count(BidFindingKind::StaleTotal), 0) << check.summary().toStdString();
 
-        const Expected expected = Work(dm->ADOCon());
+        const Expected expected = Work(dm->database());
         // Report B of every chapter prints the total worked out here.
         for (const QString& chapter : BoqTotals(*dm).chapters(QStringLiteral("A1"))) {
             BoqChapterReport b(*context, chapter);
@@ -238,7 +238,7 @@ TEST_F(FiguresTest, ALongChapterCodeSettlesAfterOneRecompute) {
     EXPECT_EQ(snapshot(), once);
     EXPECT_TRUE(BidCheck(*dm).run().clean());
     // The base leaves every chapter line out: 100000 + 50000.
-    EXPECT_EQ(dm->ADOCon()
+    EXPECT_EQ(dm->database()
                   .scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'"))
                   .toLongLong(),
               450);

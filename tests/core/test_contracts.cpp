@@ -12,7 +12,7 @@ using namespace tenvora::test;
 TEST(ContractSelection, ListsEverySectionByProjectKeyAndProjectsWithoutSectionsOnce) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES ('P00', '空项目')"));
+    dm->database().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES ('P00', '空项目')"));
     const auto rows = ContractSelection(*dm).load();
     QStringList seen;
     for (const ContractChoiceRow& r : rows)
@@ -38,7 +38,7 @@ TEST(ContractSelection, ChoosingStoresTheRowAndReloads) {
 TEST(ContractSelection, AProjectWithoutSectionsGivesAnEmptySession) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES ('P00', '空项目')"));
+    dm->database().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES ('P00', '空项目')"));
     ContractSelection selection(*dm);
     selection.choose(selection.load(), 0);
     EXPECT_EQ(dm->session().CurProjectID, QString());
@@ -48,7 +48,7 @@ TEST(ContractSelection, AProjectWithoutSectionsGivesAnEmptySession) {
 TEST(ContractSelection, AnEmptyListIsRefused) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
+    dm->database().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
     ContractSelection selection(*dm);
     const auto rows = selection.load();
     ASSERT_TRUE(rows.empty());
@@ -63,9 +63,9 @@ TEST(ContractSelection, AnEmptyListIsRefused) {
 TEST(ContractSelection, KeysWithQuotesAreStoredAndFoundLiterally) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES (?, ?)"),
-                      {QStringLiteral("Q'1"), QStringLiteral("引号'项目")});
-    dm->ADOCon().exec(
+    dm->database().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES (?, ?)"),
+                        {QStringLiteral("Q'1"), QStringLiteral("引号'项目")});
+    dm->database().exec(
         QStringLiteral("INSERT INTO jd_hetong (UPID, ID, 合同名称, 起始桩号, 终止桩号) VALUES (?, ?, ?, ?, ?)"),
         {QStringLiteral("Q'1"), QStringLiteral("C'); --"), QStringLiteral("名'称"), QStringLiteral("K0'"),
          QStringLiteral("K1")});
@@ -87,7 +87,7 @@ TEST(ContractHeading, JoinsContractAndChainage) {
 TEST(BoqTotals, InsuranceAndChapterTotalFollowTheStoredLines) {
     TempDataFile file;
     auto dm = file.open();
-    Database& db = dm->ADOCon();
+    Database& db = dm->database();
     db.exec(QStringLiteral("DELETE FROM jd_htqd"));
     const QList<QVariantList> lines = {
         {"100", "100", QVariant()},   {"100", "101-1-a", 7},     {"100", "101-1-b", 1000000},
@@ -119,7 +119,7 @@ TEST(BoqTotals, InsuranceAndChapterTotalFollowTheStoredLines) {
 TEST(BoqTotals, StoredAndPrintedChapterTotalsDifferAsStated) {
     TempDataFile file;
     auto dm = file.open();
-    Database& db = dm->ADOCon();
+    Database& db = dm->database();
     db.exec(QStringLiteral("DELETE FROM jd_htqd"));
     const QList<QVariantList> lines = {
         {"300", QVariant(), 999},    // the chapter line: in neither

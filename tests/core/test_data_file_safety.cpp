@@ -144,7 +144,7 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
     dm->closeConnection();
     ASSERT_TRUE(QFile::copy(backup, file.path()));
     dm->reopenConnection();
-    EXPECT_NE(dm->ADOCon()
+    EXPECT_NE(dm->database()
                   .scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?"), {item})
                   .toDouble(),
               4321.5);
@@ -168,17 +168,17 @@ TEST(DataFileReplaced, ContentCopiedIntoTheSameFileIsRefusedBeforeTheNextWrite) 
         QFile::remove(older);
         ASSERT_TRUE(QFile::copy(file.path(), older));
         const QString update = QStringLiteral("update jd_htqd set 合同单价=? where 合同编号='A1' and 细目编号='102-1'");
-        dm->ADOCon().exec(update, {11.0});
+        dm->database().exec(update, {11.0});
         {
-            Transaction tx(dm->ADOCon());
-            dm->ADOCon().exec(update, {12.0});
+            Transaction tx(dm->database());
+            dm->database().exec(update, {12.0});
             tx.commit();
         }
         {
             auto reader = file.open(); // a reading command beside the program
-            EXPECT_EQ(reader->ADOCon().scalar(QStringLiteral("select count(*) from pass")).toInt(), 3);
+            EXPECT_EQ(reader->database().scalar(QStringLiteral("select count(*) from pass")).toInt(), 3);
         }
-        EXPECT_NO_THROW(dm->ADOCon().exec(update, {13.0})) << "own writes and a reader are no replacement";
+        EXPECT_NO_THROW(dm->database().exec(update, {13.0})) << "own writes and a reader are no replacement";
 
         const QByteArray copied = ReadBytes(c.olderCopy ? older : other.path());
         const auto inode = [&] {
@@ -196,9 +196,9 @@ TEST(DataFileReplaced, ContentCopiedIntoTheSameFileIsRefusedBeforeTheNextWrite) 
         for (const bool inChange : {false, true}) {
             const QString error = failureOf<StorageError>([&] {
                 if (!inChange)
-                    return dm->ADOCon().exec(update, {14.0});
-                Transaction tx(dm->ADOCon());
-                dm->ADOCon().exec(update, {14.0});
+                    return dm->database().exec(update, {14.0});
+                Transaction tx(dm->database());
+                dm->database().exec(update, {14.0});
                 tx.commit();
             });
             EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();

@@ -101,13 +101,13 @@ TEST(Database, ADamagedPageIsReportedClearlyWhenItIsRead) {
     ASSERT_FALSE(path.isEmpty());
     RecordingSink sink;
     // The open reads only the catalogue, so the file opens and its small tables still work.
-    TDmMain dm(path, sink);
+    DataModule dm(path, sink);
     dm.LoadCurrentContract();
     EXPECT_EQ(dm.session().CurContractID, QStringLiteral("A1"));
 
     // The editor's list of the contract meets the damaged page: the user is told what happened
     // and what to do, naming the file, instead of "SQL语句错误!".
-    Query list(&dm.ADOCon());
+    Query list(&dm.database());
     QString damaged;
     try {
         dm.RunSql(list, BoqEditor::contractListSql(), {QStringLiteral("A1")}, true);
@@ -119,7 +119,7 @@ TEST(Database, ADamagedPageIsReportedClearlyWhenItIsRead) {
     EXPECT_TRUE(damaged.contains(QDir::toNativeSeparators(path))) << damaged.toStdString();
     EXPECT_TRUE(sink.messages.isEmpty()) << "the statement error message is not shown as well";
     EXPECT_FALSE(list.isOpen());
-    EXPECT_THROW(dm.ADOCon().scalar(QStringLiteral("SELECT group_concat(细目名称) FROM jd_htqd")), StorageError);
+    EXPECT_THROW(dm.database().scalar(QStringLiteral("SELECT group_concat(细目名称) FROM jd_htqd")), StorageError);
 
     // An ordinary statement error keeps its own message.
     sink.messages.clear();
@@ -128,7 +128,7 @@ TEST(Database, ADamagedPageIsReportedClearlyWhenItIsRead) {
 
     QString failure;
     try {
-        dm.ADOCon().checkIntegrity();
+        dm.database().checkIntegrity();
     } catch (const DataFileError& e) {
         failure = e.text();
     }
@@ -297,7 +297,7 @@ TEST(Database, ANestedChangeJoinsTheOuterOne) {
 TEST(Database, RunChangeRollsBackTheWholeChangeOnAStoreError) {
     TempDataFile file;
     auto dm = file.open();
-    Database& db = dm->ADOCon();
+    Database& db = dm->database();
     const auto count = [&] { return db.scalar(QStringLiteral("SELECT count(*) FROM zdj")).toInt(); };
     const int before = count();
     EXPECT_THROW(dm->RunChange([&] {

@@ -217,7 +217,7 @@ TEST(DataFileCopies, ADamagedDataFileIsNeitherBackedUpNorRestored) {
     ASSERT_TRUE(test::WriteBytes(target, "the previous backup"));
     {
         RecordingSink sink;
-        TDmMain dm(damaged, sink);
+        DataModule dm(damaged, sink);
         dm.closeConnection();
         for (const char* mode : {"1", "2"}) {
             dm.session().BakMode = QString::fromLatin1(mode);
@@ -243,7 +243,7 @@ TEST(DataFileCopies, ADamagedDataFileIsNeitherBackedUpNorRestored) {
 TEST(DataFileCopies, RestoreBringsBackTheBackedUpPricesAndTheSafetyCopyUndoesIt) {
     TempDataFile file(true);
     auto dm = file.open();
-    const double before = firstPrice(dm->ADOCon());
+    const double before = firstPrice(dm->database());
     ASSERT_GT(before, 0);
     QTemporaryDir dir;
     const QString backup = dir.filePath(QStringLiteral("before-pricing")); // no extension, as typed
@@ -252,8 +252,8 @@ TEST(DataFileCopies, RestoreBringsBackTheBackedUpPricesAndTheSafetyCopyUndoesIt)
         DataFileCopies(*dm).backup(dir.path(), QStringLiteral("before-pricing"));
         pause.reopen();
     }
-    dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = ? WHERE ") + kFirstPricedLine, {before + 111});
-    dm->ADOCon().exec(QStringLiteral("DELETE FROM 当前选择合同"));
+    dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = ? WHERE ") + kFirstPricedLine, {before + 111});
+    dm->database().exec(QStringLiteral("DELETE FROM 当前选择合同"));
     dm->LoadCurrentContract();
     ASSERT_TRUE(dm->session().CurContractID.isEmpty());
 
@@ -262,7 +262,7 @@ TEST(DataFileCopies, RestoreBringsBackTheBackedUpPricesAndTheSafetyCopyUndoesIt)
         EXPECT_EQ(DataFileCopies(*dm).restore(backup), QStringLiteral("数据库 恢复完毕!!!"));
         pause.reopen();
     }
-    EXPECT_DOUBLE_EQ(firstPrice(dm->ADOCon()), before);
+    EXPECT_DOUBLE_EQ(firstPrice(dm->database()), before);
     EXPECT_EQ(dm->session().CurContractID, QStringLiteral("A1")) << "the session is reloaded from the restored file";
 
     const QString safety = DataFileCopies::SafetyCopyPath(file.path());
@@ -278,7 +278,7 @@ TEST(DataFileCopies, RestoreBringsBackTheBackedUpPricesAndTheSafetyCopyUndoesIt)
         DataFileCopies(*dm).restore(safety);
         pause.reopen();
     }
-    EXPECT_DOUBLE_EQ(firstPrice(dm->ADOCon()), before + 111);
+    EXPECT_DOUBLE_EQ(firstPrice(dm->database()), before + 111);
     Database kept = Database::open(safety, DataFileKey(), Database::Mode::Verify);
     EXPECT_DOUBLE_EQ(firstPrice(kept), before);
 }
@@ -295,7 +295,7 @@ TEST(DataFileCopies, AFileRestoredFromReadOnlyMediaStaysWritable) {
     DataFileCopies(*dm).restore(source);
     pause.reopen();
     EXPECT_TRUE(QFile::permissions(file.path()) & QFileDevice::WriteOwner);
-    EXPECT_NO_THROW(dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = 1 WHERE ") + kFirstPricedLine));
+    EXPECT_NO_THROW(dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价 = 1 WHERE ") + kFirstPricedLine));
 }
 
 TEST(ConnectionPause, ReopensWhenLeftEarlyAndReportsAFileThatNoLongerOpens) {

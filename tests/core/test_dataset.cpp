@@ -20,7 +20,7 @@ protected:
                                       QVariantList{"c", "丙", 0.0, QVariant()}})
             db().exec(QStringLiteral("INSERT INTO t (code, name, qty, price) VALUES (?, ?, ?, ?)"), r);
     }
-    Database& db() { return dm->ADOCon(); }
+    Database& db() { return dm->database(); }
     std::unique_ptr<DataSet> openSet(const QStringList& editable = {QStringLiteral("price")}) {
         auto set = std::make_unique<DataSet>(*dm, DataSetTable{QStringLiteral("t"), QStringLiteral("rowid"), editable});
         set->open(QStringLiteral("select rowid, * from t order by code"));
@@ -31,7 +31,7 @@ protected:
     }
 
     TempDataFile file;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
 };
 
 } // namespace

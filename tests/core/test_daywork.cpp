@@ -9,8 +9,8 @@ using namespace tenvora::test;
 
 namespace {
 
-QVariant storedTotal(TDmMain& dm, const QString& code) {
-    return dm.ADOCon().scalar(
+QVariant storedTotal(DataModule& dm, const QString& code) {
+    return dm.database().scalar(
         QStringLiteral("SELECT TotalMoney FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode=?"), {code});
 }
 
@@ -73,7 +73,7 @@ TEST(Daywork, SaveHookFilesTheRowUnderItsPageAndTheCurrentContract) {
     TempDataFile file;
     auto dm = file.open();
     dm->LoadCurrentContract();
-    dm->ADOCon().exec(
+    dm->database().exec(
         QStringLiteral("UPDATE Jl_ContractList SET ID='old', bz='3' WHERE ContractID='A1' AND ItemCode='201'"));
     DayworkLists lists(*dm);
     lists.openAll();
@@ -81,10 +81,11 @@ TEST(Daywork, SaveHookFilesTheRowUnderItsPageAndTheCurrentContract) {
     const int row = lists.findItem(Schedule::Machinery, QStringLiteral("201"));
     ASSERT_GE(row, 0);
     lists.priceItem(Schedule::Machinery, row, 468.0);
-    const QVariantList stored = {
-        dm->ADOCon().scalar(QStringLiteral("SELECT ID FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
-        dm->ADOCon().scalar(QStringLiteral("SELECT bz FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
-        storedTotal(*dm, QStringLiteral("201"))};
+    const QVariantList stored = {dm->database().scalar(QStringLiteral(
+                                     "SELECT ID FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
+                                 dm->database().scalar(QStringLiteral(
+                                     "SELECT bz FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode='201'")),
+                                 storedTotal(*dm, QStringLiteral("201"))};
     EXPECT_EQ(stored, (QVariantList{QStringLiteral("A1"), QStringLiteral("3"), qlonglong{23400}}));
 }
 
@@ -147,7 +148,7 @@ TEST(Daywork, AFailingListLeavesItAndTheLaterOnesEmpty) {
     auto dm = file.open();
     dm->LoadCurrentContract();
     DayworkLists lists(*dm);
-    dm->ADOCon().exec(QStringLiteral("ALTER TABLE Jl_ContractList RENAME TO gone"));
+    dm->database().exec(QStringLiteral("ALTER TABLE Jl_ContractList RENAME TO gone"));
     EXPECT_THROW(lists.openAll(), ActionAbandoned);
     EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
     EXPECT_FALSE(lists.schedule(Schedule::Machinery).isOpen());

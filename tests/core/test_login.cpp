@@ -12,10 +12,10 @@ namespace {
 const QString kHuajian = QStringLiteral("华建路桥工程有限公司");
 const QString kDongfang = QStringLiteral("东方交通建设集团有限公司");
 
-void setAccounts(TDmMain& dm, const QList<QVariantList>& rows) {
-    dm.ADOCon().exec(QStringLiteral("DELETE FROM pass"));
+void setAccounts(DataModule& dm, const QList<QVariantList>& rows) {
+    dm.database().exec(QStringLiteral("DELETE FROM pass"));
     for (const QVariantList& r : rows)
-        dm.ADOCon().exec(QStringLiteral("INSERT INTO pass (unit, pass, bz, flag) VALUES (?, ?, ?, ?)"), r);
+        dm.database().exec(QStringLiteral("INSERT INTO pass (unit, pass, bz, flag) VALUES (?, ?, ?, ?)"), r);
 }
 
 } // namespace
@@ -73,7 +73,7 @@ TEST(Login, QuotesInUnitsAndPasswordsAreTakenLiterally) {
     EXPECT_FALSE(rules.login(unit, QStringLiteral("p'w")));
     EXPECT_TRUE(rules.login(unit, password));
     EXPECT_EQ(rules.accountsOffered(), QStringList{unit});
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM pass")).toInt(), 2);
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT count(*) FROM pass")).toInt(), 2);
 }
 
 TEST(Login, MarkerGoesOnEveryRowOfTheUnitWhateverItsKind) {
@@ -81,7 +81,7 @@ TEST(Login, MarkerGoesOnEveryRowOfTheUnitWhateverItsKind) {
     auto dm = file.open();
     setAccounts(*dm, {{"A", "right", "2", QVariant()}, {"A", "other", "1", QVariant()}, {"B", "b", "2", QVariant()}});
     EXPECT_TRUE(LoginRules(*dm).login(QStringLiteral("A"), QStringLiteral("right")));
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM pass WHERE flag='#'")).toInt(), 2);
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT count(*) FROM pass WHERE flag='#'")).toInt(), 2);
 }
 
 TEST(Login, EmptyAndNullStoredPasswords) {
@@ -96,9 +96,9 @@ TEST(Login, EmptyAndNullStoredPasswords) {
 TEST(Login, AFailingMarkerShowsTheMessageButTheLoginStands) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(
+    dm->database().exec(
         QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON pass BEGIN SELECT RAISE(ABORT, 'no'); END"));
     EXPECT_TRUE(LoginRules(*dm).login(kHuajian, QStringLiteral("hj2026")));
     EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM pass WHERE flag='#'")).toInt(), 0);
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT count(*) FROM pass WHERE flag='#'")).toInt(), 0);
 }

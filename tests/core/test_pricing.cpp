@@ -25,7 +25,7 @@ protected:
         editor = std::make_unique<BoqEditor>(*dm);
         editor->initialise();
     }
-    Database& db() { return dm->ADOCon(); }
+    Database& db() { return dm->database(); }
     // Every line's price and amount exactly as stored (quote() keeps the storage type).
     QStringList snapshot() {
         QStringList rows;
@@ -75,7 +75,7 @@ protected:
     }
 
     TempDataFile file;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
     std::unique_ptr<BoqEditor> editor;
 };
 
@@ -495,7 +495,7 @@ TEST(PriceAdjustmentLocale, TheCommaLocaleGivesTheSameFigures) {
         editor.proposeAdjustment(adjustment, request);
         editor.applyAdjustment(adjustment);
         QStringList out{adjustment.summary()};
-        Statement st = dm->ADOCon().prepare(QStringLiteral("select quote(合同单价), quote(合同金额) from jd_htqd"));
+        Statement st = dm->database().prepare(QStringLiteral("select quote(合同单价), quote(合同金额) from jd_htqd"));
         while (st.next())
             out << st.value(0).toString() + QLatin1Char(' ') + st.value(1).toString();
         return out;

@@ -35,7 +35,7 @@ protected:
     }
 
     test::TempDataFile file;
-    std::unique_ptr<TDmMain> dm;
+    std::unique_ptr<DataModule> dm;
     std::unique_ptr<DataSet> lines;
 };
 

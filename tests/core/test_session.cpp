@@ -10,25 +10,25 @@ namespace {
 
 class RecordingMainWindow : public MainWindowHooks {
 public:
-    explicit RecordingMainWindow(TDmMain& dm) : m_dm(dm) {}
+    explicit RecordingMainWindow(DataModule& dm) : m_dm(dm) {}
     void UpdateStatusBar() override { captions << m_dm.session().MainTitle; }
     void ResetToolButtons() override { ++resets; }
     QStringList captions;
     int resets = 0;
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
-void storeSelection(TDmMain& dm, const QList<QVariantList>& rows) {
-    dm.ADOCon().exec(QStringLiteral("DELETE FROM 当前选择合同"));
+void storeSelection(DataModule& dm, const QList<QVariantList>& rows) {
+    dm.database().exec(QStringLiteral("DELETE FROM 当前选择合同"));
     for (const QVariantList& r : rows)
-        dm.ADOCon().exec(QStringLiteral("INSERT INTO 当前选择合同 (项目ID, 合同ID, 期数ID) VALUES (?, ?, ?)"), r);
+        dm.database().exec(QStringLiteral("INSERT INTO 当前选择合同 (项目ID, 合同ID, 期数ID) VALUES (?, ?, ?)"), r);
 }
 
 struct LoadCase {
     const char* name;
-    std::function<void(TDmMain&)> arrange;
+    std::function<void(DataModule&)> arrange;
     const char* contract;
     const char* contractName;
     const char* period;
@@ -39,28 +39,28 @@ struct LoadCase {
 
 TEST(Session, LoadCurrentContractCases) {
     const QList<LoadCase> cases = {
-        {"stored A1", [](TDmMain&) {}, "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "K0+000~K12+500"},
-        {"empty table", [](TDmMain& dm) { storeSelection(dm, {}); }, "", "", "0", "~"},
+        {"stored A1", [](DataModule&) {}, "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "K0+000~K12+500"},
+        {"empty table", [](DataModule& dm) { storeSelection(dm, {}); }, "", "", "0", "~"},
         {"deleted contract",
-         [](TDmMain& dm) { dm.ADOCon().exec(QStringLiteral("DELETE FROM jd_hetong WHERE ID='A1'")); }, "", "", "0",
+         [](DataModule& dm) { dm.database().exec(QStringLiteral("DELETE FROM jd_hetong WHERE ID='A1'")); }, "", "", "0",
          "~"},
         {"two rows, first counts",
-         [](TDmMain& dm) {
+         [](DataModule& dm) {
              storeSelection(dm, {{"P01", "A2", "3"}, {"P01", "A1", "4"}});
          },
          "A2", "A2合同段（K12+500～K25+300 路基隧道）", "3", "K12+500~K25+300"},
         {"empty period",
-         [](TDmMain& dm) {
+         [](DataModule& dm) {
              storeSelection(dm, {{"P01", "A1", ""}});
          },
          "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "K0+000~K12+500"},
         {"null chainage",
-         [](TDmMain& dm) {
-             dm.ADOCon().exec(QStringLiteral("UPDATE jd_hetong SET 起始桩号=NULL, 终止桩号=NULL WHERE ID='A1'"));
+         [](DataModule& dm) {
+             dm.database().exec(QStringLiteral("UPDATE jd_hetong SET 起始桩号=NULL, 终止桩号=NULL WHERE ID='A1'"));
          },
          "A1", "A1合同段（K0+000～K12+500 路基桥涵）", "0", "~"},
         {"keys compare exactly",
-         [](TDmMain& dm) {
+         [](DataModule& dm) {
              storeSelection(dm, {{"p01", "a1", "0"}});
          },
          "", "", "0", "~"},
@@ -93,9 +93,9 @@ TEST(Session, SaveReplacesTheStoredRowAndReloadsNamesFromTheFile) {
     dm->SaveCurrentContract();
     EXPECT_EQ(s.CurContractName, QStringLiteral("B1合同段（K0+000～K8+760）"));
     EXPECT_EQ(s.CurProjectName, QStringLiteral("山区二级公路改建工程"));
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM 当前选择合同")).toInt(), 1);
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT count(*) FROM 当前选择合同")).toInt(), 1);
     // The empty period came back as "0" and is written back as "0".
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 期数ID FROM 当前选择合同")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT 期数ID FROM 当前选择合同")).toString(), QStringLiteral("0"));
     EXPECT_EQ(main.captions.size(), 2) << "each load refreshes the main window";
 }
 
@@ -112,13 +112,14 @@ TEST(Session, SavingAPairTheJoinDoesNotFindEndsWithAnEmptySession) {
 TEST(Session, AFailingInsertKeepsTheOldSelection) {
     TempDataFile file;
     auto dm = file.open();
-    dm->ADOCon().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 当前选择合同 "
-                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    dm->database().exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 当前选择合同 "
+                                       "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     dm->LoadCurrentContract();
     dm->session().CurContractID = QStringLiteral("A2");
     EXPECT_THROW(dm->SaveCurrentContract(), ActionAbandoned);
     EXPECT_EQ(file.sink.messages, QStringList{QStringLiteral("SQL语句错误!")});
-    EXPECT_EQ(dm->ADOCon().scalar(QStringLiteral("SELECT 合同ID FROM 当前选择合同")).toString(), QStringLiteral("A1"));
+    EXPECT_EQ(dm->database().scalar(QStringLiteral("SELECT 合同ID FROM 当前选择合同")).toString(),
+              QStringLiteral("A1"));
     EXPECT_EQ(dm->session().CurContractID, QStringLiteral("A2")) << "memory keeps what the caller set";
 }
 

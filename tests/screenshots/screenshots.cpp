@@ -3,27 +3,27 @@
 // Usage: tenvora-screenshots OUTDIR
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
-#include "boq/DtMove.h"
-#include "boq/PriceAdjust.h"
+#include "boq/BoqImportDialog.h"
+#include "boq/ContractSelectionDialog.h"
+#include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
-#include "boq/SelecXM.h"
-#include "boq/jdhtqd.h"
 #include "data/DataModule.h"
-#include "datamgmt/DataBak.h"
-#include "datamgmt/DataRest.h"
-#include "daywork/DtHtBg2.h"
+#include "datamgmt/DataCopyDialog.h"
+#include "datamgmt/RestoreDialog.h"
+#include "daywork/DayworkEditorWindow.h"
 #include "demo/DemoData.h"
 #include "grid/DataGrid.h"
 #include "grid/DataGridDelegate.h"
 #include "preview/ReportPreview.h"
-#include "reports/selectZhang.h"
+#include "reports/ChapterReportDialog.h"
+#include "shell/AboutDialog.h"
 #include "shell/Application.h"
-#include "shell/DtAbout.h"
-#include "shell/DtMain1.h"
 #include "shell/HelpWindow.h"
+#include "shell/LoginDialog.h"
 #include "shell/LoginRules.h"
-#include "shell/Pass.h"
+#include "shell/MainWindow.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -62,10 +62,10 @@ void shot(QWidget* w, const QString& name) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
 }
 
-void selectNode(TFormhtqd* editor, const QString& text) {
-    const auto found = editor->XMTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+void selectNode(BoqEditorWindow* editor, const QString& text) {
+    const auto found = editor->tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
     if (!found.isEmpty())
-        editor->XMTree()->setCurrentItem(found.first());
+        editor->tree()->setCurrentItem(found.first());
 }
 
 } // namespace
@@ -88,14 +88,14 @@ int main(int argc, char* argv[]) {
     const QString path = QDir(dir.path()).filePath(QStringLiteral("VORQEL.tr"));
     CreateDemoDataFile(path, true, false);
     GuiMessageSink sink;
-    TDmMain dm(path, sink);
+    DataModule dm(path, sink);
     // A very large amount and a long description, as a large bill brings them.
-    dm.ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
+    dm.database().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
     MessageBox::setTestMode(true);
     const QString unit = QStringLiteral("华建路桥工程有限公司");
 
     {
-        TLoginForm login(dm);
+        LoginDialog login(dm);
         login.show();
         shot(&login, QStringLiteral("01-login"));
         login.Edit1()->setText(QStringLiteral("wrong"));
@@ -103,15 +103,15 @@ int main(int argc, char* argv[]) {
         shot(&login, QStringLiteral("02-login-after-refusal"));
     }
 
-    TFormMain1 window(dm);
-    window.FormCreate([&](TDmMain& d) { return LoginRules(d).login(unit, QStringLiteral("hj2026")); });
+    MainWindow window(dm);
+    window.FormCreate([&](DataModule& d) { return LoginRules(d).login(unit, QStringLiteral("hj2026")); });
     window.setGeometry(window.screen()->availableGeometry());
     window.show();
     dm.LoadCurrentContract();
     shot(&window, QStringLiteral("03-main"));
 
-    window.ToolButton7Click();
-    auto* editor = qobject_cast<TFormhtqd*>(window.hostedTool());
+    window.showBoqEditor();
+    auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
     selectNode(editor, QStringLiteral("100"));
     DataGrid* grid = editor->DBGrid1();
     const int price = grid->gridModel()->columnOfField(QStringLiteral("合同单价"));
@@ -134,7 +134,7 @@ int main(int argc, char* argv[]) {
     editor->pricingTools()->findBar()->findNext();
     shot(&window, QStringLiteral("05b-boq-find"));
     SetModalHandler([&](QDialog& d) {
-        if (auto* adjust = qobject_cast<TFrmPriceAdjust*>(&d)) {
+        if (auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&d)) {
             adjust->show();
             adjust->byPercent()->setChecked(true);
             adjust->percentField()->setText(QStringLiteral("-3"));
@@ -152,12 +152,12 @@ int main(int argc, char* argv[]) {
     });
     emit editor->importRequested();
 
-    window.ToolButton11Click();
+    window.showDayworkEditor();
     shot(&window, QStringLiteral("07-daywork"));
     {
         // Odd owner content: a labour total without a price and one left from another price,
         // both marked; then text that is no number typed into a price and refused.
-        Database& db = dm.ADOCon();
+        Database& db = dm.database();
         const QString select =
             QStringLiteral("SELECT %1 FROM Jl_ContractList WHERE ContractID='A1' AND bz='1' AND ItemCode=?");
         const QString update = QStringLiteral(
@@ -168,8 +168,8 @@ int main(int argc, char* argv[]) {
                                  db.scalar(select.arg(QStringLiteral("TotalMoney")), {code}), code};
         db.exec(update, {QVariant(), 1200, QStringLiteral("101")});
         db.exec(update, {kept[1][0], kept[1][1].toLongLong() + 50, QStringLiteral("103")});
-        window.ToolButton11Click();
-        auto* daywork = qobject_cast<TFrm_htbg2*>(window.hostedTool());
+        window.showDayworkEditor();
+        auto* daywork = qobject_cast<DayworkEditorWindow*>(window.hostedTool());
         DataGrid* labour = daywork->grid(Schedule::Labour);
         shot(&window, QStringLiteral("07a-daywork-marked-totals"));
         labour->setCurrentIndex(
@@ -187,7 +187,7 @@ int main(int argc, char* argv[]) {
         for (const QVariantList& row : kept)
             db.exec(update, row);
     }
-    window.BidCheckClick();
+    window.showBidCheck();
     shot(&window, QStringLiteral("07-bid-check"));
 
     SetModalHandler([&](QDialog& d) {
@@ -195,11 +195,11 @@ int main(int argc, char* argv[]) {
         shot(&d, QStringLiteral("08-contract-selection"));
         return int(QDialog::Rejected);
     });
-    window.ToolButton13Click();
+    window.selectContract();
 
     SetModalHandler([&](QDialog& d) {
         d.show();
-        if (auto* chooser = qobject_cast<TselectZhangForm*>(&d)) {
+        if (auto* chooser = qobject_cast<ChapterReportDialog*>(&d)) {
             shot(chooser, QStringLiteral("09-report-b-chooser"));
             chooser->Button1()->click();
         } else {
@@ -207,7 +207,7 @@ int main(int argc, char* argv[]) {
         }
         return int(QDialog::Rejected);
     });
-    window.ToolButton10Click();
+    window.showChapterReport();
 
     const QStringList dataNames = {QStringLiteral("11-backup"), QStringLiteral("12-bid-disk"),
                                    QStringLiteral("13-restore")};
@@ -217,19 +217,19 @@ int main(int argc, char* argv[]) {
         shot(&d, dataNames.value(step));
         return int(QDialog::Rejected);
     });
-    window.N53Click();
+    window.backUpDataFile();
     step = 1;
     MessageBox::queueAnswer(true); // the bid check's question before the bid disk
-    window.N56Click();
+    window.writeBidDisk();
     step = 2;
-    window.N54Click();
+    window.restoreDataFile();
 
     SetModalHandler([&](QDialog& d) {
         d.show();
         shot(&d, QStringLiteral("14-about"));
         return int(QDialog::Rejected);
     });
-    window.N4Click();
+    window.showAbout();
 
     // The menus, as Alt or F10 opens them.
     const QList<QAction*> menus = window.menuBar()->actions();
@@ -243,8 +243,8 @@ int main(int argc, char* argv[]) {
     }
     SetModalHandler({});
     // F1 in the BoQ editor, then a search.
-    window.ToolButton7Click();
-    auto* boq = qobject_cast<TFormhtqd*>(window.hostedTool());
+    window.showBoqEditor();
+    auto* boq = qobject_cast<BoqEditorWindow*>(window.hostedTool());
     selectNode(boq, QStringLiteral("100"));
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
     QCoreApplication::sendEvent(boq->DBGrid1(), &f1);
@@ -255,6 +255,6 @@ int main(int argc, char* argv[]) {
         shot(help, QStringLiteral("17-help-search"));
         help->close();
     }
-    window.ToolButton2Click();
+    window.quitProgram();
     return 0;
 }

@@ -40,8 +40,8 @@ TempDataFile::TempDataFile(bool priced) : m_path(QDir(m_dir.path()).filePath(QSt
     CreateDemoDataFile(m_path, priced, false);
 }
 
-std::unique_ptr<TDmMain> TempDataFile::open() {
-    return std::make_unique<TDmMain>(m_path, sink);
+std::unique_ptr<DataModule> TempDataFile::open() {
+    return std::make_unique<DataModule>(m_path, sink);
 }
 
 QByteArray ReadBytes(const QString& path) {

@@ -34,7 +34,7 @@ public:
     QString path() const { return m_path; }
     QString dir() const { return m_dir.path(); }
     // Opens the file through the data module.
-    std::unique_ptr<TDmMain> open();
+    std::unique_ptr<DataModule> open();
     RecordingSink sink;
 
 private:

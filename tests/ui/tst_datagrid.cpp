@@ -28,7 +28,7 @@ DataGridColumn column(const QString& field, const QString& title, int width) {
 
 } // namespace
 
-class TstDataGrid : public QObject {
+class TestDataGrid : public QObject {
     Q_OBJECT
 
 private slots:
@@ -79,22 +79,22 @@ private:
         m_grid->setCurrentIndex(m_grid->gridModel()->index(row, m_grid->gridModel()->columnOfField(field)));
     }
     QVariant stored(const QString& code, const QString& column) {
-        return m_dm->ADOCon().scalar(QStringLiteral("SELECT %1 FROM t WHERE code=?").arg(column), {code});
+        return m_dm->database().scalar(QStringLiteral("SELECT %1 FROM t WHERE code=?").arg(column), {code});
     }
 
     std::unique_ptr<test::TempDataFile> m_file;
-    std::unique_ptr<TDmMain> m_dm;
+    std::unique_ptr<DataModule> m_dm;
     std::unique_ptr<DataSet> m_set;
     std::unique_ptr<DataGrid> m_grid;
     int m_posts = 0;
 };
 
-void TstDataGrid::init() {
+void TestDataGrid::init() {
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
-    Database& db = m_dm->ADOCon();
+    Database& db = m_dm->database();
     db.exec(QStringLiteral("CREATE TABLE t (code TEXT, name TEXT, price REAL)"));
     for (const QVariantList& r :
          {QVariantList{"a", "甲", 12.347}, QVariantList{"b", "乙", QVariant()}, QVariantList{"c", "丙", 2.0}})
@@ -122,7 +122,7 @@ void TstDataGrid::init() {
     m_grid->setFocus();
 }
 
-void TstDataGrid::cleanup() {
+void TestDataGrid::cleanup() {
     m_grid.reset();
     m_set.reset();
     m_dm.reset();
@@ -130,7 +130,7 @@ void TstDataGrid::cleanup() {
     QCOMPARE(MessageBox::takeUnanswered(), 0);
 }
 
-void TstDataGrid::modelStaysConsistentThroughEveryOperation() {
+void TestDataGrid::modelStaysConsistentThroughEveryOperation() {
     QAbstractItemModelTester tester(m_grid->gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     m_set->open(QStringLiteral("select rowid, * from t order by code desc"));
     goTo(1, QStringLiteral("price"));
@@ -147,7 +147,7 @@ void TstDataGrid::modelStaysConsistentThroughEveryOperation() {
     QCOMPARE(m_grid->gridModel()->rowCount(), 3);
 }
 
-void TstDataGrid::cellsShowFormatsAndEditExactValues() {
+void TestDataGrid::cellsShowFormatsAndEditExactValues() {
     DataGridModel* model = m_grid->gridModel();
     const QModelIndex price = model->index(0, 2);
     QCOMPARE(price.data().toString(), QStringLiteral("12.35"));
@@ -173,7 +173,7 @@ void TstDataGrid::cellsShowFormatsAndEditExactValues() {
     QVERIFY(!model->index(0, 0).data(DataGridModel::NoHighlightRole).toBool());
 }
 
-void TstDataGrid::typedNumbersAreStoredExactly_data() {
+void TestDataGrid::typedNumbersAreStoredExactly_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QVariant>("expected");
     QTest::newRow("three decimals") << "12.347" << QVariant(12.347);
@@ -183,7 +183,7 @@ void TstDataGrid::typedNumbersAreStoredExactly_data() {
     QTest::newRow("leading point") << ".5" << QVariant(0.5);
 }
 
-void TstDataGrid::typedNumbersAreStoredExactly() {
+void TestDataGrid::typedNumbersAreStoredExactly() {
     QFETCH(QString, typed);
     QFETCH(QVariant, expected);
     goTo(1, QStringLiteral("price"));
@@ -195,7 +195,7 @@ void TstDataGrid::typedNumbersAreStoredExactly() {
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
 }
 
-void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised_data() {
+void TestDataGrid::figuresTypedWithAnInputMethodAreNormalised_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QVariant>("expected"); // invalid: refused, the text stays in the open cell
     QTest::newRow("full-width digits and point") << "１２３．５" << QVariant(123.5);
@@ -208,7 +208,7 @@ void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised_data() {
     QTest::newRow("misplaced separator") << "1,23" << QVariant();
 }
 
-void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
+void TestDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
     QFETCH(QString, typed);
     QFETCH(QVariant, expected);
     QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
@@ -228,10 +228,10 @@ void TstDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
 }
 
-void TstDataGrid::aCommaDecimalLocaleChangesNoFigure() {
+void TestDataGrid::aCommaDecimalLocaleChangesNoFigure() {
     test::CommaDecimalLocale comma;
     QVERIFY(comma.active());
-    m_dm->ADOCon().exec(QStringLiteral("UPDATE t SET price=186500 WHERE code='c'"));
+    m_dm->database().exec(QStringLiteral("UPDATE t SET price=186500 WHERE code='c'"));
     m_set->open(QStringLiteral("select rowid, * from t order by code"));
     DataGridModel* model = m_grid->gridModel();
     QCOMPARE(model->index(2, 2).data().toString(), QStringLiteral("186500.00"));
@@ -246,7 +246,7 @@ void TstDataGrid::aCommaDecimalLocaleChangesNoFigure() {
     QCOMPARE(model->index(1, 2).data().toString(), QStringLiteral("2.85"));
 }
 
-void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
+void TestDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
     QSignalSpy hints(m_grid.get(), &DataGrid::inputRefused);
     goTo(0, QStringLiteral("price"));
     QTest::keyClick(m_grid.get(), Qt::Key_F2);
@@ -273,7 +273,7 @@ void TstDataGrid::textThatIsNotANumberStaysInTheCellWithAHint() {
     QCOMPARE(m_posts, 0);
 }
 
-void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole_data() {
+void TestDataGrid::typedTextIsTakenWholeOrRefusedWhole_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<bool>("inputMethod");  // committed by an input method rather than typed as keys
     QTest::addColumn<QVariant>("expected"); // invalid: refused
@@ -288,7 +288,7 @@ void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole_data() {
     QTest::newRow("a figure") << "1234.5" << false << QVariant(1234.5) << "";
 }
 
-void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole() {
+void TestDataGrid::typedTextIsTakenWholeOrRefusedWhole() {
     QFETCH(QString, typed);
     QFETCH(bool, inputMethod);
     QFETCH(QVariant, expected);
@@ -324,14 +324,14 @@ void TstDataGrid::typedTextIsTakenWholeOrRefusedWhole() {
     QVERIFY(!m_grid->isEditorOpen());
 }
 
-void TstDataGrid::leavingACellWithTextThatIsNotANumber_data() {
+void TestDataGrid::leavingACellWithTextThatIsNotANumber_data() {
     QTest::addColumn<QString>("way");
     for (const char* way : {"Enter", "Tab", "Down", "PageDown", "click on another row", "double click on another row",
                             "focus elsewhere", "move from code"})
         QTest::newRow(way) << QString::fromLatin1(way);
 }
 
-void TstDataGrid::leavingACellWithTextThatIsNotANumber() {
+void TestDataGrid::leavingACellWithTextThatIsNotANumber() {
     QFETCH(QString, way);
     QLineEdit elsewhere(m_grid.get());
     elsewhere.move(0, 150);
@@ -372,7 +372,7 @@ void TstDataGrid::leavingACellWithTextThatIsNotANumber() {
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 12.0);
 }
 
-void TstDataGrid::enterSavesTheRowBeingEdited() {
+void TestDataGrid::enterSavesTheRowBeingEdited() {
     goTo(2, QStringLiteral("code"));
     QTest::keyClick(m_grid.get(), Qt::Key_Z);
     QTest::keyClick(editor(), Qt::Key_Return);
@@ -390,7 +390,7 @@ void TstDataGrid::enterSavesTheRowBeingEdited() {
     QVERIFY(!stored(QStringLiteral("z"), QStringLiteral("code")).isValid());
 }
 
-void TstDataGrid::rowOperationsFromTheKeyboard() {
+void TestDataGrid::rowOperationsFromTheKeyboard() {
     m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
     goTo(2, QStringLiteral("code"));
     QTest::keyClick(m_grid.get(), Qt::Key_Down);
@@ -407,7 +407,7 @@ void TstDataGrid::rowOperationsFromTheKeyboard() {
     QCOMPARE(m_set->current(), 0);
     QTest::keyClick(m_grid.get(), Qt::Key_0);
     QTest::keyClick(editor(), Qt::Key_Return);
-    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
+    QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
 
     MessageBox::queueAnswer(false);
     QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
@@ -416,7 +416,7 @@ void TstDataGrid::rowOperationsFromTheKeyboard() {
     QTest::keyClick(m_grid.get(), Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(m_set->rowCount(), 3);
     QCOMPARE(MessageBox::takeShown(), (QStringList{"删除这条记录吗？", "删除这条记录吗？"}));
-    QCOMPARE(m_dm->ADOCon().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
+    QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
 
     // Tab from the last cell of the last row appends; without the operation it stays put.
     goTo(2, QStringLiteral("absent"));
@@ -431,7 +431,7 @@ void TstDataGrid::rowOperationsFromTheKeyboard() {
     QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(2, 3));
 }
 
-void TstDataGrid::readOnlyGridAddsNoRowAndTypesNothing() {
+void TestDataGrid::readOnlyGridAddsNoRowAndTypesNothing() {
     QSignalSpy changes(m_grid.get(), &DataGrid::readOnlyChanged);
     m_grid->setReadOnly(true);
     QCOMPARE(changes.size(), 1);
@@ -447,7 +447,7 @@ void TstDataGrid::readOnlyGridAddsNoRowAndTypesNothing() {
     QVERIFY(m_grid->gridModel()->flags(m_grid->currentIndex()) & Qt::ItemIsEditable);
 }
 
-void TstDataGrid::keyGuard_data() {
+void TestDataGrid::keyGuard_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("flag");
     QTest::addColumn<bool>("readOnly");
@@ -460,7 +460,7 @@ void TstDataGrid::keyGuard_data() {
     QTest::newRow("letter leaves") << int(Qt::Key_A) << true << false;
 }
 
-void TstDataGrid::keyGuard() {
+void TestDataGrid::keyGuard() {
     QFETCH(int, key);
     QFETCH(bool, flag);
     QFETCH(bool, readOnly);
@@ -468,7 +468,7 @@ void TstDataGrid::keyGuard() {
     QCOMPARE(m_grid->isReadOnly(), readOnly);
 }
 
-void TstDataGrid::aRowThatCannotBeSavedStaysCurrent() {
+void TestDataGrid::aRowThatCannotBeSavedStaysCurrent() {
     m_set->setBeforePost([](DataSet&) { throw Refused(QStringLiteral("单价不对")); });
     goTo(0, QStringLiteral("price"));
     QTest::keyClick(m_grid.get(), Qt::Key_9);
@@ -483,7 +483,7 @@ void TstDataGrid::aRowThatCannotBeSavedStaysCurrent() {
     QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
 }
 
-void TstDataGrid::navigatorMovesSavesAndCancels() {
+void TestDataGrid::navigatorMovesSavesAndCancels() {
     DataNavigator nav;
     nav.setGrid(m_grid.get());
     QVERIFY(!nav.button(DataNavigator::First)->isEnabled());
@@ -511,5 +511,5 @@ void TstDataGrid::navigatorMovesSavesAndCancels() {
     QCOMPARE(m_set->current(), 0);
 }
 
-QTEST_MAIN(TstDataGrid)
+QTEST_MAIN(TestDataGrid)
 #include "tst_datagrid.moc"

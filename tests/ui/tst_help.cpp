@@ -2,15 +2,15 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
-#include "boq/DtRevision.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/PricingTools.h"
-#include "boq/jdhtqd.h"
+#include "boq/RevisionDialog.h"
 #include "data/DataModule.h"
-#include "daywork/DtHtBg2.h"
+#include "daywork/DayworkEditorWindow.h"
 #include "grid/DataGrid.h"
-#include "shell/DtMain1.h"
 #include "shell/HelpWindow.h"
 #include "shell/LoginRules.h"
+#include "shell/MainWindow.h"
 #include "support/TestSupport.h"
 
 #include <QDialog>
@@ -31,7 +31,7 @@ using namespace tenvora::ui;
 
 namespace {
 
-bool login(TDmMain& dm) {
+bool login(DataModule& dm) {
     return LoginRules(dm).login(QStringLiteral("华建路桥工程有限公司"), QStringLiteral("hj2026"));
 }
 
@@ -99,17 +99,17 @@ private slots:
         QFETCH(QString, page);
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(login));
+        MainWindow window(*dm);
+        QVERIFY(window.start(login));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QWidget* focus = &window;
         if (tool == 1) {
-            window.ToolButton7Click();
-            focus = qobject_cast<TFormhtqd*>(window.hostedTool())->DBGrid1();
+            window.showBoqEditor();
+            focus = qobject_cast<BoqEditorWindow*>(window.hostedTool())->grid();
         } else if (tool == 2) {
-            window.ToolButton11Click();
-            focus = qobject_cast<TFrm_htbg2*>(window.hostedTool())->grid(Schedule::Labour);
+            window.showDayworkEditor();
+            focus = qobject_cast<DayworkEditorWindow*>(window.hostedTool())->grid(Schedule::Labour);
         }
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_F1);
@@ -143,8 +143,8 @@ private slots:
         QFETCH(QString, anchor);
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(login));
+        MainWindow window(*dm);
+        QVERIFY(window.start(login));
         QString shownPage;
         QString shownAnchor;
         bool usable = false;
@@ -163,14 +163,14 @@ private slots:
             return int(QDialog::Rejected);
         });
         if (dialog == 0) {
-            window.N56Click();
+            window.writeBidDisk();
         } else if (dialog == 2) {
-            window.ToolButton7Click();
-            qobject_cast<TFormhtqd*>(window.hostedTool())->pricingTools()->adjust();
+            window.showBoqEditor();
+            qobject_cast<BoqEditorWindow*>(window.hostedTool())->pricingTools()->adjust();
         } else {
             BoqRevisionPlan plan;
             plan.contract = QStringLiteral("A1");
-            TFrmRevision revision(*dm, plan, &window);
+            RevisionDialog revision(*dm, plan, &window);
             ExecModal(revision);
         }
         QCOMPARE(shownPage, page);
@@ -183,7 +183,7 @@ private slots:
     void everyCommandOfTheMainWindowIsOnItsPage() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
+        MainWindow window(*dm);
         const QString html = QString::fromUtf8(
             test::ReadBytes(QDir(HelpFiles::guideFolder()).filePath(QStringLiteral("main-window.html"))));
         QTextDocument page;
@@ -221,8 +221,8 @@ private slots:
     void helpPrefersTheCompiledHelpFileWhereTheDesktopOpensIt() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(login));
+        MainWindow window(*dm);
+        QVERIFY(window.start(login));
         QTemporaryDir folder;
         QVERIFY(test::WriteBytes(QDir(folder.path()).filePath(QStringLiteral("tb.chm")), QByteArrayLiteral("ITSF")));
         HelpFiles::setProgramFolder(folder.path());
@@ -232,13 +232,13 @@ private slots:
             asked << path;
             return opens;
         });
-        window.N20Click();
+        window.showHelp();
         QCOMPARE(asked, QStringList{QDir(folder.path()).filePath(QStringLiteral("tb.chm"))});
         QVERIFY(!helpOf(&window));
 
         // Nothing on this desktop opens it: the guide instead (here missing, and said so).
         opens = false;
-        window.N20Click();
+        window.showHelp();
         QVERIFY(helpOf(&window));
         QVERIFY(helpOf(&window)->browser()->toPlainText().contains(QStringLiteral("找不到帮助文件")));
         delete helpOf(&window);
@@ -246,7 +246,7 @@ private slots:
         // No tb.chm beside the program: the guide, and the desktop is not asked.
         HelpFiles::setProgramFolder({});
         asked.clear();
-        window.N20Click();
+        window.showHelp();
         QVERIFY(asked.isEmpty());
         QCOMPARE(helpOf(&window)->currentPage(), QStringLiteral("index.html"));
     }

@@ -2,11 +2,11 @@
 // "调价" dialog, chapter names) on a fresh demo data file, driven by keys and clicks.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
-#include "boq/PriceAdjust.h"
+#include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
-#include "boq/jdhtqd.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "grid/DataGrid.h"
@@ -30,7 +30,7 @@
 using namespace tenvora;
 using namespace tenvora::ui;
 
-class TstPricingTools : public QObject {
+class TestPricingTools : public QObject {
     Q_OBJECT
 
 private slots:
@@ -48,11 +48,11 @@ private slots:
 
 private:
     QTreeWidgetItem* node(const QString& text) {
-        const QList<QTreeWidgetItem*> found = m_tool->XMTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        const QList<QTreeWidgetItem*> found = m_tool->tree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
-    void select(const QString& text) { m_tool->XMTree()->setCurrentItem(node(text)); }
-    DataGrid* grid() { return m_tool->DBGrid1(); }
+    void select(const QString& text) { m_tool->tree()->setCurrentItem(node(text)); }
+    DataGrid* grid() { return m_tool->grid(); }
     BoqPricingTools* tools() { return m_tool->pricingTools(); }
     QModelIndex cell(const QString& item, const QString& field) {
         return grid()->gridModel()->index(m_tool->editor().findItem(item), grid()->gridModel()->columnOfField(field));
@@ -62,7 +62,7 @@ private:
         grid()->setFocus();
     }
     QVariant stored(const QString& item, const QString& column = BoqColumn::Price) {
-        return m_dm->ADOCon().scalar(
+        return m_dm->database().scalar(
             QStringLiteral("SELECT %1 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?").arg(column), {item});
     }
     QString currentItem() { return m_tool->editor().lines().field(BoqColumn::Item).toString(); }
@@ -74,18 +74,18 @@ private:
     }
 
     std::unique_ptr<test::TempDataFile> m_file;
-    std::unique_ptr<TDmMain> m_dm;
-    std::unique_ptr<TFormhtqd> m_tool;
+    std::unique_ptr<DataModule> m_dm;
+    std::unique_ptr<BoqEditorWindow> m_tool;
     std::unique_ptr<QWidget> m_host;
 };
 
-void TstPricingTools::init() {
+void TestPricingTools::init() {
     MessageBox::setTestMode(true);
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
     m_dm->LoadCurrentContract();
-    m_tool = std::make_unique<TFormhtqd>(*m_dm);
+    m_tool = std::make_unique<BoqEditorWindow>(*m_dm);
     m_host = std::make_unique<QWidget>();
     m_host->resize(1280, 760);
     auto* layout = new QVBoxLayout(m_host.get());
@@ -96,7 +96,7 @@ void TstPricingTools::init() {
     QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
 }
 
-void TstPricingTools::cleanup() {
+void TestPricingTools::cleanup() {
     SetModalHandler({});
     m_tool->contentPanel()->setParent(m_tool.get());
     m_tool.reset();
@@ -106,7 +106,7 @@ void TstPricingTools::cleanup() {
     QCOMPARE(MessageBox::takeUnanswered(), 0);
 }
 
-void TstPricingTools::undoAndRedoByKeys() {
+void TestPricingTools::undoAndRedoByKeys() {
     select(QStringLiteral("200"));
     QVERIFY(!tools()->undoAction()->isEnabled());
     goTo(QStringLiteral("202-1-a"));
@@ -145,7 +145,7 @@ void TstPricingTools::undoAndRedoByKeys() {
     QCOMPARE(MessageBox::takeShown(), QStringList());
 }
 
-void TstPricingTools::pasteFromTheClipboard_data() {
+void TestPricingTools::pasteFromTheClipboard_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message"); // empty: pasted
     QTest::newRow("spreadsheet column") << QStringLiteral("2.85\r\n1,234.50\r\n48.6\r\n") << QString();
@@ -153,7 +153,7 @@ void TstPricingTools::pasteFromTheClipboard_data() {
     QTest::newRow("two columns") << QStringLiteral("1\t2\r\n") << QStringLiteral("2 列");
 }
 
-void TstPricingTools::pasteFromTheClipboard() {
+void TestPricingTools::pasteFromTheClipboard() {
     QFETCH(QString, text);
     QFETCH(QString, message);
     select(QStringLiteral("200"));
@@ -182,8 +182,8 @@ void TstPricingTools::pasteFromTheClipboard() {
     QVERIFY(stored(QStringLiteral("202-1-b")).isNull());
 }
 
-void TstPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
-    m_dm->ADOCon().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=2.5, 合同金额=466250 WHERE 细目编号='202-1-a'"));
+void TestPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
+    m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同单价=2.5, 合同金额=466250 WHERE 细目编号='202-1-a'"));
     select(QStringLiteral("200"));
     QItemSelection selection(cell(QStringLiteral("202-1-a"), BoqColumn::Item),
                              cell(QStringLiteral("202-1-b"), BoqColumn::Amount));
@@ -194,14 +194,14 @@ void TstPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
              QStringLiteral("202-1-a\t清理现场\tm2\t186500.00\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240.00\t\t\n"));
 }
 
-void TstPricingTools::findFollowsTheTreeAcrossChapters() {
+void TestPricingTools::findFollowsTheTreeAcrossChapters() {
     select(QStringLiteral("100"));
     BoqFindBar* bar = tools()->findBar();
     tools()->findAction()->trigger();
     QCOMPARE(QApplication::focusWidget(), bar->searchField());
     bar->searchField()->insert(QStringLiteral("厚"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
-    QCOMPARE(m_tool->XMTree()->currentItem(), node(QStringLiteral("300")));
+    QCOMPARE(m_tool->tree()->currentItem(), node(QStringLiteral("300")));
     QCOMPARE(currentItem(), QStringLiteral("304-1-a"));
     QCOMPARE(bar->resultLabel()->text(), QStringLiteral("第 1 个，共 4 个"));
     bar->nextButton()->click();
@@ -213,14 +213,14 @@ void TstPricingTools::findFollowsTheTreeAcrossChapters() {
 
     bar->searchField()->setText(QStringLiteral("202-1-b"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
-    QCOMPARE(m_tool->XMTree()->currentItem(), node(QStringLiteral("200")));
+    QCOMPARE(m_tool->tree()->currentItem(), node(QStringLiteral("200")));
     QCOMPARE(currentItem(), QStringLiteral("202-1-b"));
     bar->searchField()->setText(QStringLiteral("没有这样的细目"));
     QTest::keyClick(bar->searchField(), Qt::Key_Return);
     QCOMPARE(bar->resultLabel()->text(), QStringLiteral("没有找到"));
 }
 
-void TstPricingTools::unpricedFilter() {
+void TestPricingTools::unpricedFilter() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
     typeIntoGrid(QStringLiteral("3"));
@@ -238,7 +238,7 @@ void TstPricingTools::unpricedFilter() {
     QCOMPARE(lines.rowCount(), 11);
 }
 
-void TstPricingTools::liveTotalsAndTheStaleChapterLine() {
+void TestPricingTools::liveTotalsAndTheStaleChapterLine() {
     select(QStringLiteral("200"));
     QLabel* totals = tools()->totalsLabel();
     QVERIFY2(totals->text().contains(QStringLiteral("本章 200 路基 合计：<b>0</b>")), qPrintable(totals->text()));
@@ -252,14 +252,14 @@ void TstPricingTools::liveTotalsAndTheStaleChapterLine() {
     // only the amount is marked; the line is still drawn as locked
     QCOMPARE(cell(QStringLiteral("200"), BoqColumn::Price).data(Qt::BackgroundRole).value<QColor>(),
              DataGrid::background());
-    m_tool->Panel5Click();
+    m_tool->recomputeChapter();
     QVERIFY(!cell(QStringLiteral("200"), BoqColumn::Amount).data(Qt::BackgroundRole).isValid() ||
             cell(QStringLiteral("200"), BoqColumn::Amount).data(Qt::BackgroundRole).value<QColor>() !=
                 BoqPricingTools::staleColor());
     QVERIFY(!totals->text().contains(QStringLiteral("已过期")));
 }
 
-void TstPricingTools::adjustmentDialogProposesThenApplies() {
+void TestPricingTools::adjustmentDialogProposesThenApplies() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
     QApplication::clipboard()->setText(QStringLiteral("2.85\n36.5\n48.6\n9.8\n28.4\n14.2\n"));
@@ -267,7 +267,7 @@ void TstPricingTools::adjustmentDialogProposesThenApplies() {
     qint64 total = 0;
     QStringList failures;
     SetModalHandler([&](QDialog& dialog) {
-        auto* adjust = qobject_cast<TFrmPriceAdjust*>(&dialog);
+        auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&dialog);
         if (!adjust)
             return int(QDialog::Rejected);
         const auto check = [&](bool ok, const QString& what) {
@@ -308,8 +308,8 @@ void TstPricingTools::adjustmentDialogProposesThenApplies() {
     QCOMPARE(stored(QStringLiteral("202-1-a")).toDouble(), 2.85);
 }
 
-void TstPricingTools::chapterNamesBesideTheCodes() {
-    QTreeWidget* tree = m_tool->XMTree();
+void TestPricingTools::chapterNamesBesideTheCodes() {
+    QTreeWidget* tree = m_tool->tree();
     QTreeWidgetItem* chapter = node(QStringLiteral("400"));
     QVERIFY(chapter);
     // the node text the statements use stays the code
@@ -321,5 +321,5 @@ void TstPricingTools::chapterNamesBesideTheCodes() {
     QCOMPARE(BoqTreeLabels::labelOf(tree->model()->index(0, 0)), QStringLiteral("沿江高速公路扩建工程"));
 }
 
-QTEST_MAIN(TstPricingTools)
+QTEST_MAIN(TestPricingTools)
 #include "tst_pricingtools.moc"

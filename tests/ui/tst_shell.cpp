@@ -2,19 +2,19 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
-#include "boq/SelecXM.h"
+#include "boq/ContractSelectionDialog.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
 #include "datamgmt/DataManagement.h"
-#include "datamgmt/DataRest.h"
 #include "datamgmt/FolderChooser.h"
+#include "datamgmt/RestoreDialog.h"
 #include "preview/ReportPreview.h"
-#include "shell/DtAbout.h"
-#include "shell/DtMain1.h"
+#include "shell/AboutDialog.h"
 #include "shell/HostedTool.h"
+#include "shell/LoginDialog.h"
 #include "shell/LoginRules.h"
-#include "shell/Pass.h"
+#include "shell/MainWindow.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -63,7 +63,7 @@ private:
     int* m_saves;
 };
 
-bool loginAsHuajian(TDmMain& dm) {
+bool loginAsHuajian(DataModule& dm) {
     return LoginRules(dm).login(kUnit, QStringLiteral("hj2026"));
 }
 
@@ -82,7 +82,7 @@ private slots:
     void loginListsUnitsAndChecksThePassword() {
         test::TempDataFile file;
         auto dm = file.open();
-        TLoginForm login(*dm);
+        LoginDialog login(*dm);
         QCOMPARE(login.ComboBox1()->count(), 2);
         QCOMPARE(login.ComboBox1()->currentText(), kUnit);
         QVERIFY(!login.ComboBox1()->isEditable());
@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(login.result(), int(QDialog::Accepted));
         QCOMPARE(dm->session().CurUnitName, kUnit);
 
-        TLoginForm next(*dm);
+        LoginDialog next(*dm);
         // Only the unit that has logged in is offered now.
         QCOMPARE(next.ComboBox1()->count(), 1);
     }
@@ -120,9 +120,9 @@ private slots:
         QFETCH(bool, escape);
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
+        MainWindow window(*dm);
         SetModalHandler([&](QDialog& dialog) {
-            auto* login = qobject_cast<TLoginForm*>(&dialog);
+            auto* login = qobject_cast<LoginDialog*>(&dialog);
             if (!login)
                 return int(QDialog::Rejected);
             login->show();
@@ -132,15 +132,15 @@ private slots:
                 login->BitBtn2()->click();
             return login->result();
         });
-        QVERIFY(!window.FormCreate());
+        QVERIFY(!window.start());
         QCOMPARE(dm->session().CurUnitName, QString());
     }
 
     void statusBarPanelsAndHint() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora"));
         // Nothing is loaded before the first activation.
         QCOMPARE(window.statusPanel(1)->text(), QStringLiteral("---        "));
@@ -190,7 +190,7 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         {
-            TFormMain1 first(*dm);
+            MainWindow first(*dm);
             QVERIFY(!first.hasSavedGeometry()); // the first start opens maximized
             first.setGeometry(60, 40, 900, 640);
             first.show();
@@ -199,7 +199,7 @@ private slots:
             QVERIFY(first.close());
             MessageBox::takeShown();
         }
-        TFormMain1 second(*dm);
+        MainWindow second(*dm);
         QVERIFY(second.hasSavedGeometry());
         QCOMPARE(second.size(), QSize(900, 640));
     }
@@ -207,8 +207,8 @@ private slots:
     void captionFollowsTheHostedTool() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         int saves = 0;
         auto* boq = new FakeTool(QStringLiteral("配置合同清单"), &saves);
         window.hostTool(boq);
@@ -249,12 +249,12 @@ private slots:
             auto db = dm->NewQuery();
             dm->RunSql(*db, QStringLiteral("update 当前选择合同 set 合同ID='A2'"), {}, false);
         }
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         dm->LoadCurrentContract(); // the first activation
         QString captionWhileOpen;
         SetModalHandler([&](QDialog& dialog) {
-            auto* select = qobject_cast<TSeleXMForm*>(&dialog);
+            auto* select = qobject_cast<ContractSelectionDialog*>(&dialog);
             if (!select)
                 return int(QDialog::Rejected);
             captionWhileOpen = window.windowTitle();
@@ -265,7 +265,7 @@ private slots:
             (choose ? select->Button1() : select->Button2())->click();
             return select->result();
         });
-        window.ToolButton13Click();
+        window.selectContract();
         QCOMPARE(captionWhileOpen, QStringLiteral("Tenvora---合同选择"));
         const QString expected = choose ? contract : QStringLiteral("A2");
         QCOMPARE(dm->session().CurContractID, expected);
@@ -278,7 +278,7 @@ private slots:
     void selectionDialogLayout() {
         test::TempDataFile file;
         auto dm = file.open();
-        TSeleXMForm dialog(*dm);
+        ContractSelectionDialog dialog(*dm);
         QCOMPARE(dialog.size(), QSize(345, 171));
         QVERIFY(dialog.projectField()->isReadOnly());
         QCOMPARE(dialog.projectField()->text(), QStringLiteral("沿江高速公路扩建工程"));
@@ -290,8 +290,8 @@ private slots:
     void emptyContractListAsksToAddOne() {
         test::TempDataFile file;
         auto dm = file.open();
-        dm->ADOCon().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
-        TSeleXMForm dialog(*dm);
+        dm->database().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
+        ContractSelectionDialog dialog(*dm);
         dialog.Button1()->click();
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("请先增加合同")});
         QVERIFY(dialog.result() != QDialog::Accepted);
@@ -306,8 +306,8 @@ private slots:
         QFETCH(bool, yes);
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         window.show();
         window.toolAction(QStringLiteral("合同清单"))->setChecked(true);
         MessageBox::queueAnswer(yes);
@@ -319,12 +319,12 @@ private slots:
     void exitButtonEndsWithoutAsking() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         window.show();
         int saves = 0;
         window.hostTool(new FakeTool(QStringLiteral("配置合同清单"), &saves));
-        window.ToolButton2Click();
+        window.quitProgram();
         QVERIFY(!window.isVisible());
         QCOMPARE(MessageBox::takeShown(), QStringList());
         QCOMPARE(saves, 1); // the hosted tool's pending edit is saved on the way out
@@ -333,8 +333,8 @@ private slots:
     void aFailedSaveKeepsTheToolOpen() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         window.show();
         int saves = 0;
         auto* boq = new FakeTool(QStringLiteral("配置合同清单"), &saves);
@@ -348,12 +348,12 @@ private slots:
 
         // Switching tools, opening the chooser, backing up, restoring and ending all stop.
         QVERIFY(!window.hostTool(new FakeTool(QStringLiteral("计日工清单"), &saves)));
-        window.ToolButton11Click();
-        window.ToolButton10Click();
-        window.ToolButton13Click();
-        window.N53Click();
-        window.N54Click();
-        window.ToolButton2Click();
+        window.showDayworkEditor();
+        window.showChapterReport();
+        window.selectContract();
+        window.backUpDataFile();
+        window.restoreDataFile();
+        window.quitProgram();
         MessageBox::queueAnswer(true);
         QVERIFY(!window.close());
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("您真的要退出吗？")});
@@ -364,7 +364,7 @@ private slots:
         QCOMPARE(saves, 8);
 
         boq->refuse = false;
-        window.ToolButton2Click();
+        window.quitProgram();
         QVERIFY(!window.isVisible());
         QCOMPARE(window.hostedTool(), nullptr);
     }
@@ -388,16 +388,16 @@ private slots:
             Database db = Database::open(other, DataFileKey());
             db.exec(QStringLiteral("delete from pass where unit = ?"), {kUnit});
         }
-        TFormMain1 window(*dm);
+        MainWindow window(*dm);
         int logins = 0;
-        QVERIFY(window.FormCreate([&](TDmMain& d) {
+        QVERIFY(window.start([&](DataModule& d) {
             if (++logins == 1)
                 return loginAsHuajian(d);
             return !giveUp && LoginRules(d).login(QStringLiteral("东方交通建设集团有限公司"), QStringLiteral("df2026"));
         }));
         window.show();
         SetModalHandler([&](QDialog& dialog) {
-            auto* form = qobject_cast<TDataRestForm*>(&dialog);
+            auto* form = qobject_cast<RestoreDialog*>(&dialog);
             if (!form)
                 return int(QDialog::Rejected);
             form->folderChooser()->setFolder(dir.path());
@@ -406,7 +406,7 @@ private slots:
             return dialog.result();
         });
         MessageBox::queueAnswer(true);
-        window.N54Click();
+        window.restoreDataFile();
         QCOMPARE(logins, 2);
         const QStringList shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 3);
@@ -421,14 +421,14 @@ private slots:
     void menusAndToolbarCarryEveryCommand() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
+        MainWindow window(*dm);
         QStringList popup;
-        for (QAction* a : window.PopupMenu1()->actions())
+        for (QAction* a : window.reportMenu()->actions())
             popup << (a->isSeparator() ? QStringLiteral("—") : a->text());
         QCOMPARE(popup, (QStringList{"B.工程量清单报表(&B)", "C.专项暂定金额汇总表(&C)", "D.计日工汇总表(&D)",
                                      "E.工程量清单汇总表(&E)", "—", "计日工劳务单价表(&1)", "计日工材料单价表(&2)",
                                      "计日工施工机械单价表(&3)", "—", "全套投标报表(&Q)"}));
-        for (QAction* a : window.PopupMenu1()->actions())
+        for (QAction* a : window.reportMenu()->actions())
             QVERIFY2(a->isEnabled(), qPrintable(a->text()));
         QVERIFY(window.toolAction(QStringLiteral("专项暂定金"))->isEnabled());
         QCOMPARE(window.reportButton()->popupMode(), QToolButton::MenuButtonPopup);
@@ -439,8 +439,8 @@ private slots:
     void theKeyboardReachesTheCommands() {
         test::TempDataFile file;
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QStringList titles;
@@ -517,8 +517,8 @@ private slots:
         QFETCH(QString, printed);
         test::TempDataFile file(true);
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         dm->LoadCurrentContract();
         int saves = 0;
         QPointer<FakeTool> tool = new FakeTool(QStringLiteral("配置合同清单"), &saves);
@@ -535,10 +535,15 @@ private slots:
             previewTitle = preview->windowTitle();
             return int(QDialog::Accepted);
         });
-        void (TFormMain1::*const entries[])() = {
-            &TFormMain1::N10Click, &TFormMain1::N13Click, &TFormMain1::N50Click,
-            &TFormMain1::N11Click, &TFormMain1::N18Click, &TFormMain1::N46Click,
-            &TFormMain1::N47Click, &TFormMain1::N49Click, &TFormMain1::BidSetClick};
+        void (MainWindow::*const entries[])() = {&MainWindow::showProvisionalSumsReport,
+                                                 &MainWindow::showProvisionalSumsReport,
+                                                 &MainWindow::showDayworkSummaryReport,
+                                                 &MainWindow::showBoqSummaryReport,
+                                                 &MainWindow::showBoqSummaryReport,
+                                                 &MainWindow::showLabourPriceTable,
+                                                 &MainWindow::showMaterialPriceTable,
+                                                 &MainWindow::showMachineryPriceTable,
+                                                 &MainWindow::showBidSet};
         (window.*entries[entry])();
         QCOMPARE(previews.size(), 1);
         QVERIFY(toolClosedFirst);
@@ -551,8 +556,8 @@ private slots:
     void provisionalButtonStaysPressedWhileItsReportIsOnView() {
         test::TempDataFile file(true);
         auto dm = file.open();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         dm->LoadCurrentContract();
         QAction* button = window.toolAction(QStringLiteral("专项暂定金"));
         bool pressedWhileOnView = false;
@@ -573,23 +578,23 @@ private slots:
     void reportEWithoutAContractSaysSoAndShowsNothing() {
         test::TempDataFile file(true);
         auto dm = file.open();
-        dm->ADOCon().exec(QStringLiteral("delete from 当前选择合同"));
+        dm->database().exec(QStringLiteral("delete from 当前选择合同"));
         dm->LoadCurrentContract();
-        TFormMain1 window(*dm);
-        QVERIFY(window.FormCreate(loginAsHuajian));
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
         int previews = 0;
         SetModalHandler([&](QDialog& dialog) {
             previews += qobject_cast<ReportPreview*>(&dialog) ? 1 : 0;
             return int(QDialog::Accepted);
         });
-        window.N11Click();
-        window.BidSetClick();
+        window.showBoqSummaryReport();
+        window.showBidSet();
         QCOMPARE(previews, 0);
         QCOMPARE(file.sink.messages, (QStringList{"请先选择合同", "请先选择合同"}));
     }
 
     void aboutBox() {
-        TFrmAbout about;
+        AboutDialog about;
         QCOMPARE(about.windowTitle(), QStringLiteral("关于..."));
         QVERIFY(about.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QStringList texts;

@@ -14,7 +14,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct ChapterRecompute {
     qint64 insurance = 0;
@@ -32,7 +32,7 @@ struct StoredLineFigures {
 
 class BoqTotals {
 public:
-    explicit BoqTotals(TDmMain& dm) : m_dm(dm) {}
+    explicit BoqTotals(DataModule& dm) : m_dm(dm) {}
 
     // Stores the premium into the insurance line (price and amount); returns it.
     qint64 storeInsurance(const QString& contract);
@@ -59,7 +59,7 @@ private:
     void writeInsurance(const QString& contract, qint64 amount);
     void writeChapterTotal(const QString& contract, const QString& chapter, qint64 total);
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

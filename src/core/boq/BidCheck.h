@@ -35,7 +35,7 @@
 namespace tenvora {
 
 class ContractFigures;
-class TDmMain;
+class DataModule;
 
 enum class BidFindingKind {
     Unpriced,
@@ -90,7 +90,7 @@ QString BidCheckQuestion(const BidCheckResult& result);
 
 class BidCheck {
 public:
-    explicit BidCheck(TDmMain& dm) : m_dm(dm) {}
+    explicit BidCheck(DataModule& dm) : m_dm(dm) {}
 
     // Checks the current contract; store errors go through RunSql ("SQL语句错误!").
     BidCheckResult run();
@@ -104,7 +104,7 @@ private:
     void checkDaywork(BidCheckResult& result, const ContractFigures& figures);
     void checkReportE(BidCheckResult& result, const ContractFigures& figures);
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -8,7 +8,7 @@
 
 namespace tenvora {
 
-BoqEditor::BoqEditor(TDmMain& dm, QObject* parent)
+BoqEditor::BoqEditor(DataModule& dm, QObject* parent)
     : QObject(parent), m_dm(dm),
       m_lines(dm, DataSetTable{QStringLiteral("jd_htqd"), QStringLiteral("rowid"), {BoqColumn::Price}}, this) {
     m_lines.setBeforePost(BoqBeforePost);

@@ -18,12 +18,12 @@ namespace tenvora {
 
 class PriceAdjustment;
 struct AdjustmentRequest;
-class TDmMain;
+class DataModule;
 
 class BoqEditor : public QObject {
     Q_OBJECT
 public:
-    explicit BoqEditor(TDmMain& dm, QObject* parent = nullptr);
+    explicit BoqEditor(DataModule& dm, QObject* parent = nullptr);
 
     // The list of lines on display (jd_htqd, only 合同单价 can be typed into).
     DataSet& lines() { return m_lines; }
@@ -126,7 +126,7 @@ private:
     void noteAmount(qint64 rowId, const QVariant& price, const QVariant& amount);
     void pushStep(QString label, std::vector<PriceChange> changes);
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     DataSet m_lines;
     std::vector<BoqTreeNode> m_tree;
     int m_level = -1;

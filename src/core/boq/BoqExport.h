@@ -11,7 +11,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct BoqExportResult {
     QString path;
@@ -21,7 +21,7 @@ struct BoqExportResult {
 
 class BoqExport {
 public:
-    explicit BoqExport(TDmMain& dm) : m_dm(dm) {}
+    explicit BoqExport(DataModule& dm) : m_dm(dm) {}
 
     // Writes the workbook beside its target, without a name until it is whole on the disk, and
     // then puts it in place of path in one step (StagedFile), so a failed or killed export leaves
@@ -42,7 +42,7 @@ public:
     static QString doneText(const BoqExportResult& result);
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -33,7 +33,7 @@ bool BoqLineMatches(const QString& item, const QString& name, const QString& tex
                        [&](const QString& word) { return name.contains(word, Qt::CaseInsensitive); });
 }
 
-std::vector<BoqFoundLine> FindBoqLines(TDmMain& dm, const QString& contract, const QString& text, bool unpricedOnly,
+std::vector<BoqFoundLine> FindBoqLines(DataModule& dm, const QString& contract, const QString& text, bool unpricedOnly,
                                        const QStringList& chapterOrder) {
     if (text.trimmed().isEmpty())
         return {};

@@ -9,7 +9,7 @@
 namespace tenvora {
 
 class DataSet;
-class TDmMain;
+class DataModule;
 
 // A line the bidder still has to price: priceable (no price lock) and no price stored.
 bool IsUnpriced(const QVariant& quantity, const QString& item, const QString& unit, const QString& chapter,
@@ -33,7 +33,7 @@ struct BoqFoundLine {
 // it equals ignoring letter case, as the tree merges them), then as each list is ordered (bz,
 // then item numbers in natural order). Lines of no chapter node come last. unpricedOnly keeps
 // the lines still to price.
-std::vector<BoqFoundLine> FindBoqLines(TDmMain& dm, const QString& contract, const QString& text, bool unpricedOnly,
+std::vector<BoqFoundLine> FindBoqLines(DataModule& dm, const QString& contract, const QString& text, bool unpricedOnly,
                                        const QStringList& chapterOrder);
 
 } // namespace tenvora

@@ -284,7 +284,7 @@ DataSetTable StoredLinesTarget() {
     return {QStringLiteral("jd_htqd"), QStringLiteral("rowid"), StoredLineColumns()};
 }
 
-void OpenStoredLines(TDmMain& dm, DataSet& lines) {
+void OpenStoredLines(DataModule& dm, DataSet& lines) {
     lines.open(QStringLiteral("select rowid, * from jd_htqd where 合同编号=? order by rowid"),
                {dm.session().CurContractID});
 }
@@ -299,7 +299,7 @@ QString BoqImport::currentContract() const {
 
 BoqImportResult BoqImport::importLines(const BoqSource& source, const std::function<void(int, int)>& progress) try {
     const QString contract = currentContract();
-    Database& db = m_dm.ADOCon();
+    Database& db = m_dm.database();
     BoqImportResult result;
     int failedRow = 0;
     const int total = static_cast<int>(source.rows.size());
@@ -413,7 +413,7 @@ int BoqImport::clear() {
     m_dm.RunChange([&] {
         auto q = m_dm.NewQuery();
         m_dm.RunSql(*q, QStringLiteral("delete from jd_htqd where 合同编号=?"), {contract}, false);
-        deleted = static_cast<int>(m_dm.ADOCon().changes());
+        deleted = static_cast<int>(m_dm.database().changes());
     });
     return deleted;
 }

@@ -12,7 +12,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 struct WorkbookContents;
 
 // The workbook is not in the source format. text() is the system's message followed by a
@@ -81,11 +81,11 @@ QString TemplateWorkbookPath();
 QStringList StoredLineColumns();
 DataSetTable StoredLinesTarget();
 // Opens the list through RunSql ("SQL语句错误!" and ActionAbandoned on a store error).
-void OpenStoredLines(TDmMain& dm, DataSet& lines);
+void OpenStoredLines(DataModule& dm, DataSet& lines);
 
 class BoqImport {
 public:
-    explicit BoqImport(TDmMain& dm) : m_dm(dm) {}
+    explicit BoqImport(DataModule& dm) : m_dm(dm) {}
 
     // Appends the rows that have an item number to the current contract in one transaction.
     // A line the store refuses ends the import there; the lines before it are kept.
@@ -123,7 +123,7 @@ public:
 private:
     QString currentContract() const;
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

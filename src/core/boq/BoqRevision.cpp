@@ -57,7 +57,7 @@ void takeStored(BoqRevisionLine& line, const StoredLine& s) {
     line.oldAmount = s.amount;
 }
 
-std::vector<StoredLine> storedLines(TDmMain& dm, const QString& contract) {
+std::vector<StoredLine> storedLines(DataModule& dm, const QString& contract) {
     auto q = dm.NewQuery();
     dm.RunSql(*q,
               QStringLiteral("select rowid, 细目编号, 细目名称, 单位, 合同数量, 合同单价, 合同金额 from jd_htqd "
@@ -90,7 +90,7 @@ QVariant addedAmount(const BoqSourceRow& row) {
     return derived ? QVariant(*derived) : QVariant();
 }
 
-BoqRevisionPlan planFor(TDmMain& dm, const QString& contract, const BoqSource& source) {
+BoqRevisionPlan planFor(DataModule& dm, const QString& contract, const BoqSource& source) {
     BoqRevisionPlan plan;
     plan.contract = contract;
     plan.path = source.path;
@@ -285,7 +285,7 @@ BoqRevisionOutcome BoqRevision::apply(const BoqRevisionPlan& plan, const BoqSour
             rows.insert(r.itemNumber.toString(), &r);
 
     m_dm.RunChange([&] {
-        Database& db = m_dm.ADOCon();
+        Database& db = m_dm.database();
         // Each line is changed only while it still holds what the plan showed (item, price,
         // quantity, amount), so a bill changed since then refuses the whole revision.
         const QString shown = QStringLiteral(" where rowid=? and 合同编号=? and 是否补充 = 0 and 细目编号=? and "

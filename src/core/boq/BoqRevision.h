@@ -12,7 +12,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct BoqRevisionLine {
     enum class Change { Added, Dropped, Changed };
@@ -66,7 +66,7 @@ struct BoqRevisionOutcome {
 
 class BoqRevision {
 public:
-    explicit BoqRevision(TDmMain& dm) : m_dm(dm) {}
+    explicit BoqRevision(DataModule& dm) : m_dm(dm) {}
 
     // Compares the workbook's rows with the current contract's main-bill lines; writes nothing.
     // Throws Refused without a current contract; ActionAbandoned after "SQL语句错误!".
@@ -84,7 +84,7 @@ public:
     static QString doneText(const BoqRevisionOutcome& outcome);
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

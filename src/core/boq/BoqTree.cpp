@@ -34,7 +34,7 @@ void SortBoqTree(std::vector<BoqTreeNode>& roots) {
         SortBoqTree(n.children);
 }
 
-std::vector<BoqTreeNode> BuildBoqTree(TDmMain& dm, const QString& contract) {
+std::vector<BoqTreeNode> BuildBoqTree(DataModule& dm, const QString& contract) {
     // One row per distinct chapter; a contract without lines still gives its one row with an
     // empty chapter through the outer join. The contract is joined first and its lines are
     // reached through the (合同编号, 章) index, so only this contract's lines are read (joining

@@ -7,7 +7,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 enum BoqTreeLevel { BoqProjectLevel = 0, BoqContractLevel = 1, BoqChapterLevel = 2 };
 
@@ -28,7 +28,7 @@ void SortBoqTree(std::vector<BoqTreeNode>& roots);
 // The tree of one contract: its project, the contract and one node per distinct chapter of its
 // lines. Empty when the contract or its project does not exist. Statement errors go through
 // RunSql ("SQL语句错误!", then ActionAbandoned).
-std::vector<BoqTreeNode> BuildBoqTree(TDmMain& dm, const QString& contract);
+std::vector<BoqTreeNode> BuildBoqTree(DataModule& dm, const QString& contract);
 
 // Image of a node in the tree's list of four: a closed (0) or open (1) book for a node with
 // children, kept when selected; a list page (2), with a red tick (3) when selected.

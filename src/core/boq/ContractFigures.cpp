@@ -73,7 +73,7 @@ ContractFigures::ContractFigures(std::vector<FigureLine> lines, std::vector<Dayw
                      [](const FigureLine& a, const FigureLine& b) { return a.rowId < b.rowId; });
 }
 
-ContractFigures ContractFigures::read(TDmMain& dm, const QString& contract, Parts parts, const LineVisitor& visit) {
+ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, Parts parts, const LineVisitor& visit) {
     std::vector<FigureLine> lines;
     if (parts != Parts::Daywork) {
         QVariant chapter, unit; // shared texts: one copy of a chapter code or unit for all its lines

@@ -54,7 +54,7 @@
 namespace tenvora {
 
 class Statement;
-class TDmMain;
+class DataModule;
 
 inline constexpr double kInsuranceRate = 0.003;
 inline constexpr const char* kInsuranceItem = "101-1-a";
@@ -168,7 +168,7 @@ public:
     ContractFigures(std::vector<FigureLine> lines, std::vector<DayworkFigureLine> daywork);
     // The contract's lines in store order (rowid) and, unless only the BoQ is asked for, its
     // day-work rows, read through RunSelect (a store fault shows "SQL语句错误!" and abandons).
-    static ContractFigures read(TDmMain& dm, const QString& contract, Parts parts = Parts::All,
+    static ContractFigures read(DataModule& dm, const QString& contract, Parts parts = Parts::All,
                                 const LineVisitor& visit = {});
 
     // The rules of a line.

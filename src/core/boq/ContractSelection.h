@@ -7,7 +7,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct ContractChoiceRow {
     QVariant projectId; // 项目ID
@@ -20,7 +20,7 @@ struct ContractChoiceRow {
 
 class ContractSelection {
 public:
-    explicit ContractSelection(TDmMain& dm) : m_dm(dm) {}
+    explicit ContractSelection(DataModule& dm) : m_dm(dm) {}
 
     // Every contract section with its project, projects without sections once, by project key.
     std::vector<ContractChoiceRow> load();
@@ -31,7 +31,7 @@ public:
     static QString noContractText() { return QStringLiteral("请先增加合同"); }
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -33,7 +33,7 @@ QString signedYuan(qint64 amount) {
 
 } // namespace
 
-PriceAdjustment::PriceAdjustment(TDmMain& dm)
+PriceAdjustment::PriceAdjustment(DataModule& dm)
     : m_dm(dm), m_lines(dm, DataSetTable{QStringLiteral("jd_htqd"), QStringLiteral("rowid"), {BoqColumn::Price}}) {
     m_lines.setBeforePost(BoqBeforePost);
 }

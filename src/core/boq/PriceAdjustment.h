@@ -13,7 +13,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 struct AdjustmentRequest {
     QStringList chapters; // chapter codes as stored in 章; empty: the whole contract
@@ -48,7 +48,7 @@ struct AdjustedChapter {
 // left, so every line keeps the one coefficient and the distance to the target is shown.
 class PriceAdjustment {
 public:
-    explicit PriceAdjustment(TDmMain& dm);
+    explicit PriceAdjustment(DataModule& dm);
 
     // Reads the contract's lines and works out the proposal; nothing is written. Refused when
     // the request is not one of the two forms, no line can be adjusted, or the target cannot be
@@ -99,7 +99,7 @@ private:
                      qint64* insurance = nullptr) const;
     qint64 totalWithFactor(double factor) const;
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     QString m_contract;
     DataSet m_lines;
     std::vector<Candidate> m_candidates;

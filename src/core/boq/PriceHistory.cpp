@@ -109,7 +109,7 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
     return changes;
 }
 
-std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QStringList& chapters,
+std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contract, const QStringList& chapters,
                                            ChapterRecompute* result) {
     BoqTotals totals(dm);
     std::vector<PriceChange> changes;
@@ -162,7 +162,7 @@ std::vector<QVariantList> readLines(Database& db, const std::vector<qint64>& ids
 
 } // namespace
 
-std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const PriceStep& step, bool undo) {
+std::vector<AmountChange> ApplyPriceStep(DataModule& dm, DataSet& list, const PriceStep& step, bool undo) {
     const auto fromPrice = [undo](const PriceChange& c) { return undo ? c.priceAfter : c.priceBefore; };
     const auto fromAmount = [undo](const PriceChange& c) { return undo ? c.amountAfter : c.amountBefore; };
     const auto toPrice = [undo](const PriceChange& c) { return undo ? c.priceBefore : c.priceAfter; };
@@ -210,7 +210,7 @@ std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const Price
     try {
         dm.RunChange([&] {
             QStringList columns;
-            std::vector<QVariantList> fresh = readLines(dm.ADOCon(), freshIds, columns);
+            std::vector<QVariantList> fresh = readLines(dm.database(), freshIds, columns);
             DataSet own(dm, DataSetTable{QStringLiteral("jd_htqd"), QStringLiteral("rowid"), {BoqColumn::Price}});
             own.setBeforePost(BoqBeforePost);
             own.openRows(columns, std::move(fresh));

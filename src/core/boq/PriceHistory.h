@@ -14,7 +14,7 @@
 namespace tenvora {
 
 class DataSet;
-class TDmMain;
+class DataModule;
 
 struct PriceChange {
     qint64 rowId = 0;
@@ -104,7 +104,7 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
 
 // "章合计 和 保险费 计算" for these chapters (BoqTotals::recomputeChapters, as one change), with
 // the stored figures it changed as computed changes; result gets the last chapter's figures.
-std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract, const QStringList& chapters,
+std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contract, const QStringList& chapters,
                                            ChapterRecompute* result = nullptr);
 
 // Undoes (or redoes) a step as one change. Every line must hold what the step left (or, to
@@ -113,6 +113,6 @@ std::vector<PriceChange> RecordedRecompute(TDmMain& dm, const QString& contract,
 // shows it at once) and through a list of their own otherwise; an amount the amount rule would
 // now give differently is then put back as it was, and computed figures go back through the
 // recomputation's own statements. Returns the lines' figures as now stored.
-std::vector<AmountChange> ApplyPriceStep(TDmMain& dm, DataSet& list, const PriceStep& step, bool undo);
+std::vector<AmountChange> ApplyPriceStep(DataModule& dm, DataSet& list, const PriceStep& step, bool undo);
 
 } // namespace tenvora

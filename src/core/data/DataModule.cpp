@@ -4,24 +4,24 @@
 
 namespace tenvora {
 
-TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink)
+DataModule::DataModule(const QString& dataFilePath, MessageSink& sink)
     : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
 
-TDmMain::TDmMain(const QString& dataFilePath, MessageSink& sink, OpenLater)
+DataModule::DataModule(const QString& dataFilePath, MessageSink& sink, OpenLater)
     : m_path(dataFilePath), m_sink(sink), m_publicQuery(&m_db) {}
 
-void TDmMain::adoptConnection(Database db) {
+void DataModule::adoptConnection(Database db) {
     m_publicQuery.close();
     m_db = std::move(db);
 }
 
-std::unique_ptr<Query> TDmMain::NewQuery(const QString& sql, const QVariantList& values) {
+std::unique_ptr<Query> DataModule::NewQuery(const QString& sql, const QVariantList& values) {
     auto query = std::make_unique<Query>(&m_db);
     query->setSql(sql, values);
     return query;
 }
 
-void TDmMain::RunSql(Query& query, const QString& sql, const QVariantList& values, bool select) {
+void DataModule::RunSql(Query& query, const QString& sql, const QVariantList& values, bool select) {
     query.setSql(sql, values);
     try {
         if (select)
@@ -35,7 +35,7 @@ void TDmMain::RunSql(Query& query, const QString& sql, const QVariantList& value
     }
 }
 
-void TDmMain::RunChange(const std::function<void()>& change) {
+void DataModule::RunChange(const std::function<void()>& change) {
     try {
         Transaction tx(m_db);
         change();
@@ -46,8 +46,8 @@ void TDmMain::RunChange(const std::function<void()>& change) {
     }
 }
 
-void TDmMain::RunSelect(const QString& sql, const QVariantList& values,
-                        const std::function<void(const Statement&)>& row) {
+void DataModule::RunSelect(const QString& sql, const QVariantList& values,
+                           const std::function<void(const Statement&)>& row) {
     try {
         Statement st = m_db.prepare(sql);
         st.bindAll(values);
@@ -59,7 +59,7 @@ void TDmMain::RunSelect(const QString& sql, const QVariantList& values,
     }
 }
 
-void TDmMain::LoadCurrentContract() {
+void DataModule::LoadCurrentContract() {
     try {
         auto q = NewQuery(QStringLiteral("select a.*,b.项目名称,c.合同名称,c.起始桩号,c.终止桩号 "
                                          "from 当前选择合同 a,jd_xiangmu b,jd_hetong c "
@@ -81,7 +81,7 @@ void TDmMain::LoadCurrentContract() {
         m_main->UpdateStatusBar();
 }
 
-void TDmMain::SaveCurrentContract() {
+void DataModule::SaveCurrentContract() {
     RunChange([this] {
         RunSql(m_publicQuery, QStringLiteral("delete from 当前选择合同"), {}, false);
         RunSql(m_publicQuery, QStringLiteral("insert into 当前选择合同 (项目id,合同ID,期数ID) values(?,?,?)"),
@@ -90,29 +90,29 @@ void TDmMain::SaveCurrentContract() {
     LoadCurrentContract();
 }
 
-void TDmMain::setMainCaption(const QString& windowCaption) {
+void DataModule::setMainCaption(const QString& windowCaption) {
     m_session.MainTitle = QStringLiteral("Tenvora---") + windowCaption;
     if (m_main)
         m_main->UpdateStatusBar();
 }
 
-void TDmMain::setMainCaption() {
+void DataModule::setMainCaption() {
     m_session.MainTitle = QStringLiteral("Tenvora");
     if (m_main)
         m_main->UpdateStatusBar();
 }
 
-void TDmMain::ResetToolButtons() {
+void DataModule::ResetToolButtons() {
     if (m_main)
         m_main->ResetToolButtons();
 }
 
-void TDmMain::closeConnection() {
+void DataModule::closeConnection() {
     m_publicQuery.close();
     m_db.close();
 }
 
-void TDmMain::reopenConnection() {
+void DataModule::reopenConnection() {
     if (!m_db.isOpen())
         m_db = Database::open(m_path, DataFileKey());
 }

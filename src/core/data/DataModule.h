@@ -1,4 +1,4 @@
-// TDmMain: the one connection, the session values and the shared SQL operations.
+// DataModule: the one connection, the session values and the shared SQL operations.
 #pragma once
 
 #include "data/Database.h"
@@ -11,19 +11,19 @@
 
 namespace tenvora {
 
-class TDmMain {
+class DataModule {
 public:
     // Opens the data file at once; throws DataFileError naming the file and the reason.
-    TDmMain(const QString& dataFilePath, MessageSink& sink);
+    DataModule(const QString& dataFilePath, MessageSink& sink);
     // Without a connection yet: the caller opens the file itself (the workbench does so on
     // another thread while it builds its windows) and hands it over with adoptConnection().
     // No statement may run before that.
     struct OpenLater {};
-    TDmMain(const QString& dataFilePath, MessageSink& sink, OpenLater);
-    TDmMain(const TDmMain&) = delete;
-    TDmMain& operator=(const TDmMain&) = delete;
+    DataModule(const QString& dataFilePath, MessageSink& sink, OpenLater);
+    DataModule(const DataModule&) = delete;
+    DataModule& operator=(const DataModule&) = delete;
 
-    Database& ADOCon() { return m_db; }
+    Database& database() { return m_db; }
     Query& PublicQuery() { return m_publicQuery; }
     SessionValues& session() { return m_session; }
     const SessionValues& session() const { return m_session; }

@@ -36,7 +36,7 @@ bool SameStoredValue(const QVariant& a, const QVariant& b) {
     return a == b;
 }
 
-DataSet::DataSet(TDmMain& dm, DataSetTable target, QObject* parent)
+DataSet::DataSet(DataModule& dm, DataSetTable target, QObject* parent)
     : QObject(parent), m_dm(dm), m_target(std::move(target)) {}
 
 bool DataSet::canModify() const {
@@ -108,7 +108,7 @@ QString DataSet::displayText(int row, int column) const {
 
 void DataSet::open(const QString& sql, const QVariantList& values) {
     close();
-    Query query(&m_dm.ADOCon());
+    Query query(&m_dm.database());
     m_dm.RunSql(query, sql, values, true);
     std::vector<QVariantList> rows;
     rows.reserve(static_cast<size_t>(query.recordCount()));
@@ -268,7 +268,7 @@ void DataSet::post() {
         m_beforePost(*this);
     const QVariantList before = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
     try {
-        Transaction tx(m_dm.ADOCon());
+        Transaction tx(m_dm.database());
         QVariantList row = writeRow(false);
         tx.commit();
         m_rows[static_cast<size_t>(m_current)] = std::move(row);
@@ -290,7 +290,7 @@ void DataSet::finishEdit() {
 }
 
 QVariantList DataSet::writeRow(bool checked) {
-    Database& db = m_dm.ADOCon();
+    Database& db = m_dm.database();
     const QString table = quoted(m_target.table);
     const QString key = quoted(m_columns[m_keyIndex]);
     const QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
@@ -414,7 +414,7 @@ std::optional<QVariant> DataSet::storedForm(int column, const QVariant& value) {
         try {
             QString name = m_target.table;
             name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-            Statement st = m_dm.ADOCon().prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
+            Statement st = m_dm.database().prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
             while (st.next()) {
                 const int c = columnIndex(st.value(1).toString());
                 const QString type = st.value(2).toString().toUpper();
@@ -521,7 +521,7 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
     };
     m_batch = true;
     try {
-        Transaction tx(m_dm.ADOCon());
+        Transaction tx(m_dm.database());
         for (const auto& [row, value] : values) {
             if (row < 0 || row >= rowCount())
                 throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
@@ -562,7 +562,7 @@ void DataSet::reloadRows(const QVariantList& keys) {
     int first = rowCount();
     int last = -1;
     try {
-        Database::Lease st = m_dm.ADOCon().cached(
+        Database::Lease st = m_dm.database().cached(
             QStringLiteral("select * from %1 where %2=?").arg(quoted(m_target.table), quoted(m_columns[m_keyIndex])));
         QList<int> columnOf;
         for (const QVariant& key : keys) {
@@ -668,7 +668,7 @@ void DataSet::remove() {
     cancel();
     if (m_beforeDelete)
         m_beforeDelete(*this);
-    Database& db = m_dm.ADOCon();
+    Database& db = m_dm.database();
     const int row = m_current;
     try {
         Transaction tx(db);

@@ -15,7 +15,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 // Two field values hold the same: both null, or equal (numbers compare by value, 5 == 5.0).
 bool SameStoredValue(const QVariant& a, const QVariant& b);
@@ -59,7 +59,7 @@ public:
     // Whether an open keeps a row.
     using RowFilter = std::function<bool(const DataSet&, int row)>;
 
-    DataSet(TDmMain& dm, DataSetTable target, QObject* parent = nullptr);
+    DataSet(DataModule& dm, DataSetTable target, QObject* parent = nullptr);
 
     // Runs before every write of a row in edit or insert state; may set fields.
     void setBeforePost(Hook hook) { m_beforePost = std::move(hook); }
@@ -206,7 +206,7 @@ private:
     void readBack(const QVariant& key);
     int checkedColumn(const QString& name) const;
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     DataSetTable m_target;
     QStringList m_columns;
     std::vector<QVariantList> m_rows;

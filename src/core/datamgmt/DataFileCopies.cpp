@@ -52,7 +52,7 @@ QString sizeText(qint64 bytes) {
 
 // ---- ConnectionPause ----
 
-ConnectionPause::ConnectionPause(TDmMain& dm) : m_dm(dm) {
+ConnectionPause::ConnectionPause(DataModule& dm) : m_dm(dm) {
     m_dm.closeConnection();
 }
 
@@ -74,7 +74,7 @@ void ConnectionPause::reopen() {
 
 // ---- DataFileCopies ----
 
-DataFileCopies::DataFileCopies(TDmMain& dm) : m_dm(dm) {}
+DataFileCopies::DataFileCopies(DataModule& dm) : m_dm(dm) {}
 
 QString DataFileCopies::TargetPath(const QString& folder, const QString& fileName) {
     // Without a folder the name stands alone, as it did when the folder text was too short.

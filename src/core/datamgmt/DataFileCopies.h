@@ -7,12 +7,12 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 // Closes the data module's connection for as long as the data file is being copied.
 class ConnectionPause {
 public:
-    explicit ConnectionPause(TDmMain& dm);
+    explicit ConnectionPause(DataModule& dm);
     ConnectionPause(const ConnectionPause&) = delete;
     ConnectionPause& operator=(const ConnectionPause&) = delete;
     // Reopens quietly when reopen() was not reached (the caller is already failing).
@@ -23,7 +23,7 @@ public:
     void reopen();
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
     bool m_reopened = false;
 };
 
@@ -39,7 +39,7 @@ struct RestoreSource {
 class DataFileCopies {
 public:
     // The data module's connection must be closed while these copies run.
-    explicit DataFileCopies(TDmMain& dm);
+    explicit DataFileCopies(DataModule& dm);
 
     // The folder, a separator unless the folder already ends with one (a root such as "/"),
     // then the file name exactly as typed; no extension is added.
@@ -76,7 +76,7 @@ public:
 private:
     void requireClosedConnection() const;
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

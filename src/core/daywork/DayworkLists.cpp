@@ -103,7 +103,7 @@ QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, con
     return QStringLiteral("已存合价 %1，单价 × 数量应为 %2").arg(totalText, WholeYuanText(*expected));
 }
 
-DayworkLists::DayworkLists(TDmMain& dm, QObject* parent) : QObject(parent), m_dm(dm) {
+DayworkLists::DayworkLists(DataModule& dm, QObject* parent) : QObject(parent), m_dm(dm) {
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery}) {
         // The bidder types the unit price; on the labour page the total may be typed as well.
         QStringList editable{QStringLiteral("UnitPrice")};

@@ -10,7 +10,7 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 enum class Schedule { Labour = 1, Material = 2, Machinery = 3 };
 
@@ -34,7 +34,7 @@ QString DayworkTotalProblem(const QVariant& price, const QVariant& quantity, con
 class DayworkLists : public QObject {
     Q_OBJECT
 public:
-    explicit DayworkLists(TDmMain& dm, QObject* parent = nullptr);
+    explicit DayworkLists(DataModule& dm, QObject* parent = nullptr);
 
     DataSet& schedule(Schedule s) { return *m_sets[index(s)]; }
 
@@ -56,7 +56,7 @@ private:
     static size_t index(Schedule s) { return static_cast<size_t>(s) - 1; }
     void applyDisplayFormats(DataSet& set);
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     std::array<std::unique_ptr<DataSet>, 3> m_sets;
 };
 

@@ -198,7 +198,7 @@ void CreateDemoDataFile(const QString& path, bool priced, bool force) {
         if (priced) {
             // Chapter totals and the insurance line come from the same rule the editor applies.
             SilentSink sink;
-            TDmMain dm(temp, sink);
+            DataModule dm(temp, sink);
             BoqTotals totals(dm);
             for (const Contract& c : contracts()) {
                 if (!c.hasBill)

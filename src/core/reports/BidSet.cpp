@@ -171,7 +171,7 @@ std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const Q
 }
 
 BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
-    TDmMain& dm = context.dm();
+    DataModule& dm = context.dm();
     const QString contract = dm.session().CurContractID;
     BidSet set;
     if (contract.isEmpty()) {

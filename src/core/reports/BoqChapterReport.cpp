@@ -26,7 +26,7 @@ BuildResult BoqChapterReport::build(const QString& chapter) {
 }
 
 BuildResult BoqChapterReport::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     const QString& chapter = m_chapter;
 

@@ -7,7 +7,7 @@
 namespace tenvora {
 
 BuildResult BoqSummaryReport::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     if (contract.isEmpty())
         return BuildResult::refused(QString::fromUtf8(kNoContractText));
@@ -44,7 +44,7 @@ QHash<QString, const report::ReportDataSource*> AllChapterSummaryReport::ownData
 }
 
 BuildResult AllChapterSummaryReport::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     if (contract.isEmpty())
         return BuildResult::refused(QString::fromUtf8(kNoContractText));

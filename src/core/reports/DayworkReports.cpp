@@ -41,7 +41,7 @@ QString DayworkPriceTable::templateName() const {
 }
 
 BuildResult DayworkPriceTable::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     const QString code = ScheduleCode(m_schedule);
     const bool material = m_schedule == DayworkSchedule::Material;
@@ -72,7 +72,7 @@ BuildResult DayworkPriceTable::build() {
 }
 
 BuildResult DayworkSummaryReport::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
 
     m_context.LoadTemplate(templateName());
     m_context.requireObjects({QStringLiteral("memo42"), QStringLiteral("memo47"), QStringLiteral("memo46"),

@@ -14,7 +14,7 @@ QString ProvisionalSumsReport::fixedDescription(const QString& item) {
 }
 
 BuildResult ProvisionalSumsReport::build() {
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     const QString& unit = kProvisionalSumUnit;
 

@@ -7,9 +7,10 @@
 
 namespace tenvora {
 
-ReportContext::ReportContext(TDmMain& dm, const QString& programFolder)
-    : gcl_ADOQuery(&dm.ADOCon()), zxzdj_ADOQuery(&dm.ADOCon()), ADOQuery_jrg(&dm.ADOCon()), ADOQuery2(&dm.ADOCon()),
-      m_dm(dm), m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
+ReportContext::ReportContext(DataModule& dm, const QString& programFolder)
+    : gcl_ADOQuery(&dm.database()), zxzdj_ADOQuery(&dm.database()), ADOQuery_jrg(&dm.database()),
+      ADOQuery2(&dm.database()), m_dm(dm),
+      m_programFolder(programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : programFolder),
       m_dataSet1(gcl_ADOQuery), m_dataSet2(zxzdj_ADOQuery), m_dataSetJrg(ADOQuery_jrg) {
     Report1.bindDataSet(QString::fromLatin1(kReportDataSet1), &m_dataSet1);
     Report1.bindDataSet(QString::fromLatin1(kReportDataSet2), &m_dataSet2);

@@ -36,11 +36,11 @@ class ReportContext {
 public:
     // programFolder holds the "Report" folder; empty means the running program's own folder,
     // never the working directory, which the backup and restore folder lists change.
-    explicit ReportContext(TDmMain& dm, const QString& programFolder = QString());
+    explicit ReportContext(DataModule& dm, const QString& programFolder = QString());
     ReportContext(const ReportContext&) = delete;
     ReportContext& operator=(const ReportContext&) = delete;
 
-    TDmMain& dm() { return m_dm; }
+    DataModule& dm() { return m_dm; }
 
     report::Report Report1;
     Query gcl_ADOQuery;
@@ -73,7 +73,7 @@ public:
 private:
     [[noreturn]] void abandon(const QString& text);
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     QString m_programFolder;
     QString m_templateName;
     QueryDataSource m_dataSet1;

@@ -7,7 +7,7 @@ namespace tenvora {
 const ContractFigures& ReportRequest::contractFigures(ContractFigures::Parts parts, bool storeInsurance) {
     if (m_givenFigures)
         return *m_givenFigures;
-    TDmMain& dm = m_context.dm();
+    DataModule& dm = m_context.dm();
     const QString contract = dm.session().CurContractID;
     m_ownFigures = ContractFigures::read(dm, contract, parts);
     if (storeInsurance)

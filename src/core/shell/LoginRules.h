@@ -5,11 +5,11 @@
 
 namespace tenvora {
 
-class TDmMain;
+class DataModule;
 
 class LoginRules {
 public:
-    explicit LoginRules(TDmMain& dm) : m_dm(dm) {}
+    explicit LoginRules(DataModule& dm) : m_dm(dm) {}
 
     // Units of kind "2" that have logged in before; all units of kind "2" while none has.
     QStringList accountsOffered();
@@ -32,7 +32,7 @@ public:
     static QString markerFailedText(const QString& dataFile, const QString& cause);
 
 private:
-    TDmMain& m_dm;
+    DataModule& m_dm;
 };
 
 } // namespace tenvora

@@ -1,4 +1,4 @@
-// TFrmBidCheck: the bid check "投标检查", hosted in the main window.
+// BidCheckWindow: the bid check "投标检查", hosted in the main window.
 #include "boq/BidCheckWindow.h"
 
 #include "MessageBox.h"
@@ -39,7 +39,7 @@ QList<DataGridColumn> gridColumns() {
 
 } // namespace
 
-TFrmBidCheck::TFrmBidCheck(TDmMain& dm, QWidget* parent)
+BidCheckWindow::BidCheckWindow(DataModule& dm, QWidget* parent)
     : HostedTool(parent), m_dm(dm), m_rows(std::make_unique<DataSet>(dm, DataSetTable{QString(), QString(), {}})) {
     setWindowTitle(caption());
     m_panel = new QWidget(this);
@@ -75,8 +75,8 @@ TFrmBidCheck::TFrmBidCheck(TDmMain& dm, QWidget* parent)
     m_close = new QPushButton(QStringLiteral("关闭(&C)"), m_panel);
     for (QPushButton* b : {m_recompute, m_check, m_close})
         b->setAutoDefault(false);
-    connect(m_recompute, &QPushButton::clicked, this, &TFrmBidCheck::RecomputeClick);
-    connect(m_check, &QPushButton::clicked, this, &TFrmBidCheck::CheckClick);
+    connect(m_recompute, &QPushButton::clicked, this, &BidCheckWindow::recomputeStale);
+    connect(m_check, &QPushButton::clicked, this, &BidCheckWindow::check);
     connect(m_close, &QPushButton::clicked, this, [this, &dm] {
         emit closeRequested(); // the host frees this window after the signal is delivered
         dm.ResetToolButtons();
@@ -94,19 +94,19 @@ TFrmBidCheck::TFrmBidCheck(TDmMain& dm, QWidget* parent)
     layout->addWidget(m_grid, 1);
     layout->addLayout(bar);
 
-    CheckClick();
+    check();
 }
 
-TFrmBidCheck::~TFrmBidCheck() {
+BidCheckWindow::~BidCheckWindow() {
     // The grid goes with the panel; it must not outlive the rows it shows.
     m_grid->setDataSet(nullptr);
 }
 
-QString TFrmBidCheck::cleanText() {
+QString BidCheckWindow::cleanText() {
     return QStringLiteral("没有发现问题：每一条可报价的细目都有单价，金额与单价 × 数量相符，章合计和保险费都已重算。");
 }
 
-void TFrmBidCheck::CheckClick() {
+void BidCheckWindow::check() {
     try {
         m_result = BidCheck(m_dm).run();
     } catch (const ActionAbandoned&) {
@@ -120,7 +120,7 @@ void TFrmBidCheck::CheckClick() {
     showResult();
 }
 
-void TFrmBidCheck::RecomputeClick() {
+void BidCheckWindow::recomputeStale() {
     try {
         m_result = BidCheck(m_dm).recomputeStale(m_result);
     } catch (const ActionAbandoned&) {
@@ -132,7 +132,7 @@ void TFrmBidCheck::RecomputeClick() {
     showResult();
 }
 
-void TFrmBidCheck::showResult() {
+void BidCheckWindow::showResult() {
     std::vector<QVariantList> rows;
     m_rowFinding.clear();
     BidFindingKind group{};
@@ -156,7 +156,7 @@ void TFrmBidCheck::showResult() {
     m_recompute->setEnabled(m_result.insuranceStale || !m_result.staleChapters.isEmpty());
 }
 
-void TFrmBidCheck::openRow(int row) {
+void BidCheckWindow::openRow(int row) {
     const int index = m_rowFinding.value(row, -1);
     if (index < 0)
         return;

@@ -1,4 +1,4 @@
-// TFrmBidCheck: the bid check "投标检查", hosted in the main window.
+// BidCheckWindow: the bid check "投标检查", hosted in the main window.
 #pragma once
 
 #include "boq/BidCheck.h"
@@ -11,26 +11,26 @@ class QPushButton;
 
 namespace tenvora {
 class DataSet;
-class TDmMain;
+class DataModule;
 } // namespace tenvora
 
 namespace tenvora::ui {
 
 class DataGrid;
 
-class TFrmBidCheck : public HostedTool {
+class BidCheckWindow : public HostedTool {
     Q_OBJECT
 public:
-    explicit TFrmBidCheck(TDmMain& dm, QWidget* parent = nullptr);
-    ~TFrmBidCheck() override;
+    explicit BidCheckWindow(DataModule& dm, QWidget* parent = nullptr);
+    ~BidCheckWindow() override;
 
     QString caption() const override { return QStringLiteral("投标检查"); }
     QWidget* contentPanel() override { return m_panel; }
 
     // Checks the current contract again and shows the findings grouped by kind.
-    void CheckClick();
+    void check();
     // "全部重算": recomputes every chapter with a stale total as one change, then checks again.
-    void RecomputeClick();
+    void recomputeStale();
     // Opens the line of the finding shown in that grid row (nothing for a group's heading).
     void openRow(int row);
 
@@ -49,7 +49,7 @@ signals:
 private:
     void showResult();
 
-    TDmMain& m_dm;
+    DataModule& m_dm;
     BidCheckResult m_result;
     QList<int> m_rowFinding; // per grid row: the finding's index, -1 for a group's heading
     std::unique_ptr<DataSet> m_rows;

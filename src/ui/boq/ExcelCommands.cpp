@@ -3,9 +3,9 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "boq/BoqExport.h"
+#include "boq/BoqImportDialog.h"
 #include "boq/BoqRevision.h"
-#include "boq/DtMove.h"
-#include "boq/DtRevision.h"
+#include "boq/RevisionDialog.h"
 #include "data/DataModule.h"
 
 #include <QApplication>
@@ -25,7 +25,7 @@ public:
 
 } // namespace
 
-bool ExportBoqWorkbook(TDmMain& dm, QWidget* parent) {
+bool ExportBoqWorkbook(DataModule& dm, QWidget* parent) {
     if (dm.session().CurContractID.isEmpty()) {
         MessageBox::information(parent, BoqImport::noContractMessage());
         return false;
@@ -49,12 +49,13 @@ bool ExportBoqWorkbook(TDmMain& dm, QWidget* parent) {
     return true;
 }
 
-bool ReviseBoqFromWorkbook(TDmMain& dm, QWidget* parent) {
+bool ReviseBoqFromWorkbook(DataModule& dm, QWidget* parent) {
     if (dm.session().CurContractID.isEmpty()) {
         MessageBox::information(parent, BoqImport::noContractMessage());
         return false;
     }
-    const QString path = FileDialog::getOpenFileName(parent, BoqRevision::title(), QString(), TFrmMove1::fileFilter());
+    const QString path =
+        FileDialog::getOpenFileName(parent, BoqRevision::title(), QString(), BoqImportDialog::fileFilter());
     if (path.isEmpty())
         return false;
     try {
@@ -74,7 +75,7 @@ bool ReviseBoqFromWorkbook(TDmMain& dm, QWidget* parent) {
             MessageBox::information(parent, QStringLiteral("修订清单与当前清单一致，没有需要修改的内容。"));
             return false;
         }
-        TFrmRevision dialog(dm, plan, parent);
+        RevisionDialog dialog(dm, plan, parent);
         if (ExecModal(dialog) != QDialog::Accepted)
             return false;
         BoqRevisionOutcome outcome;

@@ -5,15 +5,15 @@
 class QWidget;
 
 namespace tenvora {
-class TDmMain;
+class DataModule;
 }
 
 namespace tenvora::ui {
 
 // "导出Excel文件": asks for the file, writes the workbook and says where it went. True when written.
-bool ExportBoqWorkbook(TDmMain& dm, QWidget* parent);
+bool ExportBoqWorkbook(DataModule& dm, QWidget* parent);
 // "导入修订清单": asks for the workbook, shows its changes and applies them once confirmed, after
 // the backup copy of the data file. True when the bill was changed.
-bool ReviseBoqFromWorkbook(TDmMain& dm, QWidget* parent);
+bool ReviseBoqFromWorkbook(DataModule& dm, QWidget* parent);
 
 } // namespace tenvora::ui

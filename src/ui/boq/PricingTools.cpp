@@ -3,11 +3,11 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "boq/BoqEditor.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
 #include "boq/ChapterNames.h"
-#include "boq/PriceAdjust.h"
-#include "boq/jdhtqd.h"
+#include "boq/PriceAdjustmentDialog.h"
 #include "data/Money.h"
 #include "grid/DataGrid.h"
 #include "shell/UiStyle.h"
@@ -58,8 +58,8 @@ void BoqTreeLabels::initStyleOption(QStyleOptionViewItem* option, const QModelIn
     option->text = labelOf(index);
 }
 
-BoqPricingTools::BoqPricingTools(TFormhtqd& tool, BoqEditor& editor, TDmMain& dm, QVBoxLayout* gridColumn)
-    : QObject(&tool), m_tool(tool), m_editor(editor), m_dm(dm), m_grid(tool.DBGrid1()) {
+BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataModule& dm, QVBoxLayout* gridColumn)
+    : QObject(&tool), m_tool(tool), m_editor(editor), m_dm(dm), m_grid(tool.grid()) {
     QWidget* panel = tool.contentPanel();
     m_findBar = new BoqFindBar(editor, panel);
 
@@ -115,10 +115,10 @@ BoqPricingTools::BoqPricingTools(TFormhtqd& tool, BoqEditor& editor, TDmMain& dm
     gridColumn->insertWidget(0, m_findBar);
     gridColumn->addWidget(bottom);
 
-    QMenu* popup = tool.PopupMenu1();
+    QMenu* popup = tool.contextMenu();
     popup->addSeparator();
     popup->addActions({m_undo, m_redo, m_copy, m_paste, m_adjust});
-    tool.XMTree()->setItemDelegate(new BoqTreeLabels(tool.XMTree()));
+    tool.tree()->setItemDelegate(new BoqTreeLabels(tool.tree()));
     // The amount of a chapter line whose stored total is out of date.
     m_grid->setCellColour([this](int row, int column) {
         const DataGridModel* model = m_grid->gridModel();
@@ -256,7 +256,7 @@ void BoqPricingTools::paste() {
 void BoqPricingTools::adjust() {
     if (!m_grid->savePending())
         return;
-    TFrmPriceAdjust dialog(m_editor, m_dm, &m_tool);
+    PriceAdjustmentDialog dialog(m_editor, m_dm, &m_tool);
     if (ExecModal(dialog) == QDialog::Accepted)
         m_message->setText(QStringLiteral("已调价：清单合计 %1（可撤销）").arg(yuan(dialog.adjustment().totalAfter())));
 }
@@ -270,7 +270,7 @@ void BoqPricingTools::showLine(const BoqFoundLine& line) {
     if (level == BoqChapterLevel) {
         shown = m_tool.showLine(text, QVariant::fromValue<qlonglong>(line.rowId));
     } else {
-        QTreeWidget* tree = m_tool.XMTree();
+        QTreeWidget* tree = m_tool.tree();
         QTreeWidgetItem* contract = tree->topLevelItemCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
         if (contract && tree->currentItem() != contract)
             tree->setCurrentItem(contract); // the tool lists the whole contract

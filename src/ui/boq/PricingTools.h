@@ -17,14 +17,14 @@ class QVBoxLayout;
 
 namespace tenvora {
 class BoqEditor;
-class TDmMain;
+class DataModule;
 } // namespace tenvora
 
 namespace tenvora::ui {
 
 class BoqFindBar;
 class DataGrid;
-class TFormhtqd;
+class BoqEditorWindow;
 
 // Draws chapter nodes (the tree's third level) as "100 总则"; the node text stays the code.
 class BoqTreeLabels : public QStyledItemDelegate {
@@ -41,7 +41,7 @@ class BoqPricingTools : public QObject {
     Q_OBJECT
 public:
     // Puts the find bar above the grid and the totals under it, in the grid's column.
-    BoqPricingTools(TFormhtqd& tool, BoqEditor& editor, TDmMain& dm, QVBoxLayout* gridColumn);
+    BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataModule& dm, QVBoxLayout* gridColumn);
 
     BoqFindBar* findBar() const { return m_findBar; }
     QLabel* totalsLabel() const { return m_totals; }
@@ -71,9 +71,9 @@ private:
     void afterStep(bool undone, qint64 line);
     bool run(const std::function<void()>& action);
 
-    TFormhtqd& m_tool;
+    BoqEditorWindow& m_tool;
     BoqEditor& m_editor;
-    TDmMain& m_dm;
+    DataModule& m_dm;
     DataGrid* m_grid;
     BoqFindBar* m_findBar;
     QLabel* m_totals;

@@ -3,9 +3,9 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "data/DataModule.h"
-#include "datamgmt/DataBak.h"
+#include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
-#include "datamgmt/DataRest.h"
+#include "datamgmt/RestoreDialog.h"
 #include "shell/LoginRules.h"
 
 namespace tenvora::ui {
@@ -13,7 +13,7 @@ namespace tenvora::ui {
 namespace {
 
 template <typename Dialog>
-DataManagement::Outcome runWithConnectionClosed(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
     try {
         if (closeHostedTool)
@@ -42,21 +42,21 @@ DataManagement::Outcome runWithConnectionClosed(TDmMain& dm, QWidget* parent,
 
 } // namespace
 
-DataManagement::Outcome DataManagement::backup(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::backup(DataModule& dm, QWidget* parent,
                                                const std::function<void()>& closeHostedTool) {
     dm.session().BakMode = QStringLiteral("1");
-    return runWithConnectionClosed<TDataBakForm>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
 }
 
-DataManagement::Outcome DataManagement::bidDisk(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::bidDisk(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
     dm.session().BakMode = QStringLiteral("2");
-    return runWithConnectionClosed<TDataBakForm>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
 }
 
-DataManagement::Outcome DataManagement::restore(TDmMain& dm, QWidget* parent,
+DataManagement::Outcome DataManagement::restore(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    const Outcome outcome = runWithConnectionClosed<TDataRestForm>(dm, parent, closeHostedTool);
+    const Outcome outcome = runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
     if (outcome != Outcome::Continue)
         return outcome;
     const QString unit = dm.session().CurUnitName;

@@ -7,7 +7,7 @@
 class QWidget;
 
 namespace tenvora {
-class TDmMain;
+class DataModule;
 }
 
 namespace tenvora::ui {
@@ -26,9 +26,9 @@ public:
     // refuses to close (its save failed, message already shown) nothing else happens.
     // On EndProgram the caller ends the program without asking; on Relogin it runs the login again
     // (the restore's file may hold other units) and ends the program when that is given up.
-    static Outcome backup(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据备份
-    static Outcome bidDisk(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 生成投标盘
-    static Outcome restore(TDmMain& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据恢复
+    static Outcome backup(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据备份
+    static Outcome bidDisk(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 生成投标盘
+    static Outcome restore(DataModule& dm, QWidget* parent, const std::function<void()>& closeHostedTool); // 数据恢复
 
     // The text shown before EndProgram.
     static QString reopenFailedText(const QString& reason);

@@ -119,14 +119,13 @@ FolderChooser::FolderChooser(QWidget* parent) : QWidget(parent) {
     layout->addWidget(m_drives);
     layout->addWidget(m_tree, 1);
 
-    connect(m_drives, &QComboBox::activated, this, &FolderChooser::DriveComboBox1Change);
-    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &FolderChooser::DirectoryListBox1Change);
+    connect(m_drives, &QComboBox::activated, this, &FolderChooser::driveChosen);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this, &FolderChooser::followFolder);
     connect(m_model, &QFileSystemModel::directoryLoaded, this, &FolderChooser::keepFolderInView);
 
     // Start where the process stands, as the user last left it in a shell or launcher.
     if (!setFolder(QDir::currentPath()) && m_drives->count() > 0)
-        DriveComboBox1Change(0);
+        driveChosen(0);
 }
 
 int FolderChooser::driveIndexFor(const QString& path) const {
@@ -194,13 +193,13 @@ void FolderChooser::showEvent(QShowEvent* event) {
         m_tree->scrollTo(m_tree->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
-void FolderChooser::DriveComboBox1Change(int index) {
+void FolderChooser::driveChosen(int index) {
     const QString root = m_drives->itemData(index).toString();
     showDrive(root);
     setFolder(root);
 }
 
-void FolderChooser::DirectoryListBox1Change() {
+void FolderChooser::followFolder() {
     const QModelIndex current = m_tree->currentIndex();
     if (!current.isValid())
         return;

@@ -28,8 +28,8 @@ class FolderChooser : public QWidget {
 public:
     explicit FolderChooser(QWidget* parent = nullptr);
 
-    QComboBox* DriveComboBox1() const { return m_drives; }
-    QTreeView* DirectoryListBox1() const { return m_tree; }
+    QComboBox* driveBox() const { return m_drives; }
+    QTreeView* folderTree() const { return m_tree; }
 
     QString folder() const { return m_folder; }
     // Chooses the drive that holds the folder and shows it in the tree; false when it is no folder.
@@ -42,9 +42,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void DriveComboBox1Change(int index);
+    void driveChosen(int index);
     void showDrive(const QString& rootPath);
-    void DirectoryListBox1Change();
+    void followFolder();
     void keepFolderInView(const QString& loadedFolder);
     int driveIndexFor(const QString& path) const;
 

@@ -4,7 +4,7 @@
 #include "data/FileNames.h"
 #include "preview/ReportPreview.h"
 #include "reports/BidSet.h"
-#include "reports/selectZhang.h"
+#include "reports/ChapterReportDialog.h"
 
 #include <QGuiApplication>
 #include <utility>
@@ -31,11 +31,11 @@ private:
 
 } // namespace
 
-ReportRunner::ReportRunner(TDmMain& dm, const QString& programFolder) : m_context(dm, programFolder) {}
+ReportRunner::ReportRunner(DataModule& dm, const QString& programFolder) : m_context(dm, programFolder) {}
 
 void ReportRunner::runReportB(QWidget* parent) {
     {
-        TselectZhangForm chooser(*this, parent);
+        ChapterReportDialog chooser(*this, parent);
         dm().setMainCaption(chooser.windowTitle());
         ExecModal(chooser);
     }

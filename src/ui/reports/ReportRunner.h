@@ -11,12 +11,12 @@ namespace tenvora::ui {
 class ReportRunner {
 public:
     // programFolder holds "Report/"; empty means the program's own folder.
-    explicit ReportRunner(TDmMain& dm, const QString& programFolder = QString());
+    explicit ReportRunner(DataModule& dm, const QString& programFolder = QString());
     ReportRunner(const ReportRunner&) = delete;
     ReportRunner& operator=(const ReportRunner&) = delete;
 
     ReportContext& context() { return m_context; }
-    TDmMain& dm() { return m_context.dm(); }
+    DataModule& dm() { return m_context.dm(); }
 
     // "B.工程量清单报表": shows the chapter chooser modally and returns when it is closed.
     // The caller closes the hosted tool before and releases the toolbar buttons after.
