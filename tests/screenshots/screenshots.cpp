@@ -98,13 +98,13 @@ int main(int argc, char* argv[]) {
         LoginDialog login(dm);
         login.show();
         shot(&login, QStringLiteral("01-login"));
-        login.Edit1()->setText(QStringLiteral("wrong"));
-        login.BitBtn1()->click();
+        login.passwordField()->setText(QStringLiteral("wrong"));
+        login.okButton()->click();
         shot(&login, QStringLiteral("02-login-after-refusal"));
     }
 
     MainWindow window(dm);
-    window.FormCreate([&](DataModule& d) { return LoginRules(d).login(unit, QStringLiteral("hj2026")); });
+    window.start([&](DataModule& d) { return LoginRules(d).login(unit, QStringLiteral("hj2026")); });
     window.setGeometry(window.screen()->availableGeometry());
     window.show();
     dm.LoadCurrentContract();
@@ -113,7 +113,7 @@ int main(int argc, char* argv[]) {
     window.showBoqEditor();
     auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
     selectNode(editor, QStringLiteral("100"));
-    DataGrid* grid = editor->DBGrid1();
+    DataGrid* grid = editor->grid();
     const int price = grid->gridModel()->columnOfField(QStringLiteral("合同单价"));
     grid->setCurrentIndex(grid->gridModel()->index(6, price)); // the provisional sum: locked
     grid->setFocus();
@@ -201,7 +201,7 @@ int main(int argc, char* argv[]) {
         d.show();
         if (auto* chooser = qobject_cast<ChapterReportDialog*>(&d)) {
             shot(chooser, QStringLiteral("09-report-b-chooser"));
-            chooser->Button1()->click();
+            chooser->okButton()->click();
         } else {
             shot(&d, QStringLiteral("10-report-preview"));
         }
@@ -247,7 +247,7 @@ int main(int argc, char* argv[]) {
     auto* boq = qobject_cast<BoqEditorWindow*>(window.hostedTool());
     selectNode(boq, QStringLiteral("100"));
     QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    QCoreApplication::sendEvent(boq->DBGrid1(), &f1);
+    QCoreApplication::sendEvent(boq->grid(), &f1);
     HelpWindow* help = window.findChild<HelpWindow*>();
     if (help) {
         shot(help, QStringLiteral("16-help-boq-editor"));

@@ -101,7 +101,7 @@ private slots:
         auto dm = file.open();
         spoil(*dm);
         MainWindow window(*dm);
-        QVERIFY(window.FormCreate(login));
+        QVERIFY(window.start(login));
         window.show();
         dm->LoadCurrentContract();
         window.showBidCheck();
@@ -145,7 +145,7 @@ private slots:
         auto dm = file.open();
         spoil(*dm);
         MainWindow window(*dm);
-        QVERIFY(window.FormCreate(login));
+        QVERIFY(window.start(login));
         dm->LoadCurrentContract();
         QTemporaryDir target;
         int dialogs = 0;
@@ -153,8 +153,8 @@ private slots:
             ++dialogs;
             auto* form = qobject_cast<DataCopyDialog*>(&dialog);
             form->folderChooser()->setFolder(target.path());
-            form->Edit1()->setText(QStringLiteral("bid.tr"));
-            form->BitBtn1()->click();
+            form->fileNameField()->setText(QStringLiteral("bid.tr"));
+            form->okButton()->click();
             return dialog.result();
         });
         MessageBox::queueAnswer(yes);

@@ -157,7 +157,7 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         MainWindow window(*dm);
-        QVERIFY(window.FormCreate(
+        QVERIFY(window.start(
             [](DataModule& d) { return LoginRules(d).login(QStringLiteral("华建路桥工程有限公司"), "hj2026"); }));
         dm->LoadCurrentContract();
         window.showDayworkEditor();
@@ -174,7 +174,7 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         MainWindow window(*dm);
-        QVERIFY(window.FormCreate([](DataModule&) { return true; }));
+        QVERIFY(window.start([](DataModule&) { return true; }));
         window.toolAction(QStringLiteral("计日工"))->setChecked(true);
         window.showDayworkEditor();
         QPointer<HostedTool> editor = window.hostedTool();

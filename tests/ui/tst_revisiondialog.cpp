@@ -152,7 +152,7 @@ private slots:
 
     void menuCommandsRunWithTheEditorHosted() {
         MainWindow window(*m_dm);
-        QVERIFY(window.FormCreate([](DataModule& dm) {
+        QVERIFY(window.start([](DataModule& dm) {
             return LoginRules(dm).login(QStringLiteral("华建路桥工程有限公司"), QStringLiteral("hj2026"));
         }));
         window.show();

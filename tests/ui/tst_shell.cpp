@@ -83,32 +83,32 @@ private slots:
         test::TempDataFile file;
         auto dm = file.open();
         LoginDialog login(*dm);
-        QCOMPARE(login.ComboBox1()->count(), 2);
-        QCOMPARE(login.ComboBox1()->currentText(), kUnit);
-        QVERIFY(!login.ComboBox1()->isEditable());
-        QCOMPARE(login.Edit1()->echoMode(), QLineEdit::Password);
-        QVERIFY(login.BitBtn1()->isDefault());
+        QCOMPARE(login.unitBox()->count(), 2);
+        QCOMPARE(login.unitBox()->currentText(), kUnit);
+        QVERIFY(!login.unitBox()->isEditable());
+        QCOMPARE(login.passwordField()->echoMode(), QLineEdit::Password);
+        QVERIFY(login.okButton()->isDefault());
         QVERIFY(!login.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
         login.show();
         QVERIFY(QTest::qWaitForWindowActive(&login));
-        login.Edit1()->setText(QStringLiteral("HJ2026"));
-        QTest::mouseClick(login.BitBtn1(), Qt::LeftButton); // the click takes the focus to the button
+        login.passwordField()->setText(QStringLiteral("HJ2026"));
+        QTest::mouseClick(login.okButton(), Qt::LeftButton); // the click takes the focus to the button
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("密码不正确,请重新输入")});
         QCOMPARE(login.result(), int(QDialog::Rejected));
-        QCOMPARE(login.Edit1()->text(), QString());
-        QCOMPARE(login.ComboBox1()->currentText(), kUnit);
+        QCOMPARE(login.passwordField()->text(), QString());
+        QCOMPARE(login.unitBox()->currentText(), kUnit);
 
         // Typed again as a user would, it is the whole password, not an addition to the refused one.
-        QCOMPARE(QApplication::focusWidget(), login.Edit1());
+        QCOMPARE(QApplication::focusWidget(), login.passwordField());
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("hj2026"));
-        login.BitBtn1()->click();
+        login.okButton()->click();
         QCOMPARE(login.result(), int(QDialog::Accepted));
         QCOMPARE(dm->session().CurUnitName, kUnit);
 
         LoginDialog next(*dm);
         // Only the unit that has logged in is offered now.
-        QCOMPARE(next.ComboBox1()->count(), 1);
+        QCOMPARE(next.unitBox()->count(), 1);
     }
 
     void loginGivesUpByButtonAndEscape_data() {
@@ -129,7 +129,7 @@ private slots:
             if (escape)
                 QTest::keyClick(login, Qt::Key_Escape);
             else
-                login->BitBtn2()->click();
+                login->cancelButton()->click();
             return login->result();
         });
         QVERIFY(!window.start());
@@ -262,7 +262,7 @@ private slots:
                 return int(QDialog::Rejected);
             if (row >= 0)
                 select->contractBox()->setCurrentIndex(row);
-            (choose ? select->Button1() : select->Button2())->click();
+            (choose ? select->chooseButton() : select->cancelButton())->click();
             return select->result();
         });
         window.selectContract();
@@ -292,7 +292,7 @@ private slots:
         auto dm = file.open();
         dm->database().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
         ContractSelectionDialog dialog(*dm);
-        dialog.Button1()->click();
+        dialog.chooseButton()->click();
         QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("请先增加合同")});
         QVERIFY(dialog.result() != QDialog::Accepted);
     }

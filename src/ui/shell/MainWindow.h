@@ -75,18 +75,14 @@ public slots:
     void showMaterialPriceTable();    // 计日工材料单价表
     void showMachineryPriceTable();   // 计日工施工机械单价表
     void showBidSet();                // 全套投标报表
-    // The drop-down's B, C and E entries forward to the menu bar's handlers.
-    void showChapterReport() { showChapterReport(); }
-    void showProvisionalSumsReport() { showProvisionalSumsReport(); }
-    void showBoqSummaryReport() { showBoqSummaryReport(); }
-    void exportWorkbook();  // 导出Excel文件
-    void importRevision();  // 导入修订清单
-    void backUpDataFile();  // 数据备份
-    void restoreDataFile(); // 数据恢复
-    void writeBidDisk();    // 生成投标盘
-    void showAbout();       // 关于...
-    void showHelp();        // 帮助
-    void quitProgram();     // 退出系统
+    void exportWorkbook();            // 导出Excel文件
+    void importRevision();            // 导入修订清单
+    void backUpDataFile();            // 数据备份
+    void restoreDataFile();           // 数据恢复
+    void writeBidDisk();              // 生成投标盘
+    void showAbout();                 // 关于...
+    void showHelp();                  // 帮助
+    void quitProgram();               // 退出系统
 
 protected:
     bool event(QEvent* e) override;
