@@ -3,6 +3,7 @@
 
 #include "boq/BidCheck.h"
 #include "data/AppPaths.h"
+#include "datamgmt/DataFileCheck.h"
 #include "datamgmt/DataFileCopies.h"
 
 #include <QDir>
@@ -29,7 +30,7 @@ int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
-    const QString target = QDir::current().absoluteFilePath(ctx.args.first());
+    const QString target = ctx.targetFile(ctx.args.first());
     auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);
@@ -94,16 +95,16 @@ Command RestoreCommand() {
 Command CheckFileCommand() {
     return {QStringLiteral("check-file"), QStringLiteral("[FILE]"), QStringLiteral("检查数据文件是否完好"),
             QStringLiteral("读出数据文件（或 FILE）的每一页，检查密码、数据表和文件结构（包括索引）。\n"
-                           "完好时退出码为 0；文件损坏或不是本系统的数据文件时说明原因，退出码为 1。\n"
-                           "只读打开，不改动文件，不需要登录。"),
+                           "完好时退出码为 0；文件损坏或不是本系统的数据文件时说明原因（比应有的短、\n"
+                           "第几页已损坏、索引不一致……），退出码为 1。不需要登录；除撤销被中断的修改外不改动文件。\n"
+                           "上次的修改被中断（程序被强行结束或断电，文件旁留有日志文件 <文件>-journal）时，\n"
+                           "先像每次打开一样撤销那次修改再检查，并说明这一点；文件不能写入时不撤销，\n"
+                           "只说明下次以可写方式打开时会撤销，并检查撤销后的内容。"),
             [](Context& ctx) {
                 const bool named = ctx.args.size() == 1 && !ctx.args.first().startsWith(QLatin1String("--"));
                 ctx.expectArguments(named ? 1 : 0, QStringLiteral("tenvora check-file [FILE]"));
                 const QString file = named ? QDir::current().absoluteFilePath(ctx.args.first()) : ctx.dataPath;
-                Database db = Database::open(file, DataFileKey(), Database::Mode::Verify);
-                db.checkIntegrity();
-                report(ctx, QStringLiteral("数据文件 %1 完好").arg(QDir::toNativeSeparators(file)),
-                       {{QStringLiteral("file"), file}});
+                report(ctx, CheckDataFile(file), {{QStringLiteral("file"), file}});
                 return 0;
             }};
 }

@@ -192,9 +192,13 @@ TEST(DataFileCopies, RestoreRefusesAnythingButADataFileAndLeavesTheCurrentOneUnt
         QString source;
         QString expected;
     };
-    const Case cases[] = {{QString(), notThere},  {dir.filePath(QStringLiteral("missing.tr")), notThere},
-                          {dir.path(), notThere}, {text, notOurs},
-                          {zero, notOurs},        {otherKey, notOurs},
+    const Case cases[] = {{QString(), notThere},
+                          {dir.filePath(QStringLiteral("missing.tr")), notThere},
+                          {dir.path(), QStringLiteral("所选的 %1 是一个文件夹，不是数据库文件").arg(dir.path())},
+                          {QStringLiteral("/dev/null"), QStringLiteral("所选的 /dev/null 是一个设备，不是数据库文件")},
+                          {text, notOurs},
+                          {zero, notOurs},
+                          {otherKey, notOurs},
                           {foreign, notOurs}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source.toStdString());

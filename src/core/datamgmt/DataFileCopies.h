@@ -1,7 +1,9 @@
 // Backup, bid disk and restore: whole-file copies of the data file made with the connection closed.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace tenvora {
 
@@ -23,6 +25,15 @@ public:
 private:
     DataModule& m_dm;
     bool m_reopened = false;
+};
+
+// What a restore would put in place of the data file, shown before it is done.
+struct RestoreSource {
+    QString path;
+    QStringList projects;  // 项目名称 of jd_xiangmu
+    QStringList contracts; // 合同名称 (or ID) of jd_hetong
+    qint64 size = 0;
+    QDateTime modified;
 };
 
 class DataFileCopies {
@@ -56,6 +67,11 @@ public:
     // SafetyCopyPath(), then puts the chosen file in its place. Throws Refused (missing file, not a
     // data file) or Error (a copy failed); in both cases the current data file is unchanged.
     QString restore(const QString& source);
+    // What the chosen file holds, for the question before the restore; throws Refused as restore()
+    // does for a file that is missing, no file, or no data file of the system.
+    RestoreSource describeRestoreSource(const QString& source) const;
+    // "用所选文件替换当前数据文件吗？" with the file's projects, contracts, size and date.
+    static QString confirmRestoreText(const RestoreSource& source, const QString& dataFile);
 
 private:
     void requireClosedConnection() const;

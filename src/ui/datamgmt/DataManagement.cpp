@@ -6,6 +6,7 @@
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
+#include "shell/LoginRules.h"
 
 namespace tenvora::ui {
 
@@ -55,7 +56,21 @@ DataManagement::Outcome DataManagement::bidDisk(DataModule& dm, QWidget* parent,
 
 DataManagement::Outcome DataManagement::restore(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    return runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
+    const Outcome outcome = runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
+    if (outcome != Outcome::Continue)
+        return outcome;
+    const QString unit = dm.session().CurUnitName;
+    bool known = false;
+    // A file that cannot be read says why; its unit cannot be confirmed, so it is asked for again.
+    Guarded(parent, [&] { known = unit.isEmpty() || LoginRules(dm).hasUnit(unit); });
+    if (known)
+        return outcome;
+    MessageBox::information(parent, reloginText(unit));
+    return Outcome::Relogin;
+}
+
+QString DataManagement::reloginText(const QString& unit) {
+    return QStringLiteral("恢复的数据文件中没有投标单位“%1”，请重新登录。").arg(unit);
 }
 
 QString DataManagement::reopenFailedText(const QString& reason) {
