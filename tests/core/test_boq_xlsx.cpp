@@ -8,7 +8,6 @@
 #include "data/DataModule.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -69,17 +68,15 @@ protected:
         return file;
     }
 
-    // Through the reader process, as the import reads it; the reason when it is refused.
+    // Through the reader process, as the import reads it; the reason when it is refused. A reader
+    // that hangs on a hostile file is ended by the test's timeout.
     QString refusal(const QString& file) {
-        QElapsedTimer timer;
-        timer.start();
         QString reason;
         try {
             ReadWorkbook(file, BoqImport::sheetName());
         } catch (const WorkbookError& e) {
             reason = e.text();
         }
-        EXPECT_LT(timer.elapsed(), 20000) << file.toStdString();
         return reason;
     }
 

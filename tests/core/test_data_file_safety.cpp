@@ -34,15 +34,6 @@ QStringList everythingIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-template <typename Exception> QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return {};
-}
-
 // A process of the machine that holds the data file's lock, as a workbench would, until killed.
 class ForeignHolder {
 public:

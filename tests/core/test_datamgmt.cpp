@@ -34,15 +34,6 @@ double firstPrice(Database& db) {
     return db.scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE ") + kFirstPricedLine).toDouble();
 }
 
-template <typename Exception> QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(DataFileCopies, TargetPathPutsExactlyOneSeparatorBetweenFolderAndName) {

@@ -27,15 +27,6 @@ QStringList everythingIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-template <typename Exception> QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return {};
-}
-
 // A form of `rows` lines, and one document made of two such forms (written with bookmarks).
 RenderedDocument form(TextMeasure& measure, const QString& name, int rows) {
     const QByteArray xml = QStringLiteral(R"(<report title="%1">

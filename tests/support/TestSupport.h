@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -19,6 +20,16 @@ inline void PrintTo(const QStringList& texts, std::ostream* os) {
 }
 
 namespace tenvora::test {
+
+// The text of the failure of that kind the action ends in; empty when it succeeds.
+template <typename Failure> QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& e) {
+        return e.text();
+    }
+    return {};
+}
 
 // A temporary folder holding a fresh demo data file; removed with the object.
 class TempDataFile {

@@ -1,6 +1,7 @@
 // The bid check window "投标检查" and the check in front of "生成投标盘".
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/BoqEditorWindow.h"
 #include "data/DataModule.h"
@@ -46,12 +47,8 @@ void spoil(DataModule& dm) {
 class TestBidCheckWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void findingsAreGroupedByKindWithCounts() {
         test::TempDataFile file(true);

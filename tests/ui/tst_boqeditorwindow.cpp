@@ -1,6 +1,7 @@
 // The bill-of-quantities editor "配置合同清单" on a fresh demo data file.
 #include "MessageBox.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqLineRules.h"
 #include "data/DataModule.h"
@@ -101,7 +102,7 @@ private:
 
 void TestBoqEditorWindow::init() {
     OpenSettings()->clear(); // each case starts as at a first start
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -126,7 +127,7 @@ void TestBoqEditorWindow::cleanup() {
     m_host.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestBoqEditorWindow::opensWithTheTreeExpandedAndNothingListed() {

@@ -1,6 +1,7 @@
 // The backup dialog and the "数据备份" / "生成投标盘" commands around it.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -36,11 +37,8 @@ using Command = DataManagement::Outcome (*)(DataModule&, QWidget*, const std::fu
 class TestDataCopyDialog : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void modeSetsCaptionPromptAndMessage_data() {
         QTest::addColumn<QString>("bakMode");

@@ -1,5 +1,6 @@
 // The data-aware grid over a data set of a small table of its own.
 #include "MessageBox.h"
+#include "WindowTest.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataGridDelegate.h"
@@ -89,7 +90,7 @@ private:
 };
 
 void TestDataGrid::init() {
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -126,7 +127,7 @@ void TestDataGrid::cleanup() {
     m_set.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestDataGrid::modelStaysConsistentThroughEveryOperation() {

@@ -1,6 +1,7 @@
 // Every dialog and window fits a 1024x768 screen: its buttons are never off the screen.
 #include "MessageBox.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditor.h"
 #include "boq/BoqImportDialog.h"
 #include "boq/ContractSelectionDialog.h"
@@ -34,7 +35,7 @@ const QSize kRoom = QSize(1024, 768 - 32) - QSize(16, 48);
 class TestDialogSizes : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
+    void init() { test::BeginWindowTest(); }
     void cleanup() { MessageBox::takeShown(); }
 
     void everyWindowFitsASmallScreen() {

@@ -1,6 +1,7 @@
 // The report preview: zoom, pages, find, save and open, print, help, and what it paints.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "preview/ReportPreview.h"
 #include "report_engine/PreparedReportFile.h"
 #include "report_engine/ReportLayout.h"
@@ -59,11 +60,8 @@ QString pdfText(const QString& path) {
 class TestPreview : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void opensAtFitWidthAndZooms_data() {
         QTest::addColumn<int>("zoom");

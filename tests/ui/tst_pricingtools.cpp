@@ -2,6 +2,7 @@
 // "调价" dialog, chapter names) on a fresh demo data file, driven by keys and clicks.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
@@ -82,7 +83,7 @@ private:
 };
 
 void TestPricingTools::init() {
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -105,7 +106,7 @@ void TestPricingTools::cleanup() {
     m_host.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestPricingTools::undoAndRedoByKeys() {

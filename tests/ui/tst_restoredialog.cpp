@@ -1,6 +1,7 @@
 // The restore dialog and the "数据恢复" command around it.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -46,11 +47,8 @@ double firstPrice(Database& db) {
 class TestRestoreDialog : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void listsOrdinaryFilesOfTheFolderByName() {
         test::TempDataFile file;

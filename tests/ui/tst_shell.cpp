@@ -2,6 +2,7 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/ContractSelectionDialog.h"
 #include "data/AppPaths.h"
@@ -90,12 +91,8 @@ bool loginAsHuajian(DataModule& dm) {
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void loginListsUnitsAndChecksThePassword() {
         test::TempDataFile file;
