@@ -23,9 +23,9 @@ void report(const Context& ctx, const QString& message, const QList<QPair<QStrin
     out() << message << Qt::endl;
 }
 
-// The same steps as the menu command: BakMode, connection closed around the copy, then reopened.
-// beforeCopy runs on the open file first and may refuse (the bid check of the bid disk).
-int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
+// The same steps as the menu command (WithDataFileClosed); beforeCopy runs on the open file first
+// and may refuse (the bid check of the bid disk).
+int runBackup(Context& ctx, CopyKind kind, const QString& usage,
               const std::function<void(DataModule&)>& beforeCopy = {}) {
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
@@ -34,10 +34,8 @@ int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
     auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);
-    dm->session().BakMode = bakMode;
-    ConnectionPause pause(*dm);
-    const QString done = DataFileCopies(*dm).backupTo(target);
-    pause.reopen();
+    QString done;
+    WithDataFileClosed(*dm, [&] { done = DataFileCopies(*dm, kind).backupTo(target); });
     report(ctx, done, {{QStringLiteral("file"), target}});
     return 0;
 }
@@ -46,7 +44,7 @@ Command BackupCommand() {
     return {QStringLiteral("backup"), QStringLiteral("DEST"), QStringLiteral("数据备份：把数据文件复制为 DEST"),
             QStringLiteral("像“数据备份”一样，把数据文件复制为 DEST（已有同名文件时直接替换）。\n"
                            "复制先写入同一文件夹中的临时文件，写好并核对后才换上，失败时不留下不完整的文件。"),
-            [](Context& ctx) { return runBackup(ctx, QStringLiteral("1"), QStringLiteral("tenvora backup DEST")); }};
+            [](Context& ctx) { return runBackup(ctx, CopyKind::Backup, QStringLiteral("tenvora backup DEST")); }};
 }
 
 Command BidDiskCommand() {
@@ -57,10 +55,9 @@ Command BidDiskCommand() {
                            "退出码 1；加 --anyway 时照样生成。"),
             [](Context& ctx) {
                 const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
-                return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST [--anyway]"),
+                return runBackup(ctx, CopyKind::BidDisk, QStringLiteral("tenvora bid-disk DEST [--anyway]"),
                                  [anyway](DataModule& dm) {
-                                     dm.LoadCurrentContract();
-                                     const BidCheckResult check = BidCheck(dm).run();
+                                     const BidCheckResult check = CheckBeforeBidDisk(dm);
                                      if (check.clean())
                                          return;
                                      if (!anyway)
@@ -80,9 +77,8 @@ Command RestoreCommand() {
                 ctx.expectArguments(1, QStringLiteral("tenvora restore SRC"));
                 const QString source = QDir::current().absoluteFilePath(ctx.args.first());
                 auto dm = ctx.openAndLogin(Access::Write);
-                ConnectionPause pause(*dm);
-                const QString done = DataFileCopies(*dm).restore(source);
-                pause.reopen();
+                QString done;
+                WithDataFileClosed(*dm, [&] { done = DataFileCopies(*dm).restore(source); });
                 const QString safety = DataFileCopies::SafetyCopyPath(dm->dataFilePath());
                 report(ctx, done, {{QStringLiteral("restored"), source}, {QStringLiteral("safetyCopy"), safety}});
                 if (!ctx.json)

@@ -9,6 +9,7 @@
 #include "boq/RevisionDialog.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataCopyDialog.h"
+#include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
 #include "preview/ReportPreview.h"
 #include "reports/BoqChapterReport.h"
@@ -56,7 +57,7 @@ private slots:
         windows.emplace_back(QStringLiteral("revision"), std::make_unique<RevisionDialog>(*dm, plan));
         windows.emplace_back(QStringLiteral("adjustment"), std::make_unique<PriceAdjustmentDialog>(editor, *dm));
         windows.emplace_back(QStringLiteral("chapter chooser"), std::make_unique<ChapterReportDialog>(runner));
-        windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm));
+        windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm, CopyKind::BidDisk));
         windows.emplace_back(QStringLiteral("restore"), std::make_unique<RestoreDialog>(*dm));
         windows.emplace_back(QStringLiteral("about"), std::make_unique<AboutDialog>());
         windows.emplace_back(QStringLiteral("preview"), std::make_unique<ReportPreview>(report.prepare()));

@@ -328,8 +328,8 @@ void DataSet::post(int row) {
         QVariantList stored = writeRow(row, *e, false);
         tx.commit();
         m_rows[static_cast<size_t>(row)] = std::move(stored);
-    } catch (const DbError& e) {
-        throw StatementError(e.text());
+    } catch (const DbError& rejected) {
+        throw StatementError(rejected.text());
     }
     dropEdit(row);
     if (isNew) {

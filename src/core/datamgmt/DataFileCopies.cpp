@@ -1,5 +1,6 @@
 #include "datamgmt/DataFileCopies.h"
 
+#include "boq/BidCheck.h"
 #include "data/AppPaths.h"
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
@@ -74,7 +75,7 @@ void ConnectionPause::reopen() {
 
 // ---- DataFileCopies ----
 
-DataFileCopies::DataFileCopies(DataModule& dm) : m_dm(dm) {}
+DataFileCopies::DataFileCopies(DataModule& dm, CopyKind kind) : m_dm(dm), m_kind(kind) {}
 
 QString DataFileCopies::TargetPath(const QString& folder, const QString& fileName) {
     // Without a folder the name stands alone, as it did when the folder text was too short.
@@ -105,10 +106,6 @@ QString DataFileCopies::missingRestoreFileText() {
 
 QString DataFileCopies::restoreDoneText() {
     return QStringLiteral("数据库 恢复完毕!!!");
-}
-
-bool DataFileCopies::bidDiskMode() const {
-    return m_dm.session().BakMode == QLatin1String("2");
 }
 
 void DataFileCopies::requireClosedConnection() const {
@@ -210,6 +207,17 @@ QString DataFileCopies::confirmRestoreText(const RestoreSource& source, const QS
              source.projects.isEmpty() ? none : source.projects.join(QStringLiteral("、")),
              source.contracts.isEmpty() ? none : source.contracts.join(QStringLiteral("、")), native(dataFile),
              native(SafetyCopyPath(dataFile)));
+}
+
+void WithDataFileClosed(DataModule& dm, const std::function<void()>& work) {
+    ConnectionPause pause(dm);
+    work();
+    pause.reopen();
+}
+
+BidCheckResult CheckBeforeBidDisk(DataModule& dm) {
+    dm.LoadCurrentContract();
+    return BidCheck(dm).run();
 }
 
 } // namespace tenvora

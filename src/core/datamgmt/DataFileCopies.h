@@ -4,10 +4,15 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace tenvora {
 
 class DataModule;
+struct BidCheckResult;
+
+// What a copy of the data file is for: a backup the bidder keeps, or the bid disk handed in.
+enum class CopyKind { Backup, BidDisk };
 
 // Closes the data module's connection for as long as the data file is being copied.
 class ConnectionPause {
@@ -39,7 +44,7 @@ struct RestoreSource {
 class DataFileCopies {
 public:
     // The data module's connection must be closed while these copies run.
-    explicit DataFileCopies(DataModule& dm);
+    explicit DataFileCopies(DataModule& dm, CopyKind kind = CopyKind::Backup);
 
     // The folder, a separator unless the folder already ends with one (a root such as "/"),
     // then the file name exactly as typed; no extension is added.
@@ -53,8 +58,7 @@ public:
     static QString missingRestoreFileText();
     static QString restoreDoneText();
 
-    // BakMode "2" is the bid disk; any other value means backup.
-    bool bidDiskMode() const;
+    bool bidDiskMode() const { return m_kind == CopyKind::BidDisk; }
 
     // "确定" of the backup dialog: copies the data file to TargetPath(folder, fileName), replacing a
     // file of that name, and returns the completion message for the mode. Throws Refused for an
@@ -77,6 +81,16 @@ private:
     void requireClosedConnection() const;
 
     DataModule& m_dm;
+    CopyKind m_kind;
 };
+
+// The steps every front end takes for 数据备份, 生成投标盘 and 数据恢复 once what was typed is
+// saved: the connection closed, work done on the closed file (a copy, or the dialog that makes
+// one), then the file opened again and the current contract reloaded, whatever work did. Throws
+// what work throws, or DataFileError when the file cannot be opened again.
+void WithDataFileClosed(DataModule& dm, const std::function<void()>& work);
+
+// The bid check that comes before a bid disk, on the current contract as the file holds it.
+BidCheckResult CheckBeforeBidDisk(DataModule& dm);
 
 } // namespace tenvora

@@ -12,26 +12,14 @@ namespace tenvora::ui {
 
 namespace {
 
-template <typename Dialog>
+// The dialog does the copy while the connection is closed; it shows its own refusals.
 DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
-                                                const std::function<void()>& closeHostedTool) {
-    try {
-        if (closeHostedTool)
-            closeHostedTool();
-    } catch (const ActionAbandoned&) {
-        return DataManagement::Outcome::Continue; // its message has been shown
-    } catch (const Error& e) {
-        MessageBox::information(parent, e.text());
+                                                const std::function<void()>& closeHostedTool,
+                                                const std::function<void()>& showDialog) {
+    if (closeHostedTool && !Guarded(parent, closeHostedTool))
         return DataManagement::Outcome::Continue;
-    }
-
-    ConnectionPause pause(dm);
-    {
-        Dialog dialog(dm, parent);
-        ExecModal(dialog);
-    }
     try {
-        pause.reopen();
+        WithDataFileClosed(dm, showDialog);
     } catch (const DataFileError& e) {
         // Running on without a connection would fail at every later step; better to stop cleanly.
         MessageBox::information(parent, DataManagement::reopenFailedText(e.text()));
@@ -44,19 +32,26 @@ DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
 
 DataManagement::Outcome DataManagement::backup(DataModule& dm, QWidget* parent,
                                                const std::function<void()>& closeHostedTool) {
-    dm.session().BakMode = QStringLiteral("1");
-    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        DataCopyDialog dialog(dm, CopyKind::Backup, parent);
+        ExecModal(dialog);
+    });
 }
 
 DataManagement::Outcome DataManagement::bidDisk(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    dm.session().BakMode = QStringLiteral("2");
-    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        DataCopyDialog dialog(dm, CopyKind::BidDisk, parent);
+        ExecModal(dialog);
+    });
 }
 
 DataManagement::Outcome DataManagement::restore(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    const Outcome outcome = runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
+    const Outcome outcome = runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        RestoreDialog dialog(dm, parent);
+        ExecModal(dialog);
+    });
     if (outcome != Outcome::Continue)
         return outcome;
     const QString unit = dm.session().CurUnitName;

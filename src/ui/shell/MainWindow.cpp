@@ -10,6 +10,7 @@
 #include "boq/ContractSelectionDialog.h"
 #include "boq/ExcelCommands.h"
 #include "data/DataModule.h"
+#include "datamgmt/DataFileCopies.h"
 #include "datamgmt/DataManagement.h"
 #include "daywork/DayworkEditorWindow.h"
 #include "reports/ReportRunner.h"
@@ -473,7 +474,7 @@ void MainWindow::openFinding(const BidFinding& finding) {
 }
 
 bool MainWindow::bidDiskAfterCheck() {
-    const BidCheckResult check = BidCheck(m_dm).run();
+    const BidCheckResult check = CheckBeforeBidDisk(m_dm);
     return check.clean() || MessageBox::question(this, BidCheckQuestion(check), QString(), false);
 }
 
