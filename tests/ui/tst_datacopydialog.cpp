@@ -45,10 +45,9 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("message");
-        QTest::newRow("backup") << false << QStringLiteral("数据备份")
-                                << QStringLiteral("请选择数据备份的路径:") << QStringLiteral("数据文件: 备份完毕!!!");
-        QTest::newRow("bid disk") << true << QStringLiteral("生成投标盘")
-                                  << QStringLiteral("请选择生成投标盘的路径:")
+        QTest::newRow("backup") << false << QStringLiteral("数据备份") << QStringLiteral("请选择数据备份的路径:")
+                                << QStringLiteral("数据文件: 备份完毕!!!");
+        QTest::newRow("bid disk") << true << QStringLiteral("生成投标盘") << QStringLiteral("请选择生成投标盘的路径:")
                                   << QStringLiteral("投标数据盘生成完毕!!!");
     }
     void modeSetsCaptionPromptAndMessage() {

@@ -10,7 +10,7 @@ class QPushButton;
 namespace tenvora {
 class DataModule;
 enum class CopyKind;
-}
+} // namespace tenvora
 
 namespace tenvora::ui {
 
