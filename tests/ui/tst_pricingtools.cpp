@@ -179,7 +179,7 @@ void TestPricingTools::pasteFromTheClipboard() {
     QCOMPARE(currentItem(), QStringLiteral("202-1-a"));
     // the grid shows the pasted figures at once
     QCOMPARE(grid()->model()->data(cell(QStringLiteral("202-1-b"), BoqColumn::Price)).toString(),
-             QStringLiteral("1234.50"));
+             QStringLiteral("1,234.50"));
     QVERIFY(grid()->selectionModel()->isSelected(cell(QStringLiteral("202-2-b"), BoqColumn::Price)));
     tools()->undoAction()->trigger();
     QVERIFY(stored(QStringLiteral("202-1-b")).isNull());
@@ -194,7 +194,7 @@ void TestPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
     grid()->setFocus();
     QTest::keyClick(grid(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(),
-             QStringLiteral("202-1-a\t清理现场\tm2\t186500.00\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240.00\t\t\n"));
+             QStringLiteral("202-1-a\t清理现场\tm2\t186500\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240\t\t\n"));
 }
 
 void TestPricingTools::findFollowsTheTreeAcrossChapters() {

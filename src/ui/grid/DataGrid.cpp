@@ -587,7 +587,7 @@ QString DataGrid::selectionText() const {
     for (int row : rows) {
         QStringList texts;
         for (int column : columns)
-            texts << (cells.contains({row, column}) ? m_model->index(row, column).data(Qt::DisplayRole).toString()
+            texts << (cells.contains({row, column}) ? m_model->index(row, column).data(DataGridModel::CopyTextRole).toString()
                                                     : QString());
         lines << texts.join(QLatin1Char('\t'));
     }
