@@ -113,7 +113,8 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
         return DisplayText(value, column.displayFormat.isEmpty() ? m_set->displayFormat(field) : column.displayFormat);
     case CopyTextRole: {
         QString pattern = column.displayFormat.isEmpty() ? m_set->displayFormat(field) : column.displayFormat;
-        pattern.replace(QStringLiteral("#,##0"), QStringLiteral("0")).replace(QStringLiteral("#,###"), QStringLiteral("#"));
+        pattern.replace(QStringLiteral("#,##0"), QStringLiteral("0"))
+            .replace(QStringLiteral("#,###"), QStringLiteral("#"));
         return DisplayText(value, pattern);
     }
     case Qt::EditRole:
