@@ -5,6 +5,7 @@
 #include "data/DataModule.h"
 #include "data/Database.h"
 #include "datamgmt/FileCopy.h"
+#include "pricing/PricingSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,17 @@ bool endsWithSeparator(const QString& folder) {
 // and a copy is the place where a damaged page must be caught. Throws DataFileError.
 void verifyWholeFile(const QString& path) {
     Database db = Database::open(path, DataFileKey(), Database::Mode::Verify);
+    db.checkIntegrity();
+}
+
+// Drops the cost tables from the staged copy, rewrites it so that none of their pages stays in
+// the file, and checks every page again.
+void leaveOutCosts(const QString& stage) {
+    Database db = Database::open(stage, DataFileKey());
+    // No journal beside the stage: a kill would leave it where no later copy looks for stages.
+    db.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+    if (PricingSchema::drop(db))
+        db.exec(QStringLiteral("VACUUM"));
     db.checkIntegrity();
 }
 
@@ -122,6 +134,8 @@ QString DataFileCopies::backupTo(const QString& target) {
                             .arg(native(source), native(target)));
         }
         StagedFileCopy staged(source, target);
+        if (bidDiskMode() && !m_withCosts)
+            leaveOutCosts(staged.namedStage());
         staged.commit();
     } catch (const Error& e) {
         throw Error(QStringLiteral("备份没有完成：%1").arg(e.text()));

@@ -44,6 +44,9 @@ public:
 
     // BakMode "2" is the bid disk; any other value means backup.
     bool bidDiskMode() const;
+    // The bid disk goes to the owner: it leaves the bidder's cost tables (the resource library,
+    // the build-ups and the fees) out, unless they are asked for here. Backups keep everything.
+    void setBidDiskWithCosts(bool withCosts) { m_withCosts = withCosts; }
 
     // "确定" of the backup dialog: copies the data file to TargetPath(folder, fileName), replacing a
     // file of that name, and returns the completion message for the mode. Throws Refused for an
@@ -61,6 +64,7 @@ private:
     void requireClosedConnection() const;
 
     DataModule& m_dm;
+    bool m_withCosts = false;
 };
 
 } // namespace tenvora

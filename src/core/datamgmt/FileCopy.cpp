@@ -233,18 +233,28 @@ void StagedFileCopy::copyFrom(const QString& source) {
         ::fchmod(m_fd, (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
 }
 
+void StagedFileCopy::giveName() {
+    if (!m_unnamed)
+        return;
+    const QByteArray stage = encoded(m_stage);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, stage.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+        ::linkat(m_fd, "", AT_FDCWD, stage.constData(), AT_EMPTY_PATH) != 0)
+        throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(errno)));
+    m_unnamed = false;
+}
+
+QString StagedFileCopy::namedStage() {
+    giveName();
+    return m_stage;
+}
+
 void StagedFileCopy::commit() {
     if (m_committed)
         return;
     const QByteArray stage = encoded(m_stage);
-    if (m_unnamed) {
-        // The stage gets its name only now, a moment before the rename below.
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, stage.constData(), AT_SYMLINK_FOLLOW) != 0 &&
-            ::linkat(m_fd, "", AT_FDCWD, stage.constData(), AT_EMPTY_PATH) != 0)
-            throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(errno)));
-        m_unnamed = false;
-    }
+    // An unnamed stage gets its name only now, a moment before the rename below.
+    giveName();
     if (::rename(stage.constData(), encoded(m_target).constData()) != 0) {
         const int error = errno;
         throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(error)));

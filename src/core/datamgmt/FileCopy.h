@@ -19,11 +19,16 @@ public:
     ~StagedFileCopy();
 
     const QString& target() const { return m_target; }
+    // Gives the stage the name that tells its owner (StageNameFor) and returns it, so that the
+    // copy can be changed where it lies before commit() puts it in place (the bid disk leaves the
+    // cost tables out); from then on a kill leaves a stage that the next copy into the folder removes.
+    QString namedStage();
     // Replaces the target (an existing file of that name included) with the staged copy.
     void commit();
 
 private:
     void copyFrom(const QString& source);
+    void giveName();
     void discard();
 
     QString m_target;

@@ -9,6 +9,7 @@
 #include "reports/BoqSummaryReport.h"
 #include "reports/DayworkReports.h"
 #include "reports/ProvisionalSumsReport.h"
+#include "reports/UnitPriceAnalysisReport.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,10 +65,10 @@ public:
     Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink, std::shared_ptr<const ContractFigures> figures)
         : m_forms(forms), m_sink(sink), m_figures(std::move(figures)) {}
 
-    void add(ReportRequest& request, const QString& name) {
+    BuildResult add(ReportRequest& request, const QString& name) {
         request.setFigures(m_figures);
-        if (!request.build())
-            return;
+        if (BuildResult built = request.build(); !built)
+            return built;
         BidSetForm form{name, request.title(), 0, request.prepare()};
         form.pages = form.document.pageCount();
         if (m_sink) {
@@ -75,6 +76,7 @@ public:
             form.document = report::RenderedDocument();
         }
         m_forms << form;
+        return {};
     }
 
 private:
@@ -94,7 +96,7 @@ QString pdfPath(const QString& folder, QString title) {
 
 } // namespace
 
-PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder, const BidSetOptions& options) {
     PrintedBidSet printed;
     if (context.dm().session().CurContractID.isEmpty()) {
         printed.refusal = QString::fromUtf8(kNoContractText);
@@ -103,15 +105,19 @@ PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
     if (!QDir().mkpath(folder))
         throw Error(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
     QList<report::PdfPart> parts{report::PdfPart{}};
-    const BidSet set = BuildBidSet(context, [&](const BidSetForm& form) {
-        const QString path = pdfPath(folder, form.title);
-        report::WritePdf(form.document, path);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-        parts << report::PdfPart{form.title, file.readAll()};
-        printed.files << WrittenPdf{form.name, form.title, path, form.pages};
-    });
+    const BidSet set = BuildBidSet(
+        context,
+        [&](const BidSetForm& form) {
+            const QString path = pdfPath(folder, form.title);
+            report::WritePdf(form.document, path);
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                throw Error(
+                    QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+            parts << report::PdfPart{form.title, file.readAll()};
+            printed.files << WrittenPdf{form.name, form.title, path, form.pages};
+        },
+        options);
     printed.notes = set.notes;
     parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
     const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
@@ -138,8 +144,9 @@ QString ReportEOmittedNote(const ContractFigures& figures) {
 }
 
 QStringList ReportNames() {
-    return {QStringLiteral("C"),        QStringLiteral("D"),         QStringLiteral("E"),      QStringLiteral("labour"),
-            QStringLiteral("material"), QStringLiteral("machinery"), QStringLiteral("summary")};
+    return {QStringLiteral("C"),       QStringLiteral("D"),        QStringLiteral("E"),
+            QStringLiteral("labour"),  QStringLiteral("material"), QStringLiteral("machinery"),
+            QStringLiteral("summary"), QStringLiteral("analysis")};
 }
 
 std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const QString& name) {
@@ -158,10 +165,12 @@ std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const Q
         return std::make_unique<DayworkPriceTable>(context, DayworkSchedule::Machinery);
     if (n == QLatin1String("summary"))
         return std::make_unique<AllChapterSummaryReport>(context);
+    if (n == QLatin1String("analysis"))
+        return std::make_unique<UnitPriceAnalysisReport>(context);
     return nullptr;
 }
 
-BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink, const BidSetOptions& options) {
     DataModule& dm = context.dm();
     const QString contract = dm.session().CurContractID;
     BidSet set;
@@ -198,6 +207,12 @@ BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
     for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
         DayworkPriceTable table(context, s);
         forms.add(table, table.name());
+    }
+    if (options.withAnalysis) {
+        UnitPriceAnalysisReport analysis(context);
+        if (const BuildResult built = forms.add(analysis, analysis.name()); !built)
+            set.notes << QStringLiteral("全套投标报表不含“%1”：%2").arg(analysis.title(), built.refusal);
+        set.notes << analysis.notes();
     }
 
     // The contents names the pages of the whole document, which begin after its own.
