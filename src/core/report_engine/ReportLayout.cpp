@@ -398,13 +398,17 @@ private:
                     m_rows.push_back(makeRow(*groupFooter, r, nullptr));
                     BandRow& foot = m_rows.back();
                     if (!fits(foot.height)) {
-                        // The footer takes the run's last row with it, as the summary does.
+                        // The footer takes the run's last row with it, as the summary does; a run
+                        // that has only its header and that row on the sheet goes over whole.
                         QList<Placed>& flow = m_plans.back().flow;
-                        const double reprinted = runHeader ? runHeader->height : 0;
-                        const bool moveLast = flow.size() > 1 && flow.last().row == &row &&
-                                              flow[flow.size() - 2].row != runHeader &&
-                                              firstRowY + reprinted + row.height + foot.height <= footerY + kEps;
+                        const double head = runHeader ? runHeader->height : 0;
+                        const bool lastIsRow = flow.size() > 1 && flow.last().row == &row;
+                        const bool wholeRun = lastIsRow && flow[flow.size() - 2].row == runHeader;
+                        const bool moveLast = lastIsRow && (!wholeRun || flow.size() > 2) &&
+                                              firstRowY + head + row.height + foot.height <= footerY + kEps;
                         const BandRow* last = moveLast ? flow.takeLast().row : nullptr;
+                        if (moveLast && wholeRun)
+                            flow.removeLast(); // the header, printed again on the new sheet
                         continueOnNewPage();
                         if (last) {
                             m_plans.back().flow << Placed{last, y};
