@@ -109,9 +109,9 @@ Fixture& fixture() {
         }
         made.dm = std::make_unique<DataModule>(made.path, made.sink);
         made.dm->session().CurContractID = kContract;
-        Statement st = made.dm->database().prepare(
-            QStringLiteral("select rowid, 合同数量 from jd_htqd where 合同编号=? and 合同数量<>0 and 细目编号<>'101-1-a' "
-                           "order by rowid"));
+        Statement st = made.dm->database().prepare(QStringLiteral(
+            "select rowid, 合同数量 from jd_htqd where 合同编号=? and 合同数量<>0 and 细目编号<>'101-1-a' "
+            "order by rowid"));
         st.bindAll({kContract});
         while (st.next()) {
             made.rows.push_back(st.value(0).toLongLong());

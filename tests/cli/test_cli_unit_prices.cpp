@@ -65,8 +65,8 @@ protected:
 TEST_F(CliUnitPrices, BuildUpListDryRunAndApply) {
     addCosts();
     // 0.05 x 120 + 0.0035 x 1280.25 = 10.480875; +5 % = 11.00491875; +7 % = 11.7752630625.
-    const CliRun list = ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("203-1-a"),
-                            QStringLiteral("--list")});
+    const CliRun list =
+        ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("203-1-a"), QStringLiteral("--list")});
     EXPECT_EQ(list.json().value(QStringLiteral("direct")).toString(), QStringLiteral("10.480875"));
     EXPECT_EQ(list.json().value(QStringLiteral("unitPrice")).toString(), QStringLiteral("11.78"));
     EXPECT_EQ(list.json().value(QStringLiteral("rows")).toArray().size(), 2);
@@ -79,14 +79,14 @@ TEST_F(CliUnitPrices, BuildUpListDryRunAndApply) {
     EXPECT_NE(dry.json().value(QStringLiteral("bidPriceAfter")), dry.json().value(QStringLiteral("bidPriceBefore")));
     EXPECT_EQ(price(QStringLiteral("203-1-a")), typed);
 
-    const CliRun applied = ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("apply"),
-                               QStringLiteral("203-1-a")});
+    const CliRun applied =
+        ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("apply"), QStringLiteral("203-1-a")});
     EXPECT_TRUE(applied.json().value(QStringLiteral("applied")).toBool());
     EXPECT_EQ(price(QStringLiteral("203-1-a")).toDouble(), 11.78);
 
     // A resource price change re-prices the lines that use it when asked.
-    const CliRun counted = ok({QStringLiteral("resource"), QStringLiteral("price"), QStringLiteral("R1"),
-                               QStringLiteral("130")});
+    const CliRun counted =
+        ok({QStringLiteral("resource"), QStringLiteral("price"), QStringLiteral("R1"), QStringLiteral("130")});
     EXPECT_EQ(counted.json().value(QStringLiteral("items")).toArray().size(), 1);
     EXPECT_FALSE(counted.json().value(QStringLiteral("repriced")).toBool());
     EXPECT_EQ(price(QStringLiteral("203-1-a")).toDouble(), 11.78);
@@ -103,8 +103,8 @@ TEST_F(CliUnitPrices, ALockedLineIsReportedAndNeverWritten) {
     ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("203-1-a"), QStringLiteral("--copy-to"),
         QStringLiteral("102-3"), QStringLiteral("203-1-b")});
     const QJsonValue provisional = price(QStringLiteral("102-3"));
-    const CliRun r = ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("apply"),
-                         QStringLiteral("--all")});
+    const CliRun r =
+        ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("apply"), QStringLiteral("--all")});
     EXPECT_EQ(r.json().value(QStringLiteral("locked")).toInt(), 1);
     for (const QJsonValue& line : r.json().value(QStringLiteral("lines")).toArray())
         if (line.toObject().value(QStringLiteral("item")).toString() == QStringLiteral("102-3"))
@@ -115,26 +115,27 @@ TEST_F(CliUnitPrices, ALockedLineIsReportedAndNeverWritten) {
 
 TEST_F(CliUnitPrices, ImportsFromWorkbooksThroughTheReader) {
     const QString resources = path(QStringLiteral("工料机.xls"));
-    ASSERT_EQ(tenvora::test::WriteWorkbook(
-                  resources, QJsonArray{tenvora::test::Sheet(
-                                 QStringLiteral("工料机"),
-                                 QJsonArray{QJsonArray{QStringLiteral("编号"), QStringLiteral("名称"),
-                                                       QStringLiteral("单位"), QStringLiteral("类别"),
-                                                       QStringLiteral("单价")},
-                                            QJsonArray{QStringLiteral("R1"), QStringLiteral("普工"),
-                                                       QStringLiteral("工日"), QStringLiteral("人工"), 120},
-                                            QJsonArray{QStringLiteral("M1"), QStringLiteral("碎石"),
-                                                       QStringLiteral("m3"), QStringLiteral("材料"), 92.8}})}),
-              QString());
+    ASSERT_EQ(
+        tenvora::test::WriteWorkbook(
+            resources, QJsonArray{tenvora::test::Sheet(
+                           QStringLiteral("工料机"),
+                           QJsonArray{QJsonArray{QStringLiteral("编号"), QStringLiteral("名称"), QStringLiteral("单位"),
+                                                 QStringLiteral("类别"), QStringLiteral("单价")},
+                                      QJsonArray{QStringLiteral("R1"), QStringLiteral("普工"), QStringLiteral("工日"),
+                                                 QStringLiteral("人工"), 120},
+                                      QJsonArray{QStringLiteral("M1"), QStringLiteral("碎石"), QStringLiteral("m3"),
+                                                 QStringLiteral("材料"), 92.8}})}),
+        QString());
     const QString buildUps = path(QStringLiteral("组成.xlsx"));
-    ASSERT_EQ(tenvora::test::WriteWorkbook(
-                  buildUps, QJsonArray{tenvora::test::Sheet(
-                                QStringLiteral("Sheet1"),
-                                QJsonArray{QJsonArray{QStringLiteral("细目编号"), QStringLiteral("编号"),
-                                                      QStringLiteral("消耗量")},
-                                           QJsonArray{QStringLiteral("304-1-a"), QStringLiteral("R1"), 0.01},
-                                           QJsonArray{QStringLiteral("304-1-a"), QStringLiteral("M1"), 0.272}})}),
-              QString());
+    ASSERT_EQ(
+        tenvora::test::WriteWorkbook(
+            buildUps,
+            QJsonArray{tenvora::test::Sheet(
+                QStringLiteral("Sheet1"),
+                QJsonArray{QJsonArray{QStringLiteral("细目编号"), QStringLiteral("编号"), QStringLiteral("消耗量")},
+                           QJsonArray{QStringLiteral("304-1-a"), QStringLiteral("R1"), 0.01},
+                           QJsonArray{QStringLiteral("304-1-a"), QStringLiteral("M1"), 0.272}})}),
+        QString());
     const CliRun lib = ok({QStringLiteral("resource"), QStringLiteral("import"), resources});
     EXPECT_EQ(lib.json().value(QStringLiteral("added")).toInt(), 2);
     const CliRun rows = ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("import"), buildUps,
@@ -174,8 +175,9 @@ TEST_F(CliUnitPrices, UsageErrorsAndRefusalsHaveTheirExitCodes) {
                    QStringLiteral("t"), QStringLiteral("人工"), QStringLiteral("1")})
                   .code,
               1);
-    EXPECT_EQ(run({QStringLiteral("pricing"), QStringLiteral("fee"), QStringLiteral("remove"), QStringLiteral("无")}).code,
-              1);
+    EXPECT_EQ(
+        run({QStringLiteral("pricing"), QStringLiteral("fee"), QStringLiteral("remove"), QStringLiteral("无")}).code,
+        1);
     const CliRun fees = ok({QStringLiteral("pricing"), QStringLiteral("fee"), QStringLiteral("list")});
     EXPECT_EQ(fees.json().value(QStringLiteral("fees")).toArray().size(), 2);
 }

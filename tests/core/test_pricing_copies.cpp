@@ -27,14 +27,16 @@ CopyContents contentsOf(const QString& path) {
     Database db = Database::open(path, DataFileKey(), Database::Mode::Verify);
     db.checkIntegrity();
     CopyContents c;
-    Statement st = db.prepare(QStringLiteral("select name from sqlite_master where name like 'pricing%' order by name"));
+    Statement st = db.prepare(
+        QStringLiteral("select name from sqlite_master where type='table' and name like 'pricing%' order by name"));
     while (st.next())
         c.costTables << st.value(0).toString();
     c.freePages = db.scalar(QStringLiteral("PRAGMA freelist_count")).toLongLong();
     if (!c.costTables.isEmpty())
         c.resources = db.scalar(QStringLiteral("select count(*) from pricing_resource")).toLongLong();
-    c.bill = db.scalar(QStringLiteral("select group_concat(细目编号 || '=' || quote(合同单价) || '/' || quote(合同金额), ';') "
-                                      "from (select * from jd_htqd order by rowid)"))
+    c.bill = db.scalar(QStringLiteral(
+                           "select group_concat(细目编号 || '=' || quote(合同单价) || '/' || quote(合同金额), ';') "
+                           "from (select * from jd_htqd order by rowid)"))
                  .toString();
     return c;
 }
@@ -65,6 +67,9 @@ TEST(PricingCopies, TheBidDiskLeavesTheCostsOutAndBackupsKeepThem) {
 
     const CopyContents bidDisk = contentsOf(disk);
     EXPECT_TRUE(bidDisk.costTables.isEmpty()) << bidDisk.costTables.join(' ').toStdString();
+    Database opened = Database::open(disk, DataFileKey(), Database::Mode::Verify);
+    EXPECT_FALSE(opened.scalar(QStringLiteral("select 1 from sqlite_master where name like 'pricing%'")).isValid())
+        << "no index of the cost tables is left either";
     EXPECT_EQ(bidDisk.freePages, 0) << "the dropped tables' pages are gone from the file";
     EXPECT_EQ(bidDisk.bill, source.bill);
     EXPECT_EQ(contentsOf(diskWithCosts).resources, 7);

@@ -13,13 +13,13 @@ namespace {
 
 using Cells = std::vector<std::vector<WorkbookCell>>;
 
-WorkbookCell t(const char* text) {
+WorkbookCell txt(const char* text) {
     return WorkbookCell::ofText(QString::fromUtf8(text));
 }
-WorkbookCell n(double value) {
+WorkbookCell num(double value) {
     return WorkbookCell::ofNumber(value);
 }
-const WorkbookCell e{};
+const WorkbookCell blank{};
 
 WorkbookContents book(const std::vector<std::pair<const char*, Cells>>& sheets) {
     WorkbookContents contents;
@@ -49,13 +49,13 @@ QString refusal(const std::function<void()>& read) {
 
 TEST(PricingWorkbooks, ResourcesComeFromTheFirstSheetWithTheHeadings) {
     const WorkbookContents contents = book({
-        {"说明", {{t("本工作簿为工料机单价")}}},
+        {"说明", {{txt("本工作簿为工料机单价")}}},
         {"工料机",
-         {{t("类别"), t("编号"), t("备注"), t("名称"), t("单价"), t("单位")},
-          {t("人工"), n(1001), t("x"), t("普工"), n(135.5), t("工日")},
-          {e, e, e, e, e, e},
-          {t(" 材料 "), t("M-2"), e, t("碎石"), t("92.80"), t("m3")},
-          {t("机械"), t("J1"), e, t("挖掘机"), n(0.1 + 0.2), t("台班")}}},
+         {{txt("类别"), txt("编号"), txt("备注"), txt("名称"), txt("单价"), txt("单位")},
+          {txt("人工"), num(1001), txt("x"), txt("普工"), num(135.5), txt("工日")},
+          {blank, blank, blank, blank, blank, blank},
+          {txt(" 材料 "), txt("M-2"), blank, txt("碎石"), txt("92.80"), txt("m3")},
+          {txt("机械"), txt("J1"), blank, txt("挖掘机"), num(0.1 + 0.2), txt("台班")}}},
     });
     const std::vector<Resource> rows = ResourcesFromWorkbook(contents);
     ASSERT_EQ(rows.size(), 3u);
@@ -80,25 +80,28 @@ TEST_P(BadResourceSheet, IsRefusedWithThePlace) {
     EXPECT_TRUE(text.contains(QString::fromUtf8(GetParam().mentions))) << GetParam().name << ": " << text.toStdString();
 }
 
-const std::vector<WorkbookCell> kHeadings{t("编号"), t("名称"), t("单位"), t("类别"), t("单价")};
+const std::vector<WorkbookCell> kHeadings{txt("编号"), txt("名称"), txt("单位"), txt("类别"), txt("单价")};
 
 INSTANTIATE_TEST_SUITE_P(
     Sheets, BadResourceSheet,
-    testing::Values(BadSheet{"missing heading", {{t("编号"), t("名称"), t("单位"), t("单价")}}, "缺少 类别"},
-                    BadSheet{"unknown kind", {kHeadings, {t("R1"), t("普工"), t("工日"), t("劳务"), n(1)}}, "第 2 行"},
-                    BadSheet{"price not a number",
-                             {kHeadings, {t("R1"), t("普工"), t("工日"), t("人工"), t("一百")}},
-                             "不是数字"},
-                    BadSheet{"price missing", {kHeadings, {t("R1"), t("普工"), t("工日"), t("人工"), e}}, "单价"},
-                    BadSheet{"negative price", {kHeadings, {t("R1"), t("普工"), t("工日"), t("人工"), n(-1)}}, "不小于 0"},
-                    BadSheet{"code twice",
-                             {kHeadings,
-                              {t("R1"), t("普工"), t("工日"), t("人工"), n(1)},
-                              {t("R1"), t("技工"), t("工日"), t("人工"), n(2)}},
-                             "第 2 行和第 3 行"},
-                    BadSheet{"heading twice", {{t("编号"), t("编号"), t("名称"), t("单位"), t("类别"), t("单价")}}, "两次"}),
-    [](const testing::TestParamInfo<BadSheet>& info) {
-        std::string name = info.param.name;
+    testing::Values(
+        BadSheet{"missing heading", {{txt("编号"), txt("名称"), txt("单位"), txt("单价")}}, "缺少 类别"},
+        BadSheet{"unknown kind", {kHeadings, {txt("R1"), txt("普工"), txt("工日"), txt("劳务"), num(1)}}, "第 2 行"},
+        BadSheet{"price not a number",
+                 {kHeadings, {txt("R1"), txt("普工"), txt("工日"), txt("人工"), txt("一百")}},
+                 "不是数字"},
+        BadSheet{"price missing", {kHeadings, {txt("R1"), txt("普工"), txt("工日"), txt("人工"), blank}}, "单价"},
+        BadSheet{
+            "negative price", {kHeadings, {txt("R1"), txt("普工"), txt("工日"), txt("人工"), num(-1)}}, "不小于 0"},
+        BadSheet{"code twice",
+                 {kHeadings,
+                  {txt("R1"), txt("普工"), txt("工日"), txt("人工"), num(1)},
+                  {txt("R1"), txt("技工"), txt("工日"), txt("人工"), num(2)}},
+                 "第 2 行和第 3 行"},
+        BadSheet{
+            "heading twice", {{txt("编号"), txt("编号"), txt("名称"), txt("单位"), txt("类别"), txt("单价")}}, "两次"}),
+    [](const testing::TestParamInfo<BadSheet>& param) {
+        std::string name = param.param.name;
         for (char& ch : name)
             if (ch == ' ')
                 ch = '_';
@@ -106,23 +109,25 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(PricingWorkbooks, BuildUpRowsNeedTheLineTheResourceAndTheConsumption) {
-    const Cells headings{{t("细目编号"), t("编号"), t("消耗量")}};
+    const Cells headings{{txt("细目编号"), txt("编号"), txt("消耗量")}};
     Cells good = headings;
-    good.push_back({t("203-1-a"), t("R01"), n(0.012)});
-    good.push_back({e, e, e});
-    good.push_back({t("203-1-a"), n(1001), t("0")});
+    good.push_back({txt("203-1-a"), txt("R01"), num(0.012)});
+    good.push_back({blank, blank, blank});
+    good.push_back({txt("203-1-a"), num(1001), txt("0")});
     const std::vector<BuildUpRow> rows = BuildUpsFromWorkbook(book({{"组成", good}}));
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].code, QStringLiteral("1001"));
     EXPECT_EQ(rows[1].consumption, 0.0);
 
-    for (const std::vector<WorkbookCell>& bad : {std::vector<WorkbookCell>{t("203-1-a"), e, n(1)},
-                                                 std::vector<WorkbookCell>{e, t("R01"), n(1)},
-                                                 std::vector<WorkbookCell>{t("203-1-a"), t("R01"), e},
-                                                 std::vector<WorkbookCell>{e, e, n(1)}}) {
+    for (const std::vector<WorkbookCell>& bad : {std::vector<WorkbookCell>{txt("203-1-a"), blank, num(1)},
+                                                 std::vector<WorkbookCell>{blank, txt("R01"), num(1)},
+                                                 std::vector<WorkbookCell>{txt("203-1-a"), txt("R01"), blank},
+                                                 std::vector<WorkbookCell>{blank, blank, num(1)}}) {
         Cells sheet = headings;
         sheet.push_back(bad);
-        EXPECT_TRUE(refusal([&] { BuildUpsFromWorkbook(book({{"组成", sheet}})); }).contains(QStringLiteral("第 2 行")));
+        EXPECT_TRUE(refusal([&] {
+                        BuildUpsFromWorkbook(book({{"组成", sheet}}));
+                    }).contains(QStringLiteral("第 2 行")));
     }
 }
 

@@ -40,8 +40,8 @@ QStringList dump(const QByteArray& xml, const std::vector<std::pair<QString, QSt
 
 TEST(ReportGroups, HeaderAndFooterFrameEachRun) {
     const QStringList rows = dump(groupedTemplate(kBands), {{QStringLiteral("A"), QStringLiteral("1")},
-                                                             {QStringLiteral("A"), QStringLiteral("2")},
-                                                             {QStringLiteral("B"), QStringLiteral("3")}});
+                                                            {QStringLiteral("A"), QStringLiteral("2")},
+                                                            {QStringLiteral("B"), QStringLiteral("3")}});
     // Run B's header and its one row would end page 1 without the footer: they go over together.
     EXPECT_EQ(rows, (QStringList{QStringLiteral("--- 第 1 页 ---"), QStringLiteral("表头"), QStringLiteral("组 A 起"),
                                  QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("组 A 止 2"),
@@ -59,12 +59,12 @@ TEST(ReportGroups, ARunGoingOnToASheetTakesItsHeaderAlong) {
     // Page 1: header and five rows; page 2: the header again, the last three rows and the footer.
     const qsizetype second = rows.indexOf(QStringLiteral("--- 第 2 页 ---"));
     ASSERT_GT(second, 0) << rows.join('\n').toStdString();
-    EXPECT_EQ(rows.mid(1, 7), (QStringList{QStringLiteral("表头"), QStringLiteral("组 A 起"), QStringLiteral("1"),
-                                           QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                                           QStringLiteral("5")}));
-    EXPECT_EQ(rows.mid(second + 1, 6), (QStringList{QStringLiteral("表头"), QStringLiteral("组 A 起"),
-                                                    QStringLiteral("6"), QStringLiteral("7"), QStringLiteral("8"),
-                                                    QStringLiteral("组 A 止 8")}));
+    EXPECT_EQ(rows.mid(1, 7),
+              (QStringList{QStringLiteral("表头"), QStringLiteral("组 A 起"), QStringLiteral("1"), QStringLiteral("2"),
+                           QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
+    EXPECT_EQ(rows.mid(second + 1, 6),
+              (QStringList{QStringLiteral("表头"), QStringLiteral("组 A 起"), QStringLiteral("6"), QStringLiteral("7"),
+                           QStringLiteral("8"), QStringLiteral("组 A 止 8")}));
 }
 
 TEST(ReportGroups, AHeaderNeverEndsASheetAlone) {
@@ -87,8 +87,8 @@ TEST(ReportGroups, TemplateFaultsAreNamed) {
                                    R"(<band kind="group-header" height="10"><memo width="80" height="10"/></band>)")),
                                QStringLiteral("g.xml")),
                  TemplateError);
-    const QByteArray unknownColumn = groupedTemplate(QStringLiteral(
-        R"(<band kind="group-footer" group="nope" height="10"><memo width="80" height="10"/></band>)"));
+    const QByteArray unknownColumn = groupedTemplate(
+        QStringLiteral(R"(<band kind="group-footer" group="nope" height="10"><memo width="80" height="10"/></band>)"));
     try {
         dump(unknownColumn, {{QStringLiteral("A"), QStringLiteral("1")}});
         ADD_FAILURE() << "a group column the data set lacks";

@@ -50,23 +50,35 @@ ExactDecimal ExactDecimal::fromDouble(double value) {
         ++i;
     }
     const size_t e = sci.find('e');
-    QString digits;
+    // Analysing a large bill reads hundreds of thousands of figures: no text is built here.
+    char digits[48];
+    int count = 0;
     for (; i < e; ++i)
         if (sci[i] != '.')
-            digits += QLatin1Char(sci[i]);
+            digits[count++] = sci[i];
     int exponent = 0;
     std::from_chars(sci.data() + e + 1 + (sci[e + 1] == '+' ? 1 : 0), sci.data() + sci.size(), exponent);
     // digits x 10^(exponent - 14), with the trailing zeros taken off the scale.
     int scale = 14 - exponent;
-    while (digits.size() > 1 && digits.endsWith(QLatin1Char('0')) && scale > 0) {
-        digits.chop(1);
+    while (count > 1 && digits[count - 1] == '0' && scale > 0) {
+        --count;
         --scale;
     }
+    ExactDecimal d;
+    for (int end = count; end > 0; end -= 9) {
+        quint32 limb = 0;
+        for (int k = std::max(0, end - 9); k < end; ++k)
+            limb = limb * 10 + static_cast<quint32>(digits[k] - '0');
+        d.m_limbs.append(limb);
+    }
+    trim(d.m_limbs);
     if (scale < 0) {
-        digits += QString(-scale, QLatin1Char('0'));
+        scaleUp(d.m_limbs, -scale);
         scale = 0;
     }
-    return fromDigits(digits, scale, negative);
+    d.m_scale = scale;
+    d.m_negative = negative && !d.m_limbs.isEmpty();
+    return d;
 }
 
 std::optional<ExactDecimal> ExactDecimal::fromText(const QString& text) {

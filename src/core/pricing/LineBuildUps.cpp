@@ -47,15 +47,28 @@ std::vector<BuildUpRow> LineBuildUps::all() const {
     Database& db = m_dm.database();
     if (!PricingSchema::exists(db))
         return rows;
+    // Read in store order and grouped here: a sort by the collation in the statement costs more
+    // than the whole read on a large bill.
+    QHash<QString, std::vector<BuildUpRow>> byItem;
+    QStringList items;
     QVariant item; // one copy of an item's text for its rows
     PricingStore::ForEachRow(
         db, kDoing,
-        QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup where 合同编号=? "
-                       "order by 细目编号 collate ITEMNO, rowid"),
+        QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup where 合同编号=? order by rowid"),
         {m_contract}, [&](const Statement& st) {
             item = st.value(0, item);
-            rows.push_back({item.toString(), st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
+            auto found = byItem.find(item.toString());
+            if (found == byItem.end()) {
+                items << item.toString();
+                found = byItem.insert(item.toString(), {});
+            }
+            found->push_back({item.toString(), st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
         });
+    std::sort(items.begin(), items.end(),
+              [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
+    for (const QString& i : items)
+        for (BuildUpRow& row : byItem[i])
+            rows.push_back(std::move(row));
     return rows;
 }
 

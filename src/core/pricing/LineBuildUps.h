@@ -29,9 +29,10 @@ public:
 
     // The line's rows in the order they were added.
     std::vector<BuildUpRow> rows(const QString& item) const;
-    // Every row of the contract, by item (natural order), each line's rows in their order.
+    // Every row of the contract, by item (in the order item numbers are listed), each line's rows
+    // in their order.
     std::vector<BuildUpRow> all() const;
-    // The items that have a build-up, in natural order.
+    // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
 
     // Sets the consumption of the resource in the line's build-up, adding the row when the line

@@ -48,7 +48,7 @@ public:
     // Refused without a current contract.
     ResourceLibrary(DataModule& dm, const QString& contract);
 
-    // Every resource, codes in natural order (R2 before R10).
+    // Every resource, codes in the order item numbers are listed (ITEMNO).
     std::vector<Resource> list() const;
     QHash<QString, Resource> byCode() const;
     std::optional<Resource> find(const QString& code) const;
@@ -61,7 +61,7 @@ public:
     // name, unit, kind and price. Every row is checked first; a bad row refuses them all.
     ResourceImportResult import(const std::vector<Resource>& rows);
 
-    // The lines whose build-up uses the resource, items in natural order.
+    // The lines whose build-up uses the resource, items in the order item numbers are listed.
     std::vector<ResourceUse> whereUsed(const QString& code) const;
     // The items whose build-up uses any of these resources.
     QStringList itemsUsing(const QStringList& codes) const;

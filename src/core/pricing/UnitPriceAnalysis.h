@@ -67,7 +67,7 @@ public:
     // Refused without a current contract.
     UnitPriceAnalysis(DataModule& dm, const QString& contract);
 
-    // The items that have a build-up, in natural order.
+    // The items that have a build-up, in the order item numbers are listed.
     const QStringList& items() const { return m_items; }
     bool hasBuildUp(const QString& item) const { return m_rows.contains(item); }
     // The analysis of a line with a build-up (an empty one for an item without).
