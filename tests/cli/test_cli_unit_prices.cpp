@@ -106,9 +106,11 @@ TEST_F(CliUnitPrices, ALockedLineIsReportedAndNeverWritten) {
     const CliRun r =
         ok({QStringLiteral("boq"), QStringLiteral("buildup"), QStringLiteral("apply"), QStringLiteral("--all")});
     EXPECT_EQ(r.json().value(QStringLiteral("locked")).toInt(), 1);
-    for (const QJsonValue& line : r.json().value(QStringLiteral("lines")).toArray())
-        if (line.toObject().value(QStringLiteral("item")).toString() == QStringLiteral("102-3"))
+    for (const QJsonValue& line : r.json().value(QStringLiteral("lines")).toArray()) {
+        if (line.toObject().value(QStringLiteral("item")).toString() == QStringLiteral("102-3")) {
             EXPECT_EQ(line.toObject().value(QStringLiteral("outcome")).toString(), QStringLiteral("locked"));
+        }
+    }
     EXPECT_EQ(price(QStringLiteral("102-3")), provisional);
     EXPECT_EQ(price(QStringLiteral("203-1-b")).toDouble(), 11.78);
 }
