@@ -1,6 +1,7 @@
 #include "PricingOutput.h"
 
 #include "data/Money.h"
+#include "data/NaturalOrder.h"
 #include "data/NumberInput.h"
 
 namespace tenvora::cli {
@@ -89,7 +90,10 @@ void PrintAnalysedLines(const std::vector<AnalysedLine>& lines) {
                rows);
 }
 
-void PrintRepriceOutcome(const Context& ctx, const RepriceOutcome& outcome, QJsonObject json) {
+void PrintRepriceOutcome(const Context& ctx, const RepriceOutcome& given, QJsonObject json) {
+    RepriceOutcome outcome = given;
+    std::sort(outcome.items.begin(), outcome.items.end(),
+              [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
     const int changed =
         static_cast<int>(std::count_if(outcome.lines.begin(), outcome.lines.end(), [](const AnalysedLine& l) {
             return l.outcome == AnalysedLine::Outcome::Change;

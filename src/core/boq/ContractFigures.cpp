@@ -357,10 +357,16 @@ void ContractFigures::storeInsurance() {
 
 void ContractFigures::storeChapterTotal(const QString& code) {
     const qint64 total = storedChapterTotal(code);
+    bool provisional = false;
     for (FigureLine& line : m_lines)
-        if (isChapterLine(line.chapter, line.item) && line.chapter == code)
+        if (isChapterLine(line.chapter, line.item) && line.chapter == code) {
             line.amount = static_cast<double>(total);
-    changed();
+            provisional = provisional || isProvisionalSum(line.unit);
+        }
+    // A chapter line counts in no total but the list of provisional sums, so the sums stay as
+    // they are (recomputing every chapter would otherwise add them up once per chapter).
+    if (provisional)
+        changed();
 }
 
 void ContractFigures::setLine(qint64 rowId, const QVariant& price, const QVariant& amount) {

@@ -4,7 +4,6 @@
 #include "boq/ContractFigures.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
-#include "data/NaturalOrder.h"
 #include "pricing/PricingStore.h"
 #include "pricing/UnitPriceAnalysis.h"
 
@@ -76,14 +75,6 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
         for (const QString& item : named)
             if (!found.contains(item))
                 throw Refused(QStringLiteral("当前合同段的清单中没有细目“%1”").arg(item));
-    // The lines in the bill's order, as the editor lists the contract.
-    const int chapterAt = 1;
-    const int itemAt = 3;
-    std::stable_sort(kept.begin(), kept.end(), [&](const QVariantList& a, const QVariantList& b) {
-        if (const int c = CompareItemNumbers(a[chapterAt].toString(), b[chapterAt].toString()); c != 0)
-            return c < 0;
-        return CompareItemNumbers(a[itemAt].toString(), b[itemAt].toString()) < 0;
-    });
     m_lines.openRows(columns, std::move(kept));
 
     const int priceColumn = m_lines.columnIndex(BoqColumn::Price);
@@ -91,8 +82,6 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
     const int quantityColumn = m_lines.columnIndex(BoqColumn::Quantity);
     const int chapterColumn = m_lines.columnIndex(BoqColumn::Chapter);
     const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
-    QHash<QString, LineAnalysis> analysed;
-    ContractFigures after = figures;
     for (int r = 0; r < m_lines.rowCount(); ++r) {
         AnalysedLine line;
         line.row = r;
@@ -101,9 +90,8 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
         line.item = m_lines.storedValue(r, itemColumn).toString();
         line.oldPrice = m_lines.storedValue(r, priceColumn);
         line.oldAmount = m_lines.storedValue(r, amountColumn);
-        auto a = analysed.constFind(line.item);
-        if (a == analysed.constEnd())
-            a = analysed.insert(line.item, analysis.analyse(line.item));
+        const LineAnalysis analysed = analysis.analyse(line.item);
+        const LineAnalysis* a = &analysed;
         if (!a->priced()) {
             line.outcome = AnalysedLine::Outcome::Unpriced;
             line.reason = a->problem;
@@ -120,8 +108,6 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
                 line.outcome = AnalysedLine::Outcome::Same;
             } else {
                 line.outcome = AnalysedLine::Outcome::Change;
-                after.setLine(line.rowId, *line.newPrice,
-                              line.newAmount ? QVariant::fromValue<qlonglong>(*line.newAmount) : QVariant());
                 if (!m_recompute.contains(line.chapter))
                     m_recompute << line.chapter;
             }
@@ -133,12 +119,26 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
         for (const StoredTotalTerms& sum : figures.storedTotalTerms())
             if (sum.insuranceLines > 0 && !m_recompute.contains(sum.chapter))
                 m_recompute << sum.chapter;
-    // As a printed set shows it: the insurance line stored first.
-    figures.storeInsurance();
-    after.storeInsurance();
-    m_bidBefore = figures.bidPriceForm().bidPrice;
-    m_bidAfter = after.bidPriceForm().bidPrice;
+    m_figures = std::move(figures);
+    m_bidPrices.reset();
     m_proposed = true;
+}
+
+const std::pair<qint64, qint64>& AnalysedPriceApply::bidPrices() const {
+    // Worked out when asked for: re-pricing after a change of the cost data does not need them.
+    if (!m_bidPrices) {
+        ContractFigures before = m_figures;
+        ContractFigures after = m_figures;
+        for (const AnalysedLine& line : m_plan)
+            if (line.outcome == AnalysedLine::Outcome::Change)
+                after.setLine(line.rowId, *line.newPrice,
+                              line.newAmount ? QVariant::fromValue<qlonglong>(*line.newAmount) : QVariant());
+        // As a printed set shows it: the insurance line stored first.
+        before.storeInsurance();
+        after.storeInsurance();
+        m_bidPrices = std::pair<qint64, qint64>(before.bidPriceForm().bidPrice, after.bidPriceForm().bidPrice);
+    }
+    return *m_bidPrices;
 }
 
 int AnalysedPriceApply::count(AnalysedLine::Outcome outcome) const {
@@ -156,7 +156,7 @@ QString AnalysedPriceApply::summary() const {
                  .arg(count(AnalysedLine::Outcome::Locked))
                  .arg(count(AnalysedLine::Outcome::Unpriced))
           << QStringLiteral("投标报价：%1 → %2（%3）")
-                 .arg(yuan(m_bidBefore), yuan(m_bidAfter), signedYuan(m_bidAfter - m_bidBefore));
+                 .arg(yuan(bidPriceBefore()), yuan(bidPriceAfter()), signedYuan(bidPriceAfter() - bidPriceBefore()));
     return lines.join(QLatin1Char('\n'));
 }
 

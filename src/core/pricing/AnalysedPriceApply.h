@@ -6,6 +6,7 @@
 // editor's history takes them as one step (BoqEditor::takeWrittenStep).
 #pragma once
 
+#include "boq/ContractFigures.h"
 #include "boq/PriceHistory.h"
 #include "data/DataSet.h"
 
@@ -53,8 +54,8 @@ public:
     const std::vector<AnalysedLine>& lines() const { return m_plan; }
     int count(AnalysedLine::Outcome outcome) const;
     // The bid price ("投标报价汇总表") with the insurance line stored, before and after.
-    qint64 bidPriceBefore() const { return m_bidBefore; }
-    qint64 bidPriceAfter() const { return m_bidAfter; }
+    qint64 bidPriceBefore() const { return bidPrices().first; }
+    qint64 bidPriceAfter() const { return bidPrices().second; }
     // A few lines of text for the window and the command.
     QString summary() const;
 
@@ -73,8 +74,10 @@ private:
     DataSet m_lines;
     std::vector<AnalysedLine> m_plan;
     QStringList m_recompute;
-    qint64 m_bidBefore = 0;
-    qint64 m_bidAfter = 0;
+    const std::pair<qint64, qint64>& bidPrices() const;
+
+    ContractFigures m_figures; // as read for the proposal
+    mutable std::optional<std::pair<qint64, qint64>> m_bidPrices;
     bool m_proposed = false;
 };
 

@@ -42,32 +42,48 @@ std::vector<BuildUpRow> LineBuildUps::rows(const QString& item) const {
     return rows;
 }
 
-std::vector<BuildUpRow> LineBuildUps::all() const {
-    std::vector<BuildUpRow> rows;
+QHash<QString, std::vector<BuildUpRow>> LineBuildUps::byItem() const {
+    QHash<QString, std::vector<BuildUpRow>> lines;
     Database& db = m_dm.database();
     if (!PricingSchema::exists(db))
-        return rows;
-    // Read in store order and grouped here: a sort by the collation in the statement costs more
-    // than the whole read on a large bill.
-    QHash<QString, std::vector<BuildUpRow>> byItem;
-    QStringList items;
+        return lines;
+    // One pass over the table in store order (a large bill has hundreds of thousands of rows:
+    // going through the index would look up every row on a page of its own); a line's rows are
+    // put back in the order they were added here.
+    QHash<QString, std::vector<qint64>> added;
     QVariant item; // one copy of an item's text for its rows
     PricingStore::ForEachRow(
-        db, kDoing,
-        QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup where 合同编号=? order by rowid"),
+        db, kDoing, QStringLiteral("select 细目编号, 编号, 消耗量, rowid from pricing_buildup not indexed where 合同编号=?"),
         {m_contract}, [&](const Statement& st) {
             item = st.value(0, item);
-            auto found = byItem.find(item.toString());
-            if (found == byItem.end()) {
-                items << item.toString();
-                found = byItem.insert(item.toString(), {});
-            }
-            found->push_back({item.toString(), st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
+            const QString key = item.toString();
+            lines[key].push_back({key, st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
+            added[key].push_back(st.value(3).toLongLong());
         });
+    for (auto it = lines.begin(); it != lines.end(); ++it) {
+        std::vector<qint64>& order = added[it.key()];
+        if (std::is_sorted(order.begin(), order.end()))
+            continue;
+        std::vector<size_t> index(order.size());
+        for (size_t i = 0; i < index.size(); ++i)
+            index[i] = i;
+        std::sort(index.begin(), index.end(), [&](size_t a, size_t b) { return order[a] < order[b]; });
+        std::vector<BuildUpRow> sorted;
+        for (const size_t i : index)
+            sorted.push_back(std::move((*it)[i]));
+        *it = std::move(sorted);
+    }
+    return lines;
+}
+
+std::vector<BuildUpRow> LineBuildUps::all() const {
+    QHash<QString, std::vector<BuildUpRow>> lines = byItem();
+    QStringList items = lines.keys();
     std::sort(items.begin(), items.end(),
               [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
+    std::vector<BuildUpRow> rows;
     for (const QString& i : items)
-        for (BuildUpRow& row : byItem[i])
+        for (BuildUpRow& row : lines[i])
             rows.push_back(std::move(row));
     return rows;
 }

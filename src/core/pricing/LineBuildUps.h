@@ -2,6 +2,7 @@
 // (消耗量), kept by contract and item number, so that a bill imported again finds its build-ups.
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -32,6 +33,8 @@ public:
     // Every row of the contract, by item (in the order item numbers are listed), each line's rows
     // in their order.
     std::vector<BuildUpRow> all() const;
+    // Every row of the contract by item, each line's rows in their order; the items in no order.
+    QHash<QString, std::vector<BuildUpRow>> byItem() const;
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
 

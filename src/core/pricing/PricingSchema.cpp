@@ -29,7 +29,9 @@ const QStringList& indexes() {
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS pricing_resource_code ON pricing_resource (合同编号, 编号)"),
         QStringLiteral(
             "CREATE UNIQUE INDEX IF NOT EXISTS pricing_buildup_line ON pricing_buildup (合同编号, 细目编号, 编号)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS pricing_buildup_resource ON pricing_buildup (合同编号, 编号)"),
+        // Where-used reads the items from the index alone.
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS pricing_buildup_resource ON pricing_buildup (合同编号, 编号, 细目编号)"),
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS pricing_fee_name ON pricing_fee (合同编号, 名称)"),
     };
     return ddl;

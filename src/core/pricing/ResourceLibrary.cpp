@@ -196,8 +196,6 @@ QStringList ResourceLibrary::itemsUsing(const QStringList& codes) const {
                                          items << item;
                                      }
                                  });
-    std::sort(items.begin(), items.end(),
-              [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
     return items;
 }
 

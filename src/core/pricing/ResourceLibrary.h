@@ -63,7 +63,7 @@ public:
 
     // The lines whose build-up uses the resource, items in the order item numbers are listed.
     std::vector<ResourceUse> whereUsed(const QString& code) const;
-    // The items whose build-up uses any of these resources.
+    // The items whose build-up uses any of these resources, each once, in no particular order.
     QStringList itemsUsing(const QStringList& codes) const;
     // How many items' build-ups use each resource (resources no build-up uses are not listed).
     QHash<QString, int> useCounts() const;

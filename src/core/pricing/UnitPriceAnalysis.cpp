@@ -1,6 +1,7 @@
 #include "pricing/UnitPriceAnalysis.h"
 
 #include "data/DataModule.h"
+#include "data/NaturalOrder.h"
 
 namespace tenvora {
 
@@ -38,19 +39,20 @@ LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& 
 }
 
 UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
-    : m_library(ResourceLibrary(dm, contract).byCode()), m_fees(FeeList(dm, contract).list()) {
-    for (BuildUpRow& row : LineBuildUps(dm, contract).all()) {
-        auto found = m_rows.find(row.item);
-        if (found == m_rows.end()) {
-            m_items << row.item;
-            found = m_rows.insert(row.item, {});
-        }
-        found->push_back(std::move(row));
-    }
+    : m_library(ResourceLibrary(dm, contract).byCode()), m_fees(FeeList(dm, contract).list()),
+      m_rows(LineBuildUps(dm, contract).byItem()) {}
+
+QStringList UnitPriceAnalysis::items() const {
+    QStringList items = m_rows.keys();
+    std::sort(items.begin(), items.end(),
+              [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
+    return items;
 }
 
 LineAnalysis UnitPriceAnalysis::analyse(const QString& item) const {
-    return AnalyseBuildUp(item, m_rows.value(item), m_library, m_fees);
+    static const std::vector<BuildUpRow> none;
+    const auto found = m_rows.constFind(item);
+    return AnalyseBuildUp(item, found == m_rows.constEnd() ? none : *found, m_library, m_fees);
 }
 
 } // namespace tenvora

@@ -68,7 +68,7 @@ public:
     UnitPriceAnalysis(DataModule& dm, const QString& contract);
 
     // The items that have a build-up, in the order item numbers are listed.
-    const QStringList& items() const { return m_items; }
+    QStringList items() const;
     bool hasBuildUp(const QString& item) const { return m_rows.contains(item); }
     // The analysis of a line with a build-up (an empty one for an item without).
     LineAnalysis analyse(const QString& item) const;
@@ -79,7 +79,6 @@ private:
     QHash<QString, Resource> m_library;
     std::vector<Fee> m_fees;
     QHash<QString, std::vector<BuildUpRow>> m_rows;
-    QStringList m_items;
 };
 
 } // namespace tenvora
