@@ -59,12 +59,12 @@ QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeAll(const QString& c
     return results;
 }
 
-QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeChapters(const QString& contract,
-                                                                     const QStringList& chapters) {
+QList<QPair<QString, ChapterRecompute>>
+BoqTotals::recomputeChapters(const QString& contract, const QStringList& chapters, const ContractFigures* known) {
     QList<QPair<QString, ChapterRecompute>> results;
     // One change for the user: either every figure is stored or none is.
     m_dm.RunChange([&] {
-        ContractFigures figures = ContractFigures::read(m_dm, contract, ContractFigures::Parts::Boq);
+        ContractFigures figures = known ? *known : ContractFigures::read(m_dm, contract, ContractFigures::Parts::Boq);
         const qint64 insurance = storeInsurance(contract, figures);
         for (const QString& chapter : chapters) {
             const qint64 total = figures.storedChapterTotal(chapter);

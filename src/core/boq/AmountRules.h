@@ -44,8 +44,10 @@ public:
     ChapterRecompute recompute(const QString& contract, const QString& chapter);
     // recompute for every chapter of the contract, as one change; the totals by chapter.
     QList<QPair<QString, ChapterRecompute>> recomputeAll(const QString& contract);
-    // recompute for each of these chapters, as one change, reading the contract's lines once.
-    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters);
+    // recompute for each of these chapters, as one change, reading the contract's lines once; or
+    // not at all when the caller holds them as the store now does (`known`).
+    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters,
+                                                              const ContractFigures* known = nullptr);
     // The lines whose figures recomputing these chapters writes: every insurance line and the
     // chapter line of each chapter.
     std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QStringList& chapters);

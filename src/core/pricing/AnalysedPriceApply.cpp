@@ -90,7 +90,7 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
         line.item = m_lines.storedValue(r, itemColumn).toString();
         line.oldPrice = m_lines.storedValue(r, priceColumn);
         line.oldAmount = m_lines.storedValue(r, amountColumn);
-        const LineAnalysis analysed = analysis.analyse(line.item);
+        const LineAnalysis analysed = analysis.analyse(line.item, false);
         const LineAnalysis* a = &analysed;
         if (!a->priced()) {
             line.outcome = AnalysedLine::Outcome::Unpriced;
@@ -121,7 +121,15 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
                 m_recompute << sum.chapter;
     m_figures = std::move(figures);
     m_bidPrices.reset();
+    m_storeMark = storeMark();
     m_proposed = true;
+}
+
+QString AnalysedPriceApply::storeMark() const {
+    // What this connection and the others have written, as the store counts it.
+    Database& db = m_dm.database();
+    return db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
+           db.scalar(QStringLiteral("PRAGMA data_version")).toString();
 }
 
 const std::pair<qint64, qint64>& AnalysedPriceApply::bidPrices() const {
@@ -174,6 +182,8 @@ std::vector<PriceChange> AnalysedPriceApply::apply() {
     std::vector<PriceChange> changes;
     if (writes.empty())
         return changes;
+    // The figures read for the proposal stand for the store's only while nothing was written since.
+    const bool current = storeMark() == m_storeMark;
     PricingStore::RunChange(m_dm.database(), QStringLiteral("写入分析单价"), [&] {
         std::vector<QVariantList> before;
         try {
@@ -183,7 +193,15 @@ std::vector<PriceChange> AnalysedPriceApply::apply() {
                               .arg(m_lines.storedValue(e.row(), m_lines.columnIndex(BoqColumn::Item)).toString()));
         }
         changes = PostedChanges(m_lines, rows, before);
-        std::vector<PriceChange> computed = RecordedRecompute(m_dm, m_contract, m_recompute);
+        // Then, with what was just written, they are the store's now and need not be read again.
+        std::optional<ContractFigures> now;
+        if (current) {
+            now = m_figures;
+            for (const PriceChange& c : changes)
+                now->setLine(c.rowId, c.priceAfter, c.amountAfter);
+        }
+        std::vector<PriceChange> computed =
+            RecordedRecompute(m_dm, m_contract, m_recompute, nullptr, now ? &*now : nullptr);
         changes.insert(changes.end(), computed.begin(), computed.end());
     });
     return changes;

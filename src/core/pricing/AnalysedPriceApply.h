@@ -75,9 +75,11 @@ private:
     std::vector<AnalysedLine> m_plan;
     QStringList m_recompute;
     const std::pair<qint64, qint64>& bidPrices() const;
+    QString storeMark() const;
 
     ContractFigures m_figures; // as read for the proposal
     mutable std::optional<std::pair<qint64, qint64>> m_bidPrices;
+    QString m_storeMark; // what the store had written when the proposal was read
     bool m_proposed = false;
 };
 

@@ -48,31 +48,21 @@ QHash<QString, std::vector<BuildUpRow>> LineBuildUps::byItem() const {
     if (!PricingSchema::exists(db))
         return lines;
     // One pass over the table in store order (a large bill has hundreds of thousands of rows:
-    // going through the index would look up every row on a page of its own); a line's rows are
-    // put back in the order they were added here.
-    QHash<QString, std::vector<qint64>> added;
+    // going through the index would look up every row on a page of its own), so each line's rows
+    // come in the order they were added.
     QVariant item; // one copy of an item's text for its rows
+    QString current;
+    std::vector<BuildUpRow>* rows = nullptr; // the current item's; only a new item is inserted
     PricingStore::ForEachRow(
-        db, kDoing, QStringLiteral("select 细目编号, 编号, 消耗量, rowid from pricing_buildup not indexed where 合同编号=?"),
+        db, kDoing, QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup not indexed where 合同编号=?"),
         {m_contract}, [&](const Statement& st) {
             item = st.value(0, item);
-            const QString key = item.toString();
-            lines[key].push_back({key, st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
-            added[key].push_back(st.value(3).toLongLong());
+            if (!rows || item.toString() != current) {
+                current = item.toString();
+                rows = &lines[current];
+            }
+            rows->push_back({current, st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
         });
-    for (auto it = lines.begin(); it != lines.end(); ++it) {
-        std::vector<qint64>& order = added[it.key()];
-        if (std::is_sorted(order.begin(), order.end()))
-            continue;
-        std::vector<size_t> index(order.size());
-        for (size_t i = 0; i < index.size(); ++i)
-            index[i] = i;
-        std::sort(index.begin(), index.end(), [&](size_t a, size_t b) { return order[a] < order[b]; });
-        std::vector<BuildUpRow> sorted;
-        for (const size_t i : index)
-            sorted.push_back(std::move((*it)[i]));
-        *it = std::move(sorted);
-    }
     return lines;
 }
 

@@ -5,8 +5,26 @@
 
 namespace tenvora {
 
-LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& rows,
-                            const QHash<QString, Resource>& library, const std::vector<Fee>& fees) {
+namespace {
+
+QHash<QString, ExactDecimal> pricesOf(const QHash<QString, Resource>& library) {
+    QHash<QString, ExactDecimal> prices;
+    for (auto it = library.cbegin(); it != library.cend(); ++it)
+        prices.insert(it.key(), ExactDecimal::fromDouble(it->price));
+    return prices;
+}
+
+std::vector<ExactDecimal> percentsOf(const std::vector<Fee>& fees) {
+    std::vector<ExactDecimal> percents;
+    for (const Fee& fee : fees)
+        percents.push_back(ExactDecimal::fromDouble(fee.percent));
+    return percents;
+}
+
+// The one computation, the library's prices and the fees' percentages already read as decimals.
+LineAnalysis analyseRows(const QString& item, const std::vector<BuildUpRow>& rows,
+                         const QHash<QString, Resource>& library, const QHash<QString, ExactDecimal>& prices,
+                         const std::vector<Fee>& fees, const std::vector<ExactDecimal>& percents, bool detail) {
     LineAnalysis a;
     a.item = item;
     QStringList missing;
@@ -16,11 +34,12 @@ LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& 
             missing << row.code;
             continue;
         }
-        AnalysedResource r{found->code, found->name, found->unit, found->kind, row.consumption, found->price, {}};
-        r.amount = ExactDecimal::fromDouble(row.consumption) * ExactDecimal::fromDouble(found->price);
-        a.byKind[static_cast<size_t>(r.kind)] += r.amount;
-        a.direct += r.amount;
-        a.resources.push_back(std::move(r));
+        const ExactDecimal amount = ExactDecimal::fromDouble(row.consumption) * prices.value(row.code);
+        a.byKind[static_cast<size_t>(found->kind)] += amount;
+        a.direct += amount;
+        if (detail)
+            a.resources.push_back(
+                {found->code, found->name, found->unit, found->kind, row.consumption, found->price, amount});
     }
     if (!missing.isEmpty()) {
         a.problem =
@@ -28,18 +47,27 @@ LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& 
         return a;
     }
     ExactDecimal running = a.direct;
-    for (const Fee& fee : fees) {
-        AnalysedFee f{fee.name, fee.percent, fee.base, fee.base == FeeBase::Direct ? a.direct : running, {}};
-        f.amount = f.baseAmount.percent(ExactDecimal::fromDouble(fee.percent));
-        running += f.amount;
-        a.fees.push_back(std::move(f));
+    for (size_t i = 0; i < fees.size(); ++i) {
+        const ExactDecimal& base = fees[i].base == FeeBase::Direct ? a.direct : running;
+        const ExactDecimal amount = base.percent(percents[i]);
+        if (detail)
+            a.fees.push_back({fees[i].name, fees[i].percent, fees[i].base, base, amount});
+        running += amount;
     }
     a.total = running;
     return a;
 }
 
+} // namespace
+
+LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& rows,
+                            const QHash<QString, Resource>& library, const std::vector<Fee>& fees) {
+    return analyseRows(item, rows, library, pricesOf(library), fees, percentsOf(fees), true);
+}
+
 UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
-    : m_library(ResourceLibrary(dm, contract).byCode()), m_fees(FeeList(dm, contract).list()),
+    : m_library(ResourceLibrary(dm, contract).byCode()), m_prices(pricesOf(m_library)),
+      m_fees(FeeList(dm, contract).list()), m_percents(percentsOf(m_fees)),
       m_rows(LineBuildUps(dm, contract).byItem()) {}
 
 QStringList UnitPriceAnalysis::items() const {
@@ -49,10 +77,11 @@ QStringList UnitPriceAnalysis::items() const {
     return items;
 }
 
-LineAnalysis UnitPriceAnalysis::analyse(const QString& item) const {
+LineAnalysis UnitPriceAnalysis::analyse(const QString& item, bool detail) const {
     static const std::vector<BuildUpRow> none;
     const auto found = m_rows.constFind(item);
-    return AnalyseBuildUp(item, found == m_rows.constEnd() ? none : *found, m_library, m_fees);
+    return analyseRows(item, found == m_rows.constEnd() ? none : *found, m_library, m_prices, m_fees, m_percents,
+                       detail);
 }
 
 } // namespace tenvora

@@ -70,14 +70,18 @@ public:
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
     bool hasBuildUp(const QString& item) const { return m_rows.contains(item); }
-    // The analysis of a line with a build-up (an empty one for an item without).
-    LineAnalysis analyse(const QString& item) const;
+    // The analysis of a line with a build-up (an empty one for an item without). Without detail
+    // only the figures are worked out (direct cost, subtotals, total, problem), not the rows and
+    // fees, for re-pricing many lines.
+    LineAnalysis analyse(const QString& item, bool detail = true) const;
     const std::vector<Fee>& fees() const { return m_fees; }
     const QHash<QString, Resource>& library() const { return m_library; }
 
 private:
     QHash<QString, Resource> m_library;
+    QHash<QString, ExactDecimal> m_prices; // each resource's price, read once
     std::vector<Fee> m_fees;
+    std::vector<ExactDecimal> m_percents;
     QHash<QString, std::vector<BuildUpRow>> m_rows;
 };
 
