@@ -306,6 +306,14 @@ TEST_F(UnitPriceApply, ADryRunWritesNothingAndALineChangedMeanwhileRefusesAll) {
     EXPECT_THROW(apply.apply(), Refused);
     EXPECT_EQ(snapshot(), changedElsewhere);
     EXPECT_THROW(apply.proposeFor(QStringLiteral("A1"), {QStringLiteral("202-1-a")}), Refused) << "no build-up";
+
+    // Another line written after the proposal: the chapter totals still count it.
+    apply.proposeFor(QStringLiteral("A1"), {QStringLiteral("203-1-a")});
+    db().exec(QStringLiteral("update jd_htqd set 合同金额=合同金额+1000 where 合同编号='A1' and 细目编号='202-1-a'"));
+    apply.apply();
+    const ContractFigures figures = ContractFigures::read(*dm, QStringLiteral("A1"));
+    EXPECT_EQ(stored(QStringLiteral("200"), QStringLiteral("合同金额")).toLongLong(),
+              figures.storedChapterTotal(QStringLiteral("200")));
 }
 
 TEST_F(UnitPriceApply, UndoRestoresTheExactStoredValuesAndRedoTheAnalysedOnes) {
