@@ -64,7 +64,8 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
                     columns << st.columnName(c);
             if (line.supplementary || !analysis.hasBuildUp(line.item) || (scope && !scope->contains(line.item)))
                 return;
-            found.insert(line.item);
+            if (strict)
+                found.insert(line.item);
             QVariantList row;
             row.reserve(ContractFigures::kPricedColumns);
             for (int c = 0; c < ContractFigures::kPricedColumns; ++c)

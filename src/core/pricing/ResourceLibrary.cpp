@@ -185,17 +185,20 @@ QStringList ResourceLibrary::itemsUsing(const QStringList& codes) const {
     Database& db = m_dm.database();
     if (!PricingSchema::exists(db) || codes.isEmpty())
         return items;
+    // Each code's items come from the index alone, each once; several codes may share items.
     QSet<QString> seen;
     for (const QString& code : codes)
-        PricingStore::ForEachRow(db, kDoing,
-                                 QStringLiteral("select 细目编号 from pricing_buildup where 合同编号=? and 编号=?"),
-                                 {m_contract, code}, [&](const Statement& st) {
-                                     const QString item = st.value(0).toString();
-                                     if (!seen.contains(item)) {
-                                         seen.insert(item);
-                                         items << item;
-                                     }
-                                 });
+        PricingStore::ForEachRow(
+            db, kDoing, QStringLiteral("select distinct 细目编号 from pricing_buildup where 合同编号=? and 编号=?"),
+            {m_contract, code}, [&](const Statement& st) {
+                const QString item = st.value(0).toString();
+                if (codes.size() == 1)
+                    items << item;
+                else if (!seen.contains(item)) {
+                    seen.insert(item);
+                    items << item;
+                }
+            });
     return items;
 }
 
