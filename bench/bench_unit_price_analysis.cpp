@@ -28,11 +28,6 @@ constexpr int kChapters = 20;
 constexpr int kLinesPerChapter = 5000;
 const QString kContract = QStringLiteral("C01");
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 QString chapterCode(int c) {
     return c < 9 ? QString::number(100 * (c + 1)) : QChar(u'A' + (c - 9)) + QStringLiteral("00");
 }
@@ -92,7 +87,6 @@ void fill(Database& db) {
 struct Fixture {
     QTemporaryDir dir;
     QString path;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
     std::vector<qint64> rows; // every line that uses R1
     std::vector<double> quantities;
@@ -107,7 +101,7 @@ Fixture& fixture() {
             Schema::create(db);
             fill(db);
         }
-        made.dm = std::make_unique<DataModule>(made.path, made.sink);
+        made.dm = std::make_unique<DataModule>(made.path);
         made.dm->session().CurContractID = kContract;
         Statement st = made.dm->database().prepare(QStringLiteral(
             "select rowid, 合同数量 from jd_htqd where 合同编号=? and 合同数量<>0 and 细目编号<>'101-1-a' "

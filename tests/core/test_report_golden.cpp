@@ -37,7 +37,8 @@ TEST(UnitPriceAnalysisPages, MatchTheCheckedInDump) {
     test::AddDemoCosts(*dm);
     ReportContext context(*dm);
     UnitPriceAnalysisReport request(context);
-    ASSERT_TRUE(request.build()) << file.sink.messages.join('\n').toStdString();
+    const BuildResult built = request.build();
+    ASSERT_TRUE(built) << built.refusal.toStdString();
     // The demo's typed prices are not the analysed ones: the form says so.
     EXPECT_EQ(request.blocks(), 4);
     ASSERT_FALSE(request.notes().isEmpty());

@@ -18,12 +18,12 @@ namespace {
 
 const QString kDoing = QStringLiteral("读写细目的工料机组成");
 
-void checkConsumption(const QString& item, const QString& code, double consumption) {
+} // namespace
+
+void CheckConsumption(const QString& item, const QString& code, double consumption) {
     if (!std::isfinite(consumption) || consumption < 0)
         throw Refused(QStringLiteral("细目“%1”中工料机“%2”的消耗量必须是不小于 0 的数").arg(item, code));
 }
-
-} // namespace
 
 LineBuildUps::LineBuildUps(DataModule& dm, const QString& contract)
     : m_dm(dm), m_contract(PricingStore::RequireContract(contract)) {}
@@ -107,7 +107,7 @@ void LineBuildUps::requireResource(const QString& code) const {
 }
 
 bool LineBuildUps::set(const QString& item, const QString& code, double consumption) {
-    checkConsumption(item, code, consumption);
+    CheckConsumption(item, code, consumption);
     requireLine(item);
     requireResource(code);
     bool added = false;
@@ -169,7 +169,7 @@ BuildUpImportResult LineBuildUps::import(const std::vector<BuildUpRow>& rows) {
     QSet<QPair<QString, QString>> pairs;
     QStringList order;
     for (const BuildUpRow& row : rows) {
-        checkConsumption(row.item, row.code, row.consumption);
+        CheckConsumption(row.item, row.code, row.consumption);
         if (pairs.contains({row.item, row.code}))
             throw Refused(QStringLiteral("细目“%1”的工料机“%2”出现了两次").arg(row.item, row.code));
         pairs.insert({row.item, row.code});

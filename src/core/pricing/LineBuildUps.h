@@ -23,6 +23,9 @@ struct BuildUpImportResult {
     int rows = 0;
 };
 
+// Refused unless the consumption is a number of at least 0.
+void CheckConsumption(const QString& item, const QString& code, double consumption);
+
 class LineBuildUps {
 public:
     // Refused without a current contract.

@@ -10,6 +10,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -63,6 +64,13 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent
     m_target->setMinimumHeight(3 * fontMetrics().height());
     m_target->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
+    if (bidDisk) {
+        m_withCosts = new QCheckBox(QStringLiteral("连同工料机、单价组成和取费写入投标盘(&W)"), this);
+        m_withCosts->setObjectName(QStringLiteral("withCosts"));
+        m_withCosts->setToolTip(QStringLiteral("这些是投标单位自己的成本数据，默认不写入投标盘；招标文件要求时才勾选"));
+        fields->addWidget(m_withCosts, 3, 1);
+    }
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_ok);
@@ -106,7 +114,9 @@ void DataCopyDialog::copy() {
     if (!m_replaceNotice->isHidden() && !announced)
         return;
     try {
-        const QString done = DataFileCopies(m_dm).backup(m_chooser->folder(), m_fileName->text());
+        DataFileCopies copies(m_dm);
+        copies.setBidDiskWithCosts(m_withCosts && m_withCosts->isChecked());
+        const QString done = copies.backup(m_chooser->folder(), m_fileName->text());
         MessageBox::information(this, done);
         accept();
     } catch (const Error& e) {

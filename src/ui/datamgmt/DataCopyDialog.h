@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -31,6 +32,9 @@ public:
     // Shown while a file of the chosen name lies in the chosen folder.
     QLabel* replaceNotice() const { return m_replaceNotice; }
     static QString replaceNoticeText();
+    // The bid disk only: whether our cost tables (resource library, build-ups, fees) go on it too;
+    // off unless the bidder ticks it. Null for a backup, which always keeps them.
+    QCheckBox* withCostsBox() const { return m_withCosts; }
     QPushButton* okButton() const { return m_ok; }
     QPushButton* closeButton() const { return m_close; }
 
@@ -44,6 +48,7 @@ private:
     QLineEdit* m_fileName = nullptr;
     PathLabel* m_target = nullptr;
     QLabel* m_replaceNotice = nullptr;
+    QCheckBox* m_withCosts = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_close = nullptr;
 };
