@@ -68,9 +68,10 @@ QString AllChapterFigures::boqTotalLabel() const {
 
 ContractFigures::ContractFigures(std::vector<FigureLine> lines, std::vector<DayworkFigureLine> daywork)
     : m_lines(std::move(lines)), m_daywork(std::move(daywork)) {
-    // setLine finds a line by its identity.
-    std::stable_sort(m_lines.begin(), m_lines.end(),
-                     [](const FigureLine& a, const FigureLine& b) { return a.rowId < b.rowId; });
+    // setLine finds a line by its identity; read in store order, they come sorted already.
+    const auto byIdentity = [](const FigureLine& a, const FigureLine& b) { return a.rowId < b.rowId; };
+    if (!std::is_sorted(m_lines.begin(), m_lines.end(), byIdentity))
+        std::stable_sort(m_lines.begin(), m_lines.end(), byIdentity);
 }
 
 ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, Parts parts, const LineVisitor& visit) {

@@ -52,6 +52,14 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
             if (!analysis.hasBuildUp(item))
                 throw Refused(QStringLiteral("细目“%1”没有工料机组成").arg(item));
 
+    // The lines asked for that have a build-up, so that each line read is looked up once.
+    std::optional<QSet<QString>> wanted;
+    if (scope) {
+        wanted.emplace();
+        for (const QString& item : *scope)
+            if (analysis.hasBuildUp(item))
+                wanted->insert(item);
+    }
     // One pass over the contract's lines: every line counts in the figures, the lines to price
     // are kept for the proposal's list.
     QStringList columns;
@@ -62,14 +70,21 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
             if (columns.isEmpty())
                 for (int c = 0; c < ContractFigures::kPricedColumns; ++c)
                     columns << st.columnName(c);
-            if (line.supplementary || !analysis.hasBuildUp(line.item) || (scope && !scope->contains(line.item)))
+            if (line.supplementary || !(wanted ? wanted->contains(line.item) : analysis.hasBuildUp(line.item)))
                 return;
             if (strict)
                 found.insert(line.item);
+            // The texts the figures hold already are shared, not read out of the row again
+            // (what the store holds is kept: a value of another type is read as it is).
             QVariantList row;
             row.reserve(ContractFigures::kPricedColumns);
-            for (int c = 0; c < ContractFigures::kPricedColumns; ++c)
-                row << st.value(c);
+            for (int c = 0; c < ContractFigures::kPricedColumns; ++c) {
+                const QString* known = c == 1             ? &line.chapter
+                                       : c == 2 || c == 3 ? &line.item
+                                       : c == 4           ? &line.unit
+                                                          : nullptr;
+                row << (known ? st.value(c, QVariant(*known)) : st.value(c));
+            }
             kept.push_back(std::move(row));
         });
     if (strict)

@@ -11,6 +11,9 @@
 #include <QHash>
 #include <QSet>
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace tenvora {
 
@@ -42,27 +45,50 @@ std::vector<BuildUpRow> LineBuildUps::rows(const QString& item) const {
     return rows;
 }
 
-QHash<QString, std::vector<BuildUpRow>> LineBuildUps::byItem() const {
-    QHash<QString, std::vector<BuildUpRow>> lines;
+void LineBuildUps::forEachRow(const RowVisitor& visit) const {
     Database& db = m_dm.database();
     if (!PricingSchema::exists(db))
-        return lines;
+        return;
     // One pass over the table in store order (a large bill has hundreds of thousands of rows:
     // going through the index would look up every row on a page of its own), so each line's rows
     // come in the order they were added.
     QVariant item; // one copy of an item's text for its rows
-    QString current;
-    std::vector<BuildUpRow>* rows = nullptr; // the current item's; only a new item is inserted
+    // A library has a few hundred codes and a bill hundreds of thousands of rows: each code's text
+    // is decoded once, and numbered, so that readers can look it up once.
+    struct ViewHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+    };
+    std::unordered_map<std::string, int, ViewHash, std::equal_to<>> numbers;
+    QStringList codes;
     PricingStore::ForEachRow(
         db, kDoing, QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup not indexed where 合同编号=?"),
         {m_contract}, [&](const Statement& st) {
             item = st.value(0, item);
-            if (!rows || item.toString() != current) {
-                current = item.toString();
-                rows = &lines[current];
+            const std::optional<QByteArrayView> text = st.text(1);
+            const QByteArray other = text ? QByteArray() : st.value(1).toString().toUtf8();
+            const std::string_view key = text ? std::string_view(text->data(), static_cast<size_t>(text->size()))
+                                              : std::string_view(other.constData(), static_cast<size_t>(other.size()));
+            auto found = numbers.find(key);
+            if (found == numbers.end()) {
+                found = numbers.emplace(std::string(key), static_cast<int>(codes.size())).first;
+                codes << QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
             }
-            rows->push_back({current, st.value(1).toString(), NumberOf(st.value(2)).value_or(0.0)});
+            visit(item, found->second, codes[found->second], NumberOf(st.value(2)).value_or(0.0));
         });
+}
+
+QHash<QString, std::vector<BuildUpRow>> LineBuildUps::byItem() const {
+    QHash<QString, std::vector<BuildUpRow>> lines;
+    QString current;
+    std::vector<BuildUpRow>* rows = nullptr; // the current item's; only a new item is inserted
+    forEachRow([&](const QVariant& item, int, const QString& code, double consumption) {
+        if (!rows || item.toString() != current) {
+            current = item.toString();
+            rows = &lines[current];
+        }
+        rows->push_back({current, code, consumption});
+    });
     return lines;
 }
 

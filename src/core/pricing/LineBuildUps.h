@@ -5,6 +5,8 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
 #include <vector>
 
 namespace tenvora {
@@ -40,6 +42,11 @@ public:
     QHash<QString, std::vector<BuildUpRow>> byItem() const;
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
+    // Every row of the contract in store order (each line's rows in their order): the item, the
+    // code with a number for its text (0, 1, ... in the order codes first come), the consumption.
+    using RowVisitor =
+        std::function<void(const QVariant& item, int codeNumber, const QString& code, double consumption)>;
+    void forEachRow(const RowVisitor& visit) const;
 
     // Sets the consumption of the resource in the line's build-up, adding the row when the line
     // has none for it (true then). Refused for an item that is no main-bill line of the contract,

@@ -21,25 +21,34 @@ std::vector<ExactDecimal> percentsOf(const std::vector<Fee>& fees) {
     return percents;
 }
 
+// What one row of a build-up brings into the computation.
+struct RowTerms {
+    const Resource* resource = nullptr; // null: the code is not in the library
+    const ExactDecimal* price = nullptr;
+    const ExactDecimal* consumption = nullptr;
+    double consumptionValue = 0;
+    const QString* code = nullptr;
+};
+
 // The one computation, the library's prices and the fees' percentages already read as decimals.
-LineAnalysis analyseRows(const QString& item, const std::vector<BuildUpRow>& rows,
-                         const QHash<QString, Resource>& library, const QHash<QString, ExactDecimal>& prices,
+template <typename Row, typename Terms>
+LineAnalysis analyseRows(const QString& item, const std::vector<Row>& rows, const Terms& termsOf,
                          const std::vector<Fee>& fees, const std::vector<ExactDecimal>& percents, bool detail) {
     LineAnalysis a;
     a.item = item;
     QStringList missing;
-    for (const BuildUpRow& row : rows) {
-        const auto found = library.constFind(row.code);
-        if (found == library.constEnd()) {
-            missing << row.code;
+    for (const Row& row : rows) {
+        const RowTerms t = termsOf(row);
+        if (!t.resource) {
+            missing << *t.code;
             continue;
         }
-        const ExactDecimal amount = ExactDecimal::fromDouble(row.consumption) * prices.value(row.code);
-        a.byKind[static_cast<size_t>(found->kind)] += amount;
+        const ExactDecimal amount = *t.consumption * *t.price;
+        a.byKind[static_cast<size_t>(t.resource->kind)] += amount;
         a.direct += amount;
         if (detail)
-            a.resources.push_back(
-                {found->code, found->name, found->unit, found->kind, row.consumption, found->price, amount});
+            a.resources.push_back({t.resource->code, t.resource->name, t.resource->unit, t.resource->kind,
+                                   t.consumptionValue, t.resource->price, amount});
     }
     if (!missing.isEmpty()) {
         a.problem =
@@ -62,13 +71,61 @@ LineAnalysis analyseRows(const QString& item, const std::vector<BuildUpRow>& row
 
 LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& rows,
                             const QHash<QString, Resource>& library, const std::vector<Fee>& fees) {
-    return analyseRows(item, rows, library, pricesOf(library), fees, percentsOf(fees), true);
+    const QHash<QString, ExactDecimal> prices = pricesOf(library);
+    std::vector<ExactDecimal> consumptions;
+    consumptions.reserve(rows.size());
+    for (const BuildUpRow& row : rows)
+        consumptions.push_back(ExactDecimal::fromDouble(row.consumption));
+    const auto termsOf = [&](const BuildUpRow& row) {
+        RowTerms t;
+        t.code = &row.code;
+        t.consumptionValue = row.consumption;
+        t.consumption = &consumptions[static_cast<size_t>(&row - rows.data())];
+        if (const auto found = library.constFind(row.code); found != library.constEnd()) {
+            t.resource = &*found;
+            t.price = &*prices.constFind(row.code);
+        }
+        return t;
+    };
+    return analyseRows(item, rows, termsOf, fees, percentsOf(fees), true);
 }
 
 UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
-    : m_library(ResourceLibrary(dm, contract).byCode()), m_prices(pricesOf(m_library)),
-      m_fees(FeeList(dm, contract).list()), m_percents(percentsOf(m_fees)),
-      m_rows(LineBuildUps(dm, contract).byItem()) {}
+    : m_library(ResourceLibrary(dm, contract).byCode()), m_fees(FeeList(dm, contract).list()),
+      m_percents(percentsOf(m_fees)) {
+    QHash<QString, int> indexOf;
+    for (auto it = m_library.cbegin(); it != m_library.cend(); ++it) {
+        indexOf.insert(it.key(), static_cast<int>(m_resources.size()));
+        m_resources.push_back(&*it);
+        m_prices.push_back(ExactDecimal::fromDouble(it->price));
+    }
+    // Each code of the build-ups is looked up in the library once, each consumption read as a
+    // decimal once (norms repeat them across many lines).
+    std::vector<int> resourceOf; // by the code's number in the pass
+    QHash<double, int> consumptionIndex;
+    QString current;
+    std::vector<Row>* rows = nullptr;
+    LineBuildUps(dm, contract).forEachRow([&](const QVariant& item, int number, const QString& code, double value) {
+        if (!rows || item.toString() != current) {
+            current = item.toString();
+            rows = &m_rows[current];
+        }
+        if (number >= static_cast<int>(resourceOf.size())) {
+            int index = indexOf.value(code, -1);
+            if (index < 0) {
+                index = -1 - static_cast<int>(m_unknown.size());
+                m_unknown << code;
+            }
+            resourceOf.push_back(index);
+        }
+        auto found = consumptionIndex.constFind(value);
+        if (found == consumptionIndex.constEnd()) {
+            found = consumptionIndex.insert(value, static_cast<int>(m_consumptions.size()));
+            m_consumptions.push_back(ExactDecimal::fromDouble(value));
+        }
+        rows->push_back({resourceOf[static_cast<size_t>(number)], *found, value});
+    });
+}
 
 QStringList UnitPriceAnalysis::items() const {
     QStringList items = m_rows.keys();
@@ -78,10 +135,21 @@ QStringList UnitPriceAnalysis::items() const {
 }
 
 LineAnalysis UnitPriceAnalysis::analyse(const QString& item, bool detail) const {
-    static const std::vector<BuildUpRow> none;
+    static const std::vector<Row> none;
     const auto found = m_rows.constFind(item);
-    return analyseRows(item, found == m_rows.constEnd() ? none : *found, m_library, m_prices, m_fees, m_percents,
-                       detail);
+    const auto termsOf = [this](const Row& row) {
+        RowTerms t;
+        t.consumptionValue = row.value;
+        t.consumption = &m_consumptions[static_cast<size_t>(row.consumption)];
+        if (row.resource >= 0) {
+            t.resource = m_resources[static_cast<size_t>(row.resource)];
+            t.price = &m_prices[static_cast<size_t>(row.resource)];
+        } else {
+            t.code = &m_unknown[-1 - row.resource];
+        }
+        return t;
+    };
+    return analyseRows(item, found == m_rows.constEnd() ? none : *found, termsOf, m_fees, m_percents, detail);
 }
 
 } // namespace tenvora

@@ -66,6 +66,9 @@ class UnitPriceAnalysis {
 public:
     // Refused without a current contract.
     UnitPriceAnalysis(DataModule& dm, const QString& contract);
+    // It points into its own library.
+    UnitPriceAnalysis(const UnitPriceAnalysis&) = delete;
+    UnitPriceAnalysis& operator=(const UnitPriceAnalysis&) = delete;
 
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
@@ -78,11 +81,23 @@ public:
     const QHash<QString, Resource>& library() const { return m_library; }
 
 private:
+    // A row of a build-up as the analysis keeps it: the resource (its place in m_resources, or
+    // -1 - its place in m_unknown for a code not in the library) and the consumption (its place
+    // in m_consumptions, and as stored).
+    struct Row {
+        int resource;
+        int consumption;
+        double value;
+    };
+
     QHash<QString, Resource> m_library;
-    QHash<QString, ExactDecimal> m_prices; // each resource's price, read once
+    std::vector<const Resource*> m_resources; // into m_library, which does not change
+    std::vector<ExactDecimal> m_prices;       // each resource's price, read once
+    QStringList m_unknown;
+    std::vector<ExactDecimal> m_consumptions;
     std::vector<Fee> m_fees;
     std::vector<ExactDecimal> m_percents;
-    QHash<QString, std::vector<BuildUpRow>> m_rows;
+    QHash<QString, std::vector<Row>> m_rows;
 };
 
 } // namespace tenvora
