@@ -29,26 +29,25 @@ AnalysedPriceApply::AnalysedPriceApply(DataModule& dm)
 }
 
 void AnalysedPriceApply::proposeAll(const QString& contract) {
-    propose(contract, std::nullopt, false, {});
+    propose(contract, nullptr, false);
 }
 
 void AnalysedPriceApply::proposeFor(const QString& contract, const QStringList& items) {
-    propose(contract, QSet<QString>(items.begin(), items.end()), true, items);
+    propose(contract, &items, true);
 }
 
 void AnalysedPriceApply::proposeTouched(const QString& contract, const QStringList& items) {
-    propose(contract, QSet<QString>(items.begin(), items.end()), false, {});
+    propose(contract, &items, false);
 }
 
-void AnalysedPriceApply::propose(const QString& contract, const std::optional<QSet<QString>>& scope, bool strict,
-                                 const QStringList& named) {
+void AnalysedPriceApply::propose(const QString& contract, const QStringList* scope, bool strict) {
     m_proposed = false;
     m_plan.clear();
     m_recompute.clear();
     m_contract = PricingStore::RequireContract(contract);
     const UnitPriceAnalysis analysis(m_dm, m_contract);
     if (strict)
-        for (const QString& item : named)
+        for (const QString& item : *scope)
             if (!analysis.hasBuildUp(item))
                 throw Refused(QStringLiteral("细目“%1”没有工料机组成").arg(item));
 
@@ -56,6 +55,7 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
     std::optional<QSet<QString>> wanted;
     if (scope) {
         wanted.emplace();
+        wanted->reserve(scope->size());
         for (const QString& item : *scope)
             if (analysis.hasBuildUp(item))
                 wanted->insert(item);
@@ -74,21 +74,22 @@ void AnalysedPriceApply::propose(const QString& contract, const std::optional<QS
                 return;
             if (strict)
                 found.insert(line.item);
-            // The texts the figures hold already are shared, not read out of the row again
-            // (what the store holds is kept: a value of another type is read as it is).
+            // 章, 细目编号 and 单位 held as text are the very texts the figures decoded: shared, not
+            // read out of the row again; 节 is usually the item. A value of another type is read
+            // as the store holds it.
             QVariantList row;
             row.reserve(ContractFigures::kPricedColumns);
             for (int c = 0; c < ContractFigures::kPricedColumns; ++c) {
-                const QString* known = c == 1             ? &line.chapter
-                                       : c == 2 || c == 3 ? &line.item
-                                       : c == 4           ? &line.unit
-                                                          : nullptr;
-                row << (known ? st.value(c, QVariant(*known)) : st.value(c));
+                const QString* decoded = c == 1 ? &line.chapter : c == 3 ? &line.item : c == 4 ? &line.unit : nullptr;
+                if (decoded && st.text(c))
+                    row << QVariant(*decoded);
+                else
+                    row << (c == 2 ? st.value(c, QVariant(line.item)) : st.value(c));
             }
             kept.push_back(std::move(row));
         });
     if (strict)
-        for (const QString& item : named)
+        for (const QString& item : *scope)
             if (!found.contains(item))
                 throw Refused(QStringLiteral("当前合同段的清单中没有细目“%1”").arg(item));
     m_lines.openRows(columns, std::move(kept));

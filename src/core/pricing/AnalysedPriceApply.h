@@ -66,8 +66,8 @@ public:
     const DataSet& written() const { return m_lines; }
 
 private:
-    void propose(const QString& contract, const std::optional<QSet<QString>>& scope, bool strict,
-                 const QStringList& named);
+    // scope: the items asked for (every line with a build-up without); strict: each must be one.
+    void propose(const QString& contract, const QStringList* scope, bool strict);
 
     DataModule& m_dm;
     QString m_contract;

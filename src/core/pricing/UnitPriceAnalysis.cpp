@@ -103,13 +103,13 @@ UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
     // decimal once (norms repeat them across many lines).
     std::vector<int> resourceOf; // by the code's number in the pass
     QHash<double, int> consumptionIndex;
-    QString current;
-    std::vector<Row>* rows = nullptr;
+    // The rows come in runs of one item (a line's rows added later make a run of their own): the
+    // runs first, then the index made once at its size.
+    std::vector<std::pair<QString, std::vector<Row>>> runs;
     LineBuildUps(dm, contract).forEachRow([&](const QVariant& item, int number, const QString& code, double value) {
-        if (!rows || item.toString() != current) {
-            current = item.toString();
-            rows = &m_rows[current];
-        }
+        if (runs.empty() || item.toString() != runs.back().first)
+            runs.emplace_back(item.toString(), std::vector<Row>());
+        std::vector<Row>* rows = &runs.back().second;
         if (number >= static_cast<int>(resourceOf.size())) {
             int index = indexOf.value(code, -1);
             if (index < 0) {
@@ -125,6 +125,14 @@ UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
         }
         rows->push_back({resourceOf[static_cast<size_t>(number)], *found, value});
     });
+    m_rows.reserve(static_cast<qsizetype>(runs.size()));
+    for (auto& [item, rows] : runs) {
+        std::vector<Row>& into = m_rows[item];
+        if (into.empty())
+            into = std::move(rows);
+        else
+            into.insert(into.end(), rows.begin(), rows.end());
+    }
 }
 
 QStringList UnitPriceAnalysis::items() const {
