@@ -52,7 +52,7 @@ void ResourceSheet::reload(const QString& current) {
                                      QVariantList row;
                                      for (int c = 0; c < 6; ++c)
                                          row << st.value(c);
-                                     row << counts.value(st.value(1).toString());
+                                     row << QVariant::fromValue<qlonglong>(counts.value(st.value(1).toString()));
                                      rows.push_back(std::move(row));
                                  });
     }
