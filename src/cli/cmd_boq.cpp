@@ -16,12 +16,16 @@
 
 namespace tenvora::cli {
 
+// The build-ups and analysed prices (cmd_buildup.cpp).
+int RunBoqBuildup(Context& ctx);
+
 namespace {
 
 const QString kUsage =
     QStringLiteral("tenvora boq tree | list [--chapter 章] | price 细目编号 单价 [--chapter 章] | recompute 章|--all | "
                    "find 文字 [--unpriced] | paste --from-line 细目编号 [--chapter 章] 文件|- | "
-                   "adjust (--target 金额 | --percent 百分比) [--chapter 章 ...] [--dry-run]");
+                   "adjust (--target 金额 | --percent 百分比) [--chapter 章 ...] [--dry-run] | "
+                   "buildup ...（见 tenvora boq --help）");
 
 // Chapter nodes also carry the chapter's name; "text" stays the code the statements use.
 QJsonArray treeJson(const std::vector<BoqTreeNode>& nodes, int level) {
@@ -287,7 +291,7 @@ int runAdjust(Context& ctx) {
 }
 
 Command BoqCommand() {
-    return {QStringLiteral("boq"), QStringLiteral("tree | list | price | recompute | find | paste | adjust"),
+    return {QStringLiteral("boq"), QStringLiteral("tree | list | price | recompute | find | paste | adjust | buildup"),
             QStringLiteral("当前合同的工程量清单"),
             QStringLiteral(
                 "与“配置合同清单”窗口相同的操作：\n"
@@ -308,7 +312,21 @@ Command BoqCommand() {
                 "                             调价：按同一系数调整已报价可录入细目的单价（取到 0.01），使清单\n"
                 "                             合计（按现在重算的各章合计之和）达到目标，或按百分比升降；不给\n"
                 "                             --chapter 时为整个合同；写入后重算有关的章合计和保险费；\n"
-                "                             --dry-run 只显示方案"),
+                "                             --dry-run 只显示方案\n"
+                "  buildup 细目编号 --add 编号 消耗量 | --remove 编号 | --list | --copy-to 细目编号 ... [--apply]\n"
+                "                             细目的工料机组成（每单位细目消耗的工料机）：--add 加入或改消耗量，\n"
+                "                             --remove 去掉，--list 列出组成、各类费用小计、直接费、各项取费\n"
+                "                             与分析单价（--json 同样），--copy-to 把它的组成复制给别的细目\n"
+                "                             （替换它们原有的组成）；加 --apply 时在同一次更改中把改动了的\n"
+                "                             细目的分析单价写入清单\n"
+                "  buildup import 工作簿 [--apply]\n"
+                "                             从 Excel 工作簿导入工料机组成：取第一行有 细目编号、编号、消耗量\n"
+                "                             的第一个工作表；工作簿中的每个细目的组成换成工作簿给出的各行，\n"
+                "                             别的细目不变；有一行不对就都不导入\n"
+                "  buildup apply 细目编号 ... | --all [--dry-run]\n"
+                "                             把这些（--all：全部有工料机组成的）细目的分析单价经保存规则\n"
+                "                             写入清单，作为一次更改，并重算有关的章合计和保险费；锁定的细目\n"
+                "                             只列出、不写入；--dry-run 只列出原单价、分析单价与投标报价的变化"),
             [](Context& ctx) {
                 return RunSubcommand(ctx, kUsage,
                                      {{QStringLiteral("tree"), runTree},
@@ -317,7 +335,8 @@ Command BoqCommand() {
                                       {QStringLiteral("recompute"), runRecompute},
                                       {QStringLiteral("find"), runFind},
                                       {QStringLiteral("paste"), runPaste},
-                                      {QStringLiteral("adjust"), runAdjust}});
+                                      {QStringLiteral("adjust"), runAdjust},
+                                      {QStringLiteral("buildup"), RunBoqBuildup}});
             }};
 }
 

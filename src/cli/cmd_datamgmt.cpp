@@ -26,7 +26,7 @@ void report(const Context& ctx, const QString& message, const QList<QPair<QStrin
 // The same steps as the menu command (WithDataFileClosed); beforeCopy runs on the open file first
 // and may refuse (the bid check of the bid disk).
 int runBackup(Context& ctx, CopyKind kind, const QString& usage,
-              const std::function<void(DataModule&)>& beforeCopy = {}) {
+              const std::function<void(DataModule&)>& beforeCopy = {}, bool withCosts = false) {
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
@@ -35,7 +35,11 @@ int runBackup(Context& ctx, CopyKind kind, const QString& usage,
     if (beforeCopy)
         beforeCopy(*dm);
     QString done;
-    WithDataFileClosed(*dm, [&] { done = DataFileCopies(*dm, kind).backupTo(target); });
+    WithDataFileClosed(*dm, [&] {
+        DataFileCopies copies(*dm, kind);
+        copies.setBidDiskWithCosts(withCosts);
+        done = copies.backupTo(target);
+    });
     report(ctx, done, {{QStringLiteral("file"), target}});
     return 0;
 }
@@ -48,25 +52,30 @@ Command BackupCommand() {
 }
 
 Command BidDiskCommand() {
-    return {QStringLiteral("bid-disk"), QStringLiteral("DEST [--anyway]"),
+    return {QStringLiteral("bid-disk"), QStringLiteral("DEST [--anyway] [--with-costs]"),
             QStringLiteral("生成投标盘：把数据文件复制为 DEST"),
             QStringLiteral("像“生成投标盘”一样，先做投标检查（tenvora check），再把数据文件复制为 DEST\n"
                            "（已有同名文件时直接替换）。检查发现问题时列出各类问题的条数，不生成投标盘，\n"
-                           "退出码 1；加 --anyway 时照样生成。"),
+                           "退出码 1；加 --anyway 时照样生成。\n"
+                           "投标盘不含投标单位自己的工料机库、细目的工料机组成和取费（复制后从投标盘中删去并\n"
+                           "重写文件，不留下它们的数据）；要一并交出时加 --with-costs。数据备份总是包含它们。"),
             [](Context& ctx) {
                 const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
-                return runBackup(ctx, CopyKind::BidDisk, QStringLiteral("tenvora bid-disk DEST [--anyway]"),
-                                 [anyway](DataModule& dm) {
-                                     dm.LoadCurrentContract();
-                                     const BidCheckResult check = CheckBeforeBidDisk(dm);
-                                     if (check.clean())
-                                         return;
-                                     if (!anyway)
-                                         throw Refused(QStringLiteral("投标检查发现问题：%1。\n没有生成投标盘；"
-                                                                      "要照样生成请加 --anyway")
-                                                           .arg(check.summary()));
-                                     err() << QStringLiteral("投标检查：%1").arg(check.summary()) << Qt::endl;
-                                 });
+                const bool withCosts = ctx.takeFlag(QStringLiteral("--with-costs"));
+                return runBackup(
+                    ctx, CopyKind::BidDisk, QStringLiteral("tenvora bid-disk DEST [--anyway] [--with-costs]"),
+                    [anyway](DataModule& dm) {
+                        dm.LoadCurrentContract();
+                        const BidCheckResult check = CheckBeforeBidDisk(dm);
+                        if (check.clean())
+                            return;
+                        if (!anyway)
+                            throw Refused(QStringLiteral("投标检查发现问题：%1。\n没有生成投标盘；"
+                                                         "要照样生成请加 --anyway")
+                                              .arg(check.summary()));
+                        err() << QStringLiteral("投标检查：%1").arg(check.summary()) << Qt::endl;
+                    },
+                    withCosts);
             }};
 }
 

@@ -6,6 +6,7 @@
 #include "report_engine/PageRenderer.h"
 #include "reports/BidSet.h"
 #include "reports/BoqChapterReport.h"
+#include "reports/UnitPriceAnalysisReport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -15,8 +16,9 @@ namespace tenvora::cli {
 
 namespace {
 
-const QString kUsage = QStringLiteral("tenvora report B (--chapter C [--pdf 文件] | --all-chapters --out 文件夹)\n"
-                                      "      tenvora report C|D|E|labour|material|machinery|summary [--pdf 文件]");
+const QString kUsage =
+    QStringLiteral("tenvora report B (--chapter C [--pdf 文件] | --all-chapters --out 文件夹)\n"
+                   "      tenvora report C|D|E|labour|material|machinery|summary|analysis [--pdf 文件]");
 
 // The filled template as the request left it: every named object's lines, the figures given
 // by name and the rows of every data set the template reads.
@@ -69,6 +71,9 @@ int runOne(Context& ctx, ReportContext& rc, ReportRequest& request, const std::o
         err() << built.refusal << Qt::endl;
         return 1;
     }
+    if (const auto* analysis = dynamic_cast<const UnitPriceAnalysisReport*>(&request))
+        for (const QString& note : analysis->notes())
+            err() << note << Qt::endl;
     const report::RenderedDocument doc = request.prepare();
     if (pdf)
         report::WritePdf(doc, ctx.targetFile(*pdf));
@@ -126,7 +131,7 @@ int allChapters(Context& ctx, ReportContext& rc, const QString& outDir) {
 Command ReportCommand() {
     return {QStringLiteral("report"),
             QStringLiteral("B (--chapter C [--pdf 文件] | --all-chapters --out 文件夹) | "
-                           "C|D|E|labour|material|machinery|summary [--pdf 文件]"),
+                           "C|D|E|labour|material|machinery|summary|analysis [--pdf 文件]"),
             QStringLiteral("输出投标报表中的一张（B、C、D、E、计日工单价表、投标报价汇总表）"),
             QStringLiteral("为当前合同段生成一张报表，以输出代替预览：\n"
                            "  B          工程量清单报表：像“确定”一样先重算并保存保险费\n"
@@ -137,6 +142,8 @@ Command ReportCommand() {
                            "  material   计日工材料单价表\n"
                            "  machinery  计日工施工机械单价表\n"
                            "  summary    投标报价汇总表（第100章至700章）\n"
+                           "  analysis   单价分析表：每个有工料机组成的可录入细目一块（工料机、各类费用小计、\n"
+                           "             直接费、各项取费与综合单价）；清单单价与分析单价不同的细目在标准错误中列出\n"
                            "选项：\n"
                            "  --chapter C       B 的章号，如 100\n"
                            "  --pdf 文件        写成 PDF（字体嵌入）；不给时在标准输出打印各页的文字\n"
@@ -175,8 +182,8 @@ Command ReportCommand() {
             }};
 }
 
-int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
-    const PrintedBidSet printed = PrintBidSet(rc, QDir::current().absoluteFilePath(outDir));
+int printAll(Context& ctx, ReportContext& rc, const QString& outDir, const BidSetOptions& options) {
+    const PrintedBidSet printed = PrintBidSet(rc, QDir::current().absoluteFilePath(outDir), options);
     if (!printed.refusal.isEmpty())
         throw Refused(printed.refusal);
     for (const QString& note : printed.notes)
@@ -198,25 +205,29 @@ int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
 
 Command PrintAllCommand() {
     return {
-        QStringLiteral("print-all"), QStringLiteral("--dir 文件夹"), QStringLiteral("输出全套投标报表"),
+        QStringLiteral("print-all"), QStringLiteral("--dir 文件夹 [--with-analysis]"),
+        QStringLiteral("输出全套投标报表"),
         QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
                        "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
                        "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
                        "（目录页在前，各表保留自己的页码，每张报表一个书签），全部写好后一起换上（磁盘已满等失败时\n"
                        "文件夹保持原样，并说明文件和原因），然后打印写出的文件：\n"
-                       "  --dir 文件夹   输出的文件夹（没有时建立）\n"
-                       "  --json         以 JSON 打印写出的文件、报表名与页数\n"
+                       "  --dir 文件夹       输出的文件夹（没有时建立）\n"
+                       "  --with-analysis    在最后加上单价分析表（它显示单价的组成，只在要求时列入）\n"
+                       "  --json             以 JSON 打印写出的文件、报表名与页数\n"
                        "没有当前合同段时显示“请先选择合同”，退出码 1。"),
         [](Context& ctx) {
             const std::optional<QString> dir = ctx.takeOption(QStringLiteral("--dir"));
-            ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
+            BidSetOptions options;
+            options.withAnalysis = ctx.takeFlag(QStringLiteral("--with-analysis"));
+            ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹 [--with-analysis]"));
             if (!dir)
                 throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
             // The set stores the insurance line before its forms: a write.
             auto dm = ctx.openAndLogin(Access::Write);
             dm->LoadCurrentContract();
             ReportContext rc(*dm);
-            return printAll(ctx, rc, *dir);
+            return printAll(ctx, rc, *dir, options);
         }};
 }
 

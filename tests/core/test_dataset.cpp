@@ -359,3 +359,40 @@ TEST_F(DataSetTest, ABatchWriteHoldsEachValueAsTheStoreKeepsIt) {
             EXPECT_EQ(held, read) << name.toStdString() << " row " << row;
         }
 }
+
+// Constant names are known by their storage after the first look-up; another open with other
+// columns must not find them where the last one had them, and a name made at run time finds the
+// same column as its constant.
+TEST_F(DataSetTest, ColumnNamesFollowEachOpen) {
+    static const QString price = QStringLiteral("price");
+    static const QString code = QStringLiteral("code");
+    auto set = openSet();
+    const int at = set->columnIndex(price);
+    EXPECT_EQ(at, set->columnIndex(QString::fromUtf8("pri") + QStringLiteral("ce")));
+    EXPECT_EQ(set->columnIndex(price), at);
+    EXPECT_EQ(set->columnIndex(code), 1);
+    set->open(QStringLiteral("select rowid, price, code from t order by code"));
+    EXPECT_EQ(set->columnIndex(price), 1);
+    EXPECT_EQ(set->columnIndex(code), 2);
+    EXPECT_EQ(set->value(0, code).toString(), QStringLiteral("a"));
+    set->open(QStringLiteral("select rowid, name from t"));
+    EXPECT_EQ(set->columnIndex(price), -1);
+}
+
+// A batch writes every row with one statement, and a second batch of other columns (or a failing
+// one) does not run the first one's statement.
+TEST_F(DataSetTest, BatchesOfDifferentColumnsWriteWhatEachChanges) {
+    auto set = openSet({QStringLiteral("price"), QStringLiteral("qty")});
+    set->postValues(set->columnIndex(QStringLiteral("price")), {{0, 1.25}, {1, 2.5}, {2, 4.0}});
+    set->postValues(set->columnIndex(QStringLiteral("qty")), {{0, 7.0}, {2, 9.0}});
+    EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 1.25);
+    EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 4.0);
+    EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("qty")).toDouble(), 7.0);
+    EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("qty")).toDouble(), 2.0);
+    db().exec(QStringLiteral("UPDATE t SET price = 99 WHERE code = 'c'"));
+    EXPECT_THROW(set->postValues(set->columnIndex(QStringLiteral("price")), {{0, 5.0}, {2, 6.0}}), RowChangedElsewhere);
+    EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 1.25) << "none of the batch is written";
+    set->reloadRows({set->keyOf(2)});
+    set->postValues(set->columnIndex(QStringLiteral("price")), {{0, 5.0}, {2, 6.0}});
+    EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 6.0);
+}

@@ -1,7 +1,10 @@
 // The rendered pages of the reports as checked-in text, so that a layout or figure change shows
 // up in review. After an intended change, rerun with TENVORA_UPDATE_GOLDEN=1, look at the pages
 // as PNG (tenvora report ... --pdf, pdftoppm) and commit the new dumps.
+#include "PricingFixture.h"
+
 #include "reports/BoqChapterReport.h"
+#include "reports/UnitPriceAnalysisReport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,5 +29,23 @@ TEST_P(ReportBPages, MatchTheCheckedInDump) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Golden, ReportBPages, testing::Values("100", "200", "300", "400", "500", "600", "700"));
+
+TEST(UnitPriceAnalysisPages, MatchTheCheckedInDump) {
+    test::TempDataFile file(true);
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    test::AddDemoCosts(*dm);
+    ReportContext context(*dm);
+    UnitPriceAnalysisReport request(context);
+    const BuildResult built = request.build();
+    ASSERT_TRUE(built) << built.refusal.toStdString();
+    // The demo's typed prices are not the analysed ones: the form says so.
+    EXPECT_EQ(request.blocks(), 4);
+    ASSERT_FALSE(request.notes().isEmpty());
+    EXPECT_TRUE(request.notes().first().contains(QStringLiteral("203-1-a"))) << request.notes().first().toStdString();
+    const QString diff =
+        test::CompareWithGolden(QStringLiteral("report-analysis-A1.txt"), report::TextDump(request.prepare()));
+    EXPECT_TRUE(diff.isEmpty()) << diff.toStdString();
+}
 
 } // namespace

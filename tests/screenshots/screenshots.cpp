@@ -9,6 +9,7 @@
 #include "boq/ContractSelectionDialog.h"
 #include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
+#include "core/PricingFixture.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/RestoreDialog.h"
@@ -17,6 +18,9 @@
 #include "grid/DataGrid.h"
 #include "grid/DataGridDelegate.h"
 #include "preview/ReportPreview.h"
+#include "pricing/BuildUpPanel.h"
+#include "pricing/FeeListDialog.h"
+#include "pricing/ResourceLibraryWindow.h"
 #include "reports/ChapterReportDialog.h"
 #include "shell/AboutDialog.h"
 #include "shell/Application.h"
@@ -254,6 +258,29 @@ int main(int argc, char* argv[]) {
         shot(help, QStringLiteral("17-help-search"));
         help->close();
     }
+    // The unit-price analysis: the current line's build-up under the grid, "工料机" and "取费".
+    test::AddDemoCosts(dm);
+    window.showBoqEditor();
+    auto* priced = qobject_cast<BoqEditorWindow*>(window.hostedTool());
+    selectNode(priced, QStringLiteral("200"));
+    priced->grid()->setCurrentIndex(
+        priced->grid()->gridModel()->index(priced->editor().findItem(QStringLiteral("203-1-a")), price));
+    priced->grid()->setFocus();
+    shot(&window, QStringLiteral("18-boq-buildup"));
+    SetModalHandler([&](QDialog& d) {
+        d.show();
+        if (auto* resources = qobject_cast<ResourceLibraryWindow*>(&d)) {
+            resources->resourceGrid()->setCurrentIndex(resources->resourceGrid()->gridModel()->index(0, 0));
+            shot(resources, QStringLiteral("19-resources"));
+        } else if (auto* fees = qobject_cast<FeeListDialog*>(&d)) {
+            shot(fees, QStringLiteral("20-fees"));
+        }
+        d.hide();
+        return int(QDialog::Rejected);
+    });
+    priced->buildUpPanel()->showLibrary();
+    priced->buildUpPanel()->showFees();
+    SetModalHandler({});
     window.quitProgram();
     return 0;
 }

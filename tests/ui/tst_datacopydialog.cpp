@@ -9,9 +9,12 @@
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/DataManagement.h"
 #include "datamgmt/FolderChooser.h"
+#include "pricing/PricingSchema.h"
+#include "pricing/ResourceLibrary.h"
 #include "shell/UiStyle.h"
 #include "support/TestSupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileSystemModel>
@@ -39,6 +42,51 @@ class TestDataCopyDialog : public QObject {
 private slots:
     void init() { test::BeginWindowTest(); }
     void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
+
+    // Our cost tables are the bidder's own: the bid disk leaves them out unless the box is ticked;
+    // a backup has no such box and always keeps them.
+    void costTablesFollowTheCheckBox_data() {
+        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<int>("tick"); // -1: no box
+        QTest::addColumn<bool>("costsInCopy");
+        QTest::newRow("bid disk, left as it is") << QStringLiteral("2") << 0 << false;
+        QTest::newRow("bid disk, ticked") << QStringLiteral("2") << 1 << true;
+        QTest::newRow("backup") << QStringLiteral("1") << -1 << true;
+    }
+    void costTablesFollowTheCheckBox() {
+        QFETCH(QString, bakMode);
+        QFETCH(int, tick);
+        QFETCH(bool, costsInCopy);
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        ResourceLibrary(*dm, dm->session().CurContractID)
+            .add({QStringLiteral("R01"), QStringLiteral("普工"), QStringLiteral("工日"), ResourceKind::Labour, 135.5});
+        dm->closeConnection();
+        QTemporaryDir target;
+
+        DataCopyDialog form(*dm, bakMode == QLatin1String("2") ? CopyKind::BidDisk : CopyKind::Backup);
+        QCOMPARE(form.withCostsBox() != nullptr, tick >= 0);
+        if (tick >= 0) {
+            QVERIFY(!form.withCostsBox()->isChecked());
+            QVERIFY(form.withCostsBox()->text().contains(QStringLiteral("(&W)")));
+            if (tick == 1)
+                QTest::mouseClick(form.withCostsBox(), Qt::LeftButton, {},
+                                  QPoint(5, form.withCostsBox()->height() / 2));
+            QCOMPARE(form.withCostsBox()->isChecked(), tick == 1);
+        }
+        QVERIFY(form.folderChooser()->setFolder(target.path()));
+        form.fileNameField()->setText(QStringLiteral("copy.tr"));
+        form.okButton()->click();
+        MessageBox::takeShown();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        Database copy =
+            Database::open(target.filePath(QStringLiteral("copy.tr")), DataFileKey(), Database::Mode::Verify);
+        QCOMPARE(PricingSchema::exists(copy), costsInCopy);
+        if (costsInCopy)
+            QCOMPARE(copy.scalar(QStringLiteral("select 名称 from pricing_resource where 编号='R01'")).toString(),
+                     QStringLiteral("普工"));
+    }
 
     void modeSetsCaptionPromptAndMessage_data() {
         QTest::addColumn<bool>("bidDisk");

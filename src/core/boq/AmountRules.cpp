@@ -1,5 +1,7 @@
 #include "boq/AmountRules.h"
 
+#include <optional>
+
 #include "data/DataModule.h"
 
 namespace tenvora {
@@ -59,12 +61,16 @@ QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeAll(const QString& c
     return results;
 }
 
-QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeChapters(const QString& contract,
-                                                                     const QStringList& chapters) {
+QList<QPair<QString, ChapterRecompute>>
+BoqTotals::recomputeChapters(const QString& contract, const QStringList& chapters, ContractFigures* known) {
     QList<QPair<QString, ChapterRecompute>> results;
     // One change for the user: either every figure is stored or none is.
     m_dm.RunChange([&] {
-        ContractFigures figures = ContractFigures::read(m_dm, contract, ContractFigures::Parts::Boq);
+        // Figures handed in are used in place (they follow what is stored), not copied.
+        std::optional<ContractFigures> read;
+        if (!known)
+            read = ContractFigures::read(m_dm, contract, ContractFigures::Parts::Boq);
+        ContractFigures& figures = known ? *known : *read;
         const qint64 insurance = storeInsurance(contract, figures);
         for (const QString& chapter : chapters) {
             const qint64 total = figures.storedChapterTotal(chapter);
@@ -76,14 +82,28 @@ QList<QPair<QString, ChapterRecompute>> BoqTotals::recomputeChapters(const QStri
     return results;
 }
 
-std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contract, const QStringList& chapters) {
+std::vector<StoredLineFigures> BoqTotals::recomputedLines(const QString& contract, const QStringList& chapters,
+                                                          const ContractFigures* known) {
+    std::vector<StoredLineFigures> lines;
+    if (known) {
+        for (const FigureLine& line : known->lines()) {
+            if (!ContractFigures::isInsuranceLine(line.item) &&
+                !(line.item == line.chapter && !line.chapter.isEmpty() && chapters.contains(line.item)))
+                continue;
+            m_dm.RunSelect(QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where rowid=?"),
+                           {line.rowId}, [&](const Statement& st) {
+                               lines.push_back({st.value(0).toLongLong(), st.value(1).toString(),
+                                                st.value(2).toString(), st.value(3), st.value(4)});
+                           });
+        }
+        return lines;
+    }
     QStringList marks;
     QVariantList values{contract, QString::fromLatin1(kInsuranceItem)};
     for (const QString& chapter : chapters) {
         marks << QStringLiteral("?");
         values << chapter;
     }
-    std::vector<StoredLineFigures> lines;
     m_dm.RunSelect(
         QStringLiteral("select rowid, 章, 细目编号, 合同单价, 合同金额 from jd_htqd where 合同编号=? and "
                        "(细目编号=?%1) order by rowid")

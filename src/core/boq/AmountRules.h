@@ -44,11 +44,16 @@ public:
     ChapterRecompute recompute(const QString& contract, const QString& chapter);
     // recompute for every chapter of the contract, as one change; the totals by chapter.
     QList<QPair<QString, ChapterRecompute>> recomputeAll(const QString& contract);
-    // recompute for each of these chapters, as one change, reading the contract's lines once.
-    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters);
+    // recompute for each of these chapters, as one change, reading the contract's lines once; or
+    // not at all when the caller holds them as the store now does (`known`, which then takes
+    // the stored insurance and chapter totals).
+    QList<QPair<QString, ChapterRecompute>> recomputeChapters(const QString& contract, const QStringList& chapters,
+                                                              ContractFigures* known = nullptr);
     // The lines whose figures recomputing these chapters writes: every insurance line and the
-    // chapter line of each chapter.
-    std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QStringList& chapters);
+    // chapter line of each chapter, in store order. With the contract's figures at hand they are
+    // found there and read by row identity, not by a pass over the contract's lines.
+    std::vector<StoredLineFigures> recomputedLines(const QString& contract, const QStringList& chapters,
+                                                   const ContractFigures* known = nullptr);
 
     // Put back figures the recomputation (or the amount rule) stored, by row identity, the way
     // they were written: the amount of a line; price and amount of an insurance line.

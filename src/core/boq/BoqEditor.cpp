@@ -296,18 +296,22 @@ void BoqEditor::proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentR
 void BoqEditor::applyAdjustment(PriceAdjustment& adjustment) {
     savePending();
     std::vector<PriceChange> changes = adjustment.apply();
-    // The adjusted lines the list shows take what the adjustment's own list wrote; the lines the
+    const int lines = static_cast<int>(
+        std::count_if(changes.begin(), changes.end(), [](const PriceChange& c) { return !c.computed; }));
+    takeWrittenStep(QStringLiteral("调价（%1 行）").arg(lines), std::move(changes), adjustment.lines());
+}
+
+void BoqEditor::takeWrittenStep(QString label, std::vector<PriceChange> changes, const DataSet& written) {
+    // The priced lines the list shows take what the other list wrote; the lines the
     // recomputation wrote are read again.
     QVariantList priced;
     QVariantList computed;
     for (const PriceChange& c : changes)
         if (m_lines.rowOfKey(QVariant::fromValue<qlonglong>(c.rowId)) >= 0)
             (c.computed ? computed : priced) << QVariant::fromValue<qlonglong>(c.rowId);
-    m_lines.takeRows(adjustment.lines(), priced);
+    m_lines.takeRows(written, priced);
     m_lines.reloadRows(computed);
-    const int lines = static_cast<int>(
-        std::count_if(changes.begin(), changes.end(), [](const PriceChange& c) { return !c.computed; }));
-    pushStep(QStringLiteral("调价（%1 行）").arg(lines), std::move(changes));
+    pushStep(std::move(label), std::move(changes));
 }
 
 void BoqEditor::applyDisplayFormats() {

@@ -109,6 +109,11 @@ public:
     void proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentRequest& request);
     // Writes it as one change and one step; the list shows the new figures.
     void applyAdjustment(PriceAdjustment& adjustment);
+    // Takes a change written through the save hook by a list of its own (the analysed unit
+    // prices): the list shows the new figures (the lines `written` holds are taken from it, the
+    // recomputed ones read again) and the change is one step of the history. A price typed but
+    // not saved is to be saved (savePending) before that change is written.
+    void takeWrittenStep(QString label, std::vector<PriceChange> changes, const DataSet& written);
 
 signals:
     // The undo history changed (a step added, undone, redone, or the history cleared).

@@ -68,9 +68,10 @@ QString AllChapterFigures::boqTotalLabel() const {
 
 ContractFigures::ContractFigures(std::vector<FigureLine> lines, std::vector<DayworkFigureLine> daywork)
     : m_lines(std::move(lines)), m_daywork(std::move(daywork)) {
-    // setLine finds a line by its identity.
-    std::stable_sort(m_lines.begin(), m_lines.end(),
-                     [](const FigureLine& a, const FigureLine& b) { return a.rowId < b.rowId; });
+    // setLine finds a line by its identity; read in store order, they come sorted already.
+    const auto byIdentity = [](const FigureLine& a, const FigureLine& b) { return a.rowId < b.rowId; };
+    if (!std::is_sorted(m_lines.begin(), m_lines.end(), byIdentity))
+        std::stable_sort(m_lines.begin(), m_lines.end(), byIdentity);
 }
 
 ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, Parts parts, const LineVisitor& visit) {
@@ -357,10 +358,16 @@ void ContractFigures::storeInsurance() {
 
 void ContractFigures::storeChapterTotal(const QString& code) {
     const qint64 total = storedChapterTotal(code);
+    bool provisional = false;
     for (FigureLine& line : m_lines)
-        if (isChapterLine(line.chapter, line.item) && line.chapter == code)
+        if (isChapterLine(line.chapter, line.item) && line.chapter == code) {
             line.amount = static_cast<double>(total);
-    changed();
+            provisional = provisional || isProvisionalSum(line.unit);
+        }
+    // A chapter line counts in no total but the list of provisional sums, so the sums stay as
+    // they are (recomputing every chapter would otherwise add them up once per chapter).
+    if (provisional)
+        changed();
 }
 
 void ContractFigures::setLine(qint64 rowId, const QVariant& price, const QVariant& amount) {

@@ -110,15 +110,15 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
 }
 
 std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contract, const QStringList& chapters,
-                                           ChapterRecompute* result) {
+                                           ChapterRecompute* result, ContractFigures* known) {
     BoqTotals totals(dm);
     std::vector<PriceChange> changes;
     dm.RunChange([&] {
-        const std::vector<StoredLineFigures> before = totals.recomputedLines(contract, chapters);
-        const QList<QPair<QString, ChapterRecompute>> done = totals.recomputeChapters(contract, chapters);
+        const std::vector<StoredLineFigures> before = totals.recomputedLines(contract, chapters, known);
+        const QList<QPair<QString, ChapterRecompute>> done = totals.recomputeChapters(contract, chapters, known);
         if (result && !done.isEmpty())
             *result = done.last().second;
-        const std::vector<StoredLineFigures> after = totals.recomputedLines(contract, chapters);
+        const std::vector<StoredLineFigures> after = totals.recomputedLines(contract, chapters, known);
         for (size_t i = 0; i < before.size() && i < after.size(); ++i) {
             const StoredLineFigures& b = before[i];
             const StoredLineFigures& a = after[i];

@@ -104,8 +104,10 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
 
 // "章合计 和 保险费 计算" for these chapters (BoqTotals::recomputeChapters, as one change), with
 // the stored figures it changed as computed changes; result gets the last chapter's figures.
+// A caller that holds the contract's figures as the store now does passes them as `known`
+// (used in place, not copied).
 std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contract, const QStringList& chapters,
-                                           ChapterRecompute* result = nullptr);
+                                           ChapterRecompute* result = nullptr, ContractFigures* known = nullptr);
 
 // Undoes (or redoes) a step as one change. Every line must hold what the step left (or, to
 // redo, what it found): otherwise Refused names the line and nothing is written. Bidder prices

@@ -71,10 +71,22 @@ bool DataSet::isCellEditable(int row, int column) const {
 }
 
 int DataSet::columnIndex(const QString& name) const {
-    // Hooks ask for the same few names on every row of a batch: no scan of the columns.
+    // Hooks ask for the same few names on every row of a batch, and those are the program's
+    // constant texts: their storage lives as long as the program, so it names them without
+    // hashing the text again (a text made at run time may reuse freed storage, so only these).
+    const bool constant = !name.data_ptr().isMutable();
+    if (constant)
+        for (const KnownName& known : m_knownNames)
+            if (known.text == name.constData() && known.size == name.size())
+                return known.column;
+    int column = -1;
     if (const auto found = m_columnIndex.constFind(name); found != m_columnIndex.constEnd())
-        return *found;
-    return m_columnIndex.value(name.toCaseFolded(), -1);
+        column = *found;
+    else
+        column = m_columnIndex.value(name.toCaseFolded(), -1);
+    if (constant && m_knownNames.size() < 32)
+        m_knownNames.append({name.constData(), name.size(), column});
+    return column;
 }
 
 int DataSet::rowOfKey(const QVariant& key) const {
@@ -204,6 +216,7 @@ void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
     m_last = RowStatements();
     m_affinity.clear();
     m_columnIndex.clear();
+    m_knownNames.clear();
     // The first of two equal names wins, as a scan from the left would find it.
     for (int i = static_cast<int>(m_columns.size()) - 1; i >= 0; --i) {
         m_columnIndex.insert(m_columns[i], i);
@@ -344,8 +357,8 @@ void DataSet::post(int row) {
 
 QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
     Database& db = m_dm.database();
-    const QString table = quoted(m_target.table);
-    const QString key = quoted(m_columns[m_keyIndex]);
+    // Named only where a statement is made here: a batch writes row after row with one update.
+    const auto table = [this] { return quoted(m_target.table); };
     const QVariantList& stored = m_rows[static_cast<size_t>(row)];
     // The row as the edit leaves it.
     QVariantList edited = stored;
@@ -370,7 +383,21 @@ QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
             if (checked)
                 for (int c : written)
                     values << stored[c];
-            db.exec(statementsFor(written, checked).update, values);
+            if (m_batch) {
+                // One statement for every row of the batch, not looked up by its text per row.
+                const QString& update = statementsFor(written, checked).update;
+                if (!m_batchUpdate || m_batchUpdateText != update) {
+                    m_batchUpdate.reset();
+                    m_batchUpdate.emplace(db.cached(update));
+                    m_batchUpdateText = update;
+                }
+                Statement& st = **m_batchUpdate;
+                st.bindAll(values);
+                st.run();
+                st.reset();
+            } else {
+                db.exec(statementsFor(written, checked).update, values);
+            }
             if (db.changes() == 0) {
                 if (checked)
                     throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(row + 1), row);
@@ -390,10 +417,10 @@ QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
             values << edited[c];
         }
         if (names.isEmpty())
-            db.exec(QStringLiteral("insert into %1 default values").arg(table));
+            db.exec(QStringLiteral("insert into %1 default values").arg(table()));
         else
             db.exec(QStringLiteral("insert into %1 (%2) values (%3)")
-                        .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+                        .arg(table(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
                     values);
         identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : edited[m_keyIndex];
     }
@@ -416,8 +443,9 @@ QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
             return edited;
         }
     }
-    Database::Lease st = db.cached(checked ? statementsFor(written, true).readBack
-                                           : QStringLiteral("select * from %1 where %2=?").arg(table, key));
+    Database::Lease st =
+        db.cached(checked ? statementsFor(written, true).readBack
+                          : QStringLiteral("select * from %1 where %2=?").arg(table(), quoted(m_columns[m_keyIndex])));
     st->bind(1, identity);
     if (st->next()) {
         for (int i = 0; i < st->columnCount(); ++i) {
@@ -572,6 +600,7 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
             m_rows[static_cast<size_t>(values[i].first)] = before[i];
         m_edits.erase(m_edits.begin() + static_cast<std::ptrdiff_t>(edits), m_edits.end());
         m_batch = false;
+        m_batchUpdate.reset();
     };
     m_batch = true;
     // One edit goes from row to row: it lives while the hook runs and the row is written.
@@ -601,6 +630,7 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
     }
     m_edits.erase(m_edits.begin() + static_cast<std::ptrdiff_t>(edits), m_edits.end());
     m_batch = false;
+    m_batchUpdate.reset();
     if (last >= 0)
         emit rowsChanged(first, last);
     return before;

@@ -2,6 +2,7 @@
 // and posting a row back.
 #pragma once
 
+#include "data/Database.h"
 #include "data/Errors.h"
 
 #include <QHash>
@@ -233,6 +234,14 @@ private:
     QHash<QString, QString> m_formats; // by case-folded column name, so they survive a re-open
     QList<bool> m_editable;
     QHash<QString, int> m_columnIndex; // by name as selected and case-folded
+    struct KnownName {
+        const QChar* text;
+        qsizetype size;
+        int column;
+    };
+    mutable QList<KnownName> m_knownNames;        // constant names asked for, by their storage
+    std::optional<Database::Lease> m_batchUpdate; // the update a batch runs on every row
+    QString m_batchUpdateText;
     QHash<QList<int>, RowStatements> m_statements;
     RowStatements m_last;
     QList<int> m_lastWritten;

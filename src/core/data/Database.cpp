@@ -391,6 +391,13 @@ QVariant Statement::value(int column, const QVariant& same) const {
     return value(column);
 }
 
+std::optional<QByteArrayView> Statement::text(int column) const {
+    if (sqlite3_column_type(m_stmt, column) != SQLITE_TEXT)
+        return std::nullopt;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, column));
+}
+
 // ---- Database ----
 
 Database::Lease::~Lease() {

@@ -3,11 +3,13 @@
 
 #include "data/Errors.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 struct sqlite3;
@@ -51,6 +53,9 @@ public:
     // The same, but hands back `same` itself (sharing its text) when the column holds that very
     // text: a list that repeats a contract, chapter or unit on every row then keeps one copy.
     QVariant value(int column, const QVariant& same) const;
+    // The column's text as the store holds it (UTF-8), valid until the next step; nothing when the
+    // column holds no text. For readers that look many repeated texts up without decoding each.
+    std::optional<QByteArrayView> text(int column) const;
 
 private:
     friend class Database;

@@ -7,6 +7,7 @@
 #include "data/Database.h"
 #include "data/SystemErrorText.h"
 #include "datamgmt/FileCopy.h"
+#include "pricing/PricingSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,6 +48,17 @@ QString sizeText(qint64 bytes) {
     if (bytes < 1024 * 1024)
         return QStringLiteral("%1 KB").arg(QString::number((bytes + 1023) / 1024));
     return QStringLiteral("%1 MB").arg(QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1));
+}
+
+// Drops the cost tables from the staged copy, rewrites it so that none of their pages stays in
+// the file, and checks every page again.
+void leaveOutCosts(const QString& stage) {
+    Database db = Database::open(stage, DataFileKey());
+    // No journal beside the stage: a kill would leave it where no later copy looks for stages.
+    db.exec(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+    if (PricingSchema::drop(db))
+        db.exec(QStringLiteral("VACUUM"));
+    db.checkIntegrity();
 }
 
 } // namespace
@@ -139,6 +151,8 @@ QString DataFileCopies::backupTo(const QString& target) {
                             .arg(native(source), native(target)));
         }
         StagedFileCopy staged(source, target);
+        if (bidDiskMode() && !m_withCosts)
+            leaveOutCosts(staged.namedStage());
         staged.commit();
     } catch (const Error& e) {
         throw Error(QStringLiteral("备份没有完成：%1").arg(e.text()));

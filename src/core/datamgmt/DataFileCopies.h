@@ -59,6 +59,9 @@ public:
     static QString restoreDoneText();
 
     bool bidDiskMode() const { return m_kind == CopyKind::BidDisk; }
+    // The bid disk goes to the owner: it leaves the bidder's cost tables (the resource library,
+    // the build-ups and the fees) out, unless they are asked for here. Backups keep everything.
+    void setBidDiskWithCosts(bool withCosts) { m_withCosts = withCosts; }
 
     // "确定" of the backup dialog: copies the data file to TargetPath(folder, fileName), replacing a
     // file of that name, and returns the completion message for the mode. Throws Refused for an
@@ -82,6 +85,7 @@ private:
 
     DataModule& m_dm;
     CopyKind m_kind;
+    bool m_withCosts = false;
 };
 
 // The steps every front end takes for 数据备份, 生成投标盘 and 数据恢复 once what was typed is

@@ -274,6 +274,19 @@ void StagedFile::flush() {
         failWrite(errno);
 }
 
+QString StagedFile::namedStage() {
+    if (m_unnamed) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        const QByteArray stage = encoded(m_stage);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, stage.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+            ::linkat(m_fd, "", AT_FDCWD, stage.constData(), AT_EMPTY_PATH) != 0)
+            throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(errno)));
+        m_unnamed = false;
+    }
+    flushBuffer();
+    return m_stage;
+}
+
 void StagedFile::commit() {
     if (m_committed)
         return;

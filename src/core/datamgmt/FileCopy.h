@@ -43,6 +43,10 @@ public:
     void flush();
     // Flushes the stage and replaces the target (an existing file of that name included) with
     // it. Throws Error, the target untouched, when any write failed.
+    // Gives the stage its name (StageNameFor) and returns it, so that a file can be changed
+    // where it lies before commit() puts it in place (the bid disk leaves the cost tables out);
+    // from then on a kill leaves a stage that the next write into the folder removes.
+    QString namedStage();
     void commit();
 
     // The permissions the file gets when it is put in place (by default those of a new file).
@@ -78,6 +82,8 @@ public:
     ~StagedFileCopy();
 
     const QString& target() const { return m_file->target(); }
+    // The stage by its name, to change the copy where it lies before commit() (see StagedFile).
+    QString namedStage() { return m_file->namedStage(); }
     // Replaces the target (an existing file of that name included) with the staged copy.
     void commit();
 

@@ -94,6 +94,7 @@ struct ParsedObject {
 struct ParsedBand {
     const Band* band = nullptr;
     const ReportDataSource* source = nullptr;
+    int groupColumn = -1; // the column a group band follows
     QList<ParsedObject> objects;
 };
 
@@ -120,7 +121,7 @@ struct Placed {
 
 struct ParsedPage {
     const TemplatePage* page = nullptr;
-    std::array<ParsedBand, 6> bands; // indexed by BandKind; band == nullptr when absent
+    std::array<ParsedBand, kBandKinds> bands; // indexed by BandKind; band == nullptr when absent
     const ParsedBand* get(BandKind kind) const {
         const ParsedBand& b = bands[static_cast<size_t>(kind)];
         return b.band ? &b : nullptr;
@@ -171,18 +172,37 @@ private:
 
     void parsePage(const TemplatePage& page, ParsedPage& parsed) {
         parsed.page = &page;
+        // Group bands read the rows of the page's data band.
+        const Band* data = page.band(BandKind::Data);
+        const ReportDataSource* rows = data ? m_dataSets.value(data->dataSet.toLower()) : nullptr;
+        if (data && !rows)
+            throw TemplateError(QStringLiteral("报表模板 %1 的数据带区读取的数据集 %2 没有连接")
+                                    .arg(QDir::toNativeSeparators(m_tpl.sourcePath), data->dataSet));
         for (const Band& band : page.bands) {
             ParsedBand& pb = parsed.bands[static_cast<size_t>(band.kind)];
             pb.band = &band;
-            if (band.kind == BandKind::Data) {
-                pb.source = m_dataSets.value(band.dataSet.toLower());
-                if (!pb.source)
-                    throw TemplateError(QStringLiteral("报表模板 %1 的数据带区读取的数据集 %2 没有连接")
-                                            .arg(QDir::toNativeSeparators(m_tpl.sourcePath), band.dataSet));
+            const bool grouping = band.kind == BandKind::GroupHeader || band.kind == BandKind::GroupFooter;
+            if (band.kind == BandKind::Data || grouping)
+                pb.source = rows;
+            if (grouping) {
+                const QStringList columns = rows->columns();
+                for (int c = 0; c < columns.size() && pb.groupColumn < 0; ++c)
+                    if (columns[c].compare(band.group, Qt::CaseInsensitive) == 0)
+                        pb.groupColumn = c;
+                if (pb.groupColumn < 0)
+                    throw TemplateError(
+                        QStringLiteral("报表模板 %1 的分组带区依据的列 %2 不在数据集 %3 中")
+                            .arg(QDir::toNativeSeparators(m_tpl.sourcePath), band.group, data->dataSet));
             }
             for (const ReportObject& object : band.objects)
                 pb.objects << parseObject(object, pb);
         }
+    }
+
+    // Whether two data rows belong to different runs of a group band.
+    static bool differs(const ParsedBand& group, int a, int b) {
+        return group.source->value(a, group.groupColumn).toString() !=
+               group.source->value(b, group.groupColumn).toString();
     }
 
     ParsedObject parseObject(const ReportObject& object, const ParsedBand& band) {
@@ -347,13 +367,57 @@ private:
 
         startPage(true);
         if (const ParsedBand* data = page.get(BandKind::Data)) {
+            const ParsedBand* groupHeader = page.get(BandKind::GroupHeader);
+            const ParsedBand* groupFooter = page.get(BandKind::GroupFooter);
+            const BandRow* runHeader = nullptr; // printed again on a sheet the run goes on to
+            auto continueOnNewPage = [&] {
+                startPage(false);
+                if (runHeader) {
+                    m_plans.back().flow << Placed{runHeader, y};
+                    y += runHeader->height;
+                }
+            };
             const int count = data->source->rowCount();
             for (int r = 0; r < count; ++r) {
                 m_rows.push_back(makeRow(*data, r, nullptr));
                 BandRow& row = m_rows.back();
-                if (!fits(row.height) && !m_plans.back().flow.isEmpty())
-                    startPage(false);
+                if (groupHeader && (r == 0 || differs(*groupHeader, r - 1, r))) {
+                    m_rows.push_back(makeRow(*groupHeader, r, nullptr));
+                    BandRow& head = m_rows.back();
+                    runHeader = nullptr;
+                    // A header never ends a sheet alone: it goes with the run's first row.
+                    if (!fits(head.height + row.height) && !m_plans.back().flow.isEmpty())
+                        startPage(false);
+                    place(head);
+                    runHeader = &head;
+                } else if (!fits(row.height) && !m_plans.back().flow.isEmpty()) {
+                    continueOnNewPage();
+                }
                 place(row);
+                if (groupFooter && (r == count - 1 || differs(*groupFooter, r, r + 1))) {
+                    m_rows.push_back(makeRow(*groupFooter, r, nullptr));
+                    BandRow& foot = m_rows.back();
+                    if (!fits(foot.height)) {
+                        // The footer takes the run's last row with it, as the summary does; a run
+                        // that has only its header and that row on the sheet goes over whole.
+                        QList<Placed>& flow = m_plans.back().flow;
+                        const double head = runHeader ? runHeader->height : 0;
+                        const bool lastIsRow = flow.size() > 1 && flow.last().row == &row;
+                        const bool wholeRun = lastIsRow && flow[flow.size() - 2].row == runHeader;
+                        const bool moveLast = lastIsRow && (!wholeRun || flow.size() > 2) &&
+                                              firstRowY + head + row.height + foot.height <= footerY + kEps;
+                        const BandRow* last = moveLast ? flow.takeLast().row : nullptr;
+                        if (moveLast && wholeRun)
+                            flow.removeLast(); // the header, printed again on the new sheet
+                        continueOnNewPage();
+                        if (last) {
+                            m_plans.back().flow << Placed{last, y};
+                            y += last->height;
+                        }
+                    }
+                    place(foot);
+                    runHeader = nullptr;
+                }
             }
         }
         if (const ParsedBand* summary = page.get(BandKind::Summary)) {

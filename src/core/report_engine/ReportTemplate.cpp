@@ -223,9 +223,11 @@ private:
             seen |= bit;
             page.bands << band;
         }
+        if ((page.band(BandKind::GroupHeader) || page.band(BandKind::GroupFooter)) && !page.band(BandKind::Data))
+            fail(QStringLiteral("分组带区要与它所分组的数据带区在同一页"));
         double fixed = 0;
         for (const Band& b : page.bands)
-            if (b.kind != BandKind::Data && b.kind != BandKind::Summary && b.kind != BandKind::Title)
+            if (b.kind == BandKind::PageHeader || b.kind == BandKind::ColumnHeader || b.kind == BandKind::PageFooter)
                 fixed += b.height;
         if (fixed >= page.paper.height() - page.margins.top() - page.margins.bottom())
             fail(QStringLiteral("页眉、栏目头与页脚的高度之和超出了版心"));
@@ -233,13 +235,15 @@ private:
     }
 
     Band readBand() {
-        const auto attrs = attributes({"kind", "height", "dataset"});
+        const auto attrs = attributes({"kind", "height", "dataset", "group"});
         static const QHash<QString, BandKind> kinds = {{QStringLiteral("page-header"), BandKind::PageHeader},
                                                        {QStringLiteral("title"), BandKind::Title},
                                                        {QStringLiteral("column-header"), BandKind::ColumnHeader},
                                                        {QStringLiteral("data"), BandKind::Data},
                                                        {QStringLiteral("summary"), BandKind::Summary},
-                                                       {QStringLiteral("page-footer"), BandKind::PageFooter}};
+                                                       {QStringLiteral("page-footer"), BandKind::PageFooter},
+                                                       {QStringLiteral("group-header"), BandKind::GroupHeader},
+                                                       {QStringLiteral("group-footer"), BandKind::GroupFooter}};
         const QString kind = attrs.value(QStringLiteral("kind"));
         if (!kinds.contains(kind))
             fail(QStringLiteral("不认识的带区 kind=\"%1\"").arg(kind));
@@ -253,6 +257,12 @@ private:
             fail(QStringLiteral("数据带区缺少属性 dataset"));
         if (band.kind != BandKind::Data && !band.dataSet.isEmpty())
             fail(QStringLiteral("只有数据带区可以读数据集"));
+        band.group = attrs.value(QStringLiteral("group")).trimmed();
+        const bool grouping = band.kind == BandKind::GroupHeader || band.kind == BandKind::GroupFooter;
+        if (grouping && band.group.isEmpty())
+            fail(QStringLiteral("分组带区缺少属性 group（分组所依据的列）"));
+        if (!grouping && !band.group.isEmpty())
+            fail(QStringLiteral("只有分组带区可以有属性 group"));
         while (m_xml.readNextStartElement()) {
             if (m_xml.name() != QLatin1String("memo"))
                 unexpected();
@@ -297,8 +307,9 @@ private:
         o.padding = number(attrs, "padding", 1.0);
         o.wrap = flag(attrs, "wrap", false);
         o.grow = flag(attrs, "grow", false);
-        if (o.grow && band.kind != BandKind::Data && band.kind != BandKind::Summary && band.kind != BandKind::Title)
-            fail(QStringLiteral("只有数据带区、标题带区和汇总带区的文本对象可以增高"));
+        if (o.grow && band.kind != BandKind::Data && band.kind != BandKind::Summary && band.kind != BandKind::Title &&
+            band.kind != BandKind::GroupHeader && band.kind != BandKind::GroupFooter)
+            fail(QStringLiteral("只有数据带区、分组带区、标题带区和汇总带区的文本对象可以增高"));
         o.format = attrs.value(QStringLiteral("format"));
         if (!o.format.isEmpty() && !IsValidNumberFormat(o.format))
             fail(QStringLiteral("不认识的显示格式 %1（可用如 0、0.00、#,##0.00、0.###）").arg(o.format));
@@ -341,7 +352,7 @@ private:
         for (const TextPart& p : parts)
             if (p.placeholder && p.text.startsWith(kFigureMark) && p.text.mid(1).trimmed().isEmpty())
                 fail(QStringLiteral("占位符 [=] 缺少数值名"));
-        if (band.kind == BandKind::Data)
+        if (band.kind == BandKind::Data || band.kind == BandKind::GroupHeader || band.kind == BandKind::GroupFooter)
             return; // column names are checked against the data set when the report is built
         for (const TextPart& p : parts)
             if (p.placeholder && p.text != QLatin1String(kPagePlaceholder) &&

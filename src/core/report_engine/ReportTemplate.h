@@ -6,6 +6,7 @@
 //     <page name="Page1" paper="A4|A3|A5|B5" orientation="portrait|landscape" margins="left top right bottom">
 //       (or width="" height="" instead of paper)
 //       <band kind="page-header|title|column-header|data|summary|page-footer" height="" dataset="(data only)">
+//       <band kind="group-header|group-footer" height="" group="column of the data set">
 //         <memo name="" x="" y="" width="" height="" font="id" align="left|center|right"
 //               valign="top|middle|bottom" border="all|none|left top right bottom" border-width="0.2"
 //               padding="1" wrap="false" grow="false" format="0.00" blank-zero="false">
@@ -14,12 +15,14 @@
 //         </memo>
 // Each page prints its page header on every sheet, the title once, the column header on every
 // sheet, one data band per row of its data set, the summary after the last row and the footer
-// at the foot of every sheet. A memo with grow makes its row as tall as its wrapped lines; memos
-// whose foot meets the band's foot stretch with the row, so the cell borders stay aligned.
-// [PAGE] and [PAGES] count the pages of this one layout, so a form appended to another keeps its
-// own numbering. [=name] prints the figure the report code gave under that name (letter case
-// ignored), so a summary row binds its figures by name and not by position; a figure that was
-// not given is a fault. [ROW] is the data row's number from 1, unless the data set has a
+// at the foot of every sheet. A group header prints before the first data row of each run of
+// rows that hold one value in its group column (and again at the top of a sheet that such a run
+// continues on), a group footer after the run's last row; both read the columns of the data set
+// (the header of the run's first row, the footer of its last). A memo with grow makes its row as tall as its wrapped
+// lines; memos whose foot meets the band's foot stretch with the row, so the cell borders stay aligned. [PAGE] and
+// [PAGES] count the pages of this one layout, so a form appended to another keeps its own numbering. [=name] prints the
+// figure the report code gave under that name (letter case ignored), so a summary row binds its figures by name and not
+// by position; a figure that was not given is a fault. [ROW] is the data row's number from 1, unless the data set has a
 // column of that name.
 #pragma once
 
@@ -40,7 +43,8 @@ public:
     using Error::Error;
 };
 
-enum class BandKind { PageHeader, Title, ColumnHeader, Data, Summary, PageFooter };
+enum class BandKind { PageHeader, Title, ColumnHeader, Data, Summary, PageFooter, GroupHeader, GroupFooter };
+inline constexpr int kBandKinds = 8;
 enum class HAlign { Left, Center, Right };
 enum class VAlign { Top, Middle, Bottom };
 
@@ -96,6 +100,7 @@ struct Band {
     BandKind kind = BandKind::Data;
     double height = 0; // mm; a band with growing objects may get taller per row
     QString dataSet;   // adapter name read by a data band
+    QString group;     // the data set's column a group header or footer follows
     QList<ReportObject> objects;
 };
 

@@ -10,6 +10,7 @@
 #include "reports/BoqSummaryReport.h"
 #include "reports/DayworkReports.h"
 #include "reports/ProvisionalSumsReport.h"
+#include "reports/UnitPriceAnalysisReport.h"
 
 #include <QDir>
 
@@ -66,10 +67,10 @@ public:
     Forms(QList<BidSetForm>& forms, const BidSetFormSink& sink, std::shared_ptr<const ContractFigures> figures)
         : m_forms(forms), m_sink(sink), m_figures(std::move(figures)) {}
 
-    void add(ReportRequest& request, const QString& name) {
+    BuildResult add(ReportRequest& request, const QString& name) {
         request.setFigures(m_figures);
-        if (!request.build())
-            return;
+        if (BuildResult built = request.build(); !built)
+            return built;
         BidSetForm form{name, request.title(), 0, request.prepare()};
         form.pages = form.document.pageCount();
         if (m_sink) {
@@ -77,6 +78,7 @@ public:
             form.document = report::RenderedDocument();
         }
         m_forms << form;
+        return {};
     }
 
 private:
@@ -96,7 +98,7 @@ QString pdfPath(const QString& folder, QString title) {
 
 } // namespace
 
-PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder, const BidSetOptions& options) {
     PrintedBidSet printed;
     if (context.dm().session().CurContractID.isEmpty()) {
         printed.refusal = QString::fromUtf8(kNoContractText);
@@ -108,14 +110,17 @@ PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
     // written whole leaves the folder as it was.
     std::vector<std::unique_ptr<StagedFile>> staged;
     QList<report::PdfPart> parts{report::PdfPart{}};
-    const BidSet set = BuildBidSet(context, [&](const BidSetForm& form) {
-        const QString path = pdfPath(folder, form.title);
-        QByteArray pdf = report::PdfBytes(form.document);
-        staged.push_back(std::make_unique<StagedFile>(path));
-        staged.back()->write(pdf);
-        parts << report::PdfPart{form.title, std::move(pdf)};
-        printed.files << WrittenPdf{form.name, form.title, path, form.pages};
-    });
+    const BidSet set = BuildBidSet(
+        context,
+        [&](const BidSetForm& form) {
+            const QString path = pdfPath(folder, form.title);
+            QByteArray pdf = report::PdfBytes(form.document);
+            staged.push_back(std::make_unique<StagedFile>(path));
+            staged.back()->write(pdf);
+            parts << report::PdfPart{form.title, std::move(pdf)};
+            printed.files << WrittenPdf{form.name, form.title, path, form.pages};
+        },
+        options);
     printed.notes = set.notes;
     parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
     const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
@@ -147,8 +152,9 @@ QString ReportEOmittedNote(const ContractFigures& figures) {
 }
 
 QStringList ReportNames() {
-    return {QStringLiteral("C"),        QStringLiteral("D"),         QStringLiteral("E"),      QStringLiteral("labour"),
-            QStringLiteral("material"), QStringLiteral("machinery"), QStringLiteral("summary")};
+    return {QStringLiteral("C"),       QStringLiteral("D"),        QStringLiteral("E"),
+            QStringLiteral("labour"),  QStringLiteral("material"), QStringLiteral("machinery"),
+            QStringLiteral("summary"), QStringLiteral("analysis")};
 }
 
 std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const QString& name) {
@@ -167,10 +173,12 @@ std::unique_ptr<ReportRequest> MakeReportRequest(ReportContext& context, const Q
         return std::make_unique<DayworkPriceTable>(context, DayworkSchedule::Machinery);
     if (n == QLatin1String("summary"))
         return std::make_unique<AllChapterSummaryReport>(context);
+    if (n == QLatin1String("analysis"))
+        return std::make_unique<UnitPriceAnalysisReport>(context);
     return nullptr;
 }
 
-BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink, const BidSetOptions& options) {
     DataModule& dm = context.dm();
     const QString contract = dm.session().CurContractID;
     BidSet set;
@@ -207,6 +215,12 @@ BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink) {
     for (DayworkSchedule s : {DayworkSchedule::Labour, DayworkSchedule::Material, DayworkSchedule::Machinery}) {
         DayworkPriceTable table(context, s);
         forms.add(table, table.name());
+    }
+    if (options.withAnalysis) {
+        UnitPriceAnalysisReport analysis(context);
+        if (const BuildResult built = forms.add(analysis, analysis.name()); !built)
+            set.notes << QStringLiteral("全套投标报表不含“%1”：%2").arg(analysis.title(), built.refusal);
+        set.notes << analysis.notes();
     }
 
     // The contents names the pages of the whole document, which begin after its own.

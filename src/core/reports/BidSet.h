@@ -33,6 +33,12 @@ struct BidSet {
 // Called with each form as soon as it is laid out.
 using BidSetFormSink = std::function<void(const BidSetForm&)>;
 
+struct BidSetOptions {
+    // "单价分析表" after the other forms. It shows how the prices were built, so it goes in only
+    // when the bidder asks for it (many tenders ask for it, others must not see it).
+    bool withAnalysis = false;
+};
+
 // Stores the insurance line once, reads the contract's figures once, then builds E, the
 // bid-price form ("投标报价汇总表"), B of every chapter that has lines, C, D and the labour,
 // material and machinery tables, in this order, every form from the same figures. The set
@@ -42,7 +48,9 @@ using BidSetFormSink = std::function<void(const BidSetForm&)>;
 // without a message; store and template faults are thrown and end the set.
 // With a sink each form goes to it as it comes and the set keeps only the forms' names, titles
 // and page counts (no whole document), so a long bill is never held in memory all at once.
-BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink = {});
+// With the analysis asked for, the notes also say why it is left out (no line to analyse) or
+// what its lines disagree in (UnitPriceAnalysisReport::notes).
+BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink = {}, const BidSetOptions& options = {});
 
 struct WrittenPdf {
     QString name; // the form's name, "all" for the whole set
@@ -61,7 +69,7 @@ struct PrintedBidSet {
 // as its own PDF named after its title as it is laid out, then the whole set as "投标报表.pdf",
 // joined from those files with a bookmark per form, so that no page is painted twice. Throws
 // Error naming a file that cannot be written.
-PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder);
+PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder, const BidSetOptions& options = {});
 
 // Why the whole set leaves report E out, naming the chapters it does not carry; empty when E
 // carries the set's bid price.

@@ -9,6 +9,7 @@
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataNavigator.h"
+#include "pricing/BuildUpPanel.h"
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
@@ -103,6 +104,12 @@ BoqEditorWindow::BoqEditorWindow(DataModule& dm, QWidget* parent) : HostedTool(p
     });
     m_navigator->setGrid(m_grid);
     m_pricing = new BoqPricingTools(*this, m_editor, dm, m_gridColumn);
+    m_buildUp = new BuildUpPanel(*this, m_editor, dm, m_gridSplitter);
+    m_gridSplitter->addWidget(m_buildUp);
+    m_gridSplitter->setStretchFactor(0, 3);
+    m_gridSplitter->setStretchFactor(1, 1);
+    m_gridSplitter->setSizes({460, 190});
+    KeepSplitterSizes(m_gridSplitter, QStringLiteral("boq-buildup"));
     // Pricing down the column: Enter saves the price and goes on to the next line that takes one.
     m_grid->setEnterMove(
         [this](int row, int column) { return column == priceColumn() ? NextPriceableRow(m_editor.lines(), row) : -1; });
@@ -140,6 +147,7 @@ BoqEditorWindow::BoqEditorWindow(DataModule& dm, QWidget* parent) : HostedTool(p
     }
 
     runAction([this] { initialise(); });
+    m_buildUp->refresh();
 }
 
 void BoqEditorWindow::buildLayout() {
@@ -184,13 +192,18 @@ void BoqEditorWindow::buildLayout() {
     auto* pageLayout = new QHBoxLayout(page);
     pageLayout->setContentsMargins(2, 2, 2, 2);
     pageLayout->setSpacing(2);
-    m_grid = new DataGrid(page);
+    // The grid over the current line's build-up.
+    m_gridSplitter = new QSplitter(Qt::Vertical, page);
+    m_gridSplitter->setObjectName(QStringLiteral("GridSplitter"));
+    m_gridSplitter->setChildrenCollapsible(false);
+    m_grid = new DataGrid(m_gridSplitter);
     m_grid->setObjectName(QStringLiteral("DBGrid1"));
     m_grid->setMinimumWidth(300);
     m_grid->resize(697, m_grid->height());
+    m_gridSplitter->addWidget(m_grid);
     m_gridColumn = new QVBoxLayout;
     m_gridColumn->setSpacing(2);
-    m_gridColumn->addWidget(m_grid, 1);
+    m_gridColumn->addWidget(m_gridSplitter, 1);
     pageLayout->addLayout(m_gridColumn, 1);
 
     auto* memoPanel = new QWidget(page);
@@ -298,6 +311,8 @@ void BoqEditorWindow::initialise() {
         m_memo->appendPlainText(line);
     m_memo->moveCursor(QTextCursor::Start);
     buildTree();
+    if (m_buildUp)
+        m_buildUp->refresh(); // an import brings other lines
 }
 
 void BoqEditorWindow::buildTree() {

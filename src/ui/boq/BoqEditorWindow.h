@@ -23,6 +23,7 @@ class DataModule;
 namespace tenvora::ui {
 
 class BoqPricingTools;
+class BuildUpPanel;
 class DataGrid;
 class DataNavigator;
 
@@ -89,6 +90,8 @@ public:
     QAction* importAction() const { return m_excel; }
     // Undo, find, paste, live totals and price adjustment.
     BoqPricingTools* pricingTools() const { return m_pricing; }
+    // The current line's build-up under the grid, the analysed prices and their commands.
+    BuildUpPanel* buildUpPanel() const { return m_buildUp; }
     QAction* exportAction() const { return m_export; }
     QAction* revisionAction() const { return m_revise; }
 
@@ -133,6 +136,8 @@ private:
     QMenu* m_popup;
     QAction* m_excel;
     BoqPricingTools* m_pricing = nullptr;
+    QSplitter* m_gridSplitter;
+    BuildUpPanel* m_buildUp = nullptr;
     QAction* m_export;
     QAction* m_revise;
     QIcon m_images[4];

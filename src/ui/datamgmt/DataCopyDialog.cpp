@@ -10,6 +10,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -65,6 +66,13 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, CopyKind kind, QWidget* parent)
     // Room for a long path on two or three lines without the dialog jumping in size.
     m_target->setMinimumHeight(3 * fontMetrics().height());
     m_target->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    if (bidDisk) {
+        m_withCosts = new QCheckBox(QStringLiteral("连同工料机、单价组成和取费写入投标盘(&W)"), this);
+        m_withCosts->setObjectName(QStringLiteral("withCosts"));
+        m_withCosts->setToolTip(QStringLiteral("这些是投标单位自己的成本数据，默认不写入投标盘；招标文件要求时才勾选"));
+        fields->addWidget(m_withCosts, 3, 1);
+    }
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -124,7 +132,9 @@ void DataCopyDialog::copy() {
         return;
     // Refused or failed, the dialog stays: the user may fix the name or pick another folder.
     Guarded(this, [this] {
-        const QString done = DataFileCopies(m_dm, m_kind).backup(m_chooser->folder(), m_fileName->text());
+        DataFileCopies copies(m_dm, m_kind);
+        copies.setBidDiskWithCosts(m_withCosts && m_withCosts->isChecked());
+        const QString done = copies.backup(m_chooser->folder(), m_fileName->text());
         OpenSettings()->setValue(folderKey(), m_chooser->folder());
         MessageBox::information(this,
                                 doneText(done, DataFileCopies::TargetPath(m_chooser->folder(), m_fileName->text())));

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,9 @@ public:
     static QString replaceNoticeText();
     // The completion message of the copy and the file it wrote.
     static QString doneText(const QString& done, const QString& target);
+    // The bid disk only: whether our cost tables (resource library, build-ups, fees) go on it too;
+    // off unless the bidder ticks it. Null for a backup, which always keeps them.
+    QCheckBox* withCostsBox() const { return m_withCosts; }
     QPushButton* okButton() const { return m_ok; }
     QPushButton* closeButton() const { return m_close; }
 
@@ -49,6 +53,7 @@ private:
     QLineEdit* m_fileName = nullptr;
     PathLabel* m_target = nullptr;
     QLabel* m_replaceNotice = nullptr;
+    QCheckBox* m_withCosts = nullptr;
     QPushButton* m_ok = nullptr;
     QPushButton* m_close = nullptr;
 };

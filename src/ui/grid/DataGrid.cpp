@@ -571,6 +571,8 @@ void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous);
     if (current.isValid())
         m_column = current.column();
+    if (current.row() != previous.row() || current.isValid() != previous.isValid())
+        emit currentRowChanged(current.isValid() ? current.row() : -1);
 }
 
 QString DataGrid::selectionText() const {

@@ -101,6 +101,8 @@ signals:
     // Several figures pasted into an open number editor; the editor has been closed, what was
     // typed into it dropped, and the paste is the owner's to make (the column paste).
     void columnPasteRequested();
+    // The current cell moved to another row (-1: none).
+    void currentRowChanged(int row);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -85,6 +85,9 @@ public:
     void setRowStyle(RowStyleHook hook);
     void setCellColour(CellColourHook hook) { m_cellColour = std::move(hook); }
     void setCellNote(CellNoteHook hook) { m_cellNote = std::move(hook); }
+    // The hooks as set, so that a second part of a window can add its marks to the first's.
+    const CellColourHook& cellColour() const { return m_cellColour; }
+    const CellNoteHook& cellNote() const { return m_cellNote; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -2,8 +2,10 @@
 
 #include "MessageBox.h"
 #include "Modal.h"
+#include "data/DataModule.h"
 #include "data/FileNames.h"
 #include "preview/ReportPreview.h"
+#include "pricing/LineBuildUps.h"
 #include "reports/BidSet.h"
 #include "reports/ChapterReportDialog.h"
 
@@ -64,9 +66,19 @@ void ReportRunner::run(const QString& name, QWidget* parent) {
     run(*request, parent);
 }
 
+QString ReportRunner::analysisQuestion() {
+    return QStringLiteral("要在全套投标报表的最后列入单价分析表吗？\n单价分析表显示每个单价的工料机组成和取费，"
+                          "只在招标文件要求时列入。");
+}
+
 void ReportRunner::runBidSet(QWidget* parent) {
+    // Asked only where there is something to show; the costs stay out unless the bidder says so.
+    BidSetOptions options;
+    const QString contract = dm().session().CurContractID;
+    if (!contract.isEmpty() && !LineBuildUps(dm(), contract).items().isEmpty())
+        options.withAnalysis = MessageBox::question(parent, analysisQuestion(), QString(), false);
     BusyCursor busy;
-    BidSet set = BuildBidSet(m_context);
+    BidSet set = BuildBidSet(m_context, {}, options);
     busy.release();
     if (!set.refusal.isEmpty()) {
         MessageBox::information(parent, set.refusal);

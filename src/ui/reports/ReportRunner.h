@@ -30,8 +30,10 @@ public:
     void run(ReportRequest& request, QWidget* parent);
     // The report of that name (see ReportNames()), built as run() builds it.
     void run(const QString& name, QWidget* parent);
-    // "全套投标报表": every form of the bid set as one document in the preview.
+    // "全套投标报表": every form of the bid set as one document in the preview. Where lines of the
+    // contract have build-ups it first asks whether 单价分析表 goes in (default 否).
     void runBidSet(QWidget* parent);
+    static QString analysisQuestion();
 
 private:
     ReportContext m_context;

@@ -13,6 +13,7 @@
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/DataManagement.h"
 #include "daywork/DayworkEditorWindow.h"
+#include "pricing/BuildUpPanel.h"
 #include "reports/ReportRunner.h"
 #include "shell/AboutDialog.h"
 #include "shell/ClientPanel.h"
@@ -101,6 +102,9 @@ void MainWindow::buildMenus() {
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("合同清单(&Q)"), this, &MainWindow::showBoqEditor);
     contracts->addAction(QStringLiteral("投标检查(&J)"), this, &MainWindow::showBidCheck);
+    contracts->addSeparator();
+    contracts->addAction(QStringLiteral("工料机(&L)..."), this, &MainWindow::showResourceLibrary);
+    contracts->addAction(QStringLiteral("取费(&M)..."), this, &MainWindow::showFeeList);
     contracts->addSeparator();
     contracts->addAction(QStringLiteral("导出Excel文件(&E)"), this, &MainWindow::exportWorkbook);
     contracts->addAction(QStringLiteral("导入修订清单(&R)"), this, &MainWindow::importRevision);
@@ -431,6 +435,27 @@ void MainWindow::selectContract() {
 void MainWindow::showBoqEditor() {
     runAction([this] { openBoqEditor(); });
     syncToolButtons();
+}
+
+void MainWindow::showPricingWindow(void (BuildUpPanel::*open)()) {
+    // Their re-pricing is a step of the BoQ editor's history: it comes first, then the window.
+    BoqEditorWindow* editor = nullptr;
+    runAction([&] {
+        editor = qobject_cast<BoqEditorWindow*>(hostedTool());
+        if (!editor && openBoqEditor())
+            editor = qobject_cast<BoqEditorWindow*>(hostedTool());
+    });
+    syncToolButtons();
+    if (editor)
+        (editor->buildUpPanel()->*open)();
+}
+
+void MainWindow::showResourceLibrary() {
+    showPricingWindow(&BuildUpPanel::showLibrary);
+}
+
+void MainWindow::showFeeList() {
+    showPricingWindow(&BuildUpPanel::showFees);
 }
 
 void MainWindow::showDayworkEditor() {

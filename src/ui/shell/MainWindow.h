@@ -20,6 +20,7 @@ struct BidFinding;
 
 namespace tenvora::ui {
 
+class BuildUpPanel;
 class HostedTool;
 class ClientPanel;
 class ReportRunner;
@@ -67,6 +68,8 @@ public slots:
     void showBoqEditor();             // 合同清单
     void showDayworkEditor();         // 计日工
     void showBidCheck();              // 投标检查
+    void showResourceLibrary();       // 工料机 (over the BoQ editor)
+    void showFeeList();               // 取费 (over the BoQ editor)
     void showChapterReport();         // B.工程量清单报表
     void showProvisionalSumsReport(); // C.专项暂定金额汇总表 (also the toolbar's "专项暂定金")
     void showDayworkSummaryReport();  // D.计日工汇总表
@@ -96,6 +99,7 @@ private:
     void buildStatusBar();
     bool closeHostedTool();
     bool openBoqEditor();
+    void showPricingWindow(void (BuildUpPanel::*open)());
     // The toolbar as the host's state: the hosted tool's button pressed, every other released;
     // `pressed` stays pressed too (a report whose preview is on view).
     void syncToolButtons(QAction* pressed = nullptr);

@@ -1,0 +1,243 @@
+#include "pricing/AnalysedPriceApply.h"
+
+#include "boq/BoqLineRules.h"
+#include "boq/ContractFigures.h"
+#include "data/DataModule.h"
+#include "data/Money.h"
+#include "pricing/PricingStore.h"
+#include "pricing/UnitPriceAnalysis.h"
+
+#include <QHash>
+
+namespace tenvora {
+
+namespace {
+
+QString yuan(qint64 amount) {
+    return FormatNumber(static_cast<double>(amount), QStringLiteral("#,##0"));
+}
+
+QString signedYuan(qint64 amount) {
+    return amount > 0 ? QLatin1Char('+') + yuan(amount) : yuan(amount);
+}
+
+} // namespace
+
+AnalysedPriceApply::AnalysedPriceApply(DataModule& dm)
+    : m_dm(dm), m_lines(dm, DataSetTable{QStringLiteral("jd_htqd"), QStringLiteral("rowid"), {BoqColumn::Price}}) {
+    m_lines.setBeforePost(BoqBeforePost);
+}
+
+void AnalysedPriceApply::proposeAll(const QString& contract) {
+    propose(contract, nullptr, false);
+}
+
+void AnalysedPriceApply::proposeFor(const QString& contract, const QStringList& items) {
+    propose(contract, &items, true);
+}
+
+void AnalysedPriceApply::proposeTouched(const QString& contract, const QStringList& items) {
+    propose(contract, &items, false);
+}
+
+void AnalysedPriceApply::propose(const QString& contract, const QStringList* scope, bool strict) {
+    m_proposed = false;
+    m_plan.clear();
+    m_recompute.clear();
+    m_contract = PricingStore::RequireContract(contract);
+    const UnitPriceAnalysis analysis(m_dm, m_contract);
+    if (strict)
+        for (const QString& item : *scope)
+            if (!analysis.hasBuildUp(item))
+                throw Refused(QStringLiteral("细目“%1”没有工料机组成").arg(item));
+
+    // The lines asked for that have a build-up, so that each line read is looked up once.
+    std::optional<QSet<QString>> wanted;
+    if (scope) {
+        wanted.emplace();
+        wanted->reserve(scope->size());
+        for (const QString& item : *scope)
+            if (analysis.hasBuildUp(item))
+                wanted->insert(item);
+    }
+    // One pass over the contract's lines: every line counts in the figures, the lines to price
+    // are kept for the proposal's list.
+    QStringList columns;
+    std::vector<QVariantList> kept;
+    QSet<QString> found;
+    ContractFigures figures = ContractFigures::read(
+        m_dm, m_contract, ContractFigures::Parts::All, [&](const Statement& st, const FigureLine& line) {
+            if (columns.isEmpty())
+                for (int c = 0; c < ContractFigures::kPricedColumns; ++c)
+                    columns << st.columnName(c);
+            if (line.supplementary || !(wanted ? wanted->contains(line.item) : analysis.hasBuildUp(line.item)))
+                return;
+            if (strict)
+                found.insert(line.item);
+            // 章, 细目编号 and 单位 held as text are the very texts the figures decoded: shared, not
+            // read out of the row again; 节 is usually the item. A value of another type is read
+            // as the store holds it.
+            QVariantList row;
+            row.reserve(ContractFigures::kPricedColumns);
+            for (int c = 0; c < ContractFigures::kPricedColumns; ++c) {
+                const QString* decoded = c == 1 ? &line.chapter : c == 3 ? &line.item : c == 4 ? &line.unit : nullptr;
+                if (decoded && st.text(c))
+                    row << QVariant(*decoded);
+                else
+                    row << (c == 2 ? st.value(c, QVariant(line.item)) : st.value(c));
+            }
+            kept.push_back(std::move(row));
+        });
+    if (strict)
+        for (const QString& item : *scope)
+            if (!found.contains(item))
+                throw Refused(QStringLiteral("当前合同段的清单中没有细目“%1”").arg(item));
+    m_lines.openRows(columns, std::move(kept));
+
+    const int priceColumn = m_lines.columnIndex(BoqColumn::Price);
+    const int amountColumn = m_lines.columnIndex(BoqColumn::Amount);
+    const int quantityColumn = m_lines.columnIndex(BoqColumn::Quantity);
+    const int chapterColumn = m_lines.columnIndex(BoqColumn::Chapter);
+    const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
+    for (int r = 0; r < m_lines.rowCount(); ++r) {
+        AnalysedLine line;
+        line.row = r;
+        line.rowId = m_lines.keyOf(r).toLongLong();
+        line.chapter = m_lines.storedValue(r, chapterColumn).toString();
+        line.item = m_lines.storedValue(r, itemColumn).toString();
+        line.oldPrice = m_lines.storedValue(r, priceColumn);
+        line.oldAmount = m_lines.storedValue(r, amountColumn);
+        const LineAnalysis analysed = analysis.analyse(line.item, false);
+        const LineAnalysis* a = &analysed;
+        if (!a->priced()) {
+            line.outcome = AnalysedLine::Outcome::Unpriced;
+            line.reason = a->problem;
+        } else {
+            line.newPrice = a->unitPrice();
+            if (const QString reason = PriceLockReason(m_lines, r); !reason.isEmpty()) {
+                line.outcome = AnalysedLine::Outcome::Locked;
+                line.reason = reason;
+                m_plan.push_back(std::move(line));
+                continue;
+            }
+            line.newAmount = LineAmount(*line.newPrice, m_lines.storedValue(r, quantityColumn));
+            if (SameStoredValue(line.oldPrice, *line.newPrice)) {
+                line.outcome = AnalysedLine::Outcome::Same;
+            } else {
+                line.outcome = AnalysedLine::Outcome::Change;
+                if (!m_recompute.contains(line.chapter))
+                    m_recompute << line.chapter;
+            }
+        }
+        m_plan.push_back(std::move(line));
+    }
+    // The insurance line follows every amount: its chapters are recomputed with the others.
+    if (!m_recompute.isEmpty())
+        for (const StoredTotalTerms& sum : figures.storedTotalTerms())
+            if (sum.insuranceLines > 0 && !m_recompute.contains(sum.chapter))
+                m_recompute << sum.chapter;
+    m_figures = std::move(figures);
+    m_bidPrices.reset();
+    m_storeMark = storeMark();
+    m_proposed = true;
+}
+
+QString AnalysedPriceApply::storeMark() const {
+    // What this connection and the others have written, as the store counts it.
+    Database& db = m_dm.database();
+    return db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
+           db.scalar(QStringLiteral("PRAGMA data_version")).toString();
+}
+
+const std::pair<qint64, qint64>& AnalysedPriceApply::bidPrices() const {
+    // Worked out when asked for: re-pricing after a change of the cost data does not need them.
+    if (!m_bidPrices) {
+        ContractFigures before = m_figures;
+        ContractFigures after = m_figures;
+        for (const AnalysedLine& line : m_plan)
+            if (line.outcome == AnalysedLine::Outcome::Change)
+                after.setLine(line.rowId, *line.newPrice,
+                              line.newAmount ? QVariant::fromValue<qlonglong>(*line.newAmount) : QVariant());
+        // As a printed set shows it: the insurance line stored first.
+        before.storeInsurance();
+        after.storeInsurance();
+        m_bidPrices = std::pair<qint64, qint64>(before.bidPriceForm().bidPrice, after.bidPriceForm().bidPrice);
+    }
+    return *m_bidPrices;
+}
+
+int AnalysedPriceApply::count(AnalysedLine::Outcome outcome) const {
+    return static_cast<int>(
+        std::count_if(m_plan.begin(), m_plan.end(), [outcome](const AnalysedLine& l) { return l.outcome == outcome; }));
+}
+
+QString AnalysedPriceApply::summary() const {
+    QStringList lines;
+    lines << QStringLiteral("有工料机组成的细目：%1 行").arg(m_plan.size())
+          << QStringLiteral("单价改变：%1 行；单价不变：%2 行")
+                 .arg(count(AnalysedLine::Outcome::Change))
+                 .arg(count(AnalysedLine::Outcome::Same))
+          << QStringLiteral("锁定、不写入：%1 行；无法分析：%2 行")
+                 .arg(count(AnalysedLine::Outcome::Locked))
+                 .arg(count(AnalysedLine::Outcome::Unpriced))
+          << QStringLiteral("投标报价：%1 → %2（%3）")
+                 .arg(yuan(bidPriceBefore()), yuan(bidPriceAfter()), signedYuan(bidPriceAfter() - bidPriceBefore()));
+    return lines.join(QLatin1Char('\n'));
+}
+
+std::vector<PriceChange> AnalysedPriceApply::apply() {
+    if (!m_proposed)
+        throw Refused(QStringLiteral("还没有算出单价分析的结果"));
+    std::vector<std::pair<int, QVariant>> writes;
+    std::vector<int> rows;
+    for (const AnalysedLine& line : m_plan)
+        if (line.outcome == AnalysedLine::Outcome::Change) {
+            writes.emplace_back(line.row, *line.newPrice);
+            rows.push_back(line.row);
+        }
+    m_proposed = false;
+    std::vector<PriceChange> changes;
+    if (writes.empty())
+        return changes;
+    // The figures read for the proposal stand for the store's only while nothing was written since.
+    const bool current = storeMark() == m_storeMark;
+    PricingStore::RunChange(m_dm.database(), QStringLiteral("写入分析单价"), [&] {
+        std::vector<QVariantList> before;
+        try {
+            before = m_lines.postValues(m_lines.columnIndex(BoqColumn::Price), writes);
+        } catch (const RowChangedElsewhere& e) {
+            throw Refused(QStringLiteral("细目“%1”在算出分析单价之后已被改动，没有写入任何单价；请重新计算")
+                              .arg(m_lines.storedValue(e.row(), m_lines.columnIndex(BoqColumn::Item)).toString()));
+        }
+        changes = PostedChanges(m_lines, rows, before);
+        // Then, with what was just written, they are the store's now and need not be read again.
+        std::optional<ContractFigures> now;
+        if (current) {
+            now = m_figures;
+            for (const PriceChange& c : changes)
+                now->setLine(c.rowId, c.priceAfter, c.amountAfter);
+        }
+        std::vector<PriceChange> computed =
+            RecordedRecompute(m_dm, m_contract, m_recompute, nullptr, now ? &*now : nullptr);
+        changes.insert(changes.end(), computed.begin(), computed.end());
+    });
+    return changes;
+}
+
+RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const std::function<QStringList()>& change,
+                                  bool reprice) {
+    RepriceOutcome outcome;
+    PricingStore::RunChange(dm.database(), QStringLiteral("改动单价分析的数据"), [&] {
+        outcome.items = change();
+        if (!reprice || outcome.items.isEmpty())
+            return;
+        AnalysedPriceApply apply(dm);
+        apply.proposeTouched(contract, outcome.items);
+        outcome.lines = apply.lines();
+        outcome.changes = apply.apply();
+        outcome.repriced = true;
+    });
+    return outcome;
+}
+
+} // namespace tenvora
