@@ -25,6 +25,7 @@
 #include "shell/LoginRules.h"
 #include "shell/MainWindow.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -132,6 +133,10 @@ int main(int argc, char* argv[]) {
     editor->pricingTools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
     editor->pricingTools()->findBar()->findNext();
     shot(&window, QStringLiteral("05b-boq-find"));
+    QCheckBox* allUnpriced = editor->pricingTools()->findBar()->contractUnpricedBox();
+    allUnpriced->click();
+    shot(&window, QStringLiteral("05d-boq-all-unpriced"));
+    allUnpriced->click();
     SetModalHandler([&](QDialog& d) {
         if (auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&d)) {
             adjust->show();
@@ -185,6 +190,16 @@ int main(int argc, char* argv[]) {
         labour->dataSet()->cancelPending();
         for (const QVariantList& row : kept)
             db.exec(update, row);
+    }
+    {
+        // Two labour rates saved, the last undone: the footer's totals and the undo buttons.
+        window.showDayworkEditor();
+        auto* daywork = qobject_cast<DayworkEditorWindow*>(window.hostedTool());
+        daywork->lists().priceItem(Schedule::Labour, 0, 85.0);
+        daywork->lists().priceItem(Schedule::Labour, 1, 62.5);
+        daywork->undo();
+        shot(&window, QStringLiteral("07c-daywork-totals-undo"));
+        daywork->undo();
     }
     window.showBidCheck();
     shot(&window, QStringLiteral("07-bid-check"));

@@ -16,7 +16,8 @@ namespace tenvora::ui {
 BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
     : QWidget(parent), m_editor(editor), m_field(new QLineEdit(this)), m_previous(new QToolButton(this)),
       m_next(new QToolButton(this)), m_result(new QLabel(this)),
-      m_unpriced(new QCheckBox(QStringLiteral("只看未报价"), this)), m_layout(new QHBoxLayout(this)) {
+      m_unpriced(new QCheckBox(QStringLiteral("只看未报价"), this)),
+      m_contractUnpriced(new QCheckBox(QStringLiteral("全部章节只看未报价"), this)), m_layout(new QHBoxLayout(this)) {
     setObjectName(QStringLiteral("BoqFindBar"));
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(4);
@@ -35,9 +36,14 @@ BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
     m_result->setMinimumWidth(110);
     m_unpriced->setObjectName(QStringLiteral("UnpricedOnly"));
     m_unpriced->setToolTip(QStringLiteral("列表中只显示可录入单价、但还没有单价的细目"));
+    m_contractUnpriced->setObjectName(QStringLiteral("ContractUnpriced"));
+    m_contractUnpriced->setToolTip(
+        QStringLiteral("列出整个合同所有章节中可录入单价、但还没有单价的细目，并显示其所在章；"
+                       "在树中选一章即回到该章"));
     for (QWidget* w :
          {static_cast<QWidget*>(caption), static_cast<QWidget*>(m_field), static_cast<QWidget*>(m_previous),
-          static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_result), static_cast<QWidget*>(m_unpriced)}) {
+          static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_result), static_cast<QWidget*>(m_unpriced),
+          static_cast<QWidget*>(m_contractUnpriced)}) {
         w->setFont(SongFont(12));
         m_layout->addWidget(w);
     }
@@ -54,6 +60,11 @@ BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
         m_stale = true;
         m_result->clear();
         emit unpricedToggled(on);
+    });
+    connect(m_contractUnpriced, &QCheckBox::toggled, this, [this](bool on) {
+        m_stale = true;
+        m_result->clear();
+        emit contractUnpricedToggled(on);
     });
 }
 
