@@ -238,7 +238,7 @@ TEST(Daywork, UndoAndRedoPutBackExactFiguresAndTheTotalsFollow) {
         QVariant value;
         qint64 total; // the day-work total after the step
     };
-    const QList<Step> steps = {
+    const std::vector<Step> steps = {
         {Schedule::Labour, "101", "UnitPrice", 12.35, 2470 + 999},
         {Schedule::Material, "201", "UnitPrice", 450.0, 2470 + 22500},
         {Schedule::Labour, "102", "TotalMoney", 5000, 2470 + 5000 + 22500},
@@ -258,7 +258,7 @@ TEST(Daywork, UndoAndRedoPutBackExactFiguresAndTheTotalsFollow) {
         EXPECT_EQ(lists.liveTotals().dayworkTotals().total, s.total) << s.code;
         expectLiveTotalsAsStored(*dm, lists, std::string("after ") + s.code);
     }
-    EXPECT_EQ(lists.history().undoCount(), steps.size());
+    EXPECT_EQ(lists.history().undoCount(), static_cast<int>(steps.size()));
     EXPECT_EQ(lists.history().undoLabel(), QStringLiteral("录入 201 的单价"));
 
     for (auto i = steps.size(); i-- > 0;) {

@@ -595,9 +595,7 @@ TEST_F(UnpricedTest, TheWholeContractListHoldsTheUnpricedLinesOfEveryChapterAndT
     EXPECT_GT(editor->liveTotals().boqTotalAsRecomputed(), before);
     EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(),
               ContractFigures::read(*dm, QStringLiteral("A1"), ContractFigures::Parts::Boq).boqTotalAsRecomputed());
-    // Locked lines keep their lock there too.
-    const int locked = editor->findItem(QStringLiteral(kInsuranceItem));
-    EXPECT_LT(locked, 0) << "the insurance line is no line to price";
+    EXPECT_LT(editor->findItem(QString::fromLatin1(kInsuranceItem)), 0) << "a locked line is no line to price";
     EXPECT_EQ(editor->undo(), lines.keyOf(row).toLongLong());
     EXPECT_TRUE(stored(QStringLiteral("304-1-a"), QStringLiteral("合同单价")).isNull());
     EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), before);
