@@ -208,6 +208,8 @@ private slots:
             return int(QDialog::Rejected);
         });
         if (dialog == 0) {
+            // The demo is not fully priced: the check before the bid disk asks first.
+            MessageBox::queueAnswer(true);
             window.writeBidDisk();
         } else if (dialog == 2) {
             window.showBoqEditor();
