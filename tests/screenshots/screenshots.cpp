@@ -133,10 +133,29 @@ int main(int argc, char* argv[]) {
     editor->pricingTools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
     editor->pricingTools()->findBar()->findNext();
     shot(&window, QStringLiteral("05b-boq-find"));
-    QCheckBox* allUnpriced = editor->pricingTools()->findBar()->contractUnpricedBox();
-    allUnpriced->click();
-    shot(&window, QStringLiteral("05d-boq-all-unpriced"));
-    allUnpriced->click();
+    {
+        // The demo is priced: one line of each chapter loses its price for the whole-contract
+        // list of unpriced lines, and gets it back afterwards.
+        Database& db = dm.database();
+        QList<QVariantList> kept;
+        Statement st = db.prepare(QStringLiteral(
+            "select 合同单价, 合同金额, rowid from jd_htqd where rowid in (select min(rowid) from jd_htqd "
+            "where 合同编号='A1' and length(细目编号)>5 and 合同单价 is not null group by 章)"));
+        while (st.next())
+            kept << QVariantList{st.value(0), st.value(1), st.value(2)};
+        const QString update = QStringLiteral("update jd_htqd set 合同单价=?, 合同金额=? where rowid=?");
+        for (const QVariantList& row : kept)
+            db.exec(update, {QVariant(), QVariant(), row[2]});
+        editor->refreshFromFile();
+        editor->pricingTools()->findBar()->searchField()->clear();
+        QCheckBox* allUnpriced = editor->pricingTools()->findBar()->contractUnpricedBox();
+        allUnpriced->click();
+        shot(&window, QStringLiteral("05d-boq-all-unpriced"));
+        allUnpriced->click();
+        for (const QVariantList& row : kept)
+            db.exec(update, row);
+        editor->refreshFromFile();
+    }
     SetModalHandler([&](QDialog& d) {
         if (auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&d)) {
             adjust->show();

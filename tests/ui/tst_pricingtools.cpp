@@ -46,6 +46,7 @@ private slots:
     void findFollowsTheTreeAcrossChapters();
     void unpricedFilter();
     void unpricedLinesOfTheWholeContract();
+    void theEditorFitsA1024PixelScreen();
     void liveTotalsAndTheStaleChapterLine();
     void adjustmentDialogProposesThenApplies();
     void chapterNamesBesideTheCodes();
@@ -296,6 +297,24 @@ void TestPricingTools::unpricedLinesOfTheWholeContract() {
     for (int r = 0; r < lines.rowCount(); ++r)
         QCOMPARE(lines.value(r, BoqColumn::Chapter).toString(), QStringLiteral("300"));
     QCOMPARE(MessageBox::takeShown(), QStringList());
+}
+
+// The bars above and under the grid never make the editor wider than a 1024-pixel screen,
+// whatever they say (a stale chapter total, a find result, the whole-contract list).
+void TestPricingTools::theEditorFitsA1024PixelScreen() {
+    QWidget* panel = m_tool->contentPanel();
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("777"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY2(tools()->totalsLabel()->text().contains(QStringLiteral("已过期")),
+             qPrintable(tools()->totalsLabel()->text()));
+    QVERIFY2(panel->minimumSizeHint().width() <= 1024, QByteArray::number(panel->minimumSizeHint().width()));
+    tools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
+    tools()->findBar()->findNext();
+    QVERIFY(!tools()->findBar()->resultLabel()->text().isEmpty());
+    tools()->findBar()->contractUnpricedBox()->click();
+    QVERIFY2(panel->minimumSizeHint().width() <= 1024, QByteArray::number(panel->minimumSizeHint().width()));
 }
 
 void TestPricingTools::liveTotalsAndTheStaleChapterLine() {

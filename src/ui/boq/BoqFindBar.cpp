@@ -26,14 +26,16 @@ BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
     m_field->setObjectName(QStringLiteral("FindField"));
     m_field->setPlaceholderText(QStringLiteral("细目编号或名称（Ctrl+F）"));
     m_field->setClearButtonEnabled(true);
-    m_field->setMinimumWidth(180);
+    m_field->setMinimumWidth(120);
     m_field->installEventFilter(this);
     m_previous->setText(QStringLiteral("上一个"));
     m_previous->setToolTip(QStringLiteral("上一个（Shift+回车）"));
     m_next->setText(QStringLiteral("下一个"));
     m_next->setToolTip(QStringLiteral("下一个（回车）"));
     m_result->setObjectName(QStringLiteral("FindResult"));
-    m_result->setMinimumWidth(110);
+    // The result takes the room the bar has to spare and never widens the window: 1024 pixels
+    // hold the whole bar.
+    m_result->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_unpriced->setObjectName(QStringLiteral("UnpricedOnly"));
     m_unpriced->setToolTip(QStringLiteral("列表中只显示可录入单价、但还没有单价的细目"));
     m_contractUnpriced->setObjectName(QStringLiteral("ContractUnpriced"));

@@ -96,8 +96,11 @@ DayworkEditorWindow::DayworkEditorWindow(DataModule& dm, QWidget* parent) : Host
     m_message = new QLabel(m_panelAll);
     m_message->setObjectName(QStringLiteral("DayworkMessage"));
     m_message->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    for (QLabel* l : {m_totals, m_message})
+    // A long message goes on to another line rather than widening the window.
+    for (QLabel* l : {m_totals, m_message}) {
         l->setFont(SongFont(12));
+        l->setWordWrap(true);
+    }
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_totals, 1);
