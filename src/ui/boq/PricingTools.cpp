@@ -100,10 +100,10 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     m_message->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* l : {m_totals, m_message})
         l->setFont(SongFont(12));
-    // Long figures or a long message go on to another line rather than widening the window past
-    // a 1024-pixel screen.
-    for (QLabel* l : {m_totals, m_message})
-        l->setWordWrap(true);
+    // Long figures or a long message never widen the window past a 1024-pixel screen: the
+    // totals go on to another line, the message takes its room only while there is room.
+    m_totals->setWordWrap(true);
+    m_message->setMinimumWidth(1);
     bottomLayout->addWidget(m_totals, 1);
     bottomLayout->addWidget(m_message);
     gridColumn->insertWidget(0, m_findBar);

@@ -96,11 +96,10 @@ DayworkEditorWindow::DayworkEditorWindow(DataModule& dm, QWidget* parent) : Host
     m_message = new QLabel(m_panelAll);
     m_message->setObjectName(QStringLiteral("DayworkMessage"));
     m_message->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // A long message goes on to another line rather than widening the window.
-    for (QLabel* l : {m_totals, m_message}) {
+    for (QLabel* l : {m_totals, m_message})
         l->setFont(SongFont(12));
-        l->setWordWrap(true);
-    }
+    // A long message takes its room only while there is room, never widening the window.
+    m_message->setMinimumWidth(1);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_totals, 1);
