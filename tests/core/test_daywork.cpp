@@ -180,3 +180,134 @@ TEST(Daywork, AStoredTotalThatPriceAndQuantityDoNotGiveIsNamed) {
     for (const Case& c : cases)
         EXPECT_EQ(DayworkTotalProblem(c.price, c.quantity, c.total), QString::fromUtf8(c.problem)) << c.name;
 }
+
+namespace {
+
+// A row's unit price and total as stored, types included.
+QVariantList storedFigures(DataModule& dm, const QString& code) {
+    const QString where = QStringLiteral(" FROM Jl_ContractList WHERE ContractID='A1' AND ItemCode=?");
+    return {dm.database().scalar(QStringLiteral("SELECT UnitPrice") + where, {code}),
+            dm.database().scalar(QStringLiteral("SELECT TotalMoney") + where, {code})};
+}
+
+bool sameFigures(const QVariantList& a, const QVariantList& b) {
+    return a.size() == b.size() && SameStoredValue(a[0], b[0]) && SameStoredValue(a[1], b[1]) &&
+           a[0].typeId() == b[0].typeId() && a[1].typeId() == b[1].typeId();
+}
+
+std::string text(const QVariantList& figures) {
+    QStringList parts;
+    for (const QVariant& v : figures)
+        parts << (v.isNull() ? QStringLiteral("null") : QStringLiteral("%1(%2)").arg(v.toString(), v.typeName()));
+    return parts.join(QLatin1Char(' ')).toStdString();
+}
+
+void expectLiveTotalsAsStored(DataModule& dm, const DayworkLists& lists, const std::string& when) {
+    const DayworkTotals live = lists.liveTotals().dayworkTotals();
+    const DayworkTotals read =
+        ContractFigures::read(dm, QStringLiteral("A1"), ContractFigures::Parts::Daywork).dayworkTotals();
+    EXPECT_EQ(live.raw, read.raw) << when;
+    EXPECT_EQ(live.whole, read.whole) << when;
+    EXPECT_EQ(live.total, read.total) << when;
+}
+
+} // namespace
+
+// Prices and a typed total saved one by one, then all undone and redone: the live totals always
+// equal the totals read afresh, and each undo puts back the figures exactly as they were stored,
+// also those the save hook would now work out otherwise.
+TEST(Daywork, UndoAndRedoPutBackExactFiguresAndTheTotalsFollow) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    // Figures as an owner's file or an older version left them.
+    dm->database().exec(QStringLiteral(
+        "UPDATE Jl_ContractList SET UnitPrice=NULL, TotalMoney=1234.5 WHERE ContractID='A1' AND ItemCode='101'"));
+    dm->database().exec(QStringLiteral(
+        "UPDATE Jl_ContractList SET UnitPrice=10.0, TotalMoney=999 WHERE ContractID='A1' AND ItemCode='201'"));
+    DayworkLists lists(*dm);
+    lists.openAll();
+    expectLiveTotalsAsStored(*dm, lists, "at opening");
+    const qint64 opening = lists.liveTotals().dayworkTotals().total;
+    EXPECT_EQ(opening, 1235 + 999);
+
+    struct Step {
+        Schedule schedule;
+        const char* code;
+        const char* column;
+        QVariant value;
+        qint64 total; // the day-work total after the step
+    };
+    const std::vector<Step> steps = {
+        {Schedule::Labour, "101", "UnitPrice", 12.35, 2470 + 999},
+        {Schedule::Material, "201", "UnitPrice", 450.0, 2470 + 22500},
+        {Schedule::Labour, "102", "TotalMoney", 5000, 2470 + 5000 + 22500},
+        {Schedule::Machinery, "301", "UnitPrice", 300.0, 2470 + 5000 + 22500 + 30000},
+        {Schedule::Material, "201", "UnitPrice", QVariant(), 2470 + 5000 + 30000},
+    };
+    std::vector<QVariantList> before, after;
+    for (const Step& s : steps) {
+        const QString code = QString::fromLatin1(s.code);
+        before.push_back(storedFigures(*dm, code));
+        DataSet& set = lists.schedule(s.schedule);
+        const int row = lists.findItem(s.schedule, code);
+        ASSERT_GE(row, 0) << s.code;
+        set.setValue(row, QString::fromLatin1(s.column), s.value);
+        set.post(row);
+        after.push_back(storedFigures(*dm, code));
+        EXPECT_EQ(lists.liveTotals().dayworkTotals().total, s.total) << s.code;
+        expectLiveTotalsAsStored(*dm, lists, std::string("after ") + s.code);
+    }
+    EXPECT_EQ(lists.history().undoCount(), static_cast<int>(steps.size()));
+    EXPECT_EQ(lists.history().undoLabel(), QStringLiteral("录入 201 的单价"));
+
+    for (auto i = steps.size(); i-- > 0;) {
+        const QString code = QString::fromLatin1(steps[i].code);
+        const std::optional<DayworkLists::Place> place = lists.undo();
+        ASSERT_TRUE(place) << steps[i].code;
+        EXPECT_EQ(place->schedule, steps[i].schedule);
+        EXPECT_TRUE(sameFigures(storedFigures(*dm, code), before[i]))
+            << "undo " << steps[i].code << ": " << text(storedFigures(*dm, code)) << " wanted " << text(before[i]);
+        // The list shows what is stored.
+        const DataSet& set = lists.schedule(steps[i].schedule);
+        const int row = lists.findItem(steps[i].schedule, code);
+        EXPECT_TRUE(SameStoredValue(set.value(row, QStringLiteral("TotalMoney")), before[i][1])) << steps[i].code;
+        expectLiveTotalsAsStored(*dm, lists, std::string("undo ") + steps[i].code);
+    }
+    EXPECT_FALSE(lists.history().canUndo());
+    EXPECT_EQ(lists.liveTotals().dayworkTotals().total, opening);
+
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const QString code = QString::fromLatin1(steps[i].code);
+        ASSERT_TRUE(lists.redo()) << steps[i].code;
+        EXPECT_TRUE(sameFigures(storedFigures(*dm, code), after[i]))
+            << "redo " << steps[i].code << ": " << text(storedFigures(*dm, code)) << " wanted " << text(after[i]);
+        EXPECT_EQ(lists.liveTotals().dayworkTotals().total, steps[i].total) << steps[i].code;
+    }
+    EXPECT_FALSE(lists.history().canRedo());
+}
+
+TEST(Daywork, UndoDropsATypedEditFirstAndRefusesARowChangedElsewhere) {
+    TempDataFile file;
+    auto dm = file.open();
+    dm->LoadCurrentContract();
+    DayworkLists lists(*dm);
+    lists.openAll();
+    DataSet& labour = lists.schedule(Schedule::Labour);
+    lists.priceItem(Schedule::Labour, 0, 5.0);
+    const QString code = labour.value(0, QStringLiteral("ItemCode")).toString();
+    const QVariantList priced = storedFigures(*dm, code);
+
+    // Typed, not saved: undo drops the typing and nothing else.
+    labour.setValue(0, QStringLiteral("UnitPrice"), 7.0);
+    EXPECT_FALSE(lists.undo());
+    EXPECT_FALSE(labour.hasPendingEdits());
+    EXPECT_TRUE(lists.history().canUndo());
+    EXPECT_TRUE(sameFigures(storedFigures(*dm, code), priced));
+
+    // Another program changed the row: nothing is written, the step stays to undo.
+    dm->database().exec(QStringLiteral("UPDATE Jl_ContractList SET UnitPrice=6.0 WHERE rowid=?"), {labour.keyOf(0)});
+    EXPECT_THROW(lists.undo(), Refused);
+    EXPECT_TRUE(lists.history().canUndo());
+    EXPECT_EQ(storedFigures(*dm, code).value(0).toDouble(), 6.0);
+}

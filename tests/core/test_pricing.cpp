@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 using namespace tenvora;
 using namespace tenvora::test;
@@ -546,6 +547,94 @@ TEST_F(UnpricedTest, TheUnpricedFilterListsOnlyLinesStillToPrice) {
     const int row = editor->lines().rowOfKey(QVariant::fromValue<qlonglong>(found.front().rowId));
     ASSERT_GE(row, 0) << "the contract node lists the found line";
     EXPECT_EQ(editor->lines().value(row, BoqColumn::Item).toString(), QStringLiteral("203-1-b"));
+}
+
+// The lines of the contract still to price, worked out apart from the editor's list.
+std::set<qint64> unpricedOfContract(Database& db) {
+    std::set<qint64> ids;
+    Statement st = db.prepare(QStringLiteral("select rowid, 合同数量, 细目编号, 单位, 章, 合同单价 from jd_htqd "
+                                             "where 合同编号='A1' and 是否补充=0"));
+    while (st.next())
+        if (IsUnpriced(st.value(1), st.value(2).toString(), st.value(3).toString(), st.value(4).toString(),
+                       st.value(5)))
+            ids.insert(st.value(0).toLongLong());
+    return ids;
+}
+
+std::set<qint64> listed(const DataSet& lines) {
+    std::set<qint64> ids;
+    for (int r = 0; r < lines.rowCount(); ++r)
+        ids.insert(lines.keyOf(r).toLongLong());
+    return ids;
+}
+
+TEST_F(UnpricedTest, TheWholeContractListHoldsTheUnpricedLinesOfEveryChapterAndTakesPrices) {
+    select(QStringLiteral("200"));
+    price(QStringLiteral("202-1-a"), 5.0);
+    editor->setContractUnpriced(true);
+    const DataSet& lines = editor->lines();
+    EXPECT_TRUE(editor->listsSeveralChapters());
+    EXPECT_EQ(editor->selectedLevel(), BoqContractLevel);
+    EXPECT_EQ(listed(lines), unpricedOfContract(db()));
+    QSet<QString> chapters;
+    for (int r = 0; r < lines.rowCount(); ++r)
+        chapters.insert(lines.value(r, BoqColumn::Chapter).toString());
+    EXPECT_GE(chapters.size(), 5) << "lines of every chapter";
+    EXPECT_LT(editor->findItem(QStringLiteral("202-1-a")), 0) << "a priced line is not listed";
+
+    // A price typed there is saved through the hook and counts at once; the line stays listed,
+    // priced, so the list does not jump under the cursor.
+    const qint64 before = editor->liveTotals().boqTotalAsRecomputed();
+    const int rows = lines.rowCount();
+    price(QStringLiteral("304-1-a"), 12.5);
+    const int row = editor->findItem(QStringLiteral("304-1-a"));
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(lines.rowCount(), rows);
+    EXPECT_EQ(stored(QStringLiteral("304-1-a"), QStringLiteral("合同单价")).toDouble(), 12.5);
+    EXPECT_EQ(lines.value(row, BoqColumn::Amount), stored(QStringLiteral("304-1-a"), QStringLiteral("合同金额")));
+    EXPECT_GT(editor->liveTotals().boqTotalAsRecomputed(), before);
+    EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(),
+              ContractFigures::read(*dm, QStringLiteral("A1"), ContractFigures::Parts::Boq).boqTotalAsRecomputed());
+    EXPECT_LT(editor->findItem(QString::fromLatin1(kInsuranceItem)), 0) << "a locked line is no line to price";
+    EXPECT_EQ(editor->undo(), lines.keyOf(row).toLongLong());
+    EXPECT_TRUE(stored(QStringLiteral("304-1-a"), QStringLiteral("合同单价")).isNull());
+    EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), before);
+    editor->redo();
+
+    // Listed again, the priced line is gone; a node selected ends the whole-contract list.
+    editor->setContractUnpriced(false);
+    editor->setContractUnpriced(true);
+    EXPECT_LT(editor->findItem(QStringLiteral("304-1-a")), 0);
+    EXPECT_EQ(listed(lines), unpricedOfContract(db()));
+    select(QStringLiteral("300"));
+    EXPECT_FALSE(editor->contractUnpriced());
+    EXPECT_GE(editor->findItem(QStringLiteral("304-1-a")), 0) << "the chapter lists every line";
+}
+
+// Leaving the whole-contract list lists again what was listed before it.
+TEST_F(UnpricedTest, LeavingTheWholeContractListGoesBackToTheNodeBefore) {
+    struct Case {
+        const char* name;
+        int level;
+        const char* chapter;
+        bool unpricedOnly;
+    };
+    for (const Case& c : {Case{"nothing selected", -1, "", false}, Case{"a chapter", BoqChapterLevel, "300", false},
+                          Case{"a chapter, unpriced only", BoqChapterLevel, "300", true},
+                          Case{"the contract", BoqContractLevel, "A1", false}}) {
+        editor->initialise();
+        editor->setUnpricedOnly(c.unpricedOnly);
+        if (c.level >= 0)
+            editor->selectNode(c.level, QString::fromLatin1(c.chapter));
+        const std::set<qint64> before = listed(editor->lines());
+        editor->setContractUnpriced(true);
+        EXPECT_EQ(listed(editor->lines()), unpricedOfContract(db())) << c.name;
+        editor->setContractUnpriced(false);
+        EXPECT_EQ(editor->selectedLevel(), c.level) << c.name;
+        EXPECT_EQ(editor->lines().isOpen(), c.level >= 0) << c.name;
+        EXPECT_EQ(listed(editor->lines()), before) << c.name;
+        editor->setUnpricedOnly(false);
+    }
 }
 
 TEST(ChapterNames, BesideTheCodes) {

@@ -29,6 +29,7 @@
 #include "shell/LoginRules.h"
 #include "shell/MainWindow.h"
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
@@ -136,6 +137,29 @@ int main(int argc, char* argv[]) {
     editor->pricingTools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
     editor->pricingTools()->findBar()->findNext();
     shot(&window, QStringLiteral("05b-boq-find"));
+    {
+        // The demo is priced: one line of each chapter loses its price for the whole-contract
+        // list of unpriced lines, and gets it back afterwards.
+        Database& db = dm.database();
+        QList<QVariantList> kept;
+        Statement st = db.prepare(QStringLiteral(
+            "select 合同单价, 合同金额, rowid from jd_htqd where rowid in (select min(rowid) from jd_htqd "
+            "where 合同编号='A1' and length(细目编号)>5 and 合同单价 is not null group by 章)"));
+        while (st.next())
+            kept << QVariantList{st.value(0), st.value(1), st.value(2)};
+        const QString update = QStringLiteral("update jd_htqd set 合同单价=?, 合同金额=? where rowid=?");
+        for (const QVariantList& row : kept)
+            db.exec(update, {QVariant(), QVariant(), row[2]});
+        editor->refreshFromFile();
+        editor->pricingTools()->findBar()->searchField()->clear();
+        QCheckBox* allUnpriced = editor->pricingTools()->findBar()->contractUnpricedBox();
+        allUnpriced->click();
+        shot(&window, QStringLiteral("05d-boq-all-unpriced"));
+        allUnpriced->click();
+        for (const QVariantList& row : kept)
+            db.exec(update, row);
+        editor->refreshFromFile();
+    }
     SetModalHandler([&](QDialog& d) {
         if (auto* adjust = qobject_cast<PriceAdjustmentDialog*>(&d)) {
             adjust->show();
@@ -189,6 +213,16 @@ int main(int argc, char* argv[]) {
         labour->dataSet()->cancelPending();
         for (const QVariantList& row : kept)
             db.exec(update, row);
+    }
+    {
+        // Two labour rates saved, the last undone: the footer's totals and the undo buttons.
+        window.showDayworkEditor();
+        auto* daywork = qobject_cast<DayworkEditorWindow*>(window.hostedTool());
+        daywork->lists().priceItem(Schedule::Labour, 0, 85.0);
+        daywork->lists().priceItem(Schedule::Labour, 1, 62.5);
+        daywork->undo();
+        shot(&window, QStringLiteral("07c-daywork-totals-undo"));
+        daywork->undo();
     }
     window.showBidCheck();
     shot(&window, QStringLiteral("07-bid-check"));

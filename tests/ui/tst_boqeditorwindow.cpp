@@ -153,9 +153,9 @@ void TestBoqEditorWindow::opensWithTheTreeExpandedAndNothingListed() {
 }
 
 void TestBoqEditorWindow::gridColumnsAndColours() {
-    const QStringList titles = {"细目编号", "细目名称",   "单位",     "合同数量",   "合同单价",
-                                "合同金额", "变更后单价", "变更数量", "变更后数量", "变更后金额"};
-    const QList<int> widths = {84, 219, 98, 66, 81, 82, 75, 80, 73, 81};
+    const QStringList titles = {"细目编号",   "细目名称", "单位",       "合同数量",   "合同单价", "合同金额",
+                                "变更后单价", "变更数量", "变更后数量", "变更后金额", "章"};
+    const QList<int> widths = {84, 219, 98, 66, 81, 82, 75, 80, 73, 81, 44};
     DataGridModel* model = grid()->gridModel();
     QCOMPARE(model->columnCount(), titles.size());
     for (int c = 0; c < titles.size(); ++c) {

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QInputMethodEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -60,7 +61,10 @@ public:
     ~Host() { m_editor.contentPanel()->setParent(&m_editor); }
     Host(const Host&) = delete;
     Host& operator=(const Host&) = delete;
-    bool exposed() { return QTest::qWaitForWindowExposed(&m_window); }
+    bool exposed() {
+        m_window.activateWindow(); // the window's shortcuts (Ctrl+Z, Ctrl+Y) need it active
+        return QTest::qWaitForWindowExposed(&m_window) && QTest::qWaitForWindowActive(&m_window);
+    }
 
 private:
     DayworkEditorWindow& m_editor;
@@ -152,6 +156,87 @@ private slots:
         editor.saveButton()->click();
         QCOMPARE(stored(*dm, "TotalMoney", "303").toLongLong(), 48825);
         QCOMPARE(stored(*dm, "UnitPrice", "303").toDouble(), 325.5);
+    }
+
+    // Prices typed through the grids, then undone and redone by key: the footer gives the page's
+    // total and the day-work total at every step, the store holds the figures as before.
+    void totalsFollowTypingUndoAndRedo() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        DayworkEditorWindow editor(*dm);
+        Host host(editor);
+        QVERIFY(host.exposed());
+        QLabel* totals = editor.totalsLabel();
+        const auto footer = [](const char* page, const char* pageTotal, const char* total) {
+            return QStringLiteral("%1合计：<b>%2</b>　　计日工合计：<b>%3</b>")
+                .arg(QString::fromUtf8(page), QString::fromLatin1(pageTotal), QString::fromLatin1(total));
+        };
+        QCOMPARE(totals->text(), footer("劳务单价表", "0", "0"));
+        QVERIFY(!editor.undoAction()->isEnabled());
+        QCOMPARE(editor.undoAction()->text(), QStringLiteral("撤销(&Z)"));
+        QCOMPARE(editor.redoAction()->text(), QStringLiteral("重做(&Y)"));
+
+        struct Typed {
+            int page;
+            int row;
+            const char* text;
+            QString footer;
+        };
+        const QList<Typed> typed = {
+            {0, 0, "7", footer("劳务单价表", "1,400", "1,400")},
+            {0, 1, "12.35", footer("劳务单价表", "26,100", "26,100")},
+            {1, 0, "450", footer("材料单价表", "22,500", "48,600")},
+        };
+        for (const Typed& t : typed) {
+            editor.pages()->setCurrentIndex(t.page);
+            DataGrid* g = editor.grid(static_cast<Schedule>(t.page + 1));
+            g->setCurrentIndex(g->model()->index(t.row, columnOf(g, QStringLiteral("单价"))));
+            g->setFocus();
+            // The first key opens the cell editor, which takes the rest.
+            const QString keys = QString::fromLatin1(t.text);
+            QTest::keyClick(g, keys.at(0).toLatin1());
+            QTest::keyClicks(QApplication::focusWidget(), keys.mid(1));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(totals->text(), t.footer);
+        }
+        QVERIFY(editor.undoAction()->toolTip().contains(QStringLiteral("录入 201 的单价")));
+
+        // A price being typed: Ctrl+Z in the cell is the cell's own; the button drops the typing
+        // first, and nothing else.
+        DataGrid* material = editor.grid(Schedule::Material);
+        material->setCurrentIndex(material->model()->index(1, columnOf(material, QStringLiteral("单价"))));
+        QTest::keyClicks(material, QStringLiteral("9"));
+        QVERIFY(material->isEditorOpen());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(editor.lists().history().undoCount(), 3);
+        editor.undoAction()->trigger();
+        QVERIFY(!material->isEditorOpen());
+        QVERIFY(stored(*dm, "UnitPrice", "202").isNull());
+        QCOMPARE(editor.lists().history().undoCount(), 3);
+        QCOMPARE(totals->text(), typed[2].footer);
+
+        // Undone back to the start, each on the page it was typed on, then redone.
+        const QList<QPair<int, QString>> undone = {{1, footer("材料单价表", "0", "26,100")},
+                                                   {0, footer("劳务单价表", "1,400", "1,400")},
+                                                   {0, footer("劳务单价表", "0", "0")}};
+        for (const auto& [page, text] : undone) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(editor.pages()->currentIndex(), page);
+            QCOMPARE(totals->text(), text);
+        }
+        QVERIFY(!editor.undoAction()->isEnabled());
+        QVERIFY(stored(*dm, "UnitPrice", "101").isNull());
+        QVERIFY(stored(*dm, "TotalMoney", "101").isNull());
+        QVERIFY(stored(*dm, "TotalMoney", "201").isNull());
+        for (const Typed& t : typed) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Y, Qt::ControlModifier);
+            QCOMPARE(editor.pages()->currentIndex(), t.page);
+            QCOMPARE(totals->text(), t.footer);
+        }
+        QVERIFY(!editor.redoAction()->isEnabled());
+        QCOMPARE(stored(*dm, "TotalMoney", "102").toLongLong(), 24700);
+        QCOMPARE(editor.messageLabel()->text(), QStringLiteral("已重做：录入 201 的单价"));
     }
 
     void aPendingPriceSurvivesClosing() {

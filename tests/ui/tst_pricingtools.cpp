@@ -6,6 +6,7 @@
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
+#include "boq/ChapterNames.h"
 #include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
 #include "data/DataModule.h"
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,6 +47,8 @@ private slots:
     void copyGivesTheSelectedCellsAsTabbedLines();
     void findFollowsTheTreeAcrossChapters();
     void unpricedFilter();
+    void unpricedLinesOfTheWholeContract();
+    void theEditorFitsA1024PixelScreen();
     void liveTotalsAndTheStaleChapterLine();
     void adjustmentDialogProposesThenApplies();
     void chapterNamesBesideTheCodes();
@@ -284,6 +288,78 @@ void TestPricingTools::unpricedFilter() {
     QCOMPARE(lines.rowCount(), 6);
     tools()->findBar()->unpricedBox()->click();
     QCOMPARE(lines.rowCount(), 11);
+}
+
+void TestPricingTools::unpricedLinesOfTheWholeContract() {
+    select(QStringLiteral("200"));
+    goTo(QStringLiteral("202-1-a"));
+    typeIntoGrid(QStringLiteral("3"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCheckBox* box = tools()->findBar()->contractUnpricedBox();
+    QCOMPARE(box->text(), QStringLiteral("全部章节只看未报价"));
+    const int chapterColumn = grid()->gridModel()->columnOfField(BoqColumn::Chapter);
+    QVERIFY(grid()->isColumnHidden(chapterColumn));
+
+    box->click();
+    // The tree shows the contract node, the grid each line's chapter first.
+    QTreeWidgetItem* current = m_tool->tree()->currentItem();
+    QVERIFY(current && current->parent() && !current->parent()->parent());
+    QVERIFY(!grid()->isColumnHidden(chapterColumn));
+    QCOMPARE(grid()->horizontalHeader()->visualIndex(chapterColumn), 0);
+    const DataSet& lines = m_tool->editor().lines();
+    QSet<QString> chapters;
+    for (int r = 0; r < lines.rowCount(); ++r) {
+        QVERIFY(IsUnpriced(lines, r));
+        chapters.insert(lines.value(r, BoqColumn::Chapter).toString());
+    }
+    QVERIFY(chapters.size() > 1);
+    QVERIFY(m_tool->editor().findItem(QStringLiteral("202-1-a")) < 0);
+    QCOMPARE(tools()->messageLabel()->text(), QStringLiteral("全部章节未报价的细目：%1 行").arg(lines.rowCount()));
+    QCOMPARE(grid()->currentIndex().row(), 0);
+
+    // Priced there as in a chapter: saved, still listed, the next line current, the totals
+    // those of the current line's chapter.
+    const int rows = lines.rowCount();
+    goTo(QStringLiteral("304-1-a"));
+    const int row = grid()->currentIndex().row();
+    typeIntoGrid(QStringLiteral("8"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("304-1-a")).toDouble(), 8.0);
+    QCOMPARE(lines.rowCount(), rows);
+    QCOMPARE(m_tool->editor().findItem(QStringLiteral("304-1-a")), row);
+    QCOMPARE(grid()->currentIndex().row(), row + 1);
+    const QString chapter = lines.value(row + 1, BoqColumn::Chapter).toString();
+    QVERIFY2(tools()->totalsLabel()->text().contains(QStringLiteral("本章 %1 合计").arg(BoqChapterLabel(chapter))),
+             qPrintable(tools()->totalsLabel()->text()));
+    QTest::keyClick(grid(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(stored(QStringLiteral("304-1-a")).isNull());
+
+    // A chapter chosen in the tree ends the whole-contract list.
+    select(QStringLiteral("300"));
+    QVERIFY(!box->isChecked());
+    QVERIFY(grid()->isColumnHidden(chapterColumn));
+    QVERIFY(m_tool->editor().findItem(QStringLiteral("304-1-a")) >= 0);
+    for (int r = 0; r < lines.rowCount(); ++r)
+        QCOMPARE(lines.value(r, BoqColumn::Chapter).toString(), QStringLiteral("300"));
+    QCOMPARE(MessageBox::takeShown(), QStringList());
+}
+
+// The bars above and under the grid never make the editor wider than a 1024-pixel screen,
+// whatever they say (a stale chapter total, a find result, the whole-contract list).
+void TestPricingTools::theEditorFitsA1024PixelScreen() {
+    QWidget* panel = m_tool->contentPanel();
+    select(QStringLiteral("100"));
+    goTo(QStringLiteral("102-1"));
+    typeIntoGrid(QStringLiteral("777"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY2(tools()->totalsLabel()->text().contains(QStringLiteral("已过期")),
+             qPrintable(tools()->totalsLabel()->text()));
+    QVERIFY2(panel->minimumSizeHint().width() <= 1024, QByteArray::number(panel->minimumSizeHint().width()));
+    tools()->findBar()->searchField()->setText(QStringLiteral("沥青"));
+    tools()->findBar()->findNext();
+    QVERIFY(!tools()->findBar()->resultLabel()->text().isEmpty());
+    tools()->findBar()->contractUnpricedBox()->click();
+    QVERIFY2(panel->minimumSizeHint().width() <= 1024, QByteArray::number(panel->minimumSizeHint().width()));
 }
 
 void TestPricingTools::liveTotalsAndTheStaleChapterLine() {

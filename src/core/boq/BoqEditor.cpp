@@ -34,6 +34,9 @@ const std::vector<BoqTreeNode>& BoqEditor::initialise() {
     m_lines.close();
     m_level = -1;
     m_chapterText.clear();
+    m_contractUnpriced = false;
+    m_levelBefore = -1;
+    m_chapterBefore.clear();
     m_tree.clear();
     m_history.clear();
     m_totals = ContractFigures();
@@ -55,6 +58,7 @@ const BoqTreeNode* BoqEditor::chapterNode(const QString& text) const {
 
 void BoqEditor::selectNode(int level, const QString& text) {
     savePending();
+    m_contractUnpriced = false;
     m_level = level;
     m_chapterText = text;
     openList();
@@ -62,7 +66,7 @@ void BoqEditor::selectNode(int level, const QString& text) {
 
 void BoqEditor::openList() {
     const QString contract = m_dm.session().CurContractID;
-    if (m_unpricedOnly)
+    if (m_unpricedOnly || m_contractUnpriced)
         m_lines.setRowFilter([](const DataSet& set, int row) { return IsUnpriced(set, row); });
     else
         m_lines.setRowFilter({});
@@ -267,6 +271,26 @@ void BoqEditor::setUnpricedOnly(bool on) {
     openList();
 }
 
+void BoqEditor::setContractUnpriced(bool on) {
+    if (on == m_contractUnpriced)
+        return;
+    savePending();
+    if (on) {
+        m_levelBefore = m_level;
+        m_chapterBefore = m_chapterText;
+        m_level = BoqContractLevel;
+        m_chapterText.clear();
+    } else {
+        m_level = m_levelBefore;
+        m_chapterText = m_chapterBefore;
+    }
+    m_contractUnpriced = on;
+    if (m_level >= 0)
+        openList();
+    else
+        m_lines.close();
+}
+
 QStringList BoqEditor::chapterCodes() const {
     QStringList codes;
     for (const BoqTreeNode& project : m_tree)
@@ -277,7 +301,7 @@ QStringList BoqEditor::chapterCodes() const {
 }
 
 std::vector<BoqFoundLine> BoqEditor::find(const QString& text) const {
-    return FindBoqLines(m_dm, m_dm.session().CurContractID, text, m_unpricedOnly, chapterCodes());
+    return FindBoqLines(m_dm, m_dm.session().CurContractID, text, m_unpricedOnly || m_contractUnpriced, chapterCodes());
 }
 
 std::pair<int, QString> BoqEditor::nodeFor(const BoqFoundLine& line) const {

@@ -97,6 +97,15 @@ public:
     // Lists only the lines still to price (IsUnpriced); the list is read again.
     void setUnpricedOnly(bool on);
     bool unpricedOnly() const { return m_unpricedOnly; }
+    // "全部章节只看未报价": lists the lines still to price of every chapter of the contract (the
+    // contract node's list, unpriced only), whatever node was selected; a pending price is saved
+    // first. Off, the node selected before is listed again, as "只看未报价" says. Selecting a
+    // node ends it. A line priced in the list stays listed, priced, until the list is read again.
+    void setContractUnpriced(bool on);
+    bool contractUnpriced() const { return m_contractUnpriced; }
+    // The list holds lines of several chapters (the contract node or the whole-contract list),
+    // so the window shows each line's chapter.
+    bool listsSeveralChapters() const { return m_level == BoqContractLevel; }
     // The chapter nodes' texts in the tree's order.
     QStringList chapterCodes() const;
     // FindBoqLines over the current contract, following the "unpriced only" choice.
@@ -135,6 +144,9 @@ private:
     int m_level = -1;
     QString m_chapterText;
     bool m_unpricedOnly = false;
+    bool m_contractUnpriced = false;
+    int m_levelBefore = -1; // the node listed before the whole-contract list
+    QString m_chapterBefore;
     PriceHistory m_history;
     mutable ContractFigures m_totals;
     mutable bool m_totalsLoaded = false;

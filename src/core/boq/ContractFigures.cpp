@@ -380,4 +380,15 @@ void ContractFigures::setLine(qint64 rowId, const QVariant& price, const QVarian
     changed();
 }
 
+bool ContractFigures::setDayworkRow(qint64 rowId, const QVariant& price, const QVariant& total) {
+    // A contract has tens of day-work rows, not thousands: no index is kept for them.
+    const auto found = std::find_if(m_daywork.begin(), m_daywork.end(),
+                                    [rowId](const DayworkFigureLine& row) { return row.rowId == rowId; });
+    if (found == m_daywork.end())
+        return false;
+    found->price = NumberOf(price);
+    found->total = NumberOf(total);
+    return true;
+}
+
 } // namespace tenvora

@@ -217,6 +217,9 @@ public:
     void storeChapterTotal(const QString& chapter);
     // A line's figures as they are now stored (a saved price, a paste, an undo).
     void setLine(qint64 rowId, const QVariant& price, const QVariant& amount);
+    // A day-work row's figures as they are now stored; false when the figures do not hold the
+    // row (a row added since they were read), which the caller reads afresh.
+    bool setDayworkRow(qint64 rowId, const QVariant& price, const QVariant& total);
 
 private:
     struct Chapter {

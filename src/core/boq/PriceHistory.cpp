@@ -84,12 +84,16 @@ QString PricedLineColumns() {
     return QStringLiteral("rowid, 章, 节, 细目编号, 单位, 合同数量, 合同单价, 合同金额");
 }
 
+PricedColumns PricedColumns::boq() {
+    return {BoqColumn::Price, BoqColumn::Amount, BoqColumn::Chapter, BoqColumn::Item};
+}
+
 std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<int>& rows,
-                                       const std::vector<QVariantList>& before) {
-    const int price = lines.columnIndex(BoqColumn::Price);
-    const int amount = lines.columnIndex(BoqColumn::Amount);
-    const int chapter = lines.columnIndex(BoqColumn::Chapter);
-    const int item = lines.columnIndex(BoqColumn::Item);
+                                       const std::vector<QVariantList>& before, const PricedColumns& columns) {
+    const int price = lines.columnIndex(columns.price);
+    const int amount = lines.columnIndex(columns.amount);
+    const int chapter = lines.columnIndex(columns.chapter);
+    const int item = lines.columnIndex(columns.item);
     std::vector<PriceChange> changes;
     for (size_t i = 0; i < rows.size() && i < before.size(); ++i) {
         const int row = rows[i];

@@ -1,7 +1,8 @@
-// Undo and redo of the bill-of-quantities editor's price changes. A step is what the bidder did
-// in one go (a price posted, a paste, an adjustment, a chapter recomputation); it keeps every
-// line it changed by row identity with the figures before and after, so that it can be undone
-// whatever chapter is on display, and refused when a line no longer holds what the step left.
+// Undo and redo of the pricing editors' price changes (the bill of quantities and the day-work
+// schedules). A step is what the bidder did in one go (a price posted, a paste, an adjustment, a
+// chapter recomputation); it keeps every line it changed by row identity with the figures before
+// and after, so that it can be undone whatever chapter or schedule is on display, and refused
+// when a line no longer holds what the step left.
 #pragma once
 
 #include "boq/AmountRules.h"
@@ -18,8 +19,8 @@ class DataModule;
 
 struct PriceChange {
     qint64 rowId = 0;
-    QString chapter;
-    QString item;
+    QString chapter; // a BoQ line's 章; a day-work row's schedule code
+    QString item;    // 细目编号 or ItemCode
     QVariant priceBefore;
     QVariant amountBefore;
     QVariant priceAfter;
@@ -97,10 +98,22 @@ private:
 // that only take prices ("select " + this + " from jd_htqd ...").
 QString PricedLineColumns();
 
+// The columns of a priced list that a step records: the price, the amount it gives, and the two
+// texts that name a line in messages.
+struct PricedColumns {
+    QString price;
+    QString amount;
+    QString chapter;
+    QString item;
+    // 合同单价, 合同金额, 章, 细目编号 of jd_htqd.
+    static PricedColumns boq();
+};
+
 // The changes a batch of posted rows made: each row of the list as now stored against the same
 // row as it was before; rows whose price and amount stayed are left out.
 std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<int>& rows,
-                                       const std::vector<QVariantList>& before);
+                                       const std::vector<QVariantList>& before,
+                                       const PricedColumns& columns = PricedColumns::boq());
 
 // "章合计 和 保险费 计算" for these chapters (BoqTotals::recomputeChapters, as one change), with
 // the stored figures it changed as computed changes; result gets the last chapter's figures.

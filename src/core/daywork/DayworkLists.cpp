@@ -112,6 +112,10 @@ DayworkLists::DayworkLists(DataModule& dm, QObject* parent) : QObject(parent), m
         set->setBeforePost(
             [this, s](DataSet& rows, int row) { DayworkBeforePost(rows, row, s, m_dm.session().CurContractID); });
         set->setAfterOpen([this](DataSet& opened) { applyDisplayFormats(opened); });
+        set->setAfterPost(
+            [this](DataSet& rows, int row, const QVariantList& before) { recordPosted(rows, row, before); });
+        // A row deleted leaves the schedule's total: the figures are read again.
+        connect(set.get(), &DataSet::rowRemoved, this, [this] { forgetTotals(); });
         m_sets[index(s)] = std::move(set);
     }
 }
@@ -124,9 +128,117 @@ QString DayworkLists::listSql() {
 void DayworkLists::openAll() {
     for (auto& set : m_sets)
         set->close();
+    m_history.clear();
+    emit historyChanged();
+    forgetTotals();
     const QString contract = m_dm.session().CurContractID;
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
         schedule(s).open(listSql(), {ScheduleCode(s), contract});
+}
+
+PricedColumns DayworkLists::pricedColumns() {
+    return {QStringLiteral("UnitPrice"), QStringLiteral("TotalMoney"), QStringLiteral("bz"),
+            QStringLiteral("ItemCode")};
+}
+
+const ContractFigures& DayworkLists::liveTotals() const {
+    if (!m_totalsLoaded) {
+        m_totals = ContractFigures::read(m_dm, m_dm.session().CurContractID, ContractFigures::Parts::Daywork);
+        m_totalsLoaded = true;
+    }
+    return m_totals;
+}
+
+void DayworkLists::forgetTotals() {
+    m_totals = ContractFigures();
+    m_totalsLoaded = false;
+    emit totalsChanged();
+}
+
+void DayworkLists::recordPosted(DataSet& set, int row, const QVariantList& before) {
+    // A new row is no price change to undo (deleting it is the way back); it joins the totals.
+    if (before.isEmpty()) {
+        forgetTotals();
+        return;
+    }
+    std::vector<PriceChange> changes = PostedChanges(set, {row}, {before}, pricedColumns());
+    if (changes.empty())
+        return;
+    const PriceChange& c = changes.front();
+    if (m_totalsLoaded && !m_totals.setDayworkRow(c.rowId, c.priceAfter, c.amountAfter))
+        forgetTotals();
+    const bool totalTyped = SameStoredValue(c.priceBefore, c.priceAfter);
+    const QString label =
+        QStringLiteral("录入 %1 的%2").arg(c.item, totalTyped ? QStringLiteral("合价") : QStringLiteral("单价"));
+    m_history.push(PriceStep{label, std::move(changes)});
+    emit totalsChanged();
+    emit historyChanged();
+}
+
+std::optional<DayworkLists::Place> DayworkLists::undo() {
+    return apply(true);
+}
+
+std::optional<DayworkLists::Place> DayworkLists::redo() {
+    return apply(false);
+}
+
+std::optional<DayworkLists::Place> DayworkLists::apply(bool undo) {
+    // What was typed and not yet saved is the latest change: undo drops it and stops there; redo
+    // leaves it to be saved or dropped first.
+    bool typed = false;
+    for (const auto& set : m_sets)
+        typed = set->isModified() || typed;
+    if (typed && !undo)
+        return std::nullopt;
+    for (auto& set : m_sets)
+        set->cancelPending();
+    if (typed || !(undo ? m_history.canUndo() : m_history.canRedo()))
+        return std::nullopt;
+
+    const PriceStep step = undo ? m_history.nextUndo() : m_history.nextRedo();
+    const QString verb = undo ? QStringLiteral("撤销") : QStringLiteral("重做");
+    m_dm.RunChange([&] {
+        for (const PriceChange& c : step.changes) {
+            const QVariant& fromPrice = undo ? c.priceAfter : c.priceBefore;
+            const QVariant& fromTotal = undo ? c.amountAfter : c.amountBefore;
+            bool holds = false;
+            m_dm.RunSelect(
+                QStringLiteral("select ItemCode, UnitPrice, TotalMoney, bz from Jl_ContractList where rowid=?"),
+                {QVariant::fromValue<qlonglong>(c.rowId)}, [&](const Statement& st) {
+                    holds = st.value(0).toString() == c.item && st.value(3).toString() == c.chapter &&
+                            SameStoredValue(st.value(1), fromPrice) && SameStoredValue(st.value(2), fromTotal);
+                });
+            if (!holds)
+                throw Refused(QStringLiteral("不能%1“%2”：计日工细目“%3”已被别处改动或已删除，没有改动任何数据")
+                                  .arg(verb, step.label, c.item));
+            // The figures go back exactly as stored, not as the save hook would work them out now.
+            auto q = m_dm.NewQuery();
+            m_dm.RunSql(*q, QStringLiteral("update Jl_ContractList set UnitPrice=?, TotalMoney=? where rowid=?"),
+                        {undo ? c.priceBefore : c.priceAfter, undo ? c.amountBefore : c.amountAfter,
+                         QVariant::fromValue<qlonglong>(c.rowId)},
+                        false);
+        }
+    });
+    std::optional<Place> first;
+    for (const PriceChange& c : step.changes) {
+        const std::optional<Schedule> s = ScheduleFromCode(c.chapter);
+        if (!s)
+            continue;
+        schedule(*s).reloadRows({QVariant::fromValue<qlonglong>(c.rowId)});
+        if (m_totalsLoaded && !m_totals.setDayworkRow(c.rowId, undo ? c.priceBefore : c.priceAfter,
+                                                      undo ? c.amountBefore : c.amountAfter))
+            forgetTotals();
+        if (!first)
+            first = Place{*s, c.rowId};
+    }
+    if (undo)
+        m_history.undone();
+    else
+        m_history.redone();
+    emit totalsChanged();
+    emit historyChanged();
+    return first;
 }
 
 void DayworkLists::applyDisplayFormats(DataSet& set) {

@@ -1,7 +1,10 @@
 // The three day-work schedules of the current contract, without widgets: labour, material and
-// construction machinery, each a data set over Jl_ContractList with the row save hook.
+// construction machinery, each a data set over Jl_ContractList with the row save hook, the
+// undo and redo of the figures saved, and the schedules' totals kept live as rows are saved.
 #pragma once
 
+#include "boq/ContractFigures.h"
+#include "boq/PriceHistory.h"
 #include "data/DataSet.h"
 
 #include <QObject>
@@ -39,7 +42,8 @@ public:
     DataSet& schedule(Schedule s) { return *m_sets[index(s)]; }
 
     // Fills the three schedules in page order. A failing statement throws StatementError and
-    // leaves that schedule and the ones after it empty; the earlier ones stay filled.
+    // leaves that schedule and the ones after it empty; the earlier ones stay filled. The undo
+    // history starts afresh and the totals are read again.
     void openAll();
     static QString listSql();
 
@@ -52,12 +56,40 @@ public:
     // DayworkTotalProblem of a row as stored (an edit not saved yet does not count).
     QString totalProblem(Schedule s, int row) const;
 
+    // The contract's day-work figures (ContractFigures, the same ones report D prints): read
+    // when first asked for, then kept as rows are saved, undone and redone.
+    const ContractFigures& liveTotals() const;
+    // The row a step of the history is about, for the window to show it.
+    struct Place {
+        Schedule schedule = Schedule::Labour;
+        qint64 rowId = 0;
+    };
+    // Undo and redo of every saved price or typed total, one step each. An edit not saved yet is
+    // what undo drops first (nothing else is undone then). A step puts back the price and total
+    // exactly as they were stored; it is refused (Refused, nothing written) when the row no
+    // longer holds what the step left, or is gone.
+    const PriceHistory& history() const { return m_history; }
+    std::optional<Place> undo();
+    std::optional<Place> redo();
+    // The columns a step records, as PostedChanges reads them.
+    static PricedColumns pricedColumns();
+
+signals:
+    void historyChanged();
+    void totalsChanged();
+
 private:
     static size_t index(Schedule s) { return static_cast<size_t>(s) - 1; }
     void applyDisplayFormats(DataSet& set);
+    void recordPosted(DataSet& set, int row, const QVariantList& before);
+    void forgetTotals();
+    std::optional<Place> apply(bool undo);
 
     DataModule& m_dm;
     std::array<std::unique_ptr<DataSet>, 3> m_sets;
+    PriceHistory m_history;
+    mutable ContractFigures m_totals;
+    mutable bool m_totalsLoaded = false;
 };
 
 } // namespace tenvora

@@ -3,6 +3,7 @@
 
 #include "MessageBox.h"
 #include "Settings.h"
+#include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
 #include "boq/PricingCursor.h"
 #include "boq/PricingTools.h"
@@ -14,6 +15,7 @@
 #include "shell/UiStyle.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMenu>
@@ -64,7 +66,10 @@ QList<DataGridColumn> gridColumns() {
             hidden(QStringLiteral("变更后单价"), 75),
             hidden(QStringLiteral("变更数量"), 80),
             hidden(QStringLiteral("变更后数量"), 73),
-            hidden(QStringLiteral("变更后金额"), 81)};
+            hidden(QStringLiteral("变更后金额"), 81),
+            // Shown first while the list holds several chapters (the contract node, the
+            // whole-contract unpriced list).
+            hidden(BoqColumn::Chapter, 44)};
 }
 
 int levelOf(const QTreeWidgetItem* item) {
@@ -97,6 +102,7 @@ BoqEditorWindow::BoqEditorWindow(DataModule& dm, QWidget* parent) : HostedTool(p
     m_grid->setColumns(gridColumns());
     m_grid->setFitColumns(true);
     m_grid->setSettingsKey(QStringLiteral("boq"));
+    m_grid->horizontalHeader()->moveSection(m_grid->gridModel()->columnOfField(BoqColumn::Chapter), 0);
     m_grid->setRowStyle([this](int row) -> std::optional<DataGridRowStyle> {
         if (!IsDrawnLocked(m_editor.lines(), row))
             return std::nullopt;
@@ -329,7 +335,7 @@ void BoqEditorWindow::buildTree() {
         m_tree->setCurrentItem(nullptr);
         m_tree->clearSelection();
     }
-    updateTreeImages();
+    followListing();
     fitTreeColumn();
 }
 
@@ -399,7 +405,29 @@ void BoqEditorWindow::showNode(QTreeWidgetItem* current, QTreeWidgetItem* previo
         return;
     }
     runAction([&] { m_editor.selectNode(levelOf(current), current->text(0)); });
+    followListing();
+}
+
+void BoqEditorWindow::followListing() {
+    {
+        const QSignalBlocker quiet(m_tree); // following the list is no selection by the user
+        QTreeWidgetItem* node = nullptr;
+        const int level = m_editor.selectedLevel();
+        for (QTreeWidgetItemIterator it(m_tree); *it && !node && level >= 0; ++it)
+            if (levelOf(*it) == level && (level == BoqContractLevel || (*it)->text(0) == m_editor.chapterText()))
+                node = *it;
+        if (node)
+            m_tree->setCurrentItem(node);
+        else
+            m_tree->clearSelection();
+    }
     updateTreeImages();
+    m_grid->setColumnHidden(m_grid->gridModel()->columnOfField(BoqColumn::Chapter), !m_editor.listsSeveralChapters());
+    if (m_pricing) {
+        QCheckBox* box = m_pricing->findBar()->contractUnpricedBox();
+        const QSignalBlocker quiet(box);
+        box->setChecked(m_editor.contractUnpriced());
+    }
 }
 
 void BoqEditorWindow::updateTreeImages() {

@@ -70,6 +70,10 @@ public:
     // the list does not hold it (or the line being left keeps the grid).
     bool goToLine(qint64 rowId);
 
+    // The tree, the "全部章节只看未报价" box and the chapter column follow what the list shows
+    // (a node, or the unpriced lines of the whole contract).
+    void followListing();
+
     // The eleven lines of the help memo.
     static QStringList helpLines();
 

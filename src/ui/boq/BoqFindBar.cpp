@@ -16,7 +16,8 @@ namespace tenvora::ui {
 BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
     : QWidget(parent), m_editor(editor), m_field(new QLineEdit(this)), m_previous(new QToolButton(this)),
       m_next(new QToolButton(this)), m_result(new QLabel(this)),
-      m_unpriced(new QCheckBox(QStringLiteral("只看未报价"), this)), m_layout(new QHBoxLayout(this)) {
+      m_unpriced(new QCheckBox(QStringLiteral("只看未报价"), this)),
+      m_contractUnpriced(new QCheckBox(QStringLiteral("全部章节只看未报价"), this)), m_layout(new QHBoxLayout(this)) {
     setObjectName(QStringLiteral("BoqFindBar"));
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(4);
@@ -25,19 +26,26 @@ BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
     m_field->setObjectName(QStringLiteral("FindField"));
     m_field->setPlaceholderText(QStringLiteral("细目编号或名称（Ctrl+F）"));
     m_field->setClearButtonEnabled(true);
-    m_field->setMinimumWidth(180);
+    m_field->setMinimumWidth(120);
     m_field->installEventFilter(this);
     m_previous->setText(QStringLiteral("上一个"));
     m_previous->setToolTip(QStringLiteral("上一个（Shift+回车）"));
     m_next->setText(QStringLiteral("下一个"));
     m_next->setToolTip(QStringLiteral("下一个（回车）"));
     m_result->setObjectName(QStringLiteral("FindResult"));
-    m_result->setMinimumWidth(110);
+    // The result takes the room the bar has to spare and never widens the window: 1024 pixels
+    // hold the whole bar.
+    m_result->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_unpriced->setObjectName(QStringLiteral("UnpricedOnly"));
     m_unpriced->setToolTip(QStringLiteral("列表中只显示可录入单价、但还没有单价的细目"));
+    m_contractUnpriced->setObjectName(QStringLiteral("ContractUnpriced"));
+    m_contractUnpriced->setToolTip(
+        QStringLiteral("列出整个合同所有章节中可录入单价、但还没有单价的细目，并显示其所在章；"
+                       "在树中选一章即回到该章"));
     for (QWidget* w :
          {static_cast<QWidget*>(caption), static_cast<QWidget*>(m_field), static_cast<QWidget*>(m_previous),
-          static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_result), static_cast<QWidget*>(m_unpriced)}) {
+          static_cast<QWidget*>(m_next), static_cast<QWidget*>(m_result), static_cast<QWidget*>(m_unpriced),
+          static_cast<QWidget*>(m_contractUnpriced)}) {
         w->setFont(SongFont(12));
         m_layout->addWidget(w);
     }
@@ -54,6 +62,11 @@ BoqFindBar::BoqFindBar(BoqEditor& editor, QWidget* parent)
         m_stale = true;
         m_result->clear();
         emit unpricedToggled(on);
+    });
+    connect(m_contractUnpriced, &QCheckBox::toggled, this, [this](bool on) {
+        m_stale = true;
+        m_result->clear();
+        emit contractUnpricedToggled(on);
     });
 }
 

@@ -1,5 +1,6 @@
 // The search bar above the BoQ editor's grid: find by item number or description across all
-// chapters (next / previous), the "只看未报价" filter, and room for the pricing buttons.
+// chapters (next / previous), the "只看未报价" filter of the list on display and its
+// "全部章节只看未报价" over the whole contract, and room for the pricing buttons.
 #pragma once
 
 #include "boq/BoqFind.h"
@@ -27,6 +28,7 @@ public:
     QToolButton* previousButton() const { return m_previous; }
     QToolButton* nextButton() const { return m_next; }
     QCheckBox* unpricedBox() const { return m_unpriced; }
+    QCheckBox* contractUnpricedBox() const { return m_contractUnpriced; }
     QLabel* resultLabel() const { return m_result; }
     // Widgets at the right end of the bar.
     void addTrailing(QWidget* widget);
@@ -43,6 +45,7 @@ signals:
     // A found line is to be shown: its node selected in the tree and the line made current.
     void lineWanted(const tenvora::BoqFoundLine& line);
     void unpricedToggled(bool on);
+    void contractUnpricedToggled(bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +59,7 @@ private:
     QToolButton* m_next;
     QLabel* m_result;
     QCheckBox* m_unpriced;
+    QCheckBox* m_contractUnpriced;
     QHBoxLayout* m_layout;
     std::vector<BoqFoundLine> m_found;
     QString m_searched;

@@ -11,6 +11,7 @@
 #include "data/Money.h"
 #include "grid/DataGrid.h"
 #include "shell/UiStyle.h"
+#include "shell/UndoActions.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -40,13 +41,6 @@ int depthOf(const QModelIndex& index) {
     return depth;
 }
 
-QToolButton* buttonFor(QAction* action, QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setDefaultAction(action);
-    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    return button;
-}
-
 } // namespace
 
 QString BoqTreeLabels::labelOf(const QModelIndex& index) {
@@ -64,12 +58,9 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     QWidget* panel = tool.contentPanel();
     m_findBar = new BoqFindBar(editor, panel);
 
-    m_undo = new QAction(QStringLiteral("撤销(&Z)"), panel);
-    m_undo->setObjectName(QStringLiteral("UndoAction"));
-    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    m_redo = new QAction(QStringLiteral("重做(&Y)"), panel);
-    m_redo->setObjectName(QStringLiteral("RedoAction"));
-    m_redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    const UndoActions history = UndoActions::create(panel);
+    m_undo = history.undo;
+    m_redo = history.redo;
     m_find = new QAction(QStringLiteral("查找(&F)"), panel);
     m_find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     m_adjust = new QAction(QStringLiteral("调价(&T)…"), panel);
@@ -77,10 +68,8 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     m_adjust->setToolTip(QStringLiteral("按目标清单合计或百分比调整单价"));
     // Anywhere in the window that hosts the editor, but a text field with the focus keeps its
     // own undo.
-    for (QAction* a : {m_undo, m_redo, m_find}) {
-        a->setShortcutContext(Qt::WindowShortcut);
-        panel->addAction(a);
-    }
+    m_find->setShortcutContext(Qt::WindowShortcut);
+    panel->addAction(m_find);
     // Copy and paste belong to the grid; an open cell editor copies and pastes its own text.
     m_copy = new QAction(QStringLiteral("复制(&C)"), m_grid);
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -94,9 +83,9 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     }
     m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
-    m_findBar->addTrailing(buttonFor(m_undo, m_findBar));
-    m_findBar->addTrailing(buttonFor(m_redo, m_findBar));
-    m_findBar->addTrailing(buttonFor(m_adjust, m_findBar));
+    m_findBar->addTrailing(ToolButtonFor(m_undo, m_findBar));
+    m_findBar->addTrailing(ToolButtonFor(m_redo, m_findBar));
+    m_findBar->addTrailing(ToolButtonFor(m_adjust, m_findBar));
 
     auto* bottom = new QWidget(panel);
     auto* bottomLayout = new QHBoxLayout(bottom);
@@ -111,6 +100,10 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     m_message->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* l : {m_totals, m_message})
         l->setFont(SongFont(12));
+    // Long figures or a long message never widen the window past a 1024-pixel screen: the
+    // totals go on to another line, the message takes its room only while there is room.
+    m_totals->setWordWrap(true);
+    m_message->setMinimumWidth(1);
     bottomLayout->addWidget(m_totals, 1);
     bottomLayout->addWidget(m_message);
     gridColumn->insertWidget(0, m_findBar);
@@ -145,12 +138,25 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
         }
         run([&] { m_editor.setUnpricedOnly(on); });
     });
+    connect(m_findBar, &BoqFindBar::contractUnpricedToggled, this, [this](bool on) {
+        // A typed price that cannot be saved keeps its list; whatever happens the window shows
+        // what the editor now lists.
+        if (m_grid->savePending())
+            run([&] { m_editor.setContractUnpriced(on); });
+        m_tool.followListing();
+        if (on && m_editor.lines().rowCount() > 0)
+            m_grid->setCurrentIndex(
+                m_grid->gridModel()->index(0, m_grid->gridModel()->columnOfField(BoqColumn::Price)));
+    });
     connect(&m_editor, &BoqEditor::totalsChanged, this, &BoqPricingTools::updateTotals);
     connect(&m_editor, &BoqEditor::historyChanged, this, &BoqPricingTools::updateHistory);
     connect(&m_editor.lines(), &DataSet::reset, this, &BoqPricingTools::updateTotals);
     connect(&m_editor.lines(), &DataSet::reset, this, [this] {
         const DataSet& lines = m_editor.lines();
-        if (m_editor.unpricedOnly() && lines.isOpen())
+        if (m_editor.contractUnpriced() && lines.isOpen())
+            m_message->setText(lines.isEmpty() ? QStringLiteral("整个合同没有未报价的细目")
+                                               : QStringLiteral("全部章节未报价的细目：%1 行").arg(lines.rowCount()));
+        else if (m_editor.unpricedOnly() && lines.isOpen())
             m_message->setText(lines.isEmpty() ? QStringLiteral("这里没有未报价的细目")
                                                : QStringLiteral("只显示未报价的细目：%1 行").arg(lines.rowCount()));
         else if (!m_editor.unpricedOnly())
@@ -167,13 +173,7 @@ bool BoqPricingTools::run(const std::function<void()>& action) {
 }
 
 void BoqPricingTools::updateHistory() {
-    const PriceHistory& history = m_editor.history();
-    m_undo->setEnabled(history.canUndo());
-    m_redo->setEnabled(history.canRedo());
-    m_undo->setToolTip(history.canUndo() ? QStringLiteral("撤销：%1（Ctrl+Z）").arg(history.undoLabel())
-                                         : QStringLiteral("没有可撤销的操作"));
-    m_redo->setToolTip(history.canRedo() ? QStringLiteral("重做：%1（Ctrl+Y）").arg(history.redoLabel())
-                                         : QStringLiteral("没有可重做的操作"));
+    UndoActions{m_undo, m_redo}.follow(m_editor.history());
     m_findBar->markStale();
 }
 

@@ -3,13 +3,19 @@
 
 #include "MessageBox.h"
 #include "data/DataModule.h"
+#include "data/Errors.h"
+#include "data/Money.h"
 #include "grid/DataGrid.h"
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
+#include "shell/UndoActions.h"
 
+#include <QAction>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tenvora::ui {
@@ -17,6 +23,10 @@ namespace tenvora::ui {
 namespace {
 
 const QColor kSkyBlue(166, 202, 240);
+
+QString yuan(qint64 amount) {
+    return FormatNumber(static_cast<double>(amount), QStringLiteral("#,##0"));
+}
 
 QList<DataGridColumn> columnsFor(Schedule s) {
     using Kind = DataGridColumn::Kind;
@@ -68,8 +78,40 @@ DayworkEditorWindow::DayworkEditorWindow(DataModule& dm, QWidget* parent) : Host
     connect(m_save, &QPushButton::clicked, this, &DayworkEditorWindow::saveCurrentPage);
     connect(m_close, &QPushButton::clicked, this, &DayworkEditorWindow::closeEditor);
 
+    const UndoActions history = UndoActions::create(m_panelAll);
+    m_undo = history.undo;
+    m_redo = history.redo;
+    connect(m_undo, &QAction::triggered, this, &DayworkEditorWindow::undo);
+    connect(m_redo, &QAction::triggered, this, &DayworkEditorWindow::redo);
+    connect(&m_lists, &DayworkLists::historyChanged, this, [this] {
+        UndoActions{m_undo, m_redo}.follow(m_lists.history());
+    });
+    connect(&m_lists, &DayworkLists::totalsChanged, this, &DayworkEditorWindow::updateTotals);
+    connect(m_pages, &QTabWidget::currentChanged, this, &DayworkEditorWindow::updateTotals);
+
+    m_totals = new QLabel(m_panelAll);
+    m_totals->setObjectName(QStringLiteral("LiveTotals"));
+    m_totals->setTextFormat(Qt::RichText);
+    m_totals->setToolTip(QStringLiteral("按现在存的合价计算：本表合计为本表各行合价之和取整，"
+                                        "计日工合计为三个表的合计之和（与计日工汇总表相同）"));
+    m_message = new QLabel(m_panelAll);
+    m_message->setObjectName(QStringLiteral("DayworkMessage"));
+    m_message->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* l : {m_totals, m_message})
+        l->setFont(SongFont(12));
+    // A long message takes its room only while there is room, never widening the window.
+    m_message->setMinimumWidth(1);
+
     auto* bar = new QHBoxLayout;
-    bar->addStretch();
+    bar->addWidget(m_totals, 1);
+    bar->addWidget(m_message);
+    bar->addSpacing(12);
+    for (QAction* a : {m_undo, m_redo}) {
+        QToolButton* button = ToolButtonFor(a, m_panelAll);
+        button->setFont(SongFont(12));
+        bar->addWidget(button);
+    }
+    bar->addSpacing(24);
     bar->addWidget(m_save);
     bar->addSpacing(24);
     bar->addWidget(m_close);
@@ -82,6 +124,59 @@ DayworkEditorWindow::DayworkEditorWindow(DataModule& dm, QWidget* parent) : Host
     // On a failure the schedules read before it stay on show.
     Guarded(this, [this] { m_lists.openAll(); });
     m_pages->setCurrentIndex(0);
+    UndoActions{m_undo, m_redo}.follow(m_lists.history());
+    updateTotals();
+}
+
+Schedule DayworkEditorWindow::currentSchedule() const {
+    return static_cast<Schedule>(std::clamp(m_pages->currentIndex(), 0, 2) + 1);
+}
+
+void DayworkEditorWindow::updateTotals() {
+    DayworkTotals totals;
+    // The label follows signals of the core, where no message box belongs: a store fault is
+    // said in the label itself.
+    try {
+        totals = m_lists.liveTotals().dayworkTotals();
+    } catch (const Error& e) {
+        m_totals->setText(
+            QStringLiteral("<span style=\"color:#c00000\">合计读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+        return;
+    }
+    const Schedule s = currentSchedule();
+    m_totals->setText(QStringLiteral("%1合计：<b>%2</b>　　计日工合计：<b>%3</b>")
+                          .arg(ScheduleCaption(s), yuan(totals.whole[static_cast<size_t>(s) - 1]), yuan(totals.total)));
+}
+
+void DayworkEditorWindow::afterStep(bool undone, const std::optional<DayworkLists::Place>& place) {
+    const PriceHistory& history = m_lists.history();
+    m_message->setText(undone ? QStringLiteral("已撤销：") + history.redoLabel()
+                              : QStringLiteral("已重做：") + history.undoLabel());
+    if (place)
+        showItem(place->schedule, QVariant::fromValue<qlonglong>(place->rowId));
+}
+
+void DayworkEditorWindow::undo() {
+    DataGrid* g = grid(currentSchedule());
+    if (g->isEditorOpen()) {
+        g->discardEditor();
+        const int row = g->currentIndex().row();
+        if (row >= 0)
+            Guarded(this, [&] { m_lists.schedule(currentSchedule()).cancel(row); });
+        return;
+    }
+    const int steps = m_lists.history().undoCount();
+    std::optional<DayworkLists::Place> place;
+    if (Guarded(this, [&] { place = m_lists.undo(); }) && m_lists.history().undoCount() < steps)
+        afterStep(true, place);
+}
+
+void DayworkEditorWindow::redo() {
+    grid(currentSchedule())->discardEditor();
+    const int steps = m_lists.history().redoCount();
+    std::optional<DayworkLists::Place> place;
+    if (Guarded(this, [&] { place = m_lists.redo(); }) && m_lists.history().redoCount() < steps)
+        afterStep(false, place);
 }
 
 DataGrid* DayworkEditorWindow::makeGrid(Schedule s) {

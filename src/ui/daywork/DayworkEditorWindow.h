@@ -6,6 +6,8 @@
 
 #include <array>
 
+class QAction;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 
@@ -33,6 +35,13 @@ public:
     QTabWidget* pages() const { return m_pages; }
     QPushButton* saveButton() const { return m_save; }
     QPushButton* closeButton() const { return m_close; }
+    // The live totals under the pages: the schedule on display and the day-work total.
+    QLabel* totalsLabel() const { return m_totals; }
+    QLabel* messageLabel() const { return m_message; }
+    QAction* undoAction() const { return m_undo; }
+    QAction* redoAction() const { return m_redo; }
+    // The schedule of the page on display.
+    Schedule currentSchedule() const;
 
     // Shows the schedule's page and makes the item with that row identity current; false when
     // it is not listed.
@@ -41,9 +50,15 @@ public:
 public slots:
     void saveCurrentPage();
     void closeEditor();
+    // Ctrl+Z / Ctrl+Y: a cell being typed into is dropped first, as Esc would; otherwise the
+    // last saved price (or total) goes back, and the page and row it was on are shown.
+    void undo();
+    void redo();
 
 private:
     DataGrid* makeGrid(Schedule s);
+    void updateTotals();
+    void afterStep(bool undone, const std::optional<DayworkLists::Place>& place);
 
     DataModule& m_dm;
     DayworkLists m_lists;
@@ -52,6 +67,10 @@ private:
     std::array<DataGrid*, 3> m_grids{};
     QPushButton* m_save;
     QPushButton* m_close;
+    QLabel* m_totals;
+    QLabel* m_message;
+    QAction* m_undo;
+    QAction* m_redo;
 };
 
 } // namespace tenvora::ui

@@ -98,7 +98,7 @@ BuildUpPanel::BuildUpPanel(BoqEditorWindow& tool, BoqEditor& editor, DataModule&
     auto* pick = new QLabel(QStringLiteral("工料机(&R)："), this);
     m_resource = new QComboBox(this);
     m_resource->setObjectName(QStringLiteral("BuildUpResource"));
-    m_resource->setMinimumContentsLength(14);
+    m_resource->setMinimumContentsLength(10);
     m_resource->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     pick->setBuddy(m_resource);
     auto* amount = new QLabel(QStringLiteral("消耗量(&Q)："), this);
@@ -122,13 +122,16 @@ BuildUpPanel::BuildUpPanel(BoqEditorWindow& tool, BoqEditor& editor, DataModule&
     bar->addWidget(m_consumption);
     bar->addWidget(m_add);
     bar->addWidget(m_remove);
-    bar->addSpacing(12);
-    bar->addWidget(m_applyLine);
-    bar->addWidget(m_applyAll);
-    bar->addSpacing(12);
-    bar->addWidget(m_library);
-    bar->addWidget(m_fees);
     layout->addLayout(bar);
+    // The commands on a line of their own, so that the editor still fits a 1024-pixel screen.
+    auto* commands = new QHBoxLayout;
+    commands->setSpacing(4);
+    commands->addWidget(m_applyLine);
+    commands->addWidget(m_applyAll);
+    commands->addStretch(1);
+    commands->addWidget(m_library);
+    commands->addWidget(m_fees);
+    layout->addLayout(commands);
 
     connect(m_add, &QPushButton::clicked, this, &BuildUpPanel::addResource);
     connect(m_consumption, &QLineEdit::returnPressed, this, &BuildUpPanel::addResource);
