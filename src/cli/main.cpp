@@ -84,6 +84,7 @@ int main(int argc, char* argv[]) {
     ctx.password = qEnvironmentVariable("TENVORA_PASSWORD");
 
     QString commandName;
+    bool ownOptions = false; // the command takes the login options after its name as its own
     bool help = false;
     QStringList rest;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -97,7 +98,8 @@ int main(int argc, char* argv[]) {
             ctx.json = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             help = true;
-        } else if (a == QLatin1String("--data") || a == QLatin1String("--unit") || a == QLatin1String("--password")) {
+        } else if (!ownOptions &&
+                   (a == QLatin1String("--data") || a == QLatin1String("--unit") || a == QLatin1String("--password"))) {
             const std::optional<QString> v = value();
             if (!v) {
                 err() << QStringLiteral("%1 需要一个值").arg(a) << Qt::endl;
@@ -111,6 +113,9 @@ int main(int argc, char* argv[]) {
                 ctx.password = *v;
         } else if (commandName.isEmpty() && !a.startsWith(QLatin1String("--"))) {
             commandName = a;
+            for (const Command& c : Commands())
+                if (c.name == commandName)
+                    ownOptions = c.ownOptionsAfterName;
         } else {
             rest << a;
         }

@@ -113,6 +113,11 @@ public:
     // DataFileError naming the file and what is wrong.
     void checkIntegrity();
 
+    // Makes another data file of the system readable on this connection as schema `name` (an
+    // identifier of the caller's own: letters, digits and "_"), keyed as open() keys a file, so one
+    // statement can copy rows from it. Throws DataFileError naming the file when it cannot be read.
+    void attach(const QString& path, const QString& name, const QByteArray& key);
+
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);
 
