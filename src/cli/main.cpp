@@ -21,7 +21,8 @@ QString overview() {
                        "  --password 密码  该单位的密码（也可用环境变量 TENVORA_PASSWORD）\n"
                        "  --json           以 JSON 输出\n"
                        "  --help           显示本说明；“tenvora 命令 --help”显示该命令的说明\n\n"
-                       "除 create-demo、accounts 与 check-file 外，每个命令都先像登录对话框一样登录。\n"
+                       "除 create-demo、accounts、check-file 与 owner 外，每个命令都先像登录对话框一样登录；\n"
+                       "owner 的命令用招标人的帐户登录（见 tenvora owner --help）。\n"
                        "退出码：0 成功，1 操作被拒绝或失败，2 命令行用法错误。\n\n命令：\n");
     int width = 0;
     for (const Command& c : Commands())
