@@ -9,6 +9,7 @@
 #include "owner/TenderProjects.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace tenvora;
 using namespace tenvora::test;
@@ -401,6 +402,48 @@ TEST_F(Tender, IssueReplacesFilesOnlyWithConsentAndPutsNothingWhenACopyFails) {
     EXPECT_EQ(filesIn(out), (QStringList{QStringLiteral("乙建设集团.tr"), QStringLiteral("甲路桥公司.tr")}));
     Database::open(QDir(out).filePath(QStringLiteral("甲路桥公司.tr")), DataFileKey(), Database::Mode::Verify)
         .checkIntegrity();
+}
+
+// The columns of every table with their declared types, and the names of the file's other objects.
+QStringList catalogue(Database& db) {
+    QStringList out;
+    Statement objects = db.prepare(QStringLiteral("select type, name from sqlite_master order by type, name"));
+    while (objects.next()) {
+        const QString name = objects.value(1).toString();
+        QString entry = objects.value(0).toString() + QLatin1Char(' ') + name;
+        if (objects.value(0).toString() == QLatin1String("table")) {
+            // An identifier from the file's own catalogue (the store's pragma takes no bound name).
+            Statement columns = db.prepare(QStringLiteral("PRAGMA table_info(\"%1\")").arg(name));
+            while (columns.next())
+                entry +=
+                    QLatin1Char(' ') + columns.value(1).toString() + QLatin1Char(':') + columns.value(2).toString();
+        }
+        out << entry;
+    }
+    return out;
+}
+
+// The bidder's side gets the tables, columns and declared types it creates itself, and besides
+// them only the issue record.
+TEST_F(Tender, ACopyHasTheBiddersTablesAndTheIssueRecordOnly) {
+    fill();
+    TenderIssue issue(m_db);
+    const IssuePlan plan = issue.plan(path(QStringLiteral("out")));
+    issue.issue(plan, false);
+    TempDataFile demo;
+    Database bidders = Database::open(demo.path(), DataFileKey());
+    QStringList expected = catalogue(bidders);
+    for (const QString& table : {QStringLiteral("tenvora_issue"), QStringLiteral("tenvora_issue_bill"),
+                                 QStringLiteral("tenvora_issue_unit")}) {
+        const QStringList ours = catalogue(m_db).filter(QRegularExpression(QStringLiteral("^table %1 ").arg(table)));
+        ASSERT_EQ(ours.size(), 1) << table.toStdString();
+        expected << ours;
+    }
+    expected.sort();
+    Database copy = Database::open(plan.targets[0].path, DataFileKey(), Database::Mode::Verify);
+    QStringList got = catalogue(copy);
+    got.sort();
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(Tender, NoBidderNoIssue) {
