@@ -11,14 +11,19 @@ namespace tenvora::cli {
 namespace {
 
 QString projectUsage() {
-    return QStringLiteral("owner project add ID 名称 [--builder 建设单位] | list | edit ID [--name 名称] "
-                          "[--builder 建设单位] | remove ID");
+    return QStringLiteral("owner project add ID 名称 [--builder 建设单位]\n"
+                          "owner project list\n"
+                          "owner project edit ID [--name 名称] [--builder 建设单位]\n"
+                          "owner project remove ID");
 }
 
 QString contractUsage() {
     return QStringLiteral("owner contract add ID --project 项目ID --number 合同编号 --name 合同名称 [--start 起始桩号] "
-                          "[--end 终止桩号] | list [--project 项目ID] | edit ID [--project 项目ID] [--number 合同编号] "
-                          "[--name 合同名称] [--start 起始桩号] [--end 终止桩号] | remove ID [--with-lines]");
+                          "[--end 终止桩号]\n"
+                          "owner contract list [--project 项目ID]\n"
+                          "owner contract edit ID [--project 项目ID] [--number 合同编号] [--name 合同名称] "
+                          "[--start 起始桩号] [--end 终止桩号]\n"
+                          "owner contract remove ID [--with-lines]");
 }
 
 void done(const Context& ctx, const QString& message, const QJsonObject& json) {
@@ -30,7 +35,7 @@ void done(const Context& ctx, const QString& message, const QJsonObject& json) {
 
 int projectAdd(Context& ctx) {
     const QString builder = ctx.takeOption(QStringLiteral("--builder")).value_or(QString());
-    ctx.expectArguments(2, QStringLiteral("tenvora ") + projectUsage());
+    ctx.expectArguments(2, projectUsage());
     auto dm = OpenAsOwner(ctx, Access::Write);
     TenderProjects(dm->database()).add({ctx.args[0], ctx.args[1], builder, 0});
     done(ctx, QStringLiteral("已添加项目 %1").arg(ctx.args[0]),
@@ -64,7 +69,7 @@ int projectList(Context& ctx) {
 int projectEdit(Context& ctx) {
     const std::optional<QString> name = ctx.takeOption(QStringLiteral("--name"));
     const std::optional<QString> builder = ctx.takeOption(QStringLiteral("--builder"));
-    ctx.expectArguments(1, QStringLiteral("tenvora ") + projectUsage());
+    ctx.expectArguments(1, projectUsage());
     if (!name && !builder)
         throw UsageError(QStringLiteral("没有要改的内容：请给出 --name 或 --builder"));
     auto dm = OpenAsOwner(ctx, Access::Write);
@@ -93,12 +98,12 @@ ContractChanges takeChanges(Context& ctx) {
 
 int contractAdd(Context& ctx) {
     const ContractChanges given = takeChanges(ctx);
-    ctx.expectArguments(1, QStringLiteral("tenvora ") + contractUsage());
+    ctx.expectArguments(1, contractUsage());
     for (const auto& [option, value] :
          {qMakePair(QStringLiteral("--project"), given.projectId), qMakePair(QStringLiteral("--number"), given.number),
           qMakePair(QStringLiteral("--name"), given.name)})
         if (!value)
-            throw UsageError(QStringLiteral("需要 %1\n用法：tenvora %2").arg(option, contractUsage()));
+            throw UsageError(QStringLiteral("需要 %1\n用法：%2").arg(option, contractUsage()));
     TenderContract c;
     c.id = ctx.args[0];
     c.projectId = *given.projectId;
@@ -151,7 +156,7 @@ int contractList(Context& ctx) {
 
 int contractEdit(Context& ctx) {
     const ContractChanges changes = takeChanges(ctx);
-    ctx.expectArguments(1, QStringLiteral("tenvora ") + contractUsage());
+    ctx.expectArguments(1, contractUsage());
     if (!changes.projectId && !changes.number && !changes.name && !changes.start && !changes.end)
         throw UsageError(QStringLiteral("没有要改的内容：请给出 --project、--number、--name、--start 或 --end"));
     auto dm = OpenAsOwner(ctx, Access::Write);
@@ -185,7 +190,7 @@ OwnerSubcommand OwnerProjectSubcommand() {
             QStringLiteral("项目：添加（ID 不能重复，最多 20 个字符）、列出、修改名称或建设单位、删除（还有合同段\n"
                            "的项目不能删除）。"),
             [](Context& ctx) {
-                return RunSubcommand(ctx, QStringLiteral("tenvora ") + projectUsage(),
+                return RunSubcommand(ctx, projectUsage(),
                                      {{QStringLiteral("add"), projectAdd},
                                       {QStringLiteral("list"), projectList},
                                       {QStringLiteral("edit"), projectEdit},
@@ -199,7 +204,7 @@ OwnerSubcommand OwnerContractSubcommand() {
                            "个字符，合同名称最多 50 个）、列出（含清单行数和计日工项数）、修改、删除。有工程量清单\n"
                            "或计日工的合同段只有加 --with-lines 才删除，清单和计日工随之删除。"),
             [](Context& ctx) {
-                return RunSubcommand(ctx, QStringLiteral("tenvora ") + contractUsage(),
+                return RunSubcommand(ctx, contractUsage(),
                                      {{QStringLiteral("add"), contractAdd},
                                       {QStringLiteral("list"), contractList},
                                       {QStringLiteral("edit"), contractEdit},

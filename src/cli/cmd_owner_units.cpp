@@ -10,7 +10,10 @@ namespace tenvora::cli {
 namespace {
 
 QString unitUsage() {
-    return QStringLiteral("owner unit add 名称 --password 密码 | list | remove 名称 | password 名称 --password 密码");
+    return QStringLiteral("owner unit add 名称 --password 密码\n"
+                          "owner unit list\n"
+                          "owner unit remove 名称\n"
+                          "owner unit password 名称 --password 密码");
 }
 
 QString kindText(const QString& kind) {
@@ -24,7 +27,7 @@ QString kindText(const QString& kind) {
 QString takePassword(Context& ctx) {
     const std::optional<QString> password = ctx.takeOption(QStringLiteral("--password"));
     if (!password)
-        throw UsageError(QStringLiteral("需要 --password\n用法：tenvora %1").arg(unitUsage()));
+        throw UsageError(QStringLiteral("需要 --password\n用法：%1").arg(unitUsage()));
     return *password;
 }
 
@@ -92,7 +95,7 @@ OwnerSubcommand OwnerUnitSubcommand() {
                        "帐户同名，字母大小写不同也不行；密码不能为空）、列出全部帐户（不列密码）、删除投标单位、\n"
                        "修改某个帐户（投标单位或招标人）的密码。"),
         [](Context& ctx) {
-            return RunSubcommand(ctx, QStringLiteral("tenvora ") + unitUsage(),
+            return RunSubcommand(ctx, unitUsage(),
                                  {{QStringLiteral("add"), unitAdd},
                                   {QStringLiteral("list"), unitList},
                                   {QStringLiteral("remove"), unitRemove},
