@@ -37,6 +37,16 @@ void OwnerAccounts::login(const QString& unit, const QString& password) {
     throw Refused(LoginRules::wrongPasswordText());
 }
 
+QStringList OwnerAccounts::ownerUnits() {
+    QStringList units;
+    Statement st = m_db.prepare(QStringLiteral("select unit from pass where bz = ? order by rowid"));
+    st.bind(1, kOwnerAccountKind);
+    while (st.next())
+        if (const QString unit = st.value(0).toString(); !units.contains(unit))
+            units << unit;
+    return units;
+}
+
 QList<TenderAccount> OwnerAccounts::list() {
     QList<TenderAccount> accounts;
     Statement st = m_db.prepare(QStringLiteral("select unit, bz, flag from pass order by rowid"));

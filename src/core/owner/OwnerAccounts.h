@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace tenvora {
 
@@ -26,6 +27,8 @@ public:
     // Throws Refused for a wrong password, an unknown unit and a bidder's account.
     void login(const QString& unit, const QString& password);
 
+    // The units of the owner's accounts (kind "1") in the order stored: what the owner's login offers.
+    QStringList ownerUnits();
     // Every account in the order stored (passwords are not read).
     QList<TenderAccount> list();
     // The bidders' accounts with their passwords, in the order stored, for the issue. Throws

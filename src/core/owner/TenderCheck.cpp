@@ -77,12 +77,16 @@ TenderCheckResult TenderCheck::run() {
     TenderCheckResult result;
     // Each select gives project, contract, item and detail, in that order.
     const auto collect = [&](TenderFindingKind kind, const QString& sql, const QVariantList& values,
-                             const std::function<QString(const Statement&)>& detail = {}) {
+                             const std::function<QString(const Statement&)>& detail = {}, int scheduleAt = -1) {
         Statement st = m_db.prepare(sql);
         st.bindAll(values);
         while (st.next())
-            result.findings << TenderFinding{kind, st.value(0).toString(), st.value(1).toString(),
-                                             st.value(2).toString(), detail ? detail(st) : QString()};
+            result.findings << TenderFinding{kind,
+                                             st.value(0).toString(),
+                                             st.value(1).toString(),
+                                             st.value(2).toString(),
+                                             detail ? detail(st) : QString(),
+                                             scheduleAt >= 0 ? st.value(scheduleAt).toString() : QString()};
     };
     const auto times = [](const Statement& st) { return QStringLiteral("出现 %1 次").arg(st.value(3).toLongLong()); };
 
@@ -156,25 +160,31 @@ TenderCheckResult TenderCheck::run() {
                            "order by 合同编号 collate ITEMNO, 细目编号 collate ITEMNO")
                 .arg(projectOf("合同编号")),
             {}, [](const Statement& st) { return QStringLiteral("合同数量 %1").arg(st.value(3).toString()); });
-    collect(TenderFindingKind::NegativeQuantity,
-            QStringLiteral("select %1, ContractID, ItemCode, Amount, bz from Jl_ContractList where Amount < 0 "
-                           "order by ContractID collate ITEMNO, bz, ItemCode collate ITEMNO")
-                .arg(projectOf("ContractID")),
-            {}, [](const Statement& st) {
-                return QStringLiteral("计日工（表 %1）数量 %2").arg(st.value(4).toString(), st.value(3).toString());
-            });
-    collect(TenderFindingKind::DuplicateDayworkItem,
-            QStringLiteral("select %1, ContractID, ItemCode, count(*), bz from Jl_ContractList "
-                           "where ItemCode is not null group by ContractID, bz, ItemCode having count(*) > 1 "
-                           "order by ContractID collate ITEMNO, bz, ItemCode collate ITEMNO")
-                .arg(projectOf("ContractID")),
-            {}, [](const Statement& st) {
-                return QStringLiteral("计日工（表 %1）出现 %2 次")
-                    .arg(st.value(4).toString())
-                    .arg(st.value(3).toLongLong());
-            });
+    collect(
+        TenderFindingKind::NegativeQuantity,
+        QStringLiteral("select %1, ContractID, ItemCode, Amount, bz from Jl_ContractList where Amount < 0 "
+                       "order by ContractID collate ITEMNO, bz, ItemCode collate ITEMNO")
+            .arg(projectOf("ContractID")),
+        {},
+        [](const Statement& st) {
+            return QStringLiteral("计日工（表 %1）数量 %2").arg(st.value(4).toString(), st.value(3).toString());
+        },
+        4);
+    collect(
+        TenderFindingKind::DuplicateDayworkItem,
+        QStringLiteral("select %1, ContractID, ItemCode, count(*), bz from Jl_ContractList "
+                       "where ItemCode is not null group by ContractID, bz, ItemCode having count(*) > 1 "
+                       "order by ContractID collate ITEMNO, bz, ItemCode collate ITEMNO")
+            .arg(projectOf("ContractID")),
+        {},
+        [](const Statement& st) {
+            return QStringLiteral("计日工（表 %1）出现 %2 次")
+                .arg(st.value(4).toString())
+                .arg(st.value(3).toLongLong());
+        },
+        4);
     if (m_db.scalar(QStringLiteral("select count(*) from pass where bz = ?"), {kBidderAccountKind}).toLongLong() == 0)
-        result.findings << TenderFinding{TenderFindingKind::NoBidder, {}, {}, {}, {}};
+        result.findings << TenderFinding{TenderFindingKind::NoBidder, {}, {}, {}, {}, {}};
     return result;
 }
 

@@ -41,8 +41,9 @@ struct TenderFinding {
     TenderFindingKind kind = TenderFindingKind::NoBidder;
     QString project;
     QString contract;
-    QString item;   // 细目编号, a day-work code, or the chapter for NoChapterLine
-    QString detail; // what is wrong in words ("出现 2 次", "数量 -3")
+    QString item;     // 细目编号, a day-work code, or the chapter for NoChapterLine
+    QString detail;   // what is wrong in words ("出现 2 次", "数量 -3")
+    QString schedule; // a day-work finding's schedule (bz "1".."3"); empty for the others
 };
 
 struct TenderCheckResult {
