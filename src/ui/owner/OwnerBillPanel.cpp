@@ -21,8 +21,8 @@ namespace tenvora::ui {
 
 namespace {
 
-const QColor kEditable(255, 255, 225);
-const QColor kProvisional(224, 240, 224);
+// White where the owner types, on the grid's pale yellow.
+const QColor kEditable(Qt::white);
 
 QList<DataGridColumn> billColumns() {
     using Kind = DataGridColumn::Kind;
@@ -57,7 +57,7 @@ OwnerBillPanel::OwnerBillPanel(DataModule& dm, QWidget* parent) : QWidget(parent
     m_grid->setCellColour([this](int row, int column) {
         if (m_grid->gridModel()->column(column).field != QLatin1String("合同金额"))
             return QColor();
-        return m_editor.lines().value(row, QStringLiteral("单位")).toString() == kProvisionalSumUnit ? kProvisional
+        return m_editor.lines().value(row, QStringLiteral("单位")).toString() == kProvisionalSumUnit ? kEditable
                                                                                                      : QColor();
     });
     m_grid->setToolTip(QStringLiteral("细目名称、单位、合同数量可以修改；合价只用于单位为“暂定金总额”的细目"));

@@ -18,7 +18,8 @@ namespace tenvora::ui {
 
 namespace {
 
-const QColor kEditable(255, 255, 225);
+// White where the owner types, on the grid's pale yellow.
+const QColor kEditable(Qt::white);
 constexpr Schedule kSchedules[] = {Schedule::Labour, Schedule::Material, Schedule::Machinery};
 
 QList<DataGridColumn> dayworkColumns() {

@@ -24,9 +24,10 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -59,30 +60,40 @@ QString nodeText(const QString& id, const QString& name) {
     return name.isEmpty() ? id : id + QStringLiteral("  ") + name;
 }
 
-// A form of labelled fields with a 保存 button; the first `readOnly` fields only show.
-QWidget* formOf(const QString& title, const QStringList& labels, int readOnly, const QString& prefix,
+struct FormField {
+    QString label;
+    int row;
+    int column; // of label and field pairs
+};
+
+// A form of labelled fields in a grid, with a 保存 button; the first `readOnly` fields only show.
+QWidget* formOf(const QString& title, const QList<FormField>& layout, int readOnly, const QString& prefix,
                 QList<QLineEdit*>& fields, QPushButton*& save, QWidget* parent) {
     auto* box = new QGroupBox(title, parent);
-    auto* form = new QFormLayout;
-    for (int i = 0; i < labels.size(); ++i) {
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    for (int i = 0; i < layout.size(); ++i) {
         auto* edit = new QLineEdit(box);
         edit->setObjectName(prefix + QString::number(i));
         edit->setReadOnly(i < readOnly);
         if (i >= readOnly)
             SetPaleYellow(edit);
-        edit->setMinimumWidth(280);
-        form->addRow(labels.at(i), edit);
+        edit->setMinimumWidth(200);
+        grid->addWidget(new QLabel(layout.at(i).label, box), layout.at(i).row, 2 * layout.at(i).column);
+        grid->addWidget(edit, layout.at(i).row, 2 * layout.at(i).column + 1);
         fields << edit;
     }
+    grid->setColumnStretch(1, 3);
+    grid->setColumnStretch(3, 2);
     save = new QPushButton(QStringLiteral("保存(&S)"), box);
     save->setObjectName(prefix + QStringLiteral("Save"));
     save->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(save);
     buttons->addStretch();
-    auto* layout = new QVBoxLayout(box);
-    layout->addLayout(form);
-    layout->addLayout(buttons);
+    buttons->addWidget(save);
+    auto* rows = new QVBoxLayout(box);
+    rows->addLayout(grid);
+    rows->addLayout(buttons);
     return box;
 }
 
@@ -190,19 +201,40 @@ void OwnerMainWindow::buildPages() {
 
     QPushButton* saveProject = nullptr;
     QWidget* projectForm =
-        formOf(QStringLiteral("项目"), {QStringLiteral("ID"), QStringLiteral("项目名称"), QStringLiteral("建设单位")},
+        formOf(QStringLiteral("项目"),
+               {{QStringLiteral("ID"), 0, 0}, {QStringLiteral("项目名称"), 1, 0}, {QStringLiteral("建设单位"), 1, 1}},
                1, QStringLiteral("EditProject"), m_projectFields, saveProject, m_pages);
     auto* projectPage = new QWidget(m_pages);
     auto* projectLayout = new QVBoxLayout(projectPage);
+    projectLayout->setContentsMargins(4, 4, 4, 4);
     projectLayout->addWidget(projectForm);
-    projectLayout->addStretch();
+    auto* sections = new QGroupBox(QStringLiteral("合同段"), projectPage);
+    m_projectContracts = new QTreeWidget(sections);
+    m_projectContracts->setObjectName(QStringLiteral("ListProjectContracts"));
+    m_projectContracts->setRootIsDecorated(false);
+    m_projectContracts->setHeaderLabels({QStringLiteral("ID"), QStringLiteral("合同编号"), QStringLiteral("合同名称"),
+                                         QStringLiteral("起始桩号"), QStringLiteral("终止桩号"),
+                                         QStringLiteral("清单行数"), QStringLiteral("计日工项数")});
+    m_projectContracts->header()->setStretchLastSection(false);
+    m_projectContracts->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_projectContracts->setToolTip(QStringLiteral("双击一个合同段，打开它的清单和计日工"));
+    connect(m_projectContracts, &QTreeWidget::itemActivated, this,
+            [this](QTreeWidgetItem* item) { selectContract(item->text(0)); });
+    auto* sectionsLayout = new QVBoxLayout(sections);
+    sectionsLayout->addWidget(m_projectContracts);
+    projectLayout->addWidget(sections, 1);
     m_pages->addWidget(projectPage);
     connect(saveProject, &QPushButton::clicked, this, &OwnerMainWindow::saveProjectForm);
 
     QPushButton* saveContract = nullptr;
+    // Fields in the order of the section's columns, laid out in two columns to leave the bill room.
     QWidget* contractForm = formOf(QStringLiteral("合同段"),
-                                   {QStringLiteral("ID"), QStringLiteral("所属项目"), QStringLiteral("合同编号"),
-                                    QStringLiteral("合同名称"), QStringLiteral("起始桩号"), QStringLiteral("终止桩号")},
+                                   {{QStringLiteral("ID"), 0, 0},
+                                    {QStringLiteral("所属项目"), 0, 1},
+                                    {QStringLiteral("合同编号"), 1, 0},
+                                    {QStringLiteral("合同名称"), 2, 0},
+                                    {QStringLiteral("起始桩号"), 1, 1},
+                                    {QStringLiteral("终止桩号"), 2, 1}},
                                    2, QStringLiteral("EditContract"), m_contractFields, saveContract, m_pages);
     connect(saveContract, &QPushButton::clicked, this, &OwnerMainWindow::saveContractForm);
     auto* contractPage = new QWidget(m_pages);
@@ -223,7 +255,7 @@ void OwnerMainWindow::buildPages() {
     splitter->addWidget(m_tree);
     splitter->addWidget(m_pages);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({240, 760});
+    splitter->setSizes({300, 724});
     KeepSplitterSizes(splitter, QStringLiteral("owner-main"));
     setCentralWidget(splitter);
 }
@@ -238,6 +270,7 @@ void OwnerMainWindow::refreshTree() {
         Database& db = m_dm.database();
         for (const TenderProject& p : TenderProjects(db).list()) {
             auto* projectItem = new QTreeWidgetItem(m_tree, {nodeText(p.id, p.name)});
+            projectItem->setToolTip(0, nodeText(p.id, p.name));
             projectItem->setData(0, kKindRole, ProjectNode);
             projectItem->setData(0, kIdRole, p.id);
             for (const TenderContract& c : TenderContracts(db).list(p.id)) {
@@ -325,6 +358,20 @@ void OwnerMainWindow::showNode(QTreeWidgetItem* item) {
             m_projectFields[0]->setText(id);
             m_projectFields[1]->setText(p ? p->name : QString());
             m_projectFields[2]->setText(p ? p->builder : QString());
+            m_projectContracts->clear();
+            for (const TenderContract& c : TenderContracts(m_dm.database()).list(id)) {
+                auto* row = new QTreeWidgetItem(m_projectContracts,
+                                                {c.id, c.number, c.name, c.start, c.end, QString::number(c.lines),
+                                                 QString::number(c.dayworkItems)});
+                row->setTextAlignment(5, Qt::AlignRight | Qt::AlignVCenter);
+                row->setTextAlignment(6, Qt::AlignRight | Qt::AlignVCenter);
+            }
+            for (int c = 0; c < m_projectContracts->columnCount(); ++c) {
+                if (c == 2)
+                    continue;
+                m_projectContracts->resizeColumnToContents(c);
+                m_projectContracts->setColumnWidth(c, m_projectContracts->columnWidth(c) + 16);
+            }
         });
         m_bill->setContract({});
         m_daywork->setContract({});

@@ -56,6 +56,8 @@ public:
     // The form fields: ID, 项目名称, 建设单位 and ID, 项目, 合同编号, 合同名称, 起始桩号, 终止桩号.
     const QList<QLineEdit*>& projectFields() const { return m_projectFields; }
     const QList<QLineEdit*>& contractFields() const { return m_contractFields; }
+    // On a project's page: its contract sections with their counts.
+    QTreeWidget* projectContracts() const { return m_projectContracts; }
 
 public slots:
     void addProject();
@@ -90,6 +92,7 @@ private:
     OwnerBillPanel* m_bill;
     OwnerDayworkPanel* m_daywork;
     TenderCheckWindow* m_check = nullptr;
+    QTreeWidget* m_projectContracts;
     QList<QLineEdit*> m_projectFields;
     QList<QLineEdit*> m_contractFields;
     QLabel* m_status;

@@ -75,12 +75,13 @@ void TenderCheckWindow::check() {
             group->setForeground(0, Navy());
             group->setExpanded(true);
         }
-        auto* item =
-            new QTreeWidgetItem(group, {TenderFindingKindText(f.kind), f.project, f.contract, f.item, f.detail});
+        auto* item = new QTreeWidgetItem(group, {QString(), f.project, f.contract, f.item, f.detail});
         item->setData(0, Qt::UserRole, static_cast<int>(i));
     }
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < 4; ++c) {
         m_list->resizeColumnToContents(c);
+        m_list->setColumnWidth(c, m_list->columnWidth(c) + 16);
+    }
     if (m_list->topLevelItemCount() > 0 && m_list->topLevelItem(0)->childCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0)->child(0));
 }
