@@ -17,6 +17,7 @@
 #include "owner/TenderCheckWindow.h"
 #include "owner/TenderContracts.h"
 #include "owner/TenderProjects.h"
+#include "shell/HelpWindow.h"
 #include "shell/LoginDialog.h"
 #include "support/TestSupport.h"
 
@@ -25,7 +26,10 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QSet>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTest>
@@ -410,6 +414,63 @@ private slots:
         dialog.issue();
         QCOMPARE(MessageBox::takeDefaultAnswers(), (QList<bool>{false, false}));
         QCOMPARE(ReadIssueRecords(dm->database()).size(), 1);
+    }
+
+    void theKeyboardReachesTheMenus() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        OwnerMainWindow window(*dm);
+        QVERIFY(window.start(ownerLogin));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QMenu* tender = window.menuBar()->actions().at(1)->menu();
+        QTest::keyClick(&window, Qt::Key_T, Qt::AltModifier);
+        QTRY_VERIFY(tender->isVisible());
+        tender->hide();
+        for (QAction* title : window.menuBar()->actions()) {
+            QVERIFY2(title->text().contains(QLatin1Char('&')), qPrintable(title->text()));
+            QSet<QChar> letters;
+            for (QAction* a : title->menu()->actions()) {
+                if (a->isSeparator())
+                    continue;
+                const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+                QVERIFY2(amp >= 0, qPrintable(a->text()));
+                QVERIFY2(!letters.contains(a->text().at(amp + 1)), qPrintable(a->text()));
+                letters.insert(a->text().at(amp + 1));
+            }
+        }
+    }
+
+    void eachOwnersWindowHasItsPageInTheGuide() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        OwnerMainWindow window(*dm);
+        QVERIFY(window.start(ownerLogin));
+        LoginDialog login(OwnerLogin(*dm));
+        OwnerAccountsDialog accounts(*dm);
+        TenderCheckWindow check(*dm);
+        IssueDialog issue(*dm);
+        const QList<std::pair<QWidget*, QString>> windows = {
+            {window.tree(), QStringLiteral("owner.html")},
+            {login.passwordField(), QStringLiteral("owner.html#login")},
+            {window.billPanel()->grid(), QStringLiteral("owner-bill.html")},
+            {window.dayworkPanel()->grid(Schedule::Machinery), QStringLiteral("owner-daywork.html")},
+            {accounts.list(), QStringLiteral("owner-accounts.html")},
+            {check.list(), QStringLiteral("owner-check.html")},
+            {issue.folderField(), QStringLiteral("owner-issue.html")},
+        };
+        const QDir guide(HelpFiles::guideFolder());
+        const QString contents = QString::fromUtf8(test::ReadBytes(guide.filePath(QStringLiteral("contents.txt"))));
+        for (const auto& [widget, page] : windows) {
+            QCOMPARE(HelpPageFor(widget), page);
+            const QString name = page.section(QLatin1Char('#'), 0, 0);
+            const QString html = QString::fromUtf8(test::ReadBytes(guide.filePath(name)));
+            QVERIFY2(!html.isEmpty(), qPrintable(name));
+            QVERIFY2(contents.contains(name + QLatin1Char(' ')), qPrintable(name));
+            if (page.contains(QLatin1Char('#')))
+                QVERIFY2(html.contains(QStringLiteral("id=\"%1\"").arg(page.section(QLatin1Char('#'), 1))),
+                         qPrintable(page));
+        }
     }
 };
 

@@ -129,7 +129,7 @@ void IssueDialog::issue() {
                 m_copies, {u.unit, QDir::toNativeSeparators(dir.filePath(u.file)), QStringLiteral("已写出并核对")});
         m_copies->resizeColumnToContents(0);
         m_copies->resizeColumnToContents(2);
-        m_summary->setText(QStringLiteral("已发出 %1 个文件（发放 %2，%3）。")
+        m_summary->setText(QStringLiteral("已发出 %1 个文件（发出编号 %2，%3）。")
                                .arg(m_issued.units.size())
                                .arg(m_issued.issueId, m_issued.issuedAt));
         MessageBox::information(
