@@ -127,6 +127,41 @@ private slots:
         }
     }
 
+    void aFileWithoutAnOwnersAccountSaysSo() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->database().exec(QStringLiteral("delete from pass where bz = '1'"));
+        LoginDialog dialog(OwnerLogin(*dm));
+        QCOMPARE(dialog.unitBox()->count(), 0);
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().contains(QStringLiteral("没有招标人的帐户")));
+    }
+
+    void whatCannotBeSavedKeepsTheSectionAndTheWindow() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        OwnerMainWindow window(*dm);
+        QVERIFY(window.start(ownerLogin));
+        window.show();
+        OwnerBillPanel* bill = window.billPanel();
+        QVERIFY(bill->goToItem(QStringLiteral("203-1-a")));
+        DataGrid* grid = bill->grid();
+        const QModelIndex cell = grid->gridModel()->index(bill->editor().lines().current(),
+                                                          grid->gridModel()->columnOfField(QStringLiteral("合同数量")));
+        QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("-5")));
+        QVERIFY(!window.selectContract(QStringLiteral("A2")));
+        QCOMPARE(window.currentContract(), QStringLiteral("A1"));
+        QVERIFY(!window.close());
+        QVERIFY(window.isVisible());
+        QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("负数")));
+        // The typed value is still there to be mended.
+        QCOMPARE(bill->editor().lines().field(QStringLiteral("合同数量")).toString(), QStringLiteral("-5"));
+        QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("5")));
+        QVERIFY(window.selectContract(QStringLiteral("A2")));
+        QCOMPARE(stored(*dm, QStringLiteral("合同数量"), QStringLiteral("203-1-a")).toDouble(), 5.0);
+    }
+
     void treeShowsTheProjectsAndContractsOfTheFile() {
         test::TempDataFile file;
         auto dm = file.open();
