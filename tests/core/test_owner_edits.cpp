@@ -129,6 +129,16 @@ TEST_F(OwnerEdits, ALineThatStopsBeingAProvisionalSumLosesItsAmountAndUndoGivesI
     EXPECT_EQ(lineValue(QStringLiteral("102-3"), QStringLiteral("合同金额")).toDouble(), 450000.0);
 }
 
+TEST_F(OwnerEdits, APricedLineKeepsTheAmountItsPriceAndNewQuantityGive) {
+    m_dm->database().exec(
+        QStringLiteral("update jd_htqd set 合同单价 = 12.35, 合同金额 = 1068275 where 细目编号 = '203-1-a'"));
+    m_bill->reload();
+    type(QStringLiteral("203-1-a"), QStringLiteral("合同数量"), 1000.5);
+    EXPECT_EQ(lineValue(QStringLiteral("203-1-a"), QStringLiteral("合同金额")).toDouble(), 12356.0);
+    m_bill->undo();
+    EXPECT_EQ(lineValue(QStringLiteral("203-1-a"), QStringLiteral("合同金额")).toDouble(), 1068275.0);
+}
+
 struct NewLineCase {
     std::string name;
     NewBillLine line;

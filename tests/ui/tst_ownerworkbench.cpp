@@ -196,6 +196,20 @@ private slots:
         QCOMPARE(window.currentContract(), QStringLiteral("C1"));
         QCOMPARE(childTexts(window.tree()->topLevelItem(2)), QStringList{QStringLiteral("C1  C1合同段")});
         QCOMPARE(window.billPanel()->editor().lines().rowCount(), 0);
+
+        // A section of a project the file lacks is still shown, and can be moved to a project.
+        dm->database().exec(QStringLiteral("update jd_hetong set UPID = 'P99' where ID = 'B1'"));
+        window.refreshTree();
+        QCOMPARE(window.tree()->topLevelItemCount(), 4);
+        QCOMPARE(childTexts(window.tree()->topLevelItem(3)),
+                 QStringList{QStringLiteral("B1  B1合同段（K0+000～K8+760）")});
+        QVERIFY(window.selectContract(QStringLiteral("B1")));
+        QCOMPARE(window.contractFields().at(1)->text(), QStringLiteral("P99"));
+        window.contractFields().at(1)->setText(QStringLiteral("P03"));
+        window.saveContractForm();
+        QCOMPARE(window.tree()->topLevelItemCount(), 3);
+        QCOMPARE(window.currentContract(), QStringLiteral("B1"));
+        QCOMPARE(window.currentProject(), QStringLiteral("P03"));
     }
 
     void billEditsAreStoredAndUndone_data() {

@@ -2,6 +2,7 @@
 
 #include "boq/BoqImport.h"
 #include "boq/BoqLineRules.h"
+#include "boq/ContractFigures.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "owner/TenderContracts.h"
@@ -47,15 +48,20 @@ void OwnerBillBeforePost(DataSet& line) {
         }
         return;
     }
-    if (amount.isNull())
-        return;
     const int column = line.columnIndex(kAmount);
     const bool typed =
         line.state() == DataSet::State::Insert || !SameStoredValue(amount, line.storedValue(line.current(), column));
-    if (typed)
+    if (typed && !amount.isNull())
         throw Refused(QStringLiteral("只有单位为“%1”的细目（暂定金额）才有合价").arg(kProvisionalSumUnit));
-    // The amount belonged to the provisional sum the line no longer is.
-    line.setField(kAmount, QVariant());
+    // A line the file holds priced keeps the amount its price and new quantity give; otherwise an
+    // amount left from a provisional sum the line no longer is goes.
+    const QVariant price = line.field(QStringLiteral("合同单价"));
+    if (!price.isNull()) {
+        const std::optional<qint64> lineAmount = LineAmount(price, line.field(kQuantity));
+        line.setField(kAmount, lineAmount ? QVariant(static_cast<double>(*lineAmount)) : QVariant());
+    } else if (!amount.isNull()) {
+        line.setField(kAmount, QVariant());
+    }
 }
 
 QString NewItemNumberProblem(Database& db, const QString& contractId, const QString& item) {

@@ -24,7 +24,8 @@ struct NewBillLine {
 
 // The save hook of the owner's lines: a quantity is a number not below 0 (cleared: 0, as on every
 // line without a quantity); only a provisional sum (单位 "暂定金总额") has an amount, not below 0,
-// and a line whose unit stops being one loses its amount. Throws Refused naming the rule.
+// and a line whose unit stops being one loses its amount; a line the file holds priced keeps the
+// amount its price and quantity give. Throws Refused naming the rule.
 void OwnerBillBeforePost(DataSet& line);
 
 class OwnerBillEditor : public QObject {

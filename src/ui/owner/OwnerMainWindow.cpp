@@ -195,7 +195,8 @@ void OwnerMainWindow::buildPages() {
 
     m_pages = new QStackedWidget(splitter);
     m_pages->setObjectName(QStringLiteral("PagesOwner"));
-    auto* empty = new QLabel(QStringLiteral("招标文件中还没有项目：请用“招标文件 → 增加项目”加一个。"), m_pages);
+    auto* empty = new QLabel(
+        QStringLiteral("请在左边选择项目或合同段。招标文件中还没有项目时，请用“招标文件 → 增加项目”加一个。"), m_pages);
     empty->setAlignment(Qt::AlignCenter);
     m_pages->addWidget(empty);
 
@@ -235,7 +236,7 @@ void OwnerMainWindow::buildPages() {
                                     {QStringLiteral("合同名称"), 2, 0},
                                     {QStringLiteral("起始桩号"), 1, 1},
                                     {QStringLiteral("终止桩号"), 2, 1}},
-                                   2, QStringLiteral("EditContract"), m_contractFields, saveContract, m_pages);
+                                   1, QStringLiteral("EditContract"), m_contractFields, saveContract, m_pages);
     connect(saveContract, &QPushButton::clicked, this, &OwnerMainWindow::saveContractForm);
     auto* contractPage = new QWidget(m_pages);
     auto* contractLayout = new QVBoxLayout(contractPage);
@@ -268,19 +269,37 @@ void OwnerMainWindow::refreshTree() {
     m_tree->clear();
     Guarded(this, [this] {
         Database& db = m_dm.database();
+        const auto addSection = [](QTreeWidgetItem* under, const TenderContract& c) {
+            auto* item = new QTreeWidgetItem(under, {nodeText(c.id, c.name)});
+            item->setData(0, kKindRole, ContractNode);
+            item->setData(0, kIdRole, c.id);
+            item->setToolTip(0, QStringLiteral("%1\n%2 行工程量清单，%3 项计日工")
+                                    .arg(nodeText(c.id, c.name))
+                                    .arg(c.lines)
+                                    .arg(c.dayworkItems));
+        };
+        QStringList projects;
         for (const TenderProject& p : TenderProjects(db).list()) {
+            projects << p.id;
             auto* projectItem = new QTreeWidgetItem(m_tree, {nodeText(p.id, p.name)});
             projectItem->setToolTip(0, nodeText(p.id, p.name));
             projectItem->setData(0, kKindRole, ProjectNode);
             projectItem->setData(0, kIdRole, p.id);
-            for (const TenderContract& c : TenderContracts(db).list(p.id)) {
-                auto* item = new QTreeWidgetItem(projectItem, {nodeText(c.id, c.name)});
-                item->setData(0, kKindRole, ContractNode);
-                item->setData(0, kIdRole, c.id);
-                item->setToolTip(
-                    0, QStringLiteral("%1：%2 行工程量清单，%3 项计日工").arg(c.id).arg(c.lines).arg(c.dayworkItems));
-            }
+            for (const TenderContract& c : TenderContracts(db).list(p.id))
+                addSection(projectItem, c);
             projectItem->setExpanded(true);
+        }
+        // Sections filed under a project the file lacks stay reachable, so they can be moved or removed.
+        QTreeWidgetItem* orphans = nullptr;
+        for (const TenderContract& c : TenderContracts(db).list()) {
+            if (projects.contains(c.projectId))
+                continue;
+            if (!orphans) {
+                orphans = new QTreeWidgetItem(m_tree, {QStringLiteral("（不属于任何项目的合同段）")});
+                orphans->setForeground(0, QColor(160, 0, 0));
+                orphans->setExpanded(true);
+            }
+            addSection(orphans, c);
         }
     });
     QTreeWidgetItem* again = kind ? findNode(kind, id) : nullptr;
@@ -415,6 +434,7 @@ void OwnerMainWindow::saveProjectForm() {
 void OwnerMainWindow::saveContractForm() {
     const QString id = m_contractFields[0]->text();
     ContractChanges changes;
+    changes.projectId = m_contractFields[1]->text();
     changes.number = m_contractFields[2]->text();
     changes.name = m_contractFields[3]->text();
     changes.start = m_contractFields[4]->text();
@@ -484,7 +504,7 @@ void OwnerMainWindow::removeSelected() {
         return;
     const QString contract = currentContract();
     const QString project = currentProject();
-    if (project.isEmpty())
+    if (project.isEmpty() && contract.isEmpty())
         return;
     if (contract.isEmpty()) {
         if (!MessageBox::question(this, QStringLiteral("删除项目“%1”吗？").arg(project), QString(), false))
