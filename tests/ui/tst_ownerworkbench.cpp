@@ -379,6 +379,16 @@ private slots:
         QCOMPARE(MessageBox::takeDefaultAnswers(), QList<bool>{false});
         QCOMPARE(OwnerAccounts(dm->database()).bidders().size(), 2);
         QCOMPARE(dialog.list()->topLevelItemCount(), 3);
+
+        // A new password is typed twice and stored.
+        QVERIFY(dialog.selectUnit(QStringLiteral("东方交通建设集团有限公司")));
+        fillEntries({QStringLiteral("df-new-1"), QStringLiteral("df-new-1")});
+        dialog.changePassword();
+        QCOMPARE(dm->database()
+                     .scalar(QStringLiteral("select pass from pass where unit = ?"),
+                             {QStringLiteral("东方交通建设集团有限公司")})
+                     .toString(),
+                 QStringLiteral("df-new-1"));
     }
 
     void checkWindowListsTheFindingsAndGoesToTheLine() {
@@ -416,6 +426,29 @@ private slots:
         QCOMPARE(window.contractTabs()->currentWidget(), window.billPanel());
         DataSet& lines = window.billPanel()->editor().lines();
         QCOMPARE(lines.field(QStringLiteral("细目编号")).toString(), QStringLiteral("203-1-a"));
+
+        // A day-work finding opens its schedule on the day-work page.
+        dm->database().exec(QStringLiteral(
+            "update Jl_ContractList set Amount = -1 where ContractID = 'A1' and bz = '3' and ItemCode = '305'"));
+        check->check();
+        const auto findingOf = [&](const QString& contract, const QString& item) -> QTreeWidgetItem* {
+            for (int g = 0; g < check->list()->topLevelItemCount(); ++g)
+                for (int c = 0; c < check->list()->topLevelItem(g)->childCount(); ++c) {
+                    QTreeWidgetItem* it = check->list()->topLevelItem(g)->child(c);
+                    if (it->text(2) == contract && it->text(3) == item)
+                        return it;
+                }
+            return nullptr;
+        };
+        QTreeWidgetItem* machinery = findingOf(QStringLiteral("A1"), QStringLiteral("305"));
+        QVERIFY(machinery);
+        check->openItem(machinery);
+        QCOMPARE(window.currentContract(), QStringLiteral("A1"));
+        QCOMPARE(window.contractTabs()->currentWidget(), window.dayworkPanel());
+        QCOMPARE(window.dayworkPanel()->currentSchedule(), Schedule::Machinery);
+        QCOMPARE(
+            window.dayworkPanel()->editor().schedule(Schedule::Machinery).field(QStringLiteral("ItemCode")).toString(),
+            QStringLiteral("305"));
     }
 
     void issueWritesOneVerifiedCopyPerAccount() {
