@@ -14,6 +14,7 @@
 #include "owner/OwnerLogin.h"
 #include "owner/OwnerMainWindow.h"
 #include "owner/TenderCheckWindow.h"
+#include "owner/TenderFileChooser.h"
 #include "shell/Application.h"
 #include "shell/LoginDialog.h"
 
@@ -77,6 +78,14 @@ int main(int argc, char* argv[]) {
     DataModule dm(path);
     MessageBox::setTestMode(true);
 
+    {
+        TenderFileChooser chooser;
+        chooser.show();
+        shot(&chooser, QStringLiteral("owner-00-start"));
+        shotModal(QStringLiteral("owner-00-new-tender"));
+        chooser.createNew();
+        SetModalHandler({});
+    }
     {
         LoginDialog login(OwnerLogin(dm));
         login.show();

@@ -16,6 +16,7 @@
 #include "owner/OwnerMainWindow.h"
 #include "owner/OwnerTables.h"
 #include "owner/TenderCheckWindow.h"
+#include "owner/TenderFileChooser.h"
 #include "preview/ReportPreview.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/ChapterReportDialog.h"
@@ -73,6 +74,7 @@ private slots:
         windows.emplace_back(QStringLiteral("accounts"), std::make_unique<OwnerAccountsDialog>(*dm));
         windows.emplace_back(QStringLiteral("tender check"), std::make_unique<TenderCheckWindow>(*dm));
         windows.emplace_back(QStringLiteral("issue"), std::make_unique<IssueDialog>(*dm));
+        windows.emplace_back(QStringLiteral("tender file"), std::make_unique<TenderFileChooser>());
         windows.emplace_back(
             QStringLiteral("entry"),
             std::make_unique<OwnerEntryDialog>(QStringLiteral("增加细目"),

@@ -16,6 +16,7 @@
 #include "owner/OwnerMainWindow.h"
 #include "owner/TenderCheckWindow.h"
 #include "owner/TenderContracts.h"
+#include "owner/TenderFileChooser.h"
 #include "owner/TenderProjects.h"
 #include "shell/HelpWindow.h"
 #include "shell/LoginDialog.h"
@@ -125,6 +126,41 @@ private slots:
             QVERIFY2(shown.first().contains(message), qPrintable(shown.first()));
             QVERIFY(dialog.passwordField()->text().isEmpty());
         }
+    }
+
+    void aNewTenderFileIsMadeWithItsProjectAndTheOwnersAccount() {
+        QTemporaryDir dir;
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("新招标"));
+        TenderFileChooser chooser;
+        // Two passwords that differ are refused before any file is asked for.
+        fillEntries({QStringLiteral("P01"), QStringLiteral("沿江高速"), QString(), QStringLiteral("招标办"),
+                     QStringLiteral("pw-1"), QStringLiteral("pw-2")});
+        chooser.createNew();
+        QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("两次输入的密码不一样")));
+        QVERIFY(FileDialog::takeProposed().isEmpty());
+        QVERIFY(chooser.path().isEmpty());
+
+        FileDialog::queueFile(path);
+        fillEntries({QStringLiteral("P01"), QStringLiteral("沿江高速"), QStringLiteral("沿江指挥部"),
+                     QStringLiteral("招标办"), QStringLiteral("pw-1"), QStringLiteral("pw-1")});
+        chooser.createNew();
+        QCOMPARE(chooser.result(), int(QDialog::Accepted));
+        QCOMPARE(chooser.path(), path + QStringLiteral(".tr"));
+        QCOMPARE(chooser.ownerUnit(), QStringLiteral("招标办"));
+        DataModule dm(chooser.path());
+        OwnerAccounts(dm.database()).login(QStringLiteral("招标办"), QStringLiteral("pw-1"));
+        QCOMPARE(TenderProjects(dm.database()).find(QStringLiteral("P01"))->builder, QStringLiteral("沿江指挥部"));
+
+        // A file already there is never overwritten; the entry stays open with what was typed.
+        TenderFileChooser again;
+        FileDialog::queueFile(chooser.path());
+        fillEntries({QStringLiteral("P02"), QStringLiteral("另一个"), QString(), QStringLiteral("招标办"),
+                     QStringLiteral("x"), QStringLiteral("x")});
+        again.createNew();
+        QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("已经存在")));
+        QVERIFY(again.path().isEmpty());
+        QVERIFY(TenderProjects(dm.database()).find(QStringLiteral("P01")).has_value());
+        FileDialog::takeProposed();
     }
 
     void aFileWithoutAnOwnersAccountSaysSo() {
