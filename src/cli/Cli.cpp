@@ -2,8 +2,10 @@
 
 #include "data/AppPaths.h"
 #include "data/NumberInput.h"
+#include "datamgmt/FileCopy.h"
 #include "shell/LoginRules.h"
 
+#include <QDir>
 #include <QJsonDocument>
 
 namespace tenvora::cli {
@@ -39,7 +41,11 @@ std::unique_ptr<DataModule> Context::openAndLogin(Access access) {
     // The dialog only lets the user pick a listed unit; the command holds to the same list.
     if (!rules.accountsOffered().contains(unit))
         throw Refused(QStringLiteral("投标单位“%1”不在可登录的单位之中").arg(unit));
-    if (!rules.login(unit, password))
+    // A reading command may run beside the workbench; the file that program holds gets no write.
+    const LoginRules::Marker marker = access == Access::Write || !DataFileLock::otherHolder(dataPath)
+                                          ? LoginRules::Marker::Write
+                                          : LoginRules::Marker::Skip;
+    if (!rules.login(unit, password, marker))
         throw Refused(LoginRules::wrongPasswordText());
     if (!rules.notice().isEmpty())
         err() << rules.notice() << Qt::endl;
@@ -67,6 +73,11 @@ void Context::expectArguments(int count, const QString& usage) const {
             throw UsageError(QStringLiteral("未知的选项 %1\n用法：%2").arg(a, usage));
     if (args.size() != count)
         throw UsageError(QStringLiteral("参数个数不对\n用法：%1").arg(usage));
+}
+
+QString Context::targetFile(const QString& given) const {
+    CheckTargetFileName(given);
+    return QDir::current().absoluteFilePath(given);
 }
 
 void printJson(const QJsonObject& object) {

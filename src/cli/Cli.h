@@ -47,6 +47,9 @@ struct Context {
     std::optional<QString> takeOption(const QString& name);
     // Refuses leftover options and a wrong count of plain arguments.
     void expectArguments(int count, const QString& usage) const;
+    // The absolute path of a file the command is to write, named as given; refuses (Refused) an
+    // empty name and one that names a folder or anything but a file.
+    QString targetFile(const QString& given) const;
 };
 
 struct Command {

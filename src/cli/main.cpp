@@ -5,8 +5,11 @@
 
 #include <QDir>
 #include <QGuiApplication>
+#include <QStringDecoder>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 
 using namespace tenvora;
 using namespace tenvora::cli;
@@ -59,6 +62,17 @@ bool needsFonts(int argc, char* argv[]) {
     return false;
 }
 
+// A text exactly as given: a leading U+FEFF stays part of it (a password may begin with one), and
+// bytes that are not UTF-8 give nothing, since no QString could carry them back to the same
+// file name.
+std::optional<QString> exactText(const char* bytes) {
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder(QByteArrayView(bytes));
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,12 +89,31 @@ int main(int argc, char* argv[]) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    QStringList args = app->arguments().mid(1);
+    QStringList args;
+    for (int i = 1; i < argc; ++i) {
+        const std::optional<QString> arg = exactText(argv[i]);
+        if (!arg) {
+            err() << QStringLiteral("第 %1 个参数不是 UTF-8 编码的文字，无法照原样使用（文件名也是一样），"
+                                    "请改用 UTF-8 编码的名称")
+                         .arg(i)
+                  << Qt::endl;
+            return 2;
+        }
+        args << *arg;
+    }
 
     Context ctx;
     ctx.dataPath = DefaultDataFileIn(QCoreApplication::applicationDirPath());
-    ctx.unit = qEnvironmentVariable("TENVORA_UNIT");
-    ctx.password = qEnvironmentVariable("TENVORA_PASSWORD");
+    for (const auto& [name, value] :
+         {std::pair{"TENVORA_UNIT", &ctx.unit}, std::pair{"TENVORA_PASSWORD", &ctx.password}}) {
+        const char* raw = std::getenv(name);
+        const std::optional<QString> text = exactText(raw ? raw : "");
+        if (!text) {
+            err() << QStringLiteral("环境变量 %1 不是 UTF-8 编码的文字").arg(QLatin1String(name)) << Qt::endl;
+            return 2;
+        }
+        *value = *text;
+    }
 
     QString commandName;
     bool ownOptions = false; // the command takes the login options after its name as its own

@@ -39,9 +39,9 @@ protected:
     // Types the value into the line's column and saves it through the save hook.
     void type(const QString& item, const QString& column, const QVariant& value) {
         DataSet& lines = m_bill->lines();
-        lines.moveTo(m_bill->rowOfItem(item));
-        lines.setUserValue(lines.current(), lines.columnIndex(column), value);
-        lines.post();
+        const int row = m_bill->rowOfItem(item);
+        lines.setUserValue(row, lines.columnIndex(column), value);
+        lines.post(row);
     }
 
     std::unique_ptr<DataModule> m_dm;
@@ -69,7 +69,7 @@ TEST_P(OwnerBillEdit, IsStoredAndUndoneOrRefusedWithNothingWritten) {
         } catch (const Refused& e) {
             EXPECT_TRUE(e.text().contains(c.refusal)) << e.text().toStdString();
         }
-        m_bill->lines().cancel();
+        m_bill->lines().cancelPending();
         EXPECT_EQ(wholeLine(c.item), before);
         EXPECT_FALSE(m_bill->history().canUndo());
         return;
@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                  QStringLiteral("合同金额"),
                  100,
                  {},
-                 QStringLiteral("暂定金总额")},
+                 QStringLiteral("不允许修改")},
         EditCase{"negative provisional sum",
                  QStringLiteral("102-3"),
                  QStringLiteral("合同金额"),
@@ -120,6 +120,20 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  QStringLiteral("负数")}),
     CaseName<EditCase>);
+
+TEST_F(OwnerEdits, TheSaveHookRefusesAnAmountOnALineThatIsNoProvisionalSumWhoeverSetsIt) {
+    DataSet& lines = m_bill->lines();
+    const int row = m_bill->rowOfItem(QStringLiteral("203-1-a"));
+    lines.setValue(row, QStringLiteral("合同金额"), 100);
+    try {
+        lines.post(row);
+        FAIL() << "posted";
+    } catch (const Refused& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("暂定金总额"))) << e.text().toStdString();
+    }
+    lines.cancelPending();
+    EXPECT_TRUE(lineValue(QStringLiteral("203-1-a"), QStringLiteral("合同金额")).isNull());
+}
 
 TEST_F(OwnerEdits, ALineThatStopsBeingAProvisionalSumLosesItsAmountAndUndoGivesItBack) {
     type(QStringLiteral("102-3"), QStringLiteral("单位"), QStringLiteral("总额"));
@@ -206,8 +220,8 @@ TEST_F(OwnerEdits, ADeletedLineComesBackWholeWithItsIdentity) {
 TEST_F(OwnerEdits, AStepIsRefusedWhenItsLineWasChangedElsewhereAndNothingIsWritten) {
     type(QStringLiteral("203-1-a"), QStringLiteral("合同数量"), 1.0);
     m_bill->deleteLine(m_bill->rowOfItem(QStringLiteral("102-1")));
-    // Another connection changes the line of the older step.
-    m_db.exec(QStringLiteral("update jd_htqd set 合同数量 = 7 where 细目编号 = '203-1-a'"));
+    // Something else on the connection (another command) changes the line of the older step.
+    m_dm->database().exec(QStringLiteral("update jd_htqd set 合同数量 = 7 where 细目编号 = '203-1-a'"));
     m_bill->undo(); // the deletion: its line is untouched
     EXPECT_TRUE(lineValue(QStringLiteral("102-1"), QStringLiteral("细目编号")).isValid());
     try {
@@ -254,12 +268,11 @@ TEST_F(OwnerEdits, DayworkItemsAreAddedEditedDeletedAndUndone) {
     EXPECT_EQ(labour.value(row, QStringLiteral("bz")).toString(), QStringLiteral("1"));
     EXPECT_TRUE(labour.value(row, QStringLiteral("Amount")).isNull());
 
-    labour.moveTo(row);
     labour.setUserValue(row, labour.columnIndex(QStringLiteral("Amount")), 800);
-    labour.post();
+    labour.post(row);
     labour.setUserValue(row, labour.columnIndex(QStringLiteral("Amount")), -3);
-    EXPECT_THROW(labour.post(), Refused);
-    labour.cancel();
+    EXPECT_THROW(labour.post(row), Refused);
+    labour.cancel(row);
     daywork.deleteItem(Schedule::Labour, 0);
     EXPECT_EQ(labour.rowCount(), 1);
 

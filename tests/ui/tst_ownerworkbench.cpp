@@ -183,8 +183,8 @@ private slots:
         OwnerBillPanel* bill = window.billPanel();
         QVERIFY(bill->goToItem(QStringLiteral("203-1-a")));
         DataGrid* grid = bill->grid();
-        const QModelIndex cell = grid->gridModel()->index(bill->editor().lines().current(),
-                                                          grid->gridModel()->columnOfField(QStringLiteral("合同数量")));
+        const QModelIndex cell =
+            grid->gridModel()->index(bill->currentRow(), grid->gridModel()->columnOfField(QStringLiteral("合同数量")));
         QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("-5")));
         QVERIFY(!window.selectContract(QStringLiteral("A2")));
         QCOMPARE(window.currentContract(), QStringLiteral("A1"));
@@ -192,7 +192,8 @@ private slots:
         QVERIFY(window.isVisible());
         QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("负数")));
         // The typed value is still there to be mended.
-        QCOMPARE(bill->editor().lines().field(QStringLiteral("合同数量")).toString(), QStringLiteral("-5"));
+        QCOMPARE(bill->editor().lines().value(bill->currentRow(), QStringLiteral("合同数量")).toString(),
+                 QStringLiteral("-5"));
         QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("5")));
         QVERIFY(window.selectContract(QStringLiteral("A2")));
         QCOMPARE(stored(*dm, QStringLiteral("合同数量"), QStringLiteral("203-1-a")).toDouble(), 5.0);
@@ -278,7 +279,7 @@ private slots:
         QAbstractItemModelTester tester(grid->gridModel());
         const QVariant before = stored(*dm, column, item);
         QVERIFY(bill->goToItem(item));
-        const int row = bill->editor().lines().current();
+        const int row = bill->currentRow();
         const QModelIndex cell = grid->gridModel()->index(row, grid->gridModel()->columnOfField(column));
         QVERIFY(grid->gridModel()->setData(cell, typed));
         QVERIFY(window.savePending());
@@ -294,21 +295,28 @@ private slots:
         QVERIFY(MessageBox::takeErrors().isEmpty());
     }
 
-    void anAmountOnALineThatIsNoProvisionalSumIsRefused() {
+    void onlyAProvisionalSumsAmountCanBeTyped() {
         test::TempDataFile file;
         auto dm = file.open();
         OwnerMainWindow window(*dm);
         QVERIFY(window.start(ownerLogin));
         OwnerBillPanel* bill = window.billPanel();
-        QVERIFY(bill->goToItem(QStringLiteral("203-1-a")));
         DataGrid* grid = bill->grid();
-        const QModelIndex cell = grid->gridModel()->index(bill->editor().lines().current(),
-                                                          grid->gridModel()->columnOfField(QStringLiteral("合同金额")));
-        QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("100")));
-        QVERIFY(!window.savePending());
-        QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("暂定金总额")));
+        DataGridModel* model = grid->gridModel();
+        const auto cell = [&](const QString& item, const QString& field) {
+            return model->index(bill->editor().rowOfItem(item), model->columnOfField(field));
+        };
+        QVERIFY(model->flags(cell(QStringLiteral("102-3"), QStringLiteral("合同金额"))) & Qt::ItemIsEditable);
+        QVERIFY(!(model->flags(cell(QStringLiteral("203-1-a"), QStringLiteral("合同金额"))) & Qt::ItemIsEditable));
+        QVERIFY(!model->setData(cell(QStringLiteral("203-1-a"), QStringLiteral("合同金额")), QStringLiteral("100")));
+        // A line given the provisional sums' unit takes an amount in the same edit.
+        QVERIFY(bill->goToItem(QStringLiteral("102-4")));
+        QVERIFY(model->setData(cell(QStringLiteral("102-4"), QStringLiteral("单位")), QStringLiteral("暂定金总额")));
+        QVERIFY(model->setData(cell(QStringLiteral("102-4"), QStringLiteral("合同金额")), QStringLiteral("300000")));
+        QVERIFY(window.savePending());
+        QCOMPARE(stored(*dm, QStringLiteral("合同金额"), QStringLiteral("102-4")).toDouble(), 300000.0);
         QVERIFY(stored(*dm, QStringLiteral("合同金额"), QStringLiteral("203-1-a")).isNull());
-        bill->editor().lines().cancel();
+        MessageBox::takeShown();
     }
 
     void linesAreAddedAndDeletedWithConsent() {
@@ -329,7 +337,8 @@ private slots:
             {QStringLiteral("203-1-z"), QStringLiteral("挖淤泥"), QStringLiteral("m3"), QStringLiteral("１２０")});
         bill->addLine();
         QCOMPARE(bill->editor().lines().rowCount(), lines + 1);
-        QCOMPARE(bill->editor().lines().field(QStringLiteral("细目编号")).toString(), QStringLiteral("203-1-z"));
+        QCOMPARE(bill->editor().lines().value(bill->currentRow(), QStringLiteral("细目编号")).toString(),
+                 QStringLiteral("203-1-z"));
         QCOMPARE(stored(*dm, QStringLiteral("合同数量"), QStringLiteral("203-1-z")).toDouble(), 120.0);
         QCOMPARE(stored(*dm, QStringLiteral("章"), QStringLiteral("203-1-z")).toString(), QStringLiteral("200"));
 
@@ -377,8 +386,8 @@ private slots:
         QCOMPARE(amountOf(QStringLiteral("299")).toDouble(), 12.0);
 
         DataGrid* grid = daywork->grid(Schedule::Material);
-        const QModelIndex cell =
-            grid->gridModel()->index(material.current(), grid->gridModel()->columnOfField(QStringLiteral("Amount")));
+        const QModelIndex cell = grid->gridModel()->index(grid->currentIndex().row(),
+                                                          grid->gridModel()->columnOfField(QStringLiteral("Amount")));
         QVERIFY(grid->gridModel()->setData(cell, QStringLiteral("-1")));
         QVERIFY(!daywork->savePending());
         QVERIFY(MessageBox::takeShown().join(QString()).contains(QStringLiteral("负数")));
@@ -461,7 +470,8 @@ private slots:
         QCOMPARE(window.currentContract(), QStringLiteral("A2"));
         QCOMPARE(window.contractTabs()->currentWidget(), window.billPanel());
         DataSet& lines = window.billPanel()->editor().lines();
-        QCOMPARE(lines.field(QStringLiteral("细目编号")).toString(), QStringLiteral("203-1-a"));
+        QCOMPARE(lines.value(window.billPanel()->currentRow(), QStringLiteral("细目编号")).toString(),
+                 QStringLiteral("203-1-a"));
 
         // A day-work finding opens its schedule on the day-work page.
         dm->database().exec(QStringLiteral(
@@ -482,9 +492,13 @@ private slots:
         QCOMPARE(window.currentContract(), QStringLiteral("A1"));
         QCOMPARE(window.contractTabs()->currentWidget(), window.dayworkPanel());
         QCOMPARE(window.dayworkPanel()->currentSchedule(), Schedule::Machinery);
-        QCOMPARE(
-            window.dayworkPanel()->editor().schedule(Schedule::Machinery).field(QStringLiteral("ItemCode")).toString(),
-            QStringLiteral("305"));
+        QCOMPARE(window.dayworkPanel()
+                     ->editor()
+                     .schedule(Schedule::Machinery)
+                     .value(window.dayworkPanel()->grid(Schedule::Machinery)->currentIndex().row(),
+                            QStringLiteral("ItemCode"))
+                     .toString(),
+                 QStringLiteral("305"));
     }
 
     void issueWritesOneVerifiedCopyPerAccount() {

@@ -25,10 +25,10 @@ QString lineWords(const QVariant& item) {
 
 } // namespace
 
-void OwnerBillBeforePost(DataSet& line) {
-    const QVariant quantity = line.field(kQuantity);
+void OwnerBillBeforePost(DataSet& line, int row) {
+    const QVariant quantity = line.value(row, kQuantity);
     if (quantity.isNull()) {
-        line.setField(kQuantity, 0.0);
+        line.setValue(row, kQuantity, 0.0);
     } else {
         const std::optional<double> q = NumberOf(quantity);
         if (!q)
@@ -36,8 +36,8 @@ void OwnerBillBeforePost(DataSet& line) {
         if (*q < 0)
             throw Refused(QStringLiteral("合同数量不能是负数（%1）").arg(quantity.toString()));
     }
-    const bool provisional = line.field(kUnit).toString() == kProvisionalSumUnit;
-    const QVariant amount = line.field(kAmount);
+    const bool provisional = line.value(row, kUnit).toString() == kProvisionalSumUnit;
+    const QVariant amount = line.value(row, kAmount);
     if (provisional) {
         if (!amount.isNull()) {
             const std::optional<double> a = NumberOf(amount);
@@ -50,17 +50,17 @@ void OwnerBillBeforePost(DataSet& line) {
     }
     const int column = line.columnIndex(kAmount);
     const bool typed =
-        line.state() == DataSet::State::Insert || !SameStoredValue(amount, line.storedValue(line.current(), column));
+        line.state(row) == DataSet::State::Insert || !SameStoredValue(amount, line.storedValue(row, column));
     if (typed && !amount.isNull())
         throw Refused(QStringLiteral("只有单位为“%1”的细目（暂定金额）才有合价").arg(kProvisionalSumUnit));
     // A line the file holds priced keeps the amount its price and new quantity give; otherwise an
     // amount left from a provisional sum the line no longer is goes.
-    const QVariant price = line.field(QStringLiteral("合同单价"));
+    const QVariant price = line.value(row, QStringLiteral("合同单价"));
     if (!price.isNull()) {
-        const std::optional<qint64> lineAmount = LineAmount(price, line.field(kQuantity));
-        line.setField(kAmount, lineAmount ? QVariant(static_cast<double>(*lineAmount)) : QVariant());
+        const std::optional<qint64> lineAmount = LineAmount(price, line.value(row, kQuantity));
+        line.setValue(row, kAmount, lineAmount ? QVariant(static_cast<double>(*lineAmount)) : QVariant());
     } else if (!amount.isNull()) {
-        line.setField(kAmount, QVariant());
+        line.setValue(row, kAmount, QVariant());
     }
 }
 
@@ -81,8 +81,12 @@ QString NewItemNumberProblem(Database& db, const QString& contractId, const QStr
 OwnerBillEditor::OwnerBillEditor(DataModule& dm, QObject* parent)
     : QObject(parent), m_dm(dm),
       m_lines(dm, DataSetTable{QStringLiteral("jd_htqd"), QStringLiteral("rowid"), editableColumns()}) {
-    m_lines.setBeforePost([](DataSet& line) { OwnerBillBeforePost(line); });
-    m_lines.setAfterPost([this](DataSet&, const QVariantList& before) { recordPost(before); });
+    m_lines.setBeforePost([](DataSet& lines, int row) { OwnerBillBeforePost(lines, row); });
+    m_lines.setAfterPost([this](DataSet&, int row, const QVariantList& before) { recordPost(row, before); });
+    // Only a provisional sum has an amount to type.
+    m_lines.setCellRule([](const DataSet& lines, int row, int column) {
+        return column != lines.columnIndex(kAmount) || lines.value(row, kUnit).toString() == kProvisionalSumUnit;
+    });
 }
 
 QString OwnerBillEditor::listSql() {
@@ -107,25 +111,11 @@ void OwnerBillEditor::open(const QString& contractId) {
 }
 
 void OwnerBillEditor::reload() {
-    if (m_contract.isEmpty())
-        return;
-    const QVariant key = m_lines.isEmpty() || m_lines.current() < 0 ? QVariant() : m_lines.keyOf(m_lines.current());
-    const int row = m_lines.current();
-    m_lines.open(listSql(), {m_contract});
-    if (key.isValid() && m_lines.rowOfKey(key) >= 0)
-        goToKey(key);
-    else if (!m_lines.isEmpty())
-        m_lines.moveTo(std::clamp(row, 0, m_lines.rowCount() - 1));
+    if (!m_contract.isEmpty())
+        m_lines.open(listSql(), {m_contract});
 }
 
-void OwnerBillEditor::goToKey(const QVariant& key) {
-    const int row = m_lines.rowOfKey(key);
-    if (row >= 0)
-        m_lines.moveTo(row);
-}
-
-void OwnerBillEditor::recordPost(const QVariantList& before) {
-    const int row = m_lines.current();
+void OwnerBillEditor::recordPost(int row, const QVariantList& before) {
     RowChange change;
     change.table = QStringLiteral("jd_htqd");
     change.rowId = m_lines.keyOf(row).toLongLong();
@@ -173,22 +163,20 @@ int OwnerBillEditor::addLine(const NewBillLine& line) {
     change.after = ReadRowValues(db, change.table, change.rowId, change.columns);
     m_history.push(RowStep{QStringLiteral("增加") + change.what, {change}});
     emit historyChanged();
-    goToKey(change.rowId);
-    return m_lines.current();
+    return m_lines.rowOfKey(change.rowId);
 }
 
 void OwnerBillEditor::deleteLine(int row) {
     if (row < 0 || row >= m_lines.rowCount())
         throw Refused(QStringLiteral("请先选择要删除的细目"));
     m_lines.savePending();
-    m_lines.moveTo(row);
     RowChange change;
     change.table = QStringLiteral("jd_htqd");
     change.rowId = m_lines.keyOf(row).toLongLong();
     change.what = lineWords(m_lines.value(row, kItem));
     change.columns = RowColumnsOf(m_lines);
     change.before = StoredRowOf(m_lines, row);
-    m_lines.remove();
+    m_lines.remove(row);
     m_history.push(RowStep{QStringLiteral("删除") + change.what, {change}});
     emit historyChanged();
 }
@@ -201,18 +189,20 @@ int OwnerBillEditor::rowOfItem(const QString& item) const {
     return -1;
 }
 
-void OwnerBillEditor::undo() {
+int OwnerBillEditor::undo() {
     m_lines.savePending();
-    m_history.undo(m_dm.database());
+    const RowStep step = m_history.undo(m_dm.database());
     emit historyChanged();
     reload();
+    return m_lines.rowOfKey(step.changes.front().rowId);
 }
 
-void OwnerBillEditor::redo() {
+int OwnerBillEditor::redo() {
     m_lines.savePending();
-    m_history.redo(m_dm.database());
+    const RowStep step = m_history.redo(m_dm.database());
     emit historyChanged();
     reload();
+    return m_lines.rowOfKey(step.changes.front().rowId);
 }
 
 } // namespace tenvora

@@ -26,7 +26,7 @@ struct NewBillLine {
 // line without a quantity); only a provisional sum (单位 "暂定金总额") has an amount, not below 0,
 // and a line whose unit stops being one loses its amount; a line the file holds priced keeps the
 // amount its price and quantity give. Throws Refused naming the rule.
-void OwnerBillBeforePost(DataSet& line);
+void OwnerBillBeforePost(DataSet& lines, int row);
 
 class OwnerBillEditor : public QObject {
     Q_OBJECT
@@ -36,13 +36,13 @@ public:
     // Reads the section's lines in natural order of the item numbers; the history starts afresh
     // when the section changes. An empty ID closes the list.
     void open(const QString& contractId);
-    // Reads the same lines again, keeping the current line where it still is.
+    // Reads the same lines again.
     void reload();
     const QString& contractId() const { return m_contract; }
     DataSet& lines() { return m_lines; }
     RowHistory& history() { return m_history; }
 
-    // Adds a line as one step and makes it current; returns its row. Refused for an item number
+    // Adds a line as one step; returns its row. Refused for an item number
     // that is empty, has blanks at either end, does not start with a digit or is in the section
     // already, and for what the save hook refuses. 章, 节 and 段 follow from the item number as
     // the import derives them.
@@ -52,9 +52,10 @@ public:
     // The row holding the item number (exactly), -1 when none does.
     int rowOfItem(const QString& item) const;
 
-    // Undo and redo the last step; the list is read again afterwards.
-    void undo();
-    void redo();
+    // Undo and redo the last step; the list is read again afterwards. Returns the row of the
+    // line the step changed, -1 when it is gone (an addition undone, a deletion redone).
+    int undo();
+    int redo();
 
     static QString listSql();
     static QStringList editableColumns();
@@ -64,8 +65,7 @@ signals:
     void historyChanged();
 
 private:
-    void recordPost(const QVariantList& before);
-    void goToKey(const QVariant& key);
+    void recordPost(int row, const QVariantList& before);
 
     DataModule& m_dm;
     DataSet m_lines;

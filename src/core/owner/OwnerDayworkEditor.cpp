@@ -4,8 +4,6 @@
 #include "data/Money.h"
 #include "owner/TenderContracts.h"
 
-#include <algorithm>
-
 namespace tenvora {
 
 namespace {
@@ -18,8 +16,8 @@ QString itemWords(const DataSet& set, int row) {
 
 } // namespace
 
-void OwnerDayworkBeforePost(DataSet& item) {
-    const QVariant quantity = item.field(QStringLiteral("Amount"));
+void OwnerDayworkBeforePost(DataSet& items, int row) {
+    const QVariant quantity = items.value(row, QStringLiteral("Amount"));
     if (quantity.isNull())
         return;
     const std::optional<double> q = NumberOf(quantity);
@@ -32,8 +30,9 @@ void OwnerDayworkBeforePost(DataSet& item) {
 OwnerDayworkEditor::OwnerDayworkEditor(DataModule& dm, QObject* parent) : QObject(parent), m_dm(dm) {
     for (auto& set : m_sets) {
         set = std::make_unique<DataSet>(dm, DataSetTable{kTable, QStringLiteral("rowid"), editableColumns()}, this);
-        set->setBeforePost([](DataSet& item) { OwnerDayworkBeforePost(item); });
-        set->setAfterPost([this](DataSet& s, const QVariantList& before) { recordPost(s, before); });
+        set->setBeforePost([](DataSet& items, int row) { OwnerDayworkBeforePost(items, row); });
+        set->setAfterPost(
+            [this](DataSet& items, int row, const QVariantList& before) { recordPost(items, row, before); });
     }
 }
 
@@ -55,24 +54,14 @@ void OwnerDayworkEditor::open(const QString& contractId) {
         schedule(s).open(DayworkLists::listSql(), {ScheduleCode(s), contractId});
 }
 
-void OwnerDayworkEditor::reload(Schedule s) {
-    DataSet& set = schedule(s);
-    const int row = set.current();
-    const QVariant key = row >= 0 && row < set.rowCount() ? set.keyOf(row) : QVariant();
-    set.open(DayworkLists::listSql(), {ScheduleCode(s), m_contract});
-    if (set.isEmpty())
-        return;
-    const int again = key.isValid() ? set.rowOfKey(key) : -1;
-    set.moveTo(again >= 0 ? again : std::clamp(row, 0, set.rowCount() - 1));
-}
-
 void OwnerDayworkEditor::reload() {
+    if (m_contract.isEmpty())
+        return;
     for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
-        reload(s);
+        schedule(s).open(DayworkLists::listSql(), {ScheduleCode(s), m_contract});
 }
 
-void OwnerDayworkEditor::recordPost(DataSet& set, const QVariantList& before) {
-    const int row = set.current();
+void OwnerDayworkEditor::recordPost(DataSet& set, int row, const QVariantList& before) {
     RowChange change;
     change.table = kTable;
     change.rowId = set.keyOf(row).toLongLong();
@@ -119,10 +108,7 @@ int OwnerDayworkEditor::addItem(Schedule s, const NewDayworkItem& item) {
     change.after = ReadRowValues(db, kTable, change.rowId, change.columns);
     m_history.push(RowStep{QStringLiteral("增加") + change.what, {change}});
     emit historyChanged();
-    const int row = set.rowOfKey(change.rowId);
-    if (row >= 0)
-        set.moveTo(row);
-    return set.current();
+    return set.rowOfKey(change.rowId);
 }
 
 void OwnerDayworkEditor::deleteItem(Schedule s, int row) {
@@ -130,32 +116,40 @@ void OwnerDayworkEditor::deleteItem(Schedule s, int row) {
     if (row < 0 || row >= set.rowCount())
         throw Refused(QStringLiteral("请先选择要删除的计日工细目"));
     set.savePending();
-    set.moveTo(row);
     RowChange change;
     change.table = kTable;
     change.rowId = set.keyOf(row).toLongLong();
     change.what = itemWords(set, row);
     change.columns = RowColumnsOf(set);
     change.before = StoredRowOf(set, row);
-    set.remove();
+    set.remove(row);
     m_history.push(RowStep{QStringLiteral("删除") + change.what, {change}});
     emit historyChanged();
 }
 
-void OwnerDayworkEditor::undo() {
-    for (auto& set : m_sets)
-        set->savePending();
-    m_history.undo(m_dm.database());
-    emit historyChanged();
-    reload();
+DayworkPlace OwnerDayworkEditor::placeOf(qint64 rowId) const {
+    for (Schedule s : {Schedule::Labour, Schedule::Material, Schedule::Machinery})
+        if (const int row = m_sets[index(s)]->rowOfKey(rowId); row >= 0)
+            return {s, row};
+    return {};
 }
 
-void OwnerDayworkEditor::redo() {
+DayworkPlace OwnerDayworkEditor::undo() {
     for (auto& set : m_sets)
         set->savePending();
-    m_history.redo(m_dm.database());
+    const RowStep step = m_history.undo(m_dm.database());
     emit historyChanged();
     reload();
+    return placeOf(step.changes.front().rowId);
+}
+
+DayworkPlace OwnerDayworkEditor::redo() {
+    for (auto& set : m_sets)
+        set->savePending();
+    const RowStep step = m_history.redo(m_dm.database());
+    emit historyChanged();
+    reload();
+    return placeOf(step.changes.front().rowId);
 }
 
 } // namespace tenvora

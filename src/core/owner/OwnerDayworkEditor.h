@@ -23,7 +23,13 @@ struct NewDayworkItem {
 };
 
 // The save hook of the owner's items: a quantity is empty or a number not below 0.
-void OwnerDayworkBeforePost(DataSet& item);
+void OwnerDayworkBeforePost(DataSet& items, int row);
+
+// Where an item is shown: its schedule and row (-1 when it is gone).
+struct DayworkPlace {
+    Schedule schedule = Schedule::Labour;
+    int row = -1;
+};
 
 class OwnerDayworkEditor : public QObject {
     Q_OBJECT
@@ -38,14 +44,16 @@ public:
     DataSet& schedule(Schedule s) { return *m_sets[index(s)]; }
     RowHistory& history() { return m_history; }
 
-    // Adds an item at the end of the schedule as one step and makes it current; returns its row.
+    // Adds an item at the end of the schedule as one step; returns its row.
     // Refused for a code that is empty, has blanks at either end or is in the schedule already, and
     // for a negative quantity.
     int addItem(Schedule s, const NewDayworkItem& item);
     void deleteItem(Schedule s, int row);
 
-    void undo();
-    void redo();
+    // Undo and redo the last step; the schedules are read again. Returns where the item the step
+    // changed is now.
+    DayworkPlace undo();
+    DayworkPlace redo();
 
     static QStringList editableColumns();
 
@@ -54,8 +62,8 @@ signals:
 
 private:
     static size_t index(Schedule s) { return static_cast<size_t>(s) - 1; }
-    void recordPost(DataSet& set, const QVariantList& before);
-    void reload(Schedule s);
+    void recordPost(DataSet& set, int row, const QVariantList& before);
+    DayworkPlace placeOf(qint64 rowId) const;
 
     DataModule& m_dm;
     std::array<std::unique_ptr<DataSet>, 3> m_sets;

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tenvora::ui {
 
 namespace {
@@ -115,15 +117,29 @@ bool OwnerBillPanel::savePending() {
     return m_grid->savePending();
 }
 
+int OwnerBillPanel::currentRow() const {
+    return m_grid->currentIndex().row();
+}
+
+void OwnerBillPanel::showRow(int row) {
+    const int rows = m_editor.lines().rowCount();
+    if (rows == 0)
+        return;
+    m_grid->setCurrentRow(std::clamp(row, 0, rows - 1));
+    m_grid->setFocus();
+}
+
 void OwnerBillPanel::refresh() {
-    Guarded(this, [this] { m_editor.reload(); });
+    const QVariant key = currentRow() >= 0 ? m_editor.lines().keyOf(currentRow()) : QVariant();
+    if (Guarded(this, [this] { m_editor.reload(); }) && key.isValid())
+        showRow(m_editor.lines().rowOfKey(key));
 }
 
 bool OwnerBillPanel::goToItem(const QString& item) {
     const int row = m_editor.rowOfItem(item);
     if (row < 0)
         return false;
-    const bool moved = Guarded(this, [&] { m_editor.lines().moveTo(row); });
+    const bool moved = m_grid->setCurrentRow(row);
     m_grid->setFocus();
     return moved;
 }
@@ -144,6 +160,7 @@ void OwnerBillPanel::updateButtons() {
 void OwnerBillPanel::addLine() {
     if (m_editor.contractId().isEmpty() || !savePending())
         return;
+    int added = -1;
     OwnerEntryDialog dialog(
         QStringLiteral("增加细目"),
         {TextEntry(QStringLiteral("细目编号"), QStringLiteral("EditItem")),
@@ -151,19 +168,19 @@ void OwnerBillPanel::addLine() {
          TextEntry(QStringLiteral("单位"), QStringLiteral("EditUnit")),
          NumberEntry(QStringLiteral("合同数量"), QStringLiteral("EditQuantity")),
          NumberEntry(QStringLiteral("合价（暂定金额）"), QStringLiteral("EditAmount"))},
-        [this](OwnerEntryDialog& d) {
+        [this, &added](OwnerEntryDialog& d) {
             NewBillLine line;
             line.item = d.text(0);
             line.name = d.text(1);
             line.unit = d.text(2);
             line.quantity = d.number(3).toDouble();
             line.amount = d.number(4);
-            m_editor.addLine(line);
+            added = m_editor.addLine(line);
         },
         this);
     SetHelpPage(&dialog, QStringLiteral("owner-bill.html#add"));
     if (ExecModal(dialog) == QDialog::Accepted) {
-        m_grid->setFocus();
+        showRow(added);
         emit linesChanged();
     }
     updateButtons();
@@ -171,7 +188,7 @@ void OwnerBillPanel::addLine() {
 
 void OwnerBillPanel::deleteLine() {
     DataSet& lines = m_editor.lines();
-    const int row = lines.current();
+    const int row = currentRow();
     if (m_editor.contractId().isEmpty() || row < 0 || !savePending())
         return;
     const QString item = lines.value(row, QStringLiteral("细目编号")).toString();
@@ -179,8 +196,10 @@ void OwnerBillPanel::deleteLine() {
     if (!MessageBox::question(this, QStringLiteral("删除细目“%1 %2”吗？（可以撤销）").arg(item, name), QString(),
                               false))
         return;
-    if (Guarded(this, [&] { m_editor.deleteLine(row); }))
+    if (Guarded(this, [&] { m_editor.deleteLine(row); })) {
+        showRow(row);
         emit linesChanged();
+    }
     updateButtons();
 }
 
@@ -220,16 +239,24 @@ void OwnerBillPanel::importWorkbook() {
 void OwnerBillPanel::undo() {
     if (!m_editor.history().canUndo() || !savePending())
         return;
-    if (Guarded(this, [this] { m_editor.undo(); }))
+    int row = -1;
+    if (Guarded(this, [&] { row = m_editor.undo(); })) {
+        if (row >= 0)
+            showRow(row);
         emit linesChanged();
+    }
     updateButtons();
 }
 
 void OwnerBillPanel::redo() {
     if (!m_editor.history().canRedo() || !savePending())
         return;
-    if (Guarded(this, [this] { m_editor.redo(); }))
+    int row = -1;
+    if (Guarded(this, [&] { row = m_editor.redo(); })) {
+        if (row >= 0)
+            showRow(row);
         emit linesChanged();
+    }
     updateButtons();
 }
 

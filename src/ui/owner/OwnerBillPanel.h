@@ -29,7 +29,10 @@ public:
     bool savePending();
     // Makes the line with the item number current; false when the section has none.
     bool goToItem(const QString& item);
+    // Reads the lines again, the current line staying where it still is.
     void refresh();
+    // The grid's current row; -1 when none.
+    int currentRow() const;
 
     OwnerBillEditor& editor() { return m_editor; }
     DataGrid* grid() const { return m_grid; }
@@ -52,6 +55,8 @@ signals:
 
 private:
     void updateButtons();
+    // Makes the row (or the nearest there is) current in the grid.
+    void showRow(int row);
 
     DataModule& m_dm;
     OwnerBillEditor m_editor;

@@ -14,6 +14,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tenvora::ui {
 
 namespace {
@@ -112,8 +114,13 @@ bool OwnerDayworkPanel::savePending() {
     return true;
 }
 
-void OwnerDayworkPanel::refresh() {
-    Guarded(this, [this] { m_editor.reload(); });
+void OwnerDayworkPanel::showRow(Schedule s, int row) {
+    const int rows = m_editor.schedule(s).rowCount();
+    m_pages->setCurrentIndex(static_cast<int>(s) - 1);
+    if (rows == 0)
+        return;
+    grid(s)->setCurrentRow(std::clamp(row, 0, rows - 1));
+    grid(s)->setFocus();
 }
 
 bool OwnerDayworkPanel::goToItem(Schedule s, const QString& code) {
@@ -122,7 +129,7 @@ bool OwnerDayworkPanel::goToItem(Schedule s, const QString& code) {
     for (int r = 0; r < set.rowCount(); ++r)
         if (set.storedValue(r, column).toString() == code) {
             m_pages->setCurrentIndex(static_cast<int>(s) - 1);
-            const bool moved = Guarded(this, [&] { set.moveTo(r); });
+            const bool moved = grid(s)->setCurrentRow(r);
             grid(s)->setFocus();
             return moved;
         }
@@ -148,19 +155,20 @@ void OwnerDayworkPanel::addItem() {
     if (m_editor.contractId().isEmpty() || !savePending())
         return;
     const Schedule s = currentSchedule();
+    int added = -1;
     OwnerEntryDialog dialog(
         QStringLiteral("增加计日工细目（%1）").arg(ScheduleCaption(s)),
         {TextEntry(QStringLiteral("编号"), QStringLiteral("EditCode")),
          TextEntry(QStringLiteral("名称"), QStringLiteral("EditName")),
          TextEntry(QStringLiteral("单位"), QStringLiteral("EditUnit")),
          NumberEntry(QStringLiteral("估计数量"), QStringLiteral("EditQuantity"))},
-        [this, s](OwnerEntryDialog& d) {
-            m_editor.addItem(s, NewDayworkItem{d.text(0), d.text(1), d.text(2), d.number(3)});
+        [this, s, &added](OwnerEntryDialog& d) {
+            added = m_editor.addItem(s, NewDayworkItem{d.text(0), d.text(1), d.text(2), d.number(3)});
         },
         this);
     SetHelpPage(&dialog, QStringLiteral("owner-daywork.html"));
     if (ExecModal(dialog) == QDialog::Accepted) {
-        grid(s)->setFocus();
+        showRow(s, added);
         emit itemsChanged();
     }
     updateButtons();
@@ -169,7 +177,7 @@ void OwnerDayworkPanel::addItem() {
 void OwnerDayworkPanel::deleteItem() {
     const Schedule s = currentSchedule();
     DataSet& set = m_editor.schedule(s);
-    const int row = set.current();
+    const int row = grid(s)->currentIndex().row();
     if (m_editor.contractId().isEmpty() || row < 0 || !savePending())
         return;
     const QString code = set.value(row, QStringLiteral("ItemCode")).toString();
@@ -177,8 +185,10 @@ void OwnerDayworkPanel::deleteItem() {
     if (!MessageBox::question(this, QStringLiteral("删除计日工细目“%1 %2”吗？（可以撤销）").arg(code, name), QString(),
                               false))
         return;
-    if (Guarded(this, [&] { m_editor.deleteItem(s, row); }))
+    if (Guarded(this, [&] { m_editor.deleteItem(s, row); })) {
+        showRow(s, row);
         emit itemsChanged();
+    }
     updateButtons();
 }
 
@@ -215,16 +225,24 @@ void OwnerDayworkPanel::importWorkbook() {
 void OwnerDayworkPanel::undo() {
     if (!m_editor.history().canUndo() || !savePending())
         return;
-    if (Guarded(this, [this] { m_editor.undo(); }))
+    DayworkPlace place;
+    if (Guarded(this, [&] { place = m_editor.undo(); })) {
+        if (place.row >= 0)
+            showRow(place.schedule, place.row);
         emit itemsChanged();
+    }
     updateButtons();
 }
 
 void OwnerDayworkPanel::redo() {
     if (!m_editor.history().canRedo() || !savePending())
         return;
-    if (Guarded(this, [this] { m_editor.redo(); }))
+    DayworkPlace place;
+    if (Guarded(this, [&] { place = m_editor.redo(); })) {
+        if (place.row >= 0)
+            showRow(place.schedule, place.row);
         emit itemsChanged();
+    }
     updateButtons();
 }
 

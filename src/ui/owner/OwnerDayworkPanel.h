@@ -28,7 +28,6 @@ public:
     bool savePending();
     // Shows the schedule and makes the item with the code current; false when it has none.
     bool goToItem(Schedule s, const QString& code);
-    void refresh();
 
     OwnerDayworkEditor& editor() { return m_editor; }
     DataGrid* grid(Schedule s) const { return m_grids[static_cast<size_t>(s) - 1]; }
@@ -51,6 +50,8 @@ signals:
 
 private:
     void updateButtons();
+    // Shows the schedule with the row (or the nearest there is) current.
+    void showRow(Schedule s, int row);
 
     DataModule& m_dm;
     OwnerDayworkEditor m_editor;
