@@ -208,8 +208,6 @@ private slots:
             return int(QDialog::Rejected);
         });
         if (dialog == 0) {
-            // The unpriced demo has findings: the bid check's question is answered so the dialog opens.
-            MessageBox::queueAnswer(true);
             window.writeBidDisk();
         } else if (dialog == 2) {
             window.showBoqEditor();

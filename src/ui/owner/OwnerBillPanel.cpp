@@ -32,8 +32,16 @@ QList<DataGridColumn> billColumns() {
         {QStringLiteral("细目编号"), QStringLiteral("细目编号"), 90, {}, {}, true, true, Kind::Text},
         {QStringLiteral("细目名称"), QStringLiteral("细目名称"), 260, kEditable, {}, false, true, Kind::Text, true},
         {QStringLiteral("单位"), QStringLiteral("单位"), 70, kEditable, {}, false, true, Kind::Text},
-        {QStringLiteral("合同数量"), QStringLiteral("合同数量"), 100, kEditable, {}, false, true, Kind::Number},
-        {QStringLiteral("合同金额"), QStringLiteral("合价（暂定金额）"), 120, {}, {}, false, true, Kind::Number},
+        {QStringLiteral("合同数量"), QStringLiteral("合同数量"), 100, kEditable, GridFormat::quantity(), false, true,
+         Kind::Number},
+        {QStringLiteral("合同金额"),
+         QStringLiteral("合价（暂定金额）"),
+         120,
+         {},
+         GridFormat::amount(),
+         false,
+         true,
+         Kind::Number},
     };
 }
 

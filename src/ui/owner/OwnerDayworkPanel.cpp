@@ -30,7 +30,8 @@ QList<DataGridColumn> dayworkColumns() {
         {QStringLiteral("ItemCode"), QStringLiteral("编号"), 80, {}, {}, true, true, Kind::Text},
         {QStringLiteral("ItemName"), QStringLiteral("名称"), 240, kEditable, {}, false, true, Kind::Text, true},
         {QStringLiteral("Unit"), QStringLiteral("单位"), 70, kEditable, {}, false, true, Kind::Text},
-        {QStringLiteral("Amount"), QStringLiteral("估计数量"), 100, kEditable, {}, false, true, Kind::Number},
+        {QStringLiteral("Amount"), QStringLiteral("估计数量"), 100, kEditable, GridFormat::quantity(), false, true,
+         Kind::Number},
     };
 }
 
