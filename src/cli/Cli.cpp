@@ -24,7 +24,8 @@ QString overview() {
                        "  --password 密码  该单位的密码（也可用环境变量 TENVORA_PASSWORD）\n"
                        "  --json           以 JSON 输出\n"
                        "  --help           显示本说明；“tenvora 命令 --help”显示该命令的说明\n\n"
-                       "除 create-demo、accounts 与 check-file 外，每个命令都先像登录对话框一样登录。\n"
+                       "除 create-demo、accounts、check-file 与 owner 外，每个命令都先像登录对话框一样登录；\n"
+                       "owner 的命令用招标人的帐户登录（见 tenvora owner --help）。\n"
                        "退出码：0 成功，1 操作被拒绝或失败，2 命令行用法错误。\n\n命令：\n");
     int width = 0;
     for (const Command& c : Commands())
@@ -85,6 +86,7 @@ QString CapturedOutput::err() {
 
 int RunCommandLine(const QStringList& args, Context ctx) {
     QString commandName;
+    bool ownOptions = false; // the command takes the login options after its name as its own
     bool help = false;
     QStringList rest;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -98,7 +100,8 @@ int RunCommandLine(const QStringList& args, Context ctx) {
             ctx.json = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             help = true;
-        } else if (a == QLatin1String("--data") || a == QLatin1String("--unit") || a == QLatin1String("--password")) {
+        } else if (!ownOptions &&
+                   (a == QLatin1String("--data") || a == QLatin1String("--unit") || a == QLatin1String("--password"))) {
             const std::optional<QString> v = value();
             if (!v) {
                 err() << QStringLiteral("%1 需要一个值").arg(a) << Qt::endl;
@@ -112,6 +115,9 @@ int RunCommandLine(const QStringList& args, Context ctx) {
                 ctx.password = *v;
         } else if (commandName.isEmpty() && !a.startsWith(QLatin1String("--"))) {
             commandName = a;
+            for (const Command& c : Commands())
+                if (c.name == commandName)
+                    ownOptions = c.ownOptionsAfterName;
         } else {
             rest << a;
         }

@@ -58,6 +58,10 @@ struct Command {
     QString summary; // one line for the overview
     QString help;    // the text of "tenvora COMMAND --help"
     std::function<int(Context&)> run;
+    // A group of commands with options of their own (a password among them): the login options
+    // --data, --unit and --password count only before the command's name, after it they are the
+    // command's arguments.
+    bool ownOptionsAfterName = false;
 };
 
 // Every command registers itself from its own file through a static CommandRegistration.

@@ -138,6 +138,14 @@ QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getSaveFileName(parent, caption, dir, filter);
 }
 
+QString FileDialog::getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir) {
+    if (state().on) {
+        state().proposed << dir;
+        return state().files.isEmpty() ? QString() : state().files.dequeue();
+    }
+    return QFileDialog::getExistingDirectory(parent, caption, dir);
+}
+
 void FileDialog::queueFile(const QString& path) {
     state().files.enqueue(path);
 }

@@ -47,6 +47,8 @@ public:
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     // The file-save dialog (asks before replacing a file); an empty text when the user cancels.
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    // The folder chooser; an empty text when the user cancels.
+    static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
     // Test mode (with MessageBox::setTestMode): answers come from this queue; none means cancel.
     static void queueFile(const QString& path);
     // Test mode: the folders or file names the dialogs were opened on, since the last call.

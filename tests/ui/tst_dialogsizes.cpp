@@ -11,6 +11,14 @@
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
+#include "owner/IssueDialog.h"
+#include "owner/OwnerAccountsDialog.h"
+#include "owner/OwnerEntryDialog.h"
+#include "owner/OwnerLogin.h"
+#include "owner/OwnerMainWindow.h"
+#include "owner/OwnerTables.h"
+#include "owner/TenderCheckWindow.h"
+#include "owner/TenderFileChooser.h"
 #include "preview/ReportPreview.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/ChapterReportDialog.h"
@@ -62,6 +70,19 @@ private slots:
         windows.emplace_back(QStringLiteral("about"), std::make_unique<AboutDialog>());
         windows.emplace_back(QStringLiteral("preview"), std::make_unique<ReportPreview>(report.prepare()));
         windows.emplace_back(QStringLiteral("main window"), std::make_unique<MainWindow>(*dm));
+        OwnerTables::ensure(dm->database());
+        windows.emplace_back(QStringLiteral("owner's login"), std::make_unique<LoginDialog>(OwnerLogin(*dm)));
+        windows.emplace_back(QStringLiteral("owner's main window"), std::make_unique<OwnerMainWindow>(*dm));
+        windows.emplace_back(QStringLiteral("accounts"), std::make_unique<OwnerAccountsDialog>(*dm));
+        windows.emplace_back(QStringLiteral("tender check"), std::make_unique<TenderCheckWindow>(*dm));
+        windows.emplace_back(QStringLiteral("issue"), std::make_unique<IssueDialog>(*dm));
+        windows.emplace_back(QStringLiteral("tender file"), std::make_unique<TenderFileChooser>());
+        windows.emplace_back(
+            QStringLiteral("entry"),
+            std::make_unique<OwnerEntryDialog>(QStringLiteral("增加细目"),
+                                               QList<EntryField>{TextEntry(QStringLiteral("细目编号"), {}),
+                                                                 NumberEntry(QStringLiteral("合同数量"), {})},
+                                               [](OwnerEntryDialog&) {}));
         for (const auto& [name, window] : windows) {
             // What it needs at least must fit the small screen, and what it takes here fits this one.
             const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());

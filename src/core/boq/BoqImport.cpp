@@ -1,6 +1,7 @@
 #include "boq/BoqImport.h"
 
 #include "boq/AmountRules.h"
+#include "boq/SheetCells.h"
 #include "boq/Workbook.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
@@ -12,8 +13,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
-#include <cmath>
 #include <memory>
 #include <numeric>
 
@@ -23,70 +22,13 @@ namespace {
 
 enum SourceColumn { ItemNumber, ItemName, Unit, Price, Quantity, SourceColumnCount };
 
-QString columnLetters(int column) {
-    QString letters;
-    for (int n = column + 1; n > 0; n = (n - 1) / 26)
-        letters.prepend(QChar(u'A' + (n - 1) % 26));
-    return letters;
-}
-
-QString cellText(const WorkbookCell& cell) {
-    switch (cell.kind) {
-    case WorkbookCell::Kind::Number:
-        return GeneralText(cell.number);
-    case WorkbookCell::Kind::Text:
-        return cell.text;
-    case WorkbookCell::Kind::Empty:
-        break;
-    }
-    return {};
-}
-
-// An owner often types the chapter line "100" as a number: it is taken as its general text.
-QVariant textValue(const WorkbookCell& cell) {
-    const QString text = cellText(cell);
-    return text.trimmed().isEmpty() ? QVariant() : QVariant(text);
-}
-
-// Numbers go through their general text, so a price the sheet computed as 12.300000000000001
-// arrives as 12.3, as the owner saw it.
-double generalNumber(double value) {
-    // The digits GeneralText writes ("%.14e": 15 significant), read back; without building the
-    // text, as a large sheet has tens of thousands of numbers.
-    char digits[48];
-    const std::to_chars_result written =
-        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 14);
-    double rounded = 0;
-    // Only the very largest doubles round past the range; they keep their own value.
-    if (written.ec != std::errc() || std::from_chars(digits, written.ptr, rounded).ec != std::errc() ||
-        !std::isfinite(rounded))
-        return value;
-    return rounded == 0 ? 0.0 : rounded; // GeneralText writes -0 as "0"
-}
-
-struct NumberCell {
-    bool valid = true;
-    QVariant value;
-};
-
-NumberCell numberValue(const WorkbookCell& cell) {
-    if (cell.kind == WorkbookCell::Kind::Empty)
-        return {};
-    if (cell.kind == WorkbookCell::Kind::Number)
-        return {true, generalNumber(cell.number)};
-    if (cell.text.trimmed().isEmpty())
-        return {};
-    const std::optional<double> typed = ParseNumber(cell.text);
-    return typed ? NumberCell{true, generalNumber(*typed)} : NumberCell{false, {}};
-}
-
 QString itemText(const BoqSourceRow& row) {
     return row.itemNumber.toString();
 }
 
 // A 合价 cell that is not a number (a note, a formula's text) is not an amount: ignored.
 std::optional<QVariant> givenAmount(const WorkbookCell& cell, const QVariant& price, const QVariant& quantity) {
-    const NumberCell given = numberValue(cell);
+    const SheetNumber given = SheetNumberOf(cell);
     if (!given.valid)
         return std::nullopt;
     if (price.isNull())
@@ -174,27 +116,14 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
         throw BoqFormatError(QStringLiteral("工作表“%1”是空的，第一行应为各列的标题").arg(name));
 
     const QStringList headings = BoqImport::headings();
-    std::array<int, SourceColumnCount> at;
-    at.fill(-1);
-    for (int c = 0; c < sheet->columns; ++c) {
-        const qsizetype h = headings.indexOf(cellText(sheet->at(0, c)).trimmed());
-        if (h < 0)
-            continue;
-        // Two columns under one heading leave it open which one is meant: refuse to guess.
-        if (at[h] >= 0)
-            throw BoqFormatError(QStringLiteral("工作表“%1”的标题“%2”出现了两次（%3 列和 %4 列）")
-                                     .arg(name, headings[h], columnLetters(at[h]), columnLetters(c)));
-        at[h] = c;
-    }
-    int amountAt = -1;
-    for (int c = 0; c < sheet->columns; ++c) {
-        if (cellText(sheet->at(0, c)).trimmed() != BoqImport::amountHeading())
-            continue;
-        if (amountAt >= 0)
-            throw BoqFormatError(QStringLiteral("工作表“%1”的标题“%2”出现了两次（%3 列和 %4 列）")
-                                     .arg(name, BoqImport::amountHeading(), columnLetters(amountAt), columnLetters(c)));
-        amountAt = c;
-    }
+    const SheetHeadings found = FindSheetHeadings(*sheet, name, headings);
+    if (!found.problem.isEmpty())
+        throw BoqFormatError(found.problem);
+    const std::vector<int>& at = found.at;
+    const SheetHeadings amount = FindSheetHeadings(*sheet, name, {BoqImport::amountHeading()});
+    if (!amount.problem.isEmpty())
+        throw BoqFormatError(amount.problem);
+    const int amountAt = amount.at.front();
     QStringList missing;
     for (int h = 0; h < SourceColumnCount; ++h)
         if (at[h] < 0)
@@ -209,18 +138,18 @@ BoqSource BoqSourceFromWorkbook(const WorkbookContents& contents, const QString&
     for (int r = 1; r < sheet->rows; ++r) {
         BoqSourceRow row;
         row.sheetRow = r + 1;
-        row.itemNumber = textValue(sheet->at(r, at[ItemNumber]));
-        row.itemName = textValue(sheet->at(r, at[ItemName]));
-        row.unit = textValue(sheet->at(r, at[Unit]));
+        row.itemNumber = SheetTextValue(sheet->at(r, at[ItemNumber]));
+        row.itemName = SheetTextValue(sheet->at(r, at[ItemName]));
+        row.unit = SheetTextValue(sheet->at(r, at[Unit]));
         for (const int column : {Price, Quantity}) {
             const WorkbookCell& cell = sheet->at(r, at[column]);
-            const NumberCell number = numberValue(cell);
+            const SheetNumber number = SheetNumberOf(cell);
             // A row without an item number is skipped whatever it holds (a note, a subtotal).
             if (!number.valid && !row.itemNumber.isNull())
                 throw BoqFormatError(QStringLiteral("工作表“%1”第 %2 行“%3”列（%4 列）的内容“%5”不是数字")
                                          .arg(name)
                                          .arg(row.sheetRow)
-                                         .arg(headings[column], columnLetters(at[column]), cellText(cell)));
+                                         .arg(headings[column], SheetColumnLetters(at[column]), SheetCellText(cell)));
             (column == Price ? row.price : row.quantity) = number.value;
         }
         if (amountAt >= 0)

@@ -598,6 +598,24 @@ void Database::checkIntegrity() {
         QStringLiteral("数据文件 %1 已损坏（%2）").arg(QDir::toNativeSeparators(m_path), integrityFindings(problems)));
 }
 
+void Database::attach(const QString& path, const QString& name, const QByteArray& key) {
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    if (!identifier.match(name).hasMatch())
+        throw DbError(QStringLiteral("数据库别名“%1”不可用").arg(name));
+    ProbeDataFile(path, false);
+    const QByteArray rawKey = rawKeyFor(path, key);
+    // The schema name is an identifier (checked above); the file and its key are bound.
+    try {
+        exec(QStringLiteral("ATTACH DATABASE ? AS %1 KEY ?").arg(name),
+             {path, QString::fromLatin1(rawKey.isEmpty() ? key : rawKey)});
+        scalar(QStringLiteral("SELECT count(*) FROM %1.sqlite_master").arg(name));
+    } catch (const DbError& e) {
+        refuseFile(path, e.text());
+    } catch (const StorageError& e) {
+        refuseFile(path, e.text());
+    }
+}
+
 QStringList Database::columnsOf(const QString& table) {
     const QVariant found = scalar(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view') "
                                                  "AND name = ? COLLATE NOCASE"),

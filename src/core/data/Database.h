@@ -131,6 +131,11 @@ public:
     // the pages that are damaged, the indexes that disagree with their tables.
     void checkIntegrity();
 
+    // Makes another data file of the system readable on this connection as schema `name` (an
+    // identifier of the caller's own: letters, digits and "_"), keyed as open() keys a file, so one
+    // statement can copy rows from it. Throws DataFileError naming the file when it cannot be read.
+    void attach(const QString& path, const QString& name, const QByteArray& key);
+
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);
 

@@ -380,6 +380,41 @@ void StagedFileCopy::commit() {
     m_file->commit();
 }
 
+NamedStage::NamedStage(const QString& target) : m_target(QFileInfo(target).absoluteFilePath()) {
+    const QFileInfo to(m_target);
+    if (!to.absoluteDir().exists())
+        throw Error(QStringLiteral("文件夹 %1 不存在").arg(native(to.absolutePath())));
+    if (to.isDir())
+        throw Error(QStringLiteral("%1 是一个文件夹，不能用作文件名").arg(native(m_target)));
+    RemoveAbandonedStages(to.absolutePath(), m_target);
+    m_stage = StageNameFor(m_target);
+}
+
+NamedStage::~NamedStage() {
+    if (m_committed)
+        return;
+    ::unlink(encoded(m_stage).constData());
+    // A store that wrote into the stage may have left its journal beside it.
+    ::unlink(encoded(m_stage + QStringLiteral("-journal")).constData());
+}
+
+void NamedStage::commit() {
+    if (m_committed)
+        return;
+    {
+        // Whatever wrote the stage, its bytes are on the disk before its name is.
+        const FileDescriptor stage(::open(encoded(m_stage).constData(), O_RDONLY | O_CLOEXEC));
+        if (stage.get() < 0 || ::fsync(stage.get()) != 0)
+            throw Error(QStringLiteral("写入 %1 失败：%2").arg(native(m_target), SystemErrorText(errno)));
+    }
+    if (::rename(encoded(m_stage).constData(), encoded(m_target).constData()) != 0) {
+        const int error = errno;
+        throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(error)));
+    }
+    m_committed = true;
+    syncFolder(QFileInfo(m_target).absolutePath());
+}
+
 void CopyFileReplacing(const QString& source, const QString& target) {
     StagedFileCopy copy(source, target);
     copy.commit();

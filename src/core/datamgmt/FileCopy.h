@@ -93,6 +93,29 @@ private:
     std::unique_ptr<StagedFile> m_file;
 };
 
+// A new file built by its name before it takes the place of target: the stage bears the name a
+// copy's stage bears (StageNameFor), so the next copy into that folder removes it should the process
+// die first. The caller creates and fills the file at path() (a store opened on it may change it
+// there); commit() puts it in place in one rename; without commit() the file is removed.
+class NamedStage {
+public:
+    // Throws Error when the target's folder is missing or the target is a folder.
+    explicit NamedStage(const QString& target);
+    NamedStage(const NamedStage&) = delete;
+    NamedStage& operator=(const NamedStage&) = delete;
+    ~NamedStage();
+
+    const QString& path() const { return m_stage; }
+    const QString& target() const { return m_target; }
+    // Replaces the target (an existing file of that name included) with the stage.
+    void commit();
+
+private:
+    QString m_target;
+    QString m_stage;
+    bool m_committed = false;
+};
+
 // Copies source over target, replacing a file of that name without asking.
 void CopyFileReplacing(const QString& source, const QString& target);
 // Writes the bytes as the file target, replacing a file of that name only when all were written.

@@ -2,7 +2,6 @@
 #include "shell/LoginDialog.h"
 
 #include "MessageBox.h"
-#include "data/DataModule.h"
 #include "shell/HelpWindow.h"
 #include "shell/LoginRules.h"
 #include "shell/UiStyle.h"
@@ -17,10 +16,26 @@
 
 namespace tenvora::ui {
 
-LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_dm(dm) {
+LoginPolicy BidderLogin(DataModule& dm) {
+    LoginPolicy policy;
+    policy.unitLabel = QStringLiteral(" 投标单位");
+    policy.helpPage = QStringLiteral("login.html");
+    policy.units = [&dm] { return LoginRules(dm).accountsOffered(); };
+    policy.login = [&dm](const QString& unit, const QString& password, QString& notice) {
+        LoginRules rules(dm);
+        const bool ok = rules.login(unit, password);
+        notice = rules.notice();
+        return ok;
+    };
+    return policy;
+}
+
+LoginDialog::LoginDialog(DataModule& dm, QWidget* parent) : LoginDialog(BidderLogin(dm), parent) {}
+
+LoginDialog::LoginDialog(LoginPolicy policy, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), m_policy(std::move(policy)) {
     setWindowTitle(QStringLiteral("系统登录"));
-    SetHelpPage(this, QStringLiteral("login.html"));
+    SetHelpPage(this, m_policy.helpPage);
     setFont(SongFont());
 
     m_units = new QComboBox(this);
@@ -42,7 +57,7 @@ LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
     m_cancel->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(QStringLiteral(" 投标单位"), this), 0, 0);
+    grid->addWidget(new QLabel(m_policy.unitLabel, this), 0, 0);
     grid->addWidget(m_units, 0, 1);
     grid->addWidget(new QLabel(QStringLiteral("密   码:"), this), 1, 0);
     grid->addWidget(m_password, 1, 1);
@@ -66,7 +81,7 @@ LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
 void LoginDialog::fillUnits() {
     // On a failure the dialog still opens with whatever was listed; the user can only give up.
     Guarded(this, [this] {
-        const QStringList units = LoginRules(m_dm).accountsOffered();
+        const QStringList units = m_policy.units();
         m_units->addItems(units);
         if (!units.isEmpty())
             m_units->setCurrentIndex(0);
@@ -76,16 +91,16 @@ void LoginDialog::fillUnits() {
 
 void LoginDialog::logIn() {
     bool ok = false;
-    LoginRules rules(m_dm);
-    if (!Guarded(this, [&] { ok = rules.login(m_units->currentText(), m_password->text()); }))
-        return;
-    if (ok) {
-        if (!rules.notice().isEmpty())
-            MessageBox::error(this, rules.notice());
-        accept();
-        return;
+    QString notice;
+    if (Guarded(this, [&] { ok = m_policy.login(m_units->currentText(), m_password->text(), notice); })) {
+        if (ok) {
+            if (!notice.isEmpty())
+                MessageBox::error(this, notice);
+            accept();
+            return;
+        }
+        MessageBox::information(this, LoginRules::wrongPasswordText());
     }
-    MessageBox::information(this, LoginRules::wrongPasswordText());
     // The password is typed again from scratch, never appended to the refused one.
     m_password->clear();
     m_password->setFocus();
