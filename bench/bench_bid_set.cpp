@@ -27,11 +27,6 @@ constexpr int kLines = 100000;
 constexpr int kShare[] = {2, 38, 16, 22, 10, 8, 4};
 const QString kLargest = QStringLiteral("200");
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 QString createDataFile(const QString& dir) {
     const QString path = QDir(dir).filePath(QStringLiteral("VORQEL.tr"));
     Database db = Database::create(path, DataFileKey());
@@ -82,7 +77,6 @@ QString createDataFile(const QString& dir) {
 
 struct Fixture {
     QTemporaryDir dir;
-    QuietSink sink;
     QString data;
     Fixture() : data(createDataFile(dir.path())) {}
     QString out(const QString& name) const { return dir.filePath(name + QStringLiteral(".pdf")); }
@@ -96,7 +90,7 @@ Fixture& fixture() {
 // One request as the command runs it: open the file, build, lay out and write the PDF.
 int printAlone(const std::function<std::unique_ptr<ReportRequest>(ReportContext&)>& make, const QString& pdf) {
     Fixture& f = fixture();
-    DataModule dm(f.data, f.sink);
+    DataModule dm(f.data);
     dm.LoadCurrentContract();
     ReportContext context(dm);
     const std::unique_ptr<ReportRequest> request = make(context);
@@ -111,7 +105,7 @@ void BM_PrintAll(benchmark::State& state) {
     Fixture& f = fixture();
     int pages = 0;
     for (auto _ : state) {
-        DataModule dm(f.data, f.sink);
+        DataModule dm(f.data);
         dm.LoadCurrentContract();
         ReportContext context(dm);
         pages = PrintBidSet(context, f.dir.filePath(QStringLiteral("set"))).files.last().pages;
@@ -124,7 +118,7 @@ void BM_EachFormAlone(benchmark::State& state) {
     Fixture& f = fixture();
     QStringList chapters;
     {
-        DataModule dm(f.data, f.sink);
+        DataModule dm(f.data);
         dm.LoadCurrentContract();
         ReportContext context(dm);
         chapters = BoqChapterReport(context).chapters();

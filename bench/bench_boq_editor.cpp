@@ -23,15 +23,9 @@ namespace {
 const QString kContract = QString::fromLatin1(bench::kContract);
 const QString kChapter = QStringLiteral("300");
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 struct Fixture {
     QTemporaryDir dir;
     QString path;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
 };
 
@@ -40,7 +34,7 @@ Fixture& fixture() {
         Fixture made;
         made.path = QDir(made.dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         bench::CreateLargeDataFile(made.path);
-        made.dm = std::make_unique<DataModule>(made.path, made.sink);
+        made.dm = std::make_unique<DataModule>(made.path);
         made.dm->session().CurContractID = kContract;
         return made;
     }();

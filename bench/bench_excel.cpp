@@ -31,11 +31,6 @@ namespace {
 
 constexpr int kLines = 10000;
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 struct Files {
     QTemporaryDir dir;
     QString xls, xlsx, revision, revisionXls;
@@ -66,8 +61,7 @@ Files& files() {
         CreateDemoDataFile(made.empty, false, false);
         made.priced = made.dir.filePath(QStringLiteral("priced.tr"));
         CopyFileReplacing(made.empty, made.priced);
-        QuietSink sink;
-        DataModule dm(made.priced, sink);
+        DataModule dm(made.priced);
         dm.session().CurContractID = QStringLiteral("B1");
         BoqImport(dm).importLines(ReadBoqSource(made.xls));
         return made;
@@ -115,12 +109,11 @@ struct Round {
     explicit Round(const QString& from) {
         path = QDir(dir.path()).filePath(QStringLiteral("VORQEL.tr"));
         CopyFileReplacing(from, path);
-        dm = std::make_unique<DataModule>(path, sink);
+        dm = std::make_unique<DataModule>(path);
         dm->session().CurContractID = QStringLiteral("B1");
     }
     QTemporaryDir dir;
     QString path;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
 };
 

@@ -28,11 +28,6 @@ namespace {
 
 constexpr int kLines = 5000;
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 void fill(Database& db) {
     Transaction tx(db);
     db.exec(QStringLiteral("insert into jd_xiangmu (ID, 项目名称) values ('P1', '基准项目')"));
@@ -55,7 +50,6 @@ void fill(Database& db) {
 
 struct Fixture {
     QTemporaryDir dir;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
 };
 
@@ -68,7 +62,7 @@ Fixture& fixture() {
             Schema::create(db);
             fill(db);
         }
-        made.dm = std::make_unique<DataModule>(path, made.sink);
+        made.dm = std::make_unique<DataModule>(path);
         made.dm->session().CurContractID = QStringLiteral("C1");
         return made;
     }();

@@ -28,11 +28,6 @@ constexpr int kLinesPerChapter = 5000;
 const QString kContract = QStringLiteral("C01");
 const QString kChapter = QStringLiteral("300");
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 QString chapterCode(int c) {
     // Three characters, as chapter codes are: 100 ... 900, then A00 ... K00.
     return c < 9 ? QString::number(100 * (c + 1)) : QChar(u'A' + (c - 9)) + QStringLiteral("00");
@@ -81,7 +76,6 @@ void fill(Database& db) {
 struct Fixture {
     QTemporaryDir dir;
     QString path;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
     std::unique_ptr<BoqEditor> editor;
     std::vector<qint64> chapterRows; // rowids of the chapter's priceable lines, in list order
@@ -99,7 +93,7 @@ Fixture& fixture() {
             Schema::create(db);
             fill(db);
         }
-        made.dm = std::make_unique<DataModule>(made.path, made.sink);
+        made.dm = std::make_unique<DataModule>(made.path);
         made.dm->session().CurContractID = kContract;
         made.editor = std::make_unique<BoqEditor>(*made.dm);
         made.editor->initialise();

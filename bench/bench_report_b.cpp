@@ -34,11 +34,6 @@ namespace {
 constexpr int kLines = 2000;
 const QString kChapter = QStringLiteral("200");
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 struct BillLine {
     QString item;
     QString name;
@@ -166,14 +161,13 @@ book.save(sys.argv[1])
 struct Fixture {
     QTemporaryDir dir;
     QString largeFile;
-    QuietSink sink;
     std::unique_ptr<DataModule> dm;
     std::unique_ptr<ReportContext> context;
     QString workbook;
     QString office;
 
     Fixture() {
-        dm = std::make_unique<DataModule>(createDataFile(dir.path()), sink);
+        dm = std::make_unique<DataModule>(createDataFile(dir.path()));
         dm->LoadCurrentContract();
         context = std::make_unique<ReportContext>(*dm);
         largeFile = dir.filePath(QStringLiteral("large.tr"));

@@ -25,17 +25,11 @@ using namespace tenvora::ui;
 
 namespace {
 
-class PrintingSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 // The workbench as its program starts it, logged in, with the contract node's list shown.
 int runWorkbench(int argc, char** argv, const QString& dataFile) {
     TenvoraApplication app(argc, argv);
     app.installChinese();
-    PrintingSink sink;
-    DataModule dm(dataFile, sink);
+    DataModule dm(dataFile);
     MainWindow window(dm);
     const bool loggedIn = window.start(
         [](DataModule& d) { return LoginRules(d).login(QString::fromUtf8(kUnit), QString::fromLatin1(kPassword)); });

@@ -33,11 +33,10 @@ int main(int argc, char* argv[]) {
     parser.process(app);
 
     const QString dataFile = DataFilePathFor(QCoreApplication::applicationFilePath());
-    GuiMessageSink sink;
     const auto refuse = [](const DataFileError& e) {
         // Say which file and why before ending, rather than vanishing.
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
-        MessageBox::information(nullptr, e.text(), QStringLiteral("Tenvora"));
+        MessageBox::error(nullptr, e.text(), QStringLiteral("Tenvora"));
         return 1;
     };
     // Held until the program ends: a second workbench, or a restore, on this file is refused.
@@ -51,7 +50,7 @@ int main(int argc, char* argv[]) {
     // which does not touch the file: the two run side by side, and the login waits for both.
     std::future<Database> opening =
         std::async(std::launch::async, [dataFile] { return Database::open(dataFile, DataFileKey()); });
-    DataModule dm(dataFile, sink, DataModule::OpenLater{});
+    DataModule dm(dataFile, DataModule::OpenLater{});
     MainWindow window(dm);
     try {
         dm.adoptConnection(opening.get());

@@ -18,10 +18,6 @@ QTextStream& err() {
     return stream;
 }
 
-void StderrSink::showMessage(const QString& text) {
-    err() << text << Qt::endl;
-}
-
 void Context::lockForWriting() {
     if (!lock)
         lock = std::make_unique<DataFileLock>(dataPath);
@@ -31,7 +27,7 @@ void Context::lockForWriting() {
 std::unique_ptr<DataModule> Context::open(Access access) {
     if (access == Access::Write)
         lockForWriting();
-    return std::make_unique<DataModule>(dataPath, sink);
+    return std::make_unique<DataModule>(dataPath);
 }
 
 std::unique_ptr<DataModule> Context::openAndLogin(Access access) {
@@ -45,6 +41,8 @@ std::unique_ptr<DataModule> Context::openAndLogin(Access access) {
         throw Refused(QStringLiteral("投标单位“%1”不在可登录的单位之中").arg(unit));
     if (!rules.login(unit, password))
         throw Refused(LoginRules::wrongPasswordText());
+    if (!rules.notice().isEmpty())
+        err() << rules.notice() << Qt::endl;
     return dm;
 }
 

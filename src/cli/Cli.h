@@ -4,7 +4,6 @@
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/DataSet.h"
-#include "data/MessageSink.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -20,11 +19,6 @@ public:
     using Error::Error;
 };
 
-class StderrSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override;
-};
-
 // Whether a command changes the data file (or copies it whole): such a command waits a few
 // seconds for the data file's lock and refuses while another program holds it.
 enum class Access { Read, Write };
@@ -37,8 +31,7 @@ struct Context {
     QString unit;
     QString password;
     bool json = false;
-    QStringList args; // the command's own arguments
-    StderrSink sink;
+    QStringList args;                   // the command's own arguments
     std::unique_ptr<DataFileLock> lock; // held until the command ends
 
     // Takes the data file's lock, waiting kLockWait; throws DataFileError naming the holder.

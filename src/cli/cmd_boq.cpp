@@ -4,6 +4,7 @@
 #include "Cli.h"
 
 #include "boq/AmountRules.h"
+#include "boq/BoqCommands.h"
 #include "boq/BoqEditor.h"
 #include "boq/BoqLineRules.h"
 #include "boq/ChapterNames.h"
@@ -66,28 +67,6 @@ QStringList rowTexts(const DataSet& lines, int row) {
     return cells;
 }
 
-// Builds the tree as the window does and selects the chapter node, or the contract node; or the
-// node of a chapter known to hold what is looked for, when the tree has it.
-void selectList(BoqEditor& editor, const std::optional<QString>& chapter,
-                const std::optional<QString>& holding = std::nullopt) {
-    const std::vector<BoqTreeNode>& tree = editor.initialise();
-    if (holding)
-        if (const BoqTreeNode* node = editor.chapterNode(*holding); node && node->text == *holding) {
-            editor.selectNode(BoqChapterLevel, node->text);
-            return;
-        }
-    if (chapter) {
-        const BoqTreeNode* node = editor.chapterNode(*chapter);
-        if (!node)
-            throw Refused(QStringLiteral("当前合同没有“%1”章").arg(*chapter));
-        editor.selectNode(BoqChapterLevel, node->text);
-        return;
-    }
-    if (tree.empty() || tree.front().children.empty())
-        throw Refused(QStringLiteral("没有当前合同，请先选择合同段"));
-    editor.selectNode(BoqContractLevel, tree.front().children.front().text);
-}
-
 std::unique_ptr<DataModule> openContract(Context& ctx, Access access = Access::Read) {
     auto dm = ctx.openAndLogin(access);
     dm->LoadCurrentContract();
@@ -111,7 +90,7 @@ int runList(Context& ctx) {
     ctx.expectArguments(0, kUsage);
     auto dm = openContract(ctx);
     BoqEditor editor(*dm);
-    selectList(editor, chapter);
+    ListLinesFor(editor, chapter);
     const DataSet& lines = editor.lines();
     if (ctx.json) {
         QJsonArray rows;
@@ -135,22 +114,7 @@ int runPrice(Context& ctx) {
     const QVariant price = PriceArgument(priceText);
     auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
-    // Without a chapter the first line of the whole contract list with that item number is meant;
-    // when the contract holds only one, its chapter's list has it too and is all that is read.
-    std::optional<QString> onlyIn;
-    if (!chapter) {
-        QStringList chapters;
-        dm->RunSelect(
-            QStringLiteral("select 章 from jd_htqd where 是否补充 = 0 and 合同编号 = ? and 细目编号 = ? limit 2"),
-            {dm->session().CurContractID, item}, [&](const Statement& st) { chapters << st.value(0).toString(); });
-        if (chapters.size() == 1)
-            onlyIn = chapters.front();
-    }
-    selectList(editor, chapter, onlyIn);
-    const int row = editor.findItem(item);
-    if (row < 0)
-        throw Refused(QStringLiteral("列表中没有细目“%1”").arg(item));
-    editor.priceLine(row, price);
+    const int row = PriceItem(editor, item, price, chapter);
     const DataSet& lines = editor.lines();
     if (ctx.json) {
         printJson({{QStringLiteral("row"), rowJson(lines, row)}});
@@ -194,7 +158,7 @@ int runRecompute(Context& ctx) {
     const QString chapter = ctx.args.at(0);
     auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
-    selectList(editor, chapter);
+    ListLinesFor(editor, chapter);
     const std::optional<ChapterRecompute> result = editor.recompute();
     if (!result)
         throw Refused(QStringLiteral("“%1”不是章节点").arg(chapter));
@@ -251,12 +215,7 @@ int runPaste(Context& ctx) {
     const QString text = readPasteText(ctx.args.at(0));
     auto dm = openContract(ctx, Access::Write);
     BoqEditor editor(*dm);
-    selectList(editor, chapter);
-    const int row = editor.findItem(*from);
-    if (row < 0)
-        throw Refused(QStringLiteral("列表中没有细目“%1”").arg(*from));
-    editor.lines().moveTo(row);
-    const PasteResult result = editor.pastePrices(text);
+    const PasteResult result = PasteFromItem(editor, *from, chapter, text);
     if (ctx.json) {
         printJson({{QStringLiteral("pasted"), result.pasted},
                    {QStringLiteral("skippedLocked"), result.skippedLocked},
@@ -291,13 +250,7 @@ int runAdjust(Context& ctx) {
         throw UsageError(QStringLiteral("请给出 --target 或 --percent 之一\n用法：%1").arg(kUsage));
     auto dm = openContract(ctx, dryRun ? Access::Read : Access::Write);
     BoqEditor editor(*dm);
-    editor.initialise();
-    for (const QString& chapter : chapters) {
-        const BoqTreeNode* node = editor.chapterNode(chapter);
-        if (!node)
-            throw Refused(QStringLiteral("当前合同没有“%1”章").arg(chapter));
-        request.chapters << node->text;
-    }
+    request.chapters = ContractChapters(editor, chapters);
     PriceAdjustment adjustment(*dm);
     editor.proposeAdjustment(adjustment, request);
     const int changed = static_cast<int>(adjustment.changedLines().size());

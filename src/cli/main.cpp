@@ -39,8 +39,6 @@ int runCommand(const Command& command, Context& ctx) {
     } catch (const UsageError& e) {
         err() << e.text() << Qt::endl;
         return 2;
-    } catch (const ActionAbandoned&) {
-        return 1; // the message has already been printed
     } catch (const Error& e) {
         err() << e.text() << Qt::endl;
         return 1;

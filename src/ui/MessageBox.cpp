@@ -1,5 +1,7 @@
 #include "MessageBox.h"
 
+#include "data/Errors.h"
+
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QQueue>
@@ -14,6 +16,7 @@ struct TestState {
     QQueue<QString> files;
     QStringList proposed;
     QStringList shown;
+    QStringList errors;
     QList<bool> defaults;
     int unanswered = 0;
 };
@@ -31,6 +34,16 @@ void MessageBox::information(QWidget* parent, const QString& text, const QString
         return;
     }
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void MessageBox::error(QWidget* parent, const QString& text, const QString& title) {
+    if (state().on) {
+        state().shown << text;
+        state().errors << text;
+        return;
+    }
+    QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
     box.exec();
 }
 
@@ -67,6 +80,10 @@ QStringList MessageBox::takeShown() {
     return std::exchange(state().shown, {});
 }
 
+QStringList MessageBox::takeErrors() {
+    return std::exchange(state().errors, {});
+}
+
 int MessageBox::takeUnanswered() {
     return std::exchange(state().unanswered, 0);
 }
@@ -79,8 +96,28 @@ int MessageBox::pendingAnswers() {
     return static_cast<int>(state().answers.size());
 }
 
-void GuiMessageSink::showMessage(const QString& text) {
-    MessageBox::information(nullptr, text);
+void ShowFailure(QWidget* parent, const std::exception& failure) {
+    if (dynamic_cast<const ActionAbandoned*>(&failure))
+        return;
+    if (const auto* refused = dynamic_cast<const Refused*>(&failure)) {
+        MessageBox::information(parent, refused->text());
+        return;
+    }
+    if (const auto* error = dynamic_cast<const Error*>(&failure)) {
+        MessageBox::error(parent, error->text());
+        return;
+    }
+    MessageBox::error(parent, QString::fromLocal8Bit(failure.what()));
+}
+
+bool Guarded(QWidget* parent, const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (const std::exception& e) {
+        ShowFailure(parent, e);
+    }
+    return false;
 }
 
 QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, const QString& dir,

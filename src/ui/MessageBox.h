@@ -1,10 +1,10 @@
 // Every modal message and question of the workbench goes through here, so tests can answer them.
 #pragma once
 
-#include "data/MessageSink.h"
-
 #include <QString>
 #include <QStringList>
+#include <exception>
+#include <functional>
 
 class QWidget;
 
@@ -14,6 +14,8 @@ class MessageBox {
 public:
     // A message with an OK button.
     static void information(QWidget* parent, const QString& text, const QString& title = QString());
+    // The same with the error icon: something failed.
+    static void error(QWidget* parent, const QString& text, const QString& title = QString());
     // A Yes/No question; true for Yes. Enter answers Yes unless defaultYes is false.
     static bool question(QWidget* parent, const QString& text, const QString& title = QString(),
                          bool defaultYes = true);
@@ -23,18 +25,21 @@ public:
     static void setTestMode(bool on);
     static bool testMode();
     static void queueAnswer(bool yes);
-    static QStringList takeShown(); // texts of messages and questions since the last call
-    static int takeUnanswered();    // questions asked without a queued answer
-    static int pendingAnswers();    // queued answers nobody asked for yet
+    static QStringList takeShown();  // texts of messages and questions since the last call
+    static QStringList takeErrors(); // of those, the texts shown with the error icon
+    static int takeUnanswered();     // questions asked without a queued answer
+    static int pendingAnswers();     // queued answers nobody asked for yet
     // The answer Enter would give (true: Yes) of each question since the last call.
     static QList<bool> takeDefaultAnswers();
 };
 
-// The core's message sink for the workbench: a modal OK box.
-class GuiMessageSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override;
-};
+// The workbench's one error boundary: every user command runs through Guarded, and whatever it
+// throws becomes exactly one message box: a refusal of the system (Refused) with the
+// information icon, any other failure with the error icon, nothing for ActionAbandoned (the
+// user has been told already, or chose to stop). No exception goes on into Qt's event loop.
+void ShowFailure(QWidget* parent, const std::exception& failure);
+// True when the action ran to its end.
+bool Guarded(QWidget* parent, const std::function<void()>& action);
 
 class FileDialog {
 public:

@@ -1,9 +1,12 @@
 #include "Settings.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QWidget>
+#include <algorithm>
 
 namespace tenvora::ui {
 
@@ -49,10 +52,42 @@ QString SettingsFilePath() {
     return OpenSettings()->fileName();
 }
 
+namespace {
+
+// A window manager adds a title bar and borders around the client area.
+constexpr QSize kFrame(16, 48);
+
+QRect screenArea(const QWidget* window) {
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+} // namespace
+
+QSize ScreenRoomFor(const QWidget* window) {
+    return screenArea(window).size() - kFrame;
+}
+
+void FitToScreen(QWidget* window, QSize preferred) {
+    window->resize(preferred.boundedTo(ScreenRoomFor(window)).expandedTo(window->minimumSize()));
+}
+
 bool KeepWindowGeometry(QWidget* window, const QString& key) {
     const QByteArray saved = OpenSettings()->value(geometryKey(key)).toByteArray();
     new GeometryKeeper(window, geometryKey(key));
-    return !saved.isEmpty() && window->restoreGeometry(saved);
+    if (saved.isEmpty() || !window->restoreGeometry(saved))
+        return false;
+    if (!window->isMaximized() && !window->isFullScreen()) {
+        const QRect area = screenArea(window);
+        QRect place = window->geometry();
+        place.setSize(place.size().boundedTo(area.size() - kFrame));
+        // Right and bottom edges first, so that a window larger than the room still shows its top left.
+        place.moveLeft(std::max(area.left(), std::min(place.left(), area.right() - place.width() - kFrame.width())));
+        place.moveTop(
+            std::max(area.top() + kFrame.height() - 8, std::min(place.top(), area.bottom() - place.height() - 8)));
+        window->setGeometry(place);
+    }
+    return true;
 }
 
 bool KeepSplitterSizes(QSplitter* splitter, const QString& key) {

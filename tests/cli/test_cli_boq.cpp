@@ -182,8 +182,7 @@ TEST_F(CliBoq, PriceWithoutChapterTakesTheFirstOfTheContractList) {
         QFile::remove(m_data); // a fresh demo file per case
         SetUp();
         {
-            tenvora::test::RecordingSink sink;
-            tenvora::DataModule dm(m_data, sink);
+            tenvora::DataModule dm(m_data);
             tenvora::Database& db = dm.database();
             db.exec(QStringLiteral("update jd_htqd set bz = ? where 细目编号 = '202-1-a'"), {c.originalOrder});
             db.exec(QStringLiteral(

@@ -41,8 +41,7 @@ protected:
 
     // Item numbers of a contract's lines in the order they were written.
     QStringList storedItems(const QString& contract) {
-        RecordingSink sink;
-        DataModule dm(m_data, sink);
+        DataModule dm(m_data);
         Statement st =
             dm.database().prepare(QStringLiteral("select 细目编号 from jd_htqd where 合同编号=? order by rowid"));
         st.bind(1, contract);

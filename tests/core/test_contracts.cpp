@@ -35,14 +35,20 @@ TEST(ContractSelection, ChoosingStoresTheRowAndReloads) {
     EXPECT_EQ(reopened->session().CurContractID, QStringLiteral("B1")) << "the choice survives a restart";
 }
 
-TEST(ContractSelection, AProjectWithoutSectionsGivesAnEmptySession) {
+TEST(ContractSelection, AProjectWithoutSectionsIsRefusedAndTheSessionKept) {
     TempDataFile file;
     auto dm = file.open();
+    dm->database().exec(QStringLiteral("DELETE FROM jd_xiangmu"));
     dm->database().exec(QStringLiteral("INSERT INTO jd_xiangmu (ID, 项目名称) VALUES ('P00', '空项目')"));
+    const QString before = dm->session().CurContractID;
     ContractSelection selection(*dm);
-    selection.choose(selection.load(), 0);
-    EXPECT_EQ(dm->session().CurProjectID, QString());
-    EXPECT_EQ(dm->session().CurChainage, QStringLiteral("~"));
+    try {
+        selection.choose(selection.load(), 0);
+        FAIL() << "a project without sections must be refused";
+    } catch (const Refused& e) {
+        EXPECT_EQ(e.text(), ContractSelection::noSectionText(QStringLiteral("空项目")));
+    }
+    EXPECT_EQ(dm->session().CurContractID, before);
 }
 
 TEST(ContractSelection, AnEmptyListIsRefused) {

@@ -135,7 +135,6 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
         EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();
         EXPECT_TRUE(lines.isEditing());
         EXPECT_DOUBLE_EQ(lines.field(BoqColumn::Price).toDouble(), 4321.5);
-        EXPECT_TRUE(file.sink.messages.isEmpty()) << "no statement-error message";
         lines.cancel();
     }
     // The file put there by the copy never received the price.

@@ -212,8 +212,7 @@ TEST(DataFileCopies, ADamagedDataFileIsNeitherBackedUpNorRestored) {
     const QString target = dir.filePath(QStringLiteral("backup.tr"));
     ASSERT_TRUE(test::WriteBytes(target, "the previous backup"));
     {
-        RecordingSink sink;
-        DataModule dm(damaged, sink);
+        DataModule dm(damaged);
         dm.closeConnection();
         for (const char* mode : {"1", "2"}) {
             dm.session().BakMode = QString::fromLatin1(mode);

@@ -87,8 +87,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir dir;
     const QString path = QDir(dir.path()).filePath(QStringLiteral("VORQEL.tr"));
     CreateDemoDataFile(path, true, false);
-    GuiMessageSink sink;
-    DataModule dm(path, sink);
+    DataModule dm(path);
     // A very large amount and a long description, as a large bill brings them.
     dm.database().exec(QStringLiteral("UPDATE jd_htqd SET 合同金额 = 123456789012 WHERE 细目编号 = '102-3'"));
     MessageBox::setTestMode(true);

@@ -33,7 +33,7 @@ TempDataFile::TempDataFile(bool priced) : m_path(QDir(m_dir.path()).filePath(QSt
 }
 
 std::unique_ptr<DataModule> TempDataFile::open() {
-    return std::make_unique<DataModule>(m_path, sink);
+    return std::make_unique<DataModule>(m_path);
 }
 
 QByteArray ReadBytes(const QString& path) {

@@ -1,8 +1,7 @@
-// Fixtures shared by the tests: temporary data files and a sink that records messages.
+// Fixtures shared by the tests: temporary data files and the files they are built from.
 #pragma once
 
 #include "data/DataModule.h"
-#include "data/MessageSink.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -20,12 +19,6 @@ inline void PrintTo(const QStringList& texts, std::ostream* os) {
 
 namespace tenvora::test {
 
-class RecordingSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { messages << text; }
-    QStringList messages;
-};
-
 // A temporary folder holding a fresh demo data file; removed with the object.
 class TempDataFile {
 public:
@@ -34,7 +27,6 @@ public:
     QString dir() const { return m_dir.path(); }
     // Opens the file through the data module.
     std::unique_ptr<DataModule> open();
-    RecordingSink sink;
 
 private:
     QTemporaryDir m_dir;

@@ -116,7 +116,7 @@ private slots:
         QVERIFY(script.previews[1].contains(QStringLiteral("清单 第300章 合计 人民币")));
         QCOMPARE(titleWhileOpen, QStringLiteral("Tenvora---选择清单编号"));
         QCOMPARE(dm->session().MainTitle, QStringLiteral("Tenvora"));
-        QVERIFY(file.sink.messages.isEmpty());
+        QCOMPARE(MessageBox::takeShown(), QStringList());
     }
 
     void noRecordsShowsTheMessageAndNoPreview() {
@@ -135,7 +135,8 @@ private slots:
         script.install();
         runner.runReportB(nullptr);
         QVERIFY(script.previews.isEmpty());
-        QCOMPARE(file.sink.messages, QStringList{QStringLiteral("没有纪录")});
+        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("没有纪录")});
+        QCOMPARE(MessageBox::takeErrors(), QStringList()); // a refusal, not a failure
     }
 
     void missingTemplateIsNamedAndNothingIsPreviewed() {
@@ -153,9 +154,11 @@ private slots:
         script.install();
         runner.runReportB(nullptr);
         QVERIFY(script.previews.isEmpty());
-        QCOMPARE(file.sink.messages.size(), 1);
-        QVERIFY(file.sink.messages.first().startsWith(QStringLiteral("找不到报表模板文件")));
-        QVERIFY(file.sink.messages.first().contains(QStringLiteral("gclqd.xml")));
+        const QStringList errors = MessageBox::takeErrors();
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(errors.first().startsWith(QStringLiteral("找不到报表模板文件")));
+        QVERIFY(errors.first().contains(QStringLiteral("gclqd.xml")));
+        QCOMPARE(MessageBox::takeShown(), errors); // one box, with the error icon
     }
 };
 

@@ -70,7 +70,7 @@ private slots:
         DataCopyDialog form(*dm);
         QCOMPARE(form.windowTitle(), caption);
         QCOMPARE(form.promptLabel()->text(), prompt);
-        QCOMPARE(form.okButton()->text(), QStringLiteral("确定"));
+        QCOMPARE(form.okButton()->text(), QStringLiteral("确定(&O)"));
         QCOMPARE(form.closeButton()->text(), QStringLiteral("关闭(&C)"));
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.fileNameField()->setText(QStringLiteral("投标盘"));

@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
@@ -124,6 +125,49 @@ private slots:
         QTest::keyClick(&window, Qt::Key_F1);
         QCOMPARE(window.findChildren<HelpWindow*>().size(), 1);
         QCOMPARE(help->currentPage(), QStringLiteral("main-window.html"));
+    }
+
+    void theHelpWindowsKeys_data() {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::newRow("Esc") << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W);
+    }
+    void theHelpWindowsKeys() {
+        QFETCH(QKeySequence, key);
+        test::TempDataFile file;
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(login));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QPointer<HelpWindow> help = HelpWindow::showPage(&window, QStringLiteral("boq-editor.html"));
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        // F1 in the help brings it forward and keeps the page; it opens no second window.
+        QTest::keyClick(help->browser(), Qt::Key_F1);
+        QCOMPARE(help->currentPage(), QStringLiteral("boq-editor.html"));
+        QCOMPARE(window.findChildren<HelpWindow*>().size(), 1);
+        QVERIFY(QTest::qWaitForWindowActive(help));
+        QTest::keySequence(help->browser(), key);
+        QTRY_VERIFY(!help || !help->isVisible());
+    }
+
+    void aModalDialogTakesTheOpenHelpWindowOver() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(login));
+        window.show();
+        QPointer<HelpWindow> help = HelpWindow::showPage(&window, QStringLiteral("boq-editor.html"));
+        // A modal dialog asking for help takes the one window over rather than opening another.
+        QDialog modal(&window);
+        modal.setWindowModality(Qt::ApplicationModal);
+        modal.show();
+        HelpWindow::showPage(&modal, QStringLiteral("backup.html"));
+        QCOMPARE(helpOf(&modal), help.data());
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += qobject_cast<HelpWindow*>(w) && w->isVisible() ? 1 : 0;
+        QCOMPARE(open, 1);
     }
 
     void f1InAModalDialogOpensAHelpWindowUsableThere_data() {

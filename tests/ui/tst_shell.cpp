@@ -2,8 +2,10 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "boq/BoqEditorWindow.h"
 #include "boq/ContractSelectionDialog.h"
 #include "data/DataModule.h"
+#include "grid/DataGrid.h"
 #include "preview/ReportPreview.h"
 #include "shell/AboutDialog.h"
 #include "shell/HostedTool.h"
@@ -12,6 +14,7 @@
 #include "shell/MainWindow.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -26,7 +29,10 @@
 #include <QStatusTipEvent>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+#include <functional>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -38,11 +44,13 @@ const QString kUnit = QStringLiteral("华建路桥工程有限公司");
 // A tool that records what the host did with it.
 class FakeTool : public HostedTool {
 public:
-    explicit FakeTool(QString caption, int* saves) : m_caption(std::move(caption)), m_saves(saves) {
+    explicit FakeTool(QString caption, int* saves, QString button = QString())
+        : m_caption(std::move(caption)), m_button(std::move(button)), m_saves(saves) {
         m_panel = new QWidget(this);
         new QVBoxLayout(m_panel);
     }
     QString caption() const override { return m_caption; }
+    QString toolbarCaption() const override { return m_button; }
     QWidget* contentPanel() override { return m_panel; }
     bool savePendingEdit() override {
         ++*m_saves;
@@ -53,8 +61,18 @@ public:
 
 private:
     QString m_caption;
+    QString m_button;
     int* m_saves;
 };
+
+// The captions of the toolbar's pressed buttons.
+QStringList pressed(const MainWindow& window) {
+    QStringList captions;
+    for (const char* c : {"合同选择", "合同清单", "计日工", "投标检查", "专项暂定金", "退出系统"})
+        if (window.toolAction(QString::fromUtf8(c))->isChecked())
+            captions << QString::fromUtf8(c);
+    return captions;
+}
 
 bool loginAsHuajian(DataModule& dm) {
     return LoginRules(dm).login(kUnit, QStringLiteral("hj2026"));
@@ -185,7 +203,7 @@ private slots:
         {
             MainWindow first(*dm);
             QVERIFY(!first.hasSavedGeometry()); // the first start opens maximized
-            first.setGeometry(60, 40, 900, 640);
+            first.setGeometry(60, 40, 700, 500);
             first.show();
             QVERIFY(QTest::qWaitForWindowExposed(&first));
             MessageBox::queueAnswer(true);
@@ -194,7 +212,7 @@ private slots:
         }
         MainWindow second(*dm);
         QVERIFY(second.hasSavedGeometry());
-        QCOMPARE(second.size(), QSize(900, 640));
+        QCOMPARE(second.size(), QSize(700, 500));
     }
 
     void captionFollowsTheHostedTool() {
@@ -251,7 +269,8 @@ private slots:
             if (!select)
                 return int(QDialog::Rejected);
             captionWhileOpen = window.windowTitle();
-            if (select->contractBox()->currentIndex() != -1)
+            // The box shows the row "选择" would take.
+            if (select->contractBox()->currentIndex() != 0)
                 return int(QDialog::Rejected);
             if (row >= 0)
                 select->contractBox()->setCurrentIndex(row);
@@ -278,6 +297,26 @@ private slots:
         QCOMPARE(dialog.contractBox()->count(), 3);
         dialog.contractBox()->setCurrentIndex(2);
         QCOMPARE(dialog.projectField()->text(), QStringLiteral("山区二级公路改建工程"));
+    }
+
+    void aProjectWithoutSectionsSaysSoAndStaysOpen() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        dm->LoadCurrentContract();
+        dm->database().exec(QStringLiteral("DELETE FROM jd_hetong WHERE UPID='P02'"));
+        ContractSelectionDialog dialog(*dm);
+        const int last = dialog.contractBox()->count() - 1;
+        QCOMPARE(dialog.contractBox()->itemText(last), QStringLiteral("（山区二级公路改建工程：没有合同段）"));
+        dialog.contractBox()->setCurrentIndex(last);
+        dialog.chooseButton()->click();
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList{QStringLiteral("项目“山区二级公路改建工程”还没有合同段，请选择其他项目的合同段")});
+        QVERIFY(dialog.result() != QDialog::Accepted);
+        QCOMPARE(dm->session().CurContractID, QStringLiteral("A1")); // the current contract stays
+        // Every name shows whole: in the open list, and in the tooltip of the box.
+        dialog.contractBox()->setCurrentIndex(1);
+        QCOMPARE(dialog.contractBox()->toolTip(), dialog.contractBox()->itemText(1));
+        QVERIFY(dialog.contractBox()->view()->minimumWidth() >= dialog.contractBox()->view()->sizeHintForColumn(0));
     }
 
     void emptyContractListAsksToAddOne() {
@@ -360,6 +399,55 @@ private slots:
         window.quitProgram();
         QVERIFY(!window.isVisible());
         QCOMPARE(window.hostedTool(), nullptr);
+    }
+
+    void theToolbarFollowsTheHostedTool() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
+        dm->LoadCurrentContract();
+        window.show();
+        struct Step {
+            const char* what;
+            std::function<void()> run;
+            QStringList expected;
+        };
+        int saves = 0;
+        FakeTool* keeper = nullptr;
+        const QList<Step> steps = {
+            {"the editor's button", [&] { window.toolAction(QStringLiteral("合同清单"))->trigger(); }, {"合同清单"}},
+            {"day work replaces it", [&] { window.toolAction(QStringLiteral("计日工"))->trigger(); }, {"计日工"}},
+            {"the check replaces that",
+             [&] { window.toolAction(QStringLiteral("投标检查"))->trigger(); },
+             {"投标检查"}},
+            {"its own close button", [&] { emit window.hostedTool()->closeRequested(); }, {}},
+            {"a tool that keeps what was typed",
+             [&] {
+                 keeper = new FakeTool(QStringLiteral("配置合同清单"), &saves, QStringLiteral("合同清单"));
+                 window.hostTool(keeper);
+                 keeper->refuse = true;
+             },
+             {"合同清单"}},
+            {"a refused switch leaves the button of the tool that stays",
+             [&] { window.toolAction(QStringLiteral("计日工"))->trigger(); },
+             {"合同清单"}},
+            {"a report over", [&] { window.toolAction(QStringLiteral("专项暂定金"))->trigger(); }, {"合同清单"}},
+            {"the tool lets go and closes",
+             [&] {
+                 keeper->refuse = false;
+                 window.CloseChildForms();
+             },
+             {}},
+        };
+        SetModalHandler([](QDialog&) { return int(QDialog::Rejected); });
+        for (const Step& step : steps) {
+            step.run();
+            QCoreApplication::processEvents(); // a tool's own close is deferred
+            QCOMPARE(pressed(window), step.expected);
+            if (step.expected.isEmpty())
+                QCOMPARE(window.hostedTool(), nullptr);
+        }
     }
 
     void menusAndToolbarCarryEveryCommand() {
@@ -469,12 +557,12 @@ private slots:
         window.hostTool(tool);
         QStringList previews;
         QString previewTitle;
-        bool toolClosedFirst = false;
+        bool savedFirst = false;
         SetModalHandler([&](QDialog& dialog) {
             auto* preview = qobject_cast<ReportPreview*>(&dialog);
             if (!preview)
                 return int(QDialog::Rejected);
-            toolClosedFirst = tool.isNull();
+            savedFirst = saves == 1 && !tool.isNull();
             previews << report::TextDump(preview->document());
             previewTitle = preview->windowTitle();
             return int(QDialog::Accepted);
@@ -490,11 +578,56 @@ private slots:
                                                  &MainWindow::showBidSet};
         (window.*entries[entry])();
         QCOMPARE(previews.size(), 1);
-        QVERIFY(toolClosedFirst);
+        QVERIFY(savedFirst); // what was typed prints; the tool stays where it was
+        QCOMPARE(window.hostedTool(), tool.data());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tenvora---配置合同清单"));
         QVERIFY2(previews.first().contains(printed + QLatin1Char('\n')), qPrintable(previews.first()));
         QCOMPARE(previewTitle, QStringLiteral("报表预览 - ") + title);
         QCOMPARE(saves, 1);
-        QVERIFY(file.sink.messages.isEmpty());
+        QCOMPARE(MessageBox::takeShown(), QStringList());
+    }
+
+    void theEditorKeepsItsPlaceThroughAReport() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        MainWindow window(*dm);
+        QVERIFY(window.start(loginAsHuajian));
+        dm->LoadCurrentContract();
+        window.showBoqEditor();
+        auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
+        QVERIFY(editor);
+        // The insurance line shows a stale figure that the report will store anew.
+        dm->database().exec(QStringLiteral("update jd_htqd set 合同金额=1, 合同单价=1 where 细目编号='101-1-a'"));
+        for (QTreeWidgetItemIterator it(editor->tree()); *it; ++it)
+            if ((*it)->text(0) == QLatin1String("100"))
+                editor->tree()->setCurrentItem(*it);
+        DataGrid* grid = editor->grid();
+        const DataSet& lines = editor->editor().lines();
+        const int insurance = editor->editor().findItem(QStringLiteral("101-1-a"));
+        QVERIFY(insurance >= 0);
+        grid->setCurrentIndex(grid->gridModel()->index(5, 4));
+        const QVariant current = lines.keyOf(5);
+        SetModalHandler([](QDialog&) { return int(QDialog::Accepted); });
+        window.showBoqSummaryReport();
+        window.showChapterReport();
+        QCOMPARE(window.hostedTool(), editor);
+        QCOMPARE(editor->editor().chapterText(), QStringLiteral("100"));
+        QCOMPARE(lines.keyOf(grid->currentIndex().row()), current);
+        QCOMPARE(grid->currentIndex().column(), 4);
+        QVERIFY(window.toolAction(QStringLiteral("合同清单"))->isChecked());
+        // Report B stored the premium (its chooser was accepted unseen here, so the chapter's report
+        // was not built; the whole set stores it as well).
+        window.showBidSet();
+        const qint64 premium =
+            dm->database()
+                .scalar(QStringLiteral("select 合同金额 from jd_htqd where 合同编号='A1' and 细目编号='101-1-a'"))
+                .toLongLong();
+        QVERIFY(premium > 1);
+        QCOMPARE(
+            lines.value(editor->editor().findItem(QStringLiteral("101-1-a")), QStringLiteral("合同金额")).toLongLong(),
+            premium);
+        QCOMPARE(editor->editor().liveTotals().insurance(), premium);
+        MessageBox::takeShown();
     }
 
     void provisionalButtonStaysPressedWhileItsReportIsOnView() {
@@ -534,7 +667,7 @@ private slots:
         window.showBoqSummaryReport();
         window.showBidSet();
         QCOMPARE(previews, 0);
-        QCOMPARE(file.sink.messages, (QStringList{"请先选择合同", "请先选择合同"}));
+        QCOMPARE(MessageBox::takeShown(), (QStringList{"请先选择合同", "请先选择合同"}));
     }
 
     void aboutBox() {

@@ -92,7 +92,7 @@ class BidCheck {
 public:
     explicit BidCheck(DataModule& dm) : m_dm(dm) {}
 
-    // Checks the current contract; store errors go through RunSql ("SQL语句错误!").
+    // Checks the current contract; store errors are thrown (RunSql).
     BidCheckResult run();
     // Recomputes every stale chapter (insurance and chapter total) as one change, then checks
     // again. Returns the new result.

@@ -84,6 +84,14 @@ std::optional<ChapterRecompute> BoqEditor::recompute() {
     return result;
 }
 
+void BoqEditor::reread() {
+    m_totals = ContractFigures();
+    m_totalsLoaded = false;
+    if (m_level >= 0)
+        openList();
+    emit totalsChanged();
+}
+
 bool BoqEditor::savePending() {
     return m_lines.savePending();
 }

@@ -25,6 +25,8 @@ class BoqEditor : public QObject {
 public:
     explicit BoqEditor(DataModule& dm, QObject* parent = nullptr);
 
+    DataModule& dataModule() const { return m_dm; }
+
     // The list of lines on display (jd_htqd, only 合同单价 can be typed into).
     DataSet& lines() { return m_lines; }
     const DataSet& lines() const { return m_lines; }
@@ -55,6 +57,9 @@ public:
 
     // Saves a price typed but not yet saved, through the save hook; true when a line was written.
     bool savePending();
+    // Reads the list of the selected node and, when next asked for, the live totals again: for
+    // after something else wrote into the file (a report stores the insurance line).
+    void reread();
 
     // Price lock of the current line, as last applied (false without lines).
     bool currentLocked() const { return m_locked; }

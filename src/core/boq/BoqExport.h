@@ -26,7 +26,7 @@ public:
     // Writes the workbook beside nothing the user can see and then puts it in place of path in
     // one step, so a failed export leaves no half file (and an older file of that name as it
     // was). Throws Refused without a current contract, Error when the file cannot be written,
-    // ActionAbandoned (after "SQL语句错误!") when the store cannot be read.
+    // StatementError or StorageError when the store cannot be read.
     BoqExportResult write(const QString& path);
 
     static QString billSheetName() { return QStringLiteral("工程量清单"); }

@@ -64,7 +64,7 @@ QString insertStatement(unsigned mask) {
 } // namespace
 
 BoqFormatError::BoqFormatError(const QString& detail)
-    : Error(BoqImport::formatMessage() + QLatin1Char('\n') + detail), m_detail(detail) {}
+    : Refused(BoqImport::formatMessage() + QLatin1Char('\n') + detail), m_detail(detail) {}
 
 QStringList BoqImport::headings() {
     return {QStringLiteral("细目编号"), QStringLiteral("细目名称"), QStringLiteral("单位"), QStringLiteral("合同单价"),

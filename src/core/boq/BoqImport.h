@@ -17,7 +17,7 @@ struct WorkbookContents;
 
 // The workbook is not in the source format. text() is the system's message followed by a
 // line saying where (sheet, row, column) or what is missing; detail() is that line alone.
-class BoqFormatError : public Error {
+class BoqFormatError : public Refused {
 public:
     explicit BoqFormatError(const QString& detail);
     const QString& detail() const { return m_detail; }
@@ -80,7 +80,7 @@ QString TemplateWorkbookPath();
 // A column the table lacks is simply not in the data set.
 QStringList StoredLineColumns();
 DataSetTable StoredLinesTarget();
-// Opens the list through RunSql ("SQL语句错误!" and ActionAbandoned on a store error).
+// Opens the list through RunSql (StatementError on a store error).
 void OpenStoredLines(DataModule& dm, DataSet& lines);
 
 class BoqImport {

@@ -69,7 +69,7 @@ public:
     explicit BoqRevision(DataModule& dm) : m_dm(dm) {}
 
     // Compares the workbook's rows with the current contract's main-bill lines; writes nothing.
-    // Throws Refused without a current contract; ActionAbandoned after "SQL语句错误!".
+    // Throws Refused without a current contract; StatementError when the store rejects a statement.
     BoqRevisionPlan plan(const BoqSource& source);
 
     // Takes the backup copy of the data file, then in one change: updates the changed lines

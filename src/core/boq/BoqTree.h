@@ -27,7 +27,7 @@ void SortBoqTree(std::vector<BoqTreeNode>& roots);
 
 // The tree of one contract: its project, the contract and one node per distinct chapter of its
 // lines. Empty when the contract or its project does not exist. Statement errors go through
-// RunSql ("SQL语句错误!", then ActionAbandoned).
+// RunSql (a rejected statement throws StatementError).
 std::vector<BoqTreeNode> BuildBoqTree(DataModule& dm, const QString& contract);
 
 // Image of a node in the tree's list of four: a closed (0) or open (1) book for a node with

@@ -167,7 +167,7 @@ public:
     ContractFigures() = default;
     ContractFigures(std::vector<FigureLine> lines, std::vector<DayworkFigureLine> daywork);
     // The contract's lines in store order (rowid) and, unless only the BoQ is asked for, its
-    // day-work rows, read through RunSelect (a store fault shows "SQL语句错误!" and abandons).
+    // day-work rows, read through RunSelect (a store fault is thrown).
     static ContractFigures read(DataModule& dm, const QString& contract, Parts parts = Parts::All,
                                 const LineVisitor& visit = {});
 

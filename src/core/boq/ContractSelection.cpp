@@ -23,12 +23,23 @@ void ContractSelection::choose(const std::vector<ContractChoiceRow>& rows, int i
     if (rows.empty())
         throw Refused(noContractText());
     const ContractChoiceRow& row = rows.at(static_cast<size_t>(index));
+    if (row.contractId.isNull())
+        throw Refused(noSectionText(row.projectName.toString()));
     SessionValues& s = m_dm.session();
     s.CurContractID = row.contractId.toString();
     s.CurProjectID = row.projectId.toString();
     s.CurProjectName = row.projectName.toString();
     s.CurContractName = row.contractName.toString();
     m_dm.SaveCurrentContract();
+}
+
+QString ContractSelection::noSectionText(const QString& project) {
+    return QStringLiteral("项目“%1”还没有合同段，请选择其他项目的合同段").arg(project);
+}
+
+QString ContractSelection::rowText(const ContractChoiceRow& row) {
+    return row.contractId.isNull() ? QStringLiteral("（%1：没有合同段）").arg(row.projectName.toString())
+                                   : row.contractName.toString();
 }
 
 } // namespace tenvora

@@ -25,10 +25,14 @@ public:
     // Every contract section with its project, projects without sections once, by project key.
     std::vector<ContractChoiceRow> load();
     // Makes the row current and stores it; reloads the session from the stored rows.
-    // Throws Refused("请先增加合同") when the list is empty.
+    // Throws Refused("请先增加合同") when the list is empty, and refuses the row of a project
+    // without contract sections (choosing it would leave the session with no contract).
     void choose(const std::vector<ContractChoiceRow>& rows, int index);
 
     static QString noContractText() { return QStringLiteral("请先增加合同"); }
+    static QString noSectionText(const QString& project);
+    // What the drop-down shows for a row: the contract's name, or that its project has none.
+    static QString rowText(const ContractChoiceRow& row);
 
 private:
     DataModule& m_dm;

@@ -4,11 +4,10 @@
 
 namespace tenvora {
 
-DataModule::DataModule(const QString& dataFilePath, MessageSink& sink)
-    : m_path(dataFilePath), m_sink(sink), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
+DataModule::DataModule(const QString& dataFilePath)
+    : m_path(dataFilePath), m_db(Database::open(dataFilePath, DataFileKey())), m_publicQuery(&m_db) {}
 
-DataModule::DataModule(const QString& dataFilePath, MessageSink& sink, OpenLater)
-    : m_path(dataFilePath), m_sink(sink), m_publicQuery(&m_db) {}
+DataModule::DataModule(const QString& dataFilePath, OpenLater) : m_path(dataFilePath), m_publicQuery(&m_db) {}
 
 void DataModule::adoptConnection(Database db) {
     m_publicQuery.close();
@@ -28,10 +27,9 @@ void DataModule::RunSql(Query& query, const QString& sql, const QVariantList& va
             query.open();
         else
             query.execute();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         query.close();
-        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+        throw StatementError(e.text());
     }
 }
 
@@ -40,9 +38,8 @@ void DataModule::RunChange(const std::function<void()>& change) {
         Transaction tx(m_db);
         change();
         tx.commit();
-    } catch (const DbError&) {
-        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+    } catch (const DbError& e) {
+        throw StatementError(e.text());
     }
 }
 
@@ -53,9 +50,8 @@ void DataModule::RunSelect(const QString& sql, const QVariantList& values,
         st.bindAll(values);
         while (st.next())
             row(st);
-    } catch (const DbError&) {
-        m_sink.showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+    } catch (const DbError& e) {
+        throw StatementError(e.text());
     }
 }
 
@@ -77,8 +73,7 @@ void DataModule::LoadCurrentContract() {
     } catch (const Error&) {
         // A failed load keeps whatever was read so far; the refresh below still runs.
     }
-    if (m_main)
-        m_main->UpdateStatusBar();
+    emit sessionChanged();
 }
 
 void DataModule::SaveCurrentContract() {
@@ -92,19 +87,16 @@ void DataModule::SaveCurrentContract() {
 
 void DataModule::setMainCaption(const QString& windowCaption) {
     m_session.MainTitle = QStringLiteral("Tenvora---") + windowCaption;
-    if (m_main)
-        m_main->UpdateStatusBar();
+    emit sessionChanged();
 }
 
 void DataModule::setMainCaption() {
     m_session.MainTitle = QStringLiteral("Tenvora");
-    if (m_main)
-        m_main->UpdateStatusBar();
+    emit sessionChanged();
 }
 
 void DataModule::ResetToolButtons() {
-    if (m_main)
-        m_main->ResetToolButtons();
+    emit toolButtonsReleased();
 }
 
 void DataModule::closeConnection() {

@@ -272,9 +272,8 @@ void DataSet::post() {
         QVariantList row = writeRow(false);
         tx.commit();
         m_rows[static_cast<size_t>(m_current)] = std::move(row);
-    } catch (const DbError&) {
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+    } catch (const DbError& e) {
+        throw StatementError(e.text());
     }
     finishEdit();
     emit rowChanged(m_current);
@@ -538,10 +537,9 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
             last = std::max(last, row);
         }
         tx.commit();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
         restore();
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+        throw StatementError(e.text());
     } catch (...) {
         restore();
         throw;
@@ -583,9 +581,8 @@ void DataSet::reloadRows(const QVariantList& keys) {
             }
             st->reset();
         }
-    } catch (const DbError&) {
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+    } catch (const DbError& e) {
+        throw StatementError(e.text());
     }
     if (last >= 0)
         emit rowsChanged(first, last);
@@ -677,9 +674,8 @@ void DataSet::remove() {
         if (db.changes() == 0)
             throw Error(QStringLiteral("这一行已不在数据表中"));
         tx.commit();
-    } catch (const DbError&) {
-        m_dm.sink().showMessage(QStringLiteral("SQL语句错误!"));
-        throw ActionAbandoned();
+    } catch (const DbError& e) {
+        throw StatementError(e.text());
     }
     m_changingRows = true;
     emit rowAboutToBeRemoved(row);

@@ -51,7 +51,7 @@ public:
     enum class State { Inactive, Browse, Edit, Insert };
     Q_ENUM(State)
     // Hooks run synchronously; a hook that throws stops the operation (Refused carries the
-    // system's message, ActionAbandoned means the message was already shown).
+    // system's message).
     using Hook = std::function<void(DataSet&)>;
     // After a row was written by post(): the set, and the row as it was stored before (empty
     // for a new row). The current row reads as now stored.
@@ -76,8 +76,8 @@ public:
     // An empty filter keeps every row.
     void setRowFilter(RowFilter filter) { m_rowFilter = std::move(filter); }
 
-    // Reads the rows of a select through RunSql: on a store error "SQL语句错误!" is shown once,
-    // the data set is left closed and ActionAbandoned is thrown. The first row becomes current.
+    // Reads the rows of a select through RunSql: on a store error the data set is left closed
+    // and StatementError thrown. The first row becomes current.
     // A pending edit is not touched here: callers decide whether to save it first.
     void open(const QString& sql, const QVariantList& values = {});
     // Shows rows that come from elsewhere (a workbook); such a set is never written back

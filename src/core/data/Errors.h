@@ -35,8 +35,19 @@ public:
     using DataFileError::DataFileError;
 };
 
-// The user action was abandoned after its one message was already shown.
-// Caught at the boundary of every UI action and CLI command; never shown again.
+// The store rejected a statement for itself (not a fault of the file, which is StorageError):
+// the user sees "SQL语句错误!", the store's own text stays with the exception for a log.
+class StatementError : public Error {
+public:
+    explicit StatementError(QString detail) : Error(QStringLiteral("SQL语句错误!")), m_detail(std::move(detail)) {}
+    const QString& detail() const { return m_detail; }
+
+private:
+    QString m_detail;
+};
+
+// A front end stopped the user's action where the user has already been told why, or chose to
+// stop (a question answered 否): nothing more is shown. Core never throws it.
 class ActionAbandoned : public std::exception {
 public:
     const char* what() const noexcept override { return "action abandoned"; }

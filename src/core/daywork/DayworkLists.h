@@ -38,7 +38,7 @@ public:
 
     DataSet& schedule(Schedule s) { return *m_sets[index(s)]; }
 
-    // Fills the three schedules in page order. A failing statement shows "SQL语句错误!" and
+    // Fills the three schedules in page order. A failing statement throws StatementError and
     // leaves that schedule and the ones after it empty; the earlier ones stay filled.
     void openAll();
     static QString listSql();

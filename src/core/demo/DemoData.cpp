@@ -19,12 +19,6 @@ namespace tenvora {
 
 namespace {
 
-class SilentSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { m_last = text; }
-    QString m_last;
-};
-
 struct Contract {
     const char* project;
     const char* id;
@@ -197,8 +191,7 @@ void CreateDemoDataFile(const QString& path, bool priced, bool force) {
         }
         if (priced) {
             // Chapter totals and the insurance line come from the same rule the editor applies.
-            SilentSink sink;
-            DataModule dm(temp, sink);
+            DataModule dm(temp);
             BoqTotals totals(dm);
             for (const Contract& c : contracts()) {
                 if (!c.hasBill)

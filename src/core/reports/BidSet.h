@@ -39,7 +39,7 @@ using BidSetFormSink = std::function<void(const BidSetForm&)>;
 // carries one bid price: E goes in only when its bid price and BoQ total are those of the
 // bid-price form (the contract has priced lines in no other chapter); otherwise it is left out
 // and a note says why. Refusals of single forms (a chapter without lines) leave the form out
-// without a message; store and template faults are shown once and abandon the set.
+// without a message; store and template faults are thrown and end the set.
 // With a sink each form goes to it as it comes and the set keeps only the forms' names, titles
 // and page counts (no whole document), so a long bill is never held in memory all at once.
 BidSet BuildBidSet(ReportContext& context, const BidSetFormSink& sink = {});

@@ -22,8 +22,7 @@ QString ReportContext::templatePath(const QString& relativeName) const {
 }
 
 void ReportContext::abandon(const QString& text) {
-    m_dm.sink().showMessage(text);
-    throw ActionAbandoned();
+    throw Error(text);
 }
 
 void ReportContext::LoadTemplate(const QString& relativeName) {

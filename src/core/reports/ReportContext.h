@@ -30,8 +30,8 @@ inline constexpr const char* kReportDataSet2 = "ReportDataSet2";      // zxzdj_A
 inline constexpr const char* kReportDataSetJrg = "ReportDataSet_jrg"; // ADOQuery_jrg, day-work tables
 
 // Owned by the main window for its whole life (and by the tenvora command for one run).
-// Every failure of a request is shown once through the data module's message sink and then
-// ends the request with ActionAbandoned, so that no preview follows.
+// Every failure of a request ends it with an Error naming the cause (a missing template, an
+// object it lacks, a layout fault), so that no preview follows; the front end shows it.
 class ReportContext {
 public:
     // programFolder holds the "Report" folder; empty means the running program's own folder,
@@ -71,7 +71,7 @@ public:
     const report::ReportDataSource* dataSet(const QString& adapterName, const ReportRequest* request) const;
 
 private:
-    [[noreturn]] void abandon(const QString& text);
+    [[noreturn]] static void abandon(const QString& text);
 
     DataModule& m_dm;
     QString m_programFolder;

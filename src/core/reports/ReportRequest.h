@@ -33,9 +33,8 @@ public:
     virtual QString templateName() const = 0;
 
     // Loads the template afresh and fills it, the context's queries and the request's own data
-    // sets. A refusal is returned and nothing is shown, so that a batch goes on without a box;
-    // store and template faults are shown once through the message sink and end in
-    // ActionAbandoned.
+    // sets. A refusal is returned, so that a batch goes on without a box; store and template
+    // faults are thrown (StatementError, StorageError, Error naming the template).
     virtual BuildResult build() = 0;
 
     // Rows the request holds itself, by adapter name; they are bound for its own layout only.

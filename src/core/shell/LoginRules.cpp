@@ -23,11 +23,10 @@ bool LoginRules::login(const QString& unit, const QString& password) {
         return false;
     try {
         m_dm.RunSql(q, QStringLiteral("update pass set flag='#' where unit=?"), {unit}, false);
-    } catch (const ActionAbandoned&) {
-        // The message is shown; the login itself has succeeded and stands.
-    } catch (const StorageError& e) {
-        // A full disk stops the marker, not the login: the user may still look and back up.
-        m_dm.sink().showMessage(e.text());
+    } catch (const Error& e) {
+        // A full disk or a rejected statement stops the marker, not the login: the user may
+        // still look and back up; the front end says why.
+        m_notice = e.text();
     }
     return true;
 }

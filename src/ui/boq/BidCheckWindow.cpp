@@ -77,10 +77,8 @@ BidCheckWindow::BidCheckWindow(DataModule& dm, QWidget* parent)
         b->setAutoDefault(false);
     connect(m_recompute, &QPushButton::clicked, this, &BidCheckWindow::recomputeStale);
     connect(m_check, &QPushButton::clicked, this, &BidCheckWindow::check);
-    connect(m_close, &QPushButton::clicked, this, [this, &dm] {
-        emit closeRequested(); // the host frees this window after the signal is delivered
-        dm.ResetToolButtons();
-    });
+    // The host frees this window after the signal is delivered, and releases its button.
+    connect(m_close, &QPushButton::clicked, this, &HostedTool::closeRequested);
 
     auto* bar = new QHBoxLayout;
     bar->addWidget(m_recompute);
@@ -107,10 +105,8 @@ QString BidCheckWindow::cleanText() {
 }
 
 void BidCheckWindow::check() {
-    try {
-        m_result = BidCheck(m_dm).run();
-    } catch (const ActionAbandoned&) {
-        m_result = {}; // "SQL语句错误!" has been shown
+    if (!Guarded(this, [this] { m_result = BidCheck(m_dm).run(); })) {
+        m_result = {};
         m_summary->setText(QStringLiteral("检查没有完成。"));
         m_rowFinding.clear();
         m_rows->openRows(columnNames(), {});
@@ -121,15 +117,9 @@ void BidCheckWindow::check() {
 }
 
 void BidCheckWindow::recomputeStale() {
-    try {
-        m_result = BidCheck(m_dm).recomputeStale(m_result);
-    } catch (const ActionAbandoned&) {
-        return; // its message has been shown; the findings on show stay as they were
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
-        return;
-    }
-    showResult();
+    // On a failure the findings on show stay as they were.
+    if (Guarded(this, [this] { m_result = BidCheck(m_dm).recomputeStale(m_result); }))
+        showResult();
 }
 
 void BidCheckWindow::showResult() {

@@ -25,6 +25,7 @@ public:
     ~BidCheckWindow() override;
 
     QString caption() const override { return QStringLiteral("投标检查"); }
+    QString toolbarCaption() const override { return QStringLiteral("投标检查"); }
     QWidget* contentPanel() override { return m_panel; }
 
     // Checks the current contract again and shows the findings grouped by kind.

@@ -253,11 +253,11 @@ void BoqEditorWindow::buildLayout() {
 
     m_popup = new QMenu(this);
     m_popup->setObjectName(QStringLiteral("PopupMenu1"));
-    m_excel = m_popup->addAction(QStringLiteral("导入Excel文件"));
+    m_excel = m_popup->addAction(QStringLiteral("导入Excel文件(&I)"));
     m_excel->setObjectName(QStringLiteral("Excel1"));
-    m_export = m_popup->addAction(QStringLiteral("导出Excel文件"));
+    m_export = m_popup->addAction(QStringLiteral("导出Excel文件(&E)"));
     m_export->setObjectName(QStringLiteral("Excel2"));
-    m_revise = m_popup->addAction(QStringLiteral("导入修订清单"));
+    m_revise = m_popup->addAction(QStringLiteral("导入修订清单(&R)"));
     m_revise->setObjectName(QStringLiteral("Excel3"));
     for (QAction* a : {m_excel, m_export, m_revise})
         a->setVisible(false);
@@ -281,13 +281,7 @@ QStringList BoqEditorWindow::helpLines() {
 }
 
 template <typename F> void BoqEditorWindow::runAction(F&& action) {
-    try {
-        action();
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" has been shown; the action ends here.
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
-    }
+    Guarded(this, std::forward<F>(action));
 }
 
 void BoqEditorWindow::initialise() {
@@ -350,6 +344,18 @@ bool BoqEditorWindow::showLine(const QString& chapter, const QVariant& rowId) {
     return false;
 }
 
+void BoqEditorWindow::refreshFromFile() {
+    DataSet& lines = m_editor.lines();
+    const QModelIndex at = m_grid->currentIndex();
+    const QVariant rowId = at.isValid() ? lines.keyOf(at.row()) : QVariant();
+    runAction([&] {
+        m_editor.reread();
+        const int row = rowId.isValid() ? lines.rowOfKey(rowId) : -1;
+        if (row >= 0)
+            m_grid->setCurrentIndex(m_grid->gridModel()->index(row, at.column()));
+    });
+}
+
 bool BoqEditorWindow::saveTypedPrice() {
     return m_grid->savePending();
 }
@@ -407,9 +413,7 @@ void BoqEditorWindow::recomputeChapter() {
 }
 
 void BoqEditorWindow::exitEditor() {
-    DataModule& dm = m_dm; // the host may free this window while the signal is delivered
-    emit closeRequested();
-    dm.ResetToolButtons();
+    emit closeRequested(); // the host closes the editor and releases its toolbar button
 }
 
 QString BoqEditorWindow::lockedLineHint() {

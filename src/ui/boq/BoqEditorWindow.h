@@ -32,9 +32,12 @@ public:
     explicit BoqEditorWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QString caption() const override { return QStringLiteral("配置合同清单"); }
+    QString toolbarCaption() const override { return QStringLiteral("合同清单"); }
     QWidget* contentPanel() override { return m_panel; }
     // Saves a price typed but not yet saved before the editor goes.
     bool savePendingEdit() override;
+    // Reads the list and the totals again, the same line current.
+    void refreshFromFile() override;
 
     // Initialisation, also after an import: the first page, an empty list, the tree rebuilt
     // from the table and expanded with no node selected, the help text.

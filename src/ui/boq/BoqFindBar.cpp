@@ -84,7 +84,7 @@ void BoqFindBar::step(int direction) {
         m_result->clear();
         return;
     }
-    try {
+    const bool read = Guarded(this, [&] {
         if (m_stale || text != m_searched) {
             // Read again, staying at the line found last when it still matches.
             const qint64 last = m_index >= 0 && m_index < static_cast<int>(m_found.size()) && text == m_searched
@@ -100,12 +100,9 @@ void BoqFindBar::step(int direction) {
             if (m_index < 0 && direction < 0)
                 m_index = 0; // so that the first step back lands on the last match
         }
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" has been shown
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
+    });
+    if (!read)
         return;
-    }
     if (m_found.empty()) {
         m_result->setText(QStringLiteral("没有找到"));
         return;

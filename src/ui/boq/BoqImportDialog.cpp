@@ -79,7 +79,7 @@ BoqImportDialog::BoqImportDialog(DataModule& dm, QWidget* parent)
     SetHelpPage(this, QStringLiteral("boq-import.html"));
     setFont(SongFont(12));
     buildLayout();
-    resize(839, 462);
+    FitToScreen(this, QSize(839, 462));
     KeepWindowGeometry(this, QStringLiteral("import"));
 }
 
@@ -167,29 +167,31 @@ void BoqImportDialog::closeSource() {
 }
 
 void BoqImportDialog::reopenLines() {
-    try {
-        OpenStoredLines(m_dm, m_lines);
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" is shown; the list stays closed.
-    }
+    // On a failure the list stays closed.
+    Guarded(this, [this] { OpenStoredLines(m_dm, m_lines); });
 }
 
 void BoqImportDialog::openSource(const QString& path) {
     closeSource();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        BoqSource source = ReadBoqSource(path);
+    std::optional<BoqSource> source;
+    const bool read = Guarded(this, [&] {
+        try {
+            source = ReadBoqSource(path);
+        } catch (...) {
+            QApplication::restoreOverrideCursor();
+            throw;
+        }
         QApplication::restoreOverrideCursor();
-        std::vector<QVariantList> rows;
-        rows.reserve(source.rows.size());
-        for (const BoqSourceRow& r : source.rows)
-            rows.push_back({r.itemNumber, r.itemName, r.unit, r.price, r.quantity});
-        m_sourceRows.openRows(BoqImport::headings(), std::move(rows));
-        m_source = std::move(source);
-    } catch (const BoqFormatError& e) {
-        QApplication::restoreOverrideCursor();
-        MessageBox::information(this, e.text());
-    }
+    });
+    if (!read)
+        return;
+    std::vector<QVariantList> rows;
+    rows.reserve(source->rows.size());
+    for (const BoqSourceRow& r : source->rows)
+        rows.push_back({r.itemNumber, r.itemName, r.unit, r.price, r.quantity});
+    m_sourceRows.openRows(BoqImport::headings(), std::move(rows));
+    m_source = std::move(source);
 }
 
 void BoqImportDialog::openTemplate() {
@@ -212,17 +214,12 @@ void BoqImportDialog::importSource() {
         return;
     // Appending item numbers the contract already holds gives two lines of one number, which
     // then count twice: only when the user says so.
-    try {
-        const QStringList held = BoqImport(m_dm).heldItems(*m_source);
-        if (!held.isEmpty() &&
-            !MessageBox::question(this, BoqImport::heldItemsQuestion(held), QStringLiteral("提示"), false))
-            return;
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" has been shown
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
+    QStringList held;
+    if (!Guarded(this, [&] { held = BoqImport(m_dm).heldItems(*m_source); }))
         return;
-    }
+    if (!held.isEmpty() &&
+        !MessageBox::question(this, BoqImport::heldItemsQuestion(held), QStringLiteral("提示"), false))
+        return;
 
     std::unique_ptr<QProgressDialog> progress;
     const int total = static_cast<int>(m_source->rows.size());
@@ -234,17 +231,21 @@ void BoqImportDialog::importSource() {
         progress->setAutoClose(false);
     }
     BoqImportResult result;
-    try {
-        result = BoqImport(m_dm).importLines(*m_source, [&](int done, int all) {
-            if (progress && (done % kProgressStep == 0 || done == all))
-                progress->setValue(done);
-        });
-    } catch (const Error& e) {
-        progress.reset();
-        reopenLines();
-        MessageBox::information(this, e.text());
+    const bool imported = Guarded(this, [&] {
+        try {
+            result = BoqImport(m_dm).importLines(*m_source, [&](int done, int all) {
+                if (progress && (done % kProgressStep == 0 || done == all))
+                    progress->setValue(done);
+            });
+        } catch (...) {
+            // The box comes after the progress has gone and the list shows what is stored.
+            progress.reset();
+            reopenLines();
+            throw;
+        }
+    });
+    if (!imported)
         return;
-    }
     progress.reset();
     reopenLines();
     if (!result.failure.isEmpty())
@@ -252,16 +253,13 @@ void BoqImportDialog::importSource() {
 }
 
 void BoqImportDialog::clearContract() {
-    if (!MessageBox::question(this, BoqImport::clearQuestion(), QStringLiteral("提示")))
+    // Emptying the bill cannot be undone here: Enter answers 否.
+    if (!MessageBox::question(this, BoqImport::clearQuestion(), QStringLiteral("提示"), false))
         return;
     // The lines are about to go: an edit in progress has nothing left to be saved to.
     m_linesGrid->discardEditor();
     m_lines.cancel();
-    try {
-        BoqImport(m_dm).clear();
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
-    }
+    Guarded(this, [this] { BoqImport(m_dm).clear(); });
     reopenLines();
 }
 

@@ -6,6 +6,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
@@ -47,10 +48,10 @@ ContractSelectionDialog::ContractSelectionDialog(DataModule& dm, QWidget* parent
     navy.setColor(QPalette::ButtonText, Navy());
     m_contracts->setPalette(navy);
 
-    m_choose = new QPushButton(QStringLiteral("选择"), panel);
+    m_choose = new QPushButton(QStringLiteral("选择(&S)"), panel);
     m_choose->setObjectName(QStringLiteral("Button1"));
     m_choose->setGeometry(88, 104, 90, 30);
-    m_cancel = new QPushButton(QStringLiteral("取消"), panel);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), panel);
     m_cancel->setObjectName(QStringLiteral("Button2"));
     m_cancel->setGeometry(222, 104, 90, 30);
 
@@ -65,36 +66,35 @@ ContractSelectionDialog::ContractSelectionDialog(DataModule& dm, QWidget* parent
 }
 
 void ContractSelectionDialog::fillContracts() {
-    try {
-        m_rows = ContractSelection(m_dm).load();
-    } catch (const ActionAbandoned&) {
-        m_rows.clear(); // the message is shown; the list stays empty
+    if (!Guarded(this, [this] { m_rows = ContractSelection(m_dm).load(); }))
+        m_rows.clear(); // the list stays empty
+    for (const ContractChoiceRow& r : m_rows) {
+        const QString text = ContractSelection::rowText(r);
+        m_contracts->addItem(text, r.contractId);
+        // A long name is cut in the box; whole in its tooltip and in the open list.
+        m_contracts->setItemData(m_contracts->count() - 1, text, Qt::ToolTipRole);
     }
-    for (const ContractChoiceRow& r : m_rows)
-        m_contracts->addItem(r.contractName.toString(), r.contractId);
-    // The drop-down opens with no entry while the first row is current.
-    m_contracts->setCurrentIndex(-1);
+    if (m_contracts->count() > 0)
+        m_contracts->view()->setMinimumWidth(m_contracts->view()->sizeHintForColumn(0) + 24);
+    // The first row is the one "选择" takes unless another is picked: the box shows it.
     m_current = 0;
-    m_project->setText(m_rows.empty() ? QString() : m_rows.front().projectName.toString());
+    m_contracts->setCurrentIndex(m_rows.empty() ? -1 : 0);
+    showRow(m_current);
 }
 
 void ContractSelectionDialog::showRow(int row) {
     if (row < 0 || row >= static_cast<int>(m_rows.size()))
         return;
     m_current = row;
-    m_project->setText(m_rows[static_cast<size_t>(row)].projectName.toString());
+    const ContractChoiceRow& r = m_rows[static_cast<size_t>(row)];
+    m_project->setText(r.projectName.toString());
+    m_contracts->setToolTip(ContractSelection::rowText(r));
 }
 
 void ContractSelectionDialog::choose() {
-    try {
-        ContractSelection(m_dm).choose(m_rows, m_current);
-    } catch (const Refused& e) {
-        MessageBox::information(this, e.text());
-        return;
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" is shown; the dialog stays open
-    }
-    accept();
+    // A refusal or a failure keeps the dialog open.
+    if (Guarded(this, [this] { ContractSelection(m_dm).choose(m_rows, m_current); }))
+        accept();
 }
 
 void ContractSelectionDialog::cancel() {

@@ -36,15 +36,11 @@ bool ExportBoqWorkbook(DataModule& dm, QWidget* parent) {
     if (chosen.isEmpty())
         return false;
     BoqExportResult result;
-    try {
-        WaitCursor wait;
-        result = BoqExport(dm).write(BoqExport::withSuffix(chosen));
-    } catch (const ActionAbandoned&) {
-        return false; // "SQL语句错误!" has been shown
-    } catch (const Error& e) {
-        MessageBox::information(parent, e.text());
+    if (!Guarded(parent, [&] {
+            WaitCursor wait;
+            result = BoqExport(dm).write(BoqExport::withSuffix(chosen));
+        }))
         return false;
-    }
     MessageBox::information(parent, BoqExport::doneText(result));
     return true;
 }
@@ -58,7 +54,8 @@ bool ReviseBoqFromWorkbook(DataModule& dm, QWidget* parent) {
         FileDialog::getOpenFileName(parent, BoqRevision::title(), QString(), BoqImportDialog::fileFilter());
     if (path.isEmpty())
         return false;
-    try {
+    bool revised = false;
+    Guarded(parent, [&] {
         BoqRevision revision(dm);
         BoqSource source;
         BoqRevisionPlan plan;
@@ -69,28 +66,24 @@ bool ReviseBoqFromWorkbook(DataModule& dm, QWidget* parent) {
         }
         if (plan.refused()) {
             MessageBox::information(parent, plan.refusalText());
-            return false;
+            return;
         }
         if (!plan.hasChanges()) {
             MessageBox::information(parent, QStringLiteral("修订清单与当前清单一致，没有需要修改的内容。"));
-            return false;
+            return;
         }
         RevisionDialog dialog(dm, plan, parent);
         if (ExecModal(dialog) != QDialog::Accepted)
-            return false;
+            return;
         BoqRevisionOutcome outcome;
         {
             WaitCursor wait;
             outcome = revision.apply(plan, source);
         }
         MessageBox::information(parent, BoqRevision::doneText(outcome));
-        return true;
-    } catch (const ActionAbandoned&) {
-        return false;
-    } catch (const Error& e) {
-        MessageBox::information(parent, e.text());
-        return false;
-    }
+        revised = true;
+    });
+    return revised;
 }
 
 } // namespace tenvora::ui

@@ -2,6 +2,7 @@
 #include "boq/PriceAdjustmentDialog.h"
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "boq/BoqEditor.h"
 #include "boq/ChapterNames.h"
 #include "data/Money.h"
@@ -43,7 +44,7 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     setWindowTitle(QStringLiteral("调价"));
     SetHelpPage(this, QStringLiteral("price-adjust.html"));
     setFont(SongFont(12));
-    resize(600, 700);
+    FitToScreen(this, QSize(600, 700));
 
     auto* scope = new QGroupBox(QStringLiteral("调价范围"), this);
     m_whole = new QRadioButton(QStringLiteral("整个合同"), scope);
@@ -85,7 +86,7 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     aimLayout->addWidget(m_byPercent, 2, 0);
     aimLayout->addWidget(m_percent, 2, 1);
 
-    m_propose = new QPushButton(QStringLiteral("计算方案"), this);
+    m_propose = new QPushButton(QStringLiteral("计算方案(&P)"), this);
     m_propose->setObjectName(QStringLiteral("ProposeButton"));
     m_propose->setDefault(true);
     m_summary = new QLabel(QStringLiteral("调价只改动已录入单价、可录入的细目（暂定金、保险费等锁定细目不动），"
@@ -104,10 +105,10 @@ PriceAdjustmentDialog::PriceAdjustmentDialog(BoqEditor& editor, DataModule& dm, 
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     SetPaleYellow(m_table);
 
-    m_apply = new QPushButton(QStringLiteral("应用"), this);
+    m_apply = new QPushButton(QStringLiteral("应用(&A)"), this);
     m_apply->setObjectName(QStringLiteral("ApplyButton"));
     m_apply->setEnabled(false);
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_apply);
@@ -167,11 +168,13 @@ void PriceAdjustmentDialog::propose() {
     (m_byTarget->isChecked() ? request.target : request.percent) = value->toDouble();
     try {
         m_editor.proposeAdjustment(m_adjustment, request);
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" has been shown
-    } catch (const Error& e) {
+    } catch (const Refused& e) {
+        // Why there is no proposal stands where the proposal would.
         m_summary->setText(e.text());
         m_table->setRowCount(0);
+        return;
+    } catch (const std::exception& e) {
+        ShowFailure(this, e);
         return;
     }
     m_summary->setText(m_adjustment.summary());
@@ -193,14 +196,8 @@ void PriceAdjustmentDialog::propose() {
 void PriceAdjustmentDialog::apply() {
     if (!m_adjustment.hasProposal())
         return;
-    try {
-        m_editor.applyAdjustment(m_adjustment);
-    } catch (const ActionAbandoned&) {
+    if (!Guarded(this, [this] { m_editor.applyAdjustment(m_adjustment); })) {
         invalidate();
-        return;
-    } catch (const Error& e) {
-        invalidate();
-        MessageBox::information(this, e.text(), windowTitle());
         return;
     }
     accept();

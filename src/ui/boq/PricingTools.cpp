@@ -63,15 +63,15 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     QWidget* panel = tool.contentPanel();
     m_findBar = new BoqFindBar(editor, panel);
 
-    m_undo = new QAction(QStringLiteral("撤销"), panel);
+    m_undo = new QAction(QStringLiteral("撤销(&Z)"), panel);
     m_undo->setObjectName(QStringLiteral("UndoAction"));
     m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    m_redo = new QAction(QStringLiteral("重做"), panel);
+    m_redo = new QAction(QStringLiteral("重做(&Y)"), panel);
     m_redo->setObjectName(QStringLiteral("RedoAction"));
     m_redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    m_find = new QAction(QStringLiteral("查找"), panel);
+    m_find = new QAction(QStringLiteral("查找(&F)"), panel);
     m_find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    m_adjust = new QAction(QStringLiteral("调价…"), panel);
+    m_adjust = new QAction(QStringLiteral("调价(&T)…"), panel);
     m_adjust->setObjectName(QStringLiteral("AdjustAction"));
     m_adjust->setToolTip(QStringLiteral("按目标清单合计或百分比调整单价"));
     // Anywhere in the window that hosts the editor, but a text field with the focus keeps its
@@ -81,9 +81,9 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
         panel->addAction(a);
     }
     // Copy and paste belong to the grid; an open cell editor copies and pastes its own text.
-    m_copy = new QAction(QStringLiteral("复制"), m_grid);
+    m_copy = new QAction(QStringLiteral("复制(&C)"), m_grid);
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    m_paste = new QAction(QStringLiteral("粘贴单价"), m_grid);
+    m_paste = new QAction(QStringLiteral("粘贴单价(&V)"), m_grid);
     m_paste->setObjectName(QStringLiteral("PasteAction"));
     m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     m_paste->setToolTip(QStringLiteral("把从电子表格复制的一列单价从当前行往下填入可录入的细目"));
@@ -159,15 +159,7 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
 }
 
 bool BoqPricingTools::run(const std::function<void()>& action) {
-    try {
-        action();
-        return true;
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" has been shown.
-    } catch (const Error& e) {
-        MessageBox::information(&m_tool, e.text());
-    }
-    return false;
+    return Guarded(&m_tool, action);
 }
 
 void BoqPricingTools::updateHistory() {

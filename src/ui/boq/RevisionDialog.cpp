@@ -1,6 +1,7 @@
 // RevisionDialog: the changes of a revised owner bill, listed for the user to confirm or cancel.
 #include "boq/RevisionDialog.h"
 
+#include "Settings.h"
 #include "grid/DataGrid.h"
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
@@ -100,9 +101,9 @@ RevisionDialog::RevisionDialog(DataModule& dm, const BoqRevisionPlan& plan, QWid
         return std::nullopt;
     });
 
-    m_confirm = new QPushButton(QStringLiteral("确认修订"), this);
+    m_confirm = new QPushButton(QStringLiteral("确认修订(&O)"), this);
     m_confirm->setObjectName(QStringLiteral("BitBtn1"));
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     m_cancel->setObjectName(QStringLiteral("BitBtn2"));
     m_cancel->setDefault(true); // Enter does not change the bill by accident
     m_confirm->setEnabled(!plan.refused() && plan.hasChanges());
@@ -118,7 +119,7 @@ RevisionDialog::RevisionDialog(DataModule& dm, const BoqRevisionPlan& plan, QWid
     layout->addWidget(m_summary);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
-    resize(1100, 560);
+    FitToScreen(this, QSize(1100, 560));
 }
 
 } // namespace tenvora::ui

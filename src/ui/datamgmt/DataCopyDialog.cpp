@@ -33,7 +33,7 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent
     m_fileName->setObjectName(QStringLiteral("Edit1"));
     m_target = new PathLabel(this);
     m_target->setObjectName(QStringLiteral("Label3"));
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
     m_ok->setDefault(true);
     m_close = new QPushButton(QStringLiteral("关闭(&C)"), this);
@@ -73,7 +73,7 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent
     layout->addWidget(m_chooser, 1);
     layout->addLayout(fields);
     layout->addLayout(buttons);
-    resize(560, 600);
+    FitToScreen(this, QSize(560, 600));
     KeepWindowGeometry(this, QStringLiteral("backup"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &DataCopyDialog::showTargetPath);

@@ -63,7 +63,7 @@ RestoreDialog::RestoreDialog(DataModule& dm, QWidget* parent) : QDialog(parent),
     layout->addWidget(new QLabel(QStringLiteral("选择的数据库备份文件："), this));
     layout->addWidget(m_chosen);
     layout->addLayout(buttons);
-    resize(680, 560);
+    FitToScreen(this, QSize(680, 560));
     KeepWindowGeometry(this, QStringLiteral("restore"));
 
     connect(m_chooser, &FolderChooser::folderChanged, this, &RestoreDialog::listFolder);

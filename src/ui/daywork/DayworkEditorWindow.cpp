@@ -1,6 +1,7 @@
 // DayworkEditorWindow: labour, material and machinery unit prices of the current contract.
 #include "daywork/DayworkEditorWindow.h"
 
+#include "MessageBox.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "shell/HelpWindow.h"
@@ -77,11 +78,8 @@ DayworkEditorWindow::DayworkEditorWindow(DataModule& dm, QWidget* parent) : Host
     layout->addWidget(m_pages, 1);
     layout->addLayout(bar);
 
-    try {
-        m_lists.openAll();
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" is shown; the schedules read before the failure stay on show.
-    }
+    // On a failure the schedules read before it stay on show.
+    Guarded(this, [this] { m_lists.openAll(); });
     m_pages->setCurrentIndex(0);
 }
 
@@ -132,8 +130,7 @@ void DayworkEditorWindow::saveCurrentPage() {
 }
 
 void DayworkEditorWindow::closeEditor() {
-    emit closeRequested();
-    m_dm.ResetToolButtons();
+    emit closeRequested(); // the host closes the editor and releases its toolbar button
 }
 
 bool DayworkEditorWindow::savePendingEdit() {

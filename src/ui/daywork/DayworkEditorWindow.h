@@ -23,6 +23,7 @@ public:
     explicit DayworkEditorWindow(DataModule& dm, QWidget* parent = nullptr);
 
     QString caption() const override { return QStringLiteral("计日工清单"); }
+    QString toolbarCaption() const override { return QStringLiteral("计日工"); }
     QWidget* contentPanel() override { return m_panelAll; }
     // A price typed but not yet saved is saved through the row hook, never dropped.
     bool savePendingEdit() override;

@@ -304,20 +304,15 @@ void DataGrid::setReadOnly(bool readOnly) {
 }
 
 template <typename F> bool DataGrid::guarded(F&& action) {
-    try {
-        action();
-        return true;
-    } catch (const ActionAbandoned&) {
-        // The store's message has already been shown.
-    } catch (const Error& e) {
-        showFailure(e.text());
-    }
-    return false;
+    return Guarded(this, std::forward<F>(action));
 }
 
-void DataGrid::showFailure(const QString& text) {
-    if (!text.isEmpty())
-        MessageBox::information(this, text);
+void DataGrid::showFailure(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        ShowFailure(this, e);
+    }
 }
 
 void DataGrid::showHint(const QString& hint) {

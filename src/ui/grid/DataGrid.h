@@ -116,7 +116,7 @@ private:
     // An open editor whose text is no number keeps its cell: the reason is shown, the editor
     // takes the focus again, and true is returned so that the caller does not move.
     bool refuseLeavingEditor();
-    void showFailure(const QString& text);
+    void showFailure(std::exception_ptr failure);
     void showHint(const QString& hint);
     void followCurrentRow(int row);
     int firstVisibleColumn() const;

@@ -173,10 +173,8 @@ template <typename F> bool DataGridModel::guarded(F&& action) {
     try {
         action();
         return true;
-    } catch (const ActionAbandoned&) {
-        emit failed(QString());
-    } catch (const Error& e) {
-        emit failed(e.text());
+    } catch (const std::exception&) {
+        emit failed(std::current_exception());
     }
     return false;
 }

@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QPointer>
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -83,9 +84,8 @@ public:
     void resetSubmitFailed() { m_submitFailed = false; }
 
 signals:
-    // An operation of the data set was refused or failed; empty text when the message was
-    // already shown (the store's "SQL语句错误!").
-    void failed(const QString& text);
+    // An operation of the data set was refused or failed: the exception, for the view to show.
+    void failed(std::exception_ptr failure);
 
 private:
     void remap();

@@ -149,10 +149,8 @@ void DataNavigator::trigger(Button which) {
             set->cancel();
             break;
         }
-    } catch (const ActionAbandoned&) {
-        // The store's message has already been shown.
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
+    } catch (const std::exception& e) {
+        ShowFailure(this, e);
     }
     m_grid->setFocus();
     updateButtons();

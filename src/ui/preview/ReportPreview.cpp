@@ -461,12 +461,8 @@ void ReportPreview::saveReport() {
                                                      QStringLiteral("PDF 文件 (*.pdf);;Tenvora 报表文件 (*.tvr)"));
     if (path.isEmpty())
         return;
-    try {
-        saveTo(path);
+    if (Guarded(this, [&] { saveTo(path); }))
         m_status->setText(QStringLiteral("已保存到 %1").arg(QDir::toNativeSeparators(path)));
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text(), windowTitle());
-    }
 }
 
 void ReportPreview::openReport() {
@@ -475,12 +471,8 @@ void ReportPreview::openReport() {
                                                      QStringLiteral("Tenvora 报表文件 (*.tvr)"));
     if (path.isEmpty())
         return;
-    try {
-        setDocument(report::LoadPreparedReport(path));
+    if (Guarded(this, [&] { setDocument(report::LoadPreparedReport(path)); }))
         m_proposedName.clear(); // another report now: its own title names it
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text(), windowTitle());
-    }
 }
 
 void ReportPreview::printTo(QPrinter& printer) {
@@ -522,12 +514,8 @@ void ReportPreview::printReport() {
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, true);
     if (ExecModal(dialog) != QDialog::Accepted)
         return;
-    try {
-        printTo(printer);
+    if (Guarded(this, [&] { printTo(printer); }))
         m_status->setText(QStringLiteral("已送往打印机 %1").arg(printer.printerName()));
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text(), windowTitle());
-    }
 }
 
 void ReportPreview::showHelp() {

@@ -31,11 +31,11 @@ ChapterReportDialog::ChapterReportDialog(ReportRunner& runner, QWidget* parent)
     m_combo->setGeometry(24, 48, 252, 26);
     SetPaleYellow(m_combo);
 
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("Button1"));
     m_ok->setGeometry(56, 98, 84, 30);
     m_ok->setDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cancel = new QPushButton(QStringLiteral("取消(&C)"), this);
     m_cancel->setObjectName(QStringLiteral("Button2"));
     m_cancel->setGeometry(160, 98, 84, 30);
 
@@ -52,12 +52,9 @@ void ChapterReportDialog::showEvent(QShowEvent* event) {
 void ChapterReportDialog::fillChapters() {
     m_combo->clear();
     QStringList codes;
-    try {
-        BoqChapterReport request(m_runner.context());
-        codes = request.chapters();
-    } catch (const ActionAbandoned&) {
-        return; // "SQL语句错误!" is shown; the list stays empty
-    }
+    // On a failure the list stays empty.
+    if (!Guarded(this, [&] { codes = BoqChapterReport(m_runner.context()).chapters(); }))
+        return;
     // The name beside the code helps pick the right chapter; only the code is used.
     for (const QString& code : codes) {
         const QString name = BoqChapterReport::chapterName(code);
@@ -68,15 +65,12 @@ void ChapterReportDialog::fillChapters() {
 
 void ChapterReportDialog::showReport() {
     const QString chapter = m_combo->currentIndex() >= 0 ? m_combo->currentData().toString() : QString();
-    try {
-        // "没有纪录" is shown and the chooser stays open, as it does after a preview.
+    // "没有纪录" or a failure is shown and the chooser stays open for another chapter, as it
+    // does after a preview.
+    Guarded(this, [&] {
         BoqChapterReport request(m_runner.context(), chapter);
         m_runner.run(request, this);
-    } catch (const ActionAbandoned&) {
-        // The one message has been shown; the chooser stays open for another chapter.
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text(), windowTitle());
-    }
+    });
 }
 
 void ChapterReportDialog::cancel() {

@@ -1,5 +1,6 @@
 #include "reports/ReportRunner.h"
 
+#include "MessageBox.h"
 #include "Modal.h"
 #include "data/FileNames.h"
 #include "preview/ReportPreview.h"
@@ -47,7 +48,7 @@ void ReportRunner::run(ReportRequest& request, QWidget* parent) {
     const BuildResult built = request.build();
     if (!built) {
         busy.release();
-        dm().sink().showMessage(built.refusal);
+        MessageBox::information(parent, built.refusal);
         return;
     }
     report::RenderedDocument doc = request.prepare();
@@ -68,7 +69,7 @@ void ReportRunner::runBidSet(QWidget* parent) {
     BidSet set = BuildBidSet(m_context);
     busy.release();
     if (!set.refusal.isEmpty()) {
-        dm().sink().showMessage(set.refusal);
+        MessageBox::information(parent, set.refusal);
         return;
     }
     const QString name = ProposedReportFileName(set.document.title, dm().session().CurContractID);

@@ -30,7 +30,7 @@ AboutDialog::AboutDialog(QWidget* parent)
     name->setStyleSheet(QStringLiteral("color: #d00000;"));
     auto* version = new QLabel(QStringLiteral("版本号：Version 1.0.0"), this);
     auto* platform = new QLabel(QStringLiteral("For Windows 98/2000"), this);
-    auto* close = new QPushButton(QStringLiteral("关闭"), this);
+    auto* close = new QPushButton(QStringLiteral("关闭(&C)"), this);
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -17,15 +17,9 @@ TenvoraApplication::TenvoraApplication(int& argc, char** argv) : QApplication(ar
 
 bool TenvoraApplication::notify(QObject* receiver, QEvent* event) {
     // The last line of defence: an error nobody caught is shown, and the program keeps running.
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const ActionAbandoned&) {
-    } catch (const Error& e) {
-        MessageBox::information(activeWindow(), e.text());
-    } catch (const std::exception& e) {
-        MessageBox::information(activeWindow(), QString::fromLocal8Bit(e.what()));
-    }
-    return false;
+    bool handled = false;
+    Guarded(activeWindow(), [&] { handled = QApplication::notify(receiver, event); });
+    return handled;
 }
 
 void TenvoraApplication::installChinese() {

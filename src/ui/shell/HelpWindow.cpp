@@ -69,23 +69,38 @@ QString pageOf(const QUrl& url) {
     return QFileInfo(url.toLocalFile()).fileName();
 }
 
-// F1 opens the page of whatever has the focus.
+// F1 opens the page of whatever has the focus; in the help window Esc and Ctrl+W close it, as
+// other reading windows close, whichever of its parts has the focus.
 class HelpKey : public QObject {
 public:
     using QObject::QObject;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::KeyPress)
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
             return false;
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier || !watched->isWidgetType())
+        if (auto* help = qobject_cast<HelpWindow*>(static_cast<QWidget*>(watched)->window())) {
+            const bool closes = (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) ||
+                                (key->key() == Qt::Key_W && key->modifiers() == Qt::ControlModifier);
+            if (closes) {
+                help->close();
+                return true;
+            }
+        }
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
             return false;
         QWidget* target = QApplication::focusWidget();
         if (!target)
             target = QApplication::activeWindow();
         if (!target)
             target = static_cast<QWidget*>(watched);
+        // In the help itself F1 only brings it forward: the page read stays.
+        if (auto* help = qobject_cast<HelpWindow*>(static_cast<QWidget*>(watched)->window())) {
+            help->raise();
+            help->activateWindow();
+            return true;
+        }
         HelpWindow::showPage(target, HelpPageFor(target));
         return true;
     }
@@ -142,7 +157,17 @@ HelpWindow* HelpWindow::showPage(QWidget* context, const QString& page) {
         owner = context->window();
     if (qobject_cast<HelpWindow*>(owner))
         owner = owner->parentWidget();
-    HelpWindow* help = owner ? owner->findChild<HelpWindow*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+    // There is one help window: an open one moves to the window that asks (a modal dialog
+    // would block it where it was), keeping its place and size.
+    HelpWindow* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* open = qobject_cast<HelpWindow*>(w); open && !help)
+            help = open;
+    if (help && help->parentWidget() != owner) {
+        const QRect place = help->geometry();
+        help->setParent(owner, Qt::Window);
+        help->setGeometry(place);
+    }
     if (!help)
         help = new HelpWindow(owner);
     help->openPage(page);

@@ -33,11 +33,11 @@ LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
     SetPaleYellow(m_units);
     SetPaleYellow(m_password);
 
-    m_ok = new QPushButton(QStringLiteral("确定"), this);
+    m_ok = new QPushButton(QStringLiteral("确定(&O)"), this);
     m_ok->setObjectName(QStringLiteral("BitBtn1"));
     m_ok->setDefault(true);
     m_ok->setAutoDefault(true);
-    m_cancel = new QPushButton(QStringLiteral("放弃"), this);
+    m_cancel = new QPushButton(QStringLiteral("放弃(&Q)"), this);
     m_cancel->setObjectName(QStringLiteral("BitBtn2"));
     m_cancel->setAutoDefault(false);
 
@@ -64,31 +64,24 @@ LoginDialog::LoginDialog(DataModule& dm, QWidget* parent)
 }
 
 void LoginDialog::fillUnits() {
-    try {
+    // On a failure the dialog still opens with whatever was listed; the user can only give up.
+    Guarded(this, [this] {
         const QStringList units = LoginRules(m_dm).accountsOffered();
         m_units->addItems(units);
         if (!units.isEmpty())
             m_units->setCurrentIndex(0);
-    } catch (const ActionAbandoned&) {
-        // "SQL语句错误!" has been shown; the dialog opens with nothing listed.
-    } catch (const Error& e) {
-        // The dialog still opens with whatever was listed; the user can only give up.
-        MessageBox::information(this, e.text());
-    }
+    });
     m_password->setFocus();
 }
 
 void LoginDialog::logIn() {
     bool ok = false;
-    try {
-        ok = LoginRules(m_dm).login(m_units->currentText(), m_password->text());
-    } catch (const ActionAbandoned&) {
-        return; // its message has been shown
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
+    LoginRules rules(m_dm);
+    if (!Guarded(this, [&] { ok = rules.login(m_units->currentText(), m_password->text()); }))
         return;
-    }
     if (ok) {
+        if (!rules.notice().isEmpty())
+            MessageBox::error(this, rules.notice());
         accept();
         return;
     }

@@ -64,21 +64,21 @@ MainWindow::MainWindow(DataModule& dm, QWidget* parent)
         m_hint.clear();
         UpdateStatusBar();
     });
-    resize(1024, 700);
+    // The session announces its changes; the window shows them.
+    connect(&m_dm, &DataModule::sessionChanged, this, &MainWindow::UpdateStatusBar);
+    connect(&m_dm, &DataModule::toolButtonsReleased, this, &MainWindow::ResetToolButtons);
+    FitToScreen(this, QSize(1024, 700));
     m_savedGeometry = KeepWindowGeometry(this, QStringLiteral("main"));
     SetHelpPage(this, QStringLiteral("main-window.html"));
     HelpWindow::installHelpKey();
 }
 
 MainWindow::~MainWindow() {
+    disconnect(&m_dm, nullptr, this, nullptr);
     closeHostedTool();
-    if (m_dm.mainWindow() == this)
-        m_dm.setMainWindow(nullptr);
 }
 
 bool MainWindow::start(const LoginRunner& login) {
-    // The status refresh is installed before anything can change the session.
-    m_dm.setMainWindow(this);
     UpdateStatusBar();
     m_dm.setMainCaption();
     if (login)
@@ -258,8 +258,13 @@ void MainWindow::UpdateStatusBar() {
 }
 
 void MainWindow::ResetToolButtons() {
+    syncToolButtons();
+}
+
+void MainWindow::syncToolButtons(QAction* pressed) {
+    const QString hosted = m_tool ? m_tool->toolbarCaption() : QString();
     for (QAction* a : m_checkGroup->actions())
-        a->setChecked(false);
+        a->setChecked(a == pressed || (!hosted.isEmpty() && a->text() == hosted && !pressed));
     m_reportButton->setDown(false);
 }
 
@@ -311,15 +316,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 void MainWindow::runAction(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const ActionAbandoned&) {
-        // Its one message has been shown.
-    } catch (const Error& e) {
-        MessageBox::information(this, e.text());
-    } catch (const std::exception& e) {
-        MessageBox::information(this, QString::fromLocal8Bit(e.what()));
-    }
+    Guarded(this, action);
 }
 
 HostedTool* MainWindow::hostedTool() const {
@@ -336,6 +333,7 @@ bool MainWindow::hostTool(HostedTool* tool) {
     m_tool = tool;
     m_dm.setMainCaption(tool->caption());
     m_panel1->host(tool->contentPanel());
+    syncToolButtons();
     connect(tool, &HostedTool::statusHint, this, &MainWindow::showStatusHint);
     connect(tool, &HostedTool::closeRequested, this, [this, tool] {
         // Deferred: the tool's own button handler is still running when it asks.
@@ -368,6 +366,7 @@ bool MainWindow::closeHostedTool() {
     // The panel goes back to its own window before that window is destroyed.
     m_panel1->release(tool->contentPanel(), tool);
     delete tool;
+    syncToolButtons();
     return true;
 }
 
@@ -388,11 +387,6 @@ void MainWindow::CloseMDIChildren() {
     }
 }
 
-void MainWindow::pressToolButton(QAction* action) {
-    if (action)
-        action->setChecked(true);
-}
-
 bool MainWindow::openBoqEditor() {
     // The old tool goes (saving its pending edit) before the new one reads the file.
     if (!CloseChildForms())
@@ -411,10 +405,8 @@ bool MainWindow::openBoqEditor() {
 void MainWindow::selectContract() {
     bool ran = false;
     runAction([&] {
-        if (!CloseChildForms()) {
-            ResetToolButtons();
+        if (!CloseChildForms())
             return;
-        }
         {
             ContractSelectionDialog dialog(m_dm, this);
             m_dm.setMainCaption(dialog.windowTitle());
@@ -422,67 +414,57 @@ void MainWindow::selectContract() {
         }
         UpdateStatusBar();
         m_dm.setMainCaption();
-        ResetToolButtons();
         ran = true;
     });
-    if (!ran)
-        return;
     // The editor opens whether a contract was chosen or not.
-    runAction([this] {
-        if (openBoqEditor())
-            pressToolButton(toolAction(QStringLiteral("合同清单")));
-    });
+    if (ran)
+        runAction([this] { openBoqEditor(); });
+    syncToolButtons();
 }
 
 void MainWindow::showBoqEditor() {
-    runAction([this] {
-        if (!openBoqEditor())
-            ResetToolButtons();
-    });
+    runAction([this] { openBoqEditor(); });
+    syncToolButtons();
 }
 
 void MainWindow::showDayworkEditor() {
     runAction([this] {
-        if (!CloseChildForms() || !hostTool(new DayworkEditorWindow(m_dm)))
-            ResetToolButtons();
+        if (CloseChildForms())
+            hostTool(new DayworkEditorWindow(m_dm));
     });
+    syncToolButtons();
 }
 
 void MainWindow::showBidCheck() {
     runAction([this] {
-        if (!CloseChildForms()) {
-            ResetToolButtons();
+        if (!CloseChildForms())
             return;
-        }
         auto* check = new BidCheckWindow(m_dm);
         connect(check, &BidCheckWindow::findingOpened, this, [this](const BidFinding& finding) {
             // Deferred: the check window is replaced while its signal is still being delivered.
             QMetaObject::invokeMethod(
                 this, [this, finding] { openFinding(finding); }, Qt::QueuedConnection);
         });
-        if (hostTool(check))
-            pressToolButton(toolAction(QStringLiteral("投标检查")));
+        hostTool(check);
     });
+    syncToolButtons();
 }
 
 void MainWindow::openFinding(const BidFinding& finding) {
     runAction([&] {
-        ResetToolButtons();
         const std::optional<Schedule> schedule = finding.daywork ? ScheduleFromCode(finding.chapter) : std::nullopt;
         if (schedule) {
             auto* daywork = new DayworkEditorWindow(m_dm);
-            if (!hostTool(daywork))
-                return;
-            pressToolButton(toolAction(QStringLiteral("计日工")));
-            daywork->showItem(*schedule, finding.rowId);
+            if (hostTool(daywork))
+                daywork->showItem(*schedule, finding.rowId);
             return;
         }
         if (!openBoqEditor())
             return;
-        pressToolButton(toolAction(QStringLiteral("合同清单")));
         if (auto* editor = qobject_cast<BoqEditorWindow*>(hostedTool()))
             editor->showLine(finding.chapter, finding.rowId);
     });
+    syncToolButtons();
 }
 
 bool MainWindow::bidDiskAfterCheck() {
@@ -495,12 +477,23 @@ void MainWindow::showChapterReport() {
 }
 
 void MainWindow::runReport(const std::function<void()>& report) {
+    // "专项暂定金" stays pressed while its report is on view.
+    auto* pressed = qobject_cast<QAction*>(sender());
+    if (pressed && !m_checkGroup->actions().contains(pressed))
+        pressed = nullptr;
     runAction([&] {
-        if (CloseChildForms())
-            report();
-        // "专项暂定金" stays pressed while its report is on view.
-        ResetToolButtons();
+        // The preview comes over the hosted tool, which keeps its place; what was typed is
+        // saved first, so that it prints.
+        if (m_tool && !m_tool->savePendingEdit())
+            return;
+        syncToolButtons(pressed);
+        report();
     });
+    if (m_tool) {
+        m_tool->refreshFromFile();
+        m_dm.setMainCaption(m_tool->caption());
+    }
+    syncToolButtons();
 }
 
 void MainWindow::showProvisionalSumsReport() {
@@ -544,19 +537,16 @@ void MainWindow::importRevision() {
     runAction([this] {
         // The revision rewrites the bill a hosted tool shows: that tool goes first, saving what
         // was typed, and the BoQ editor shows the revised bill afterwards.
-        if (!CloseChildForms()) {
-            ResetToolButtons();
+        if (!CloseChildForms())
             return;
-        }
         m_dm.setMainCaption();
-        if (ReviseBoqFromWorkbook(m_dm, this) && openBoqEditor())
-            pressToolButton(toolAction(QStringLiteral("合同清单")));
-        else
-            ResetToolButtons();
+        if (ReviseBoqFromWorkbook(m_dm, this))
+            openBoqEditor();
     });
+    syncToolButtons();
 }
 
-void MainWindow::runDataManagement(int command) {
+void MainWindow::runDataManagement(DataCommand command) {
     DataManagement::Outcome outcome = DataManagement::Outcome::Continue;
     runAction([&] {
         // A copy takes what was typed; a restore replaces the file, so no tool may keep showing the old one.
@@ -572,9 +562,9 @@ void MainWindow::runDataManagement(int command) {
                 throw ActionAbandoned();
             m_dm.setMainCaption();
         };
-        if (command == 1)
+        if (command == DataCommand::Backup)
             outcome = DataManagement::backup(m_dm, this, saveFirst);
-        else if (command == 2)
+        else if (command == DataCommand::BidDisk)
             outcome = DataManagement::bidDisk(m_dm, this, [&] {
                 saveFirst();
                 // What was just typed counts in the check; backup is not held up by it.
@@ -592,15 +582,15 @@ void MainWindow::runDataManagement(int command) {
 }
 
 void MainWindow::backUpDataFile() {
-    runDataManagement(1);
+    runDataManagement(DataCommand::Backup);
 }
 
 void MainWindow::restoreDataFile() {
-    runDataManagement(3);
+    runDataManagement(DataCommand::Restore);
 }
 
 void MainWindow::writeBidDisk() {
-    runDataManagement(2);
+    runDataManagement(DataCommand::BidDisk);
 }
 
 void MainWindow::showAbout() {

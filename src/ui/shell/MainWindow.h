@@ -1,8 +1,6 @@
 // MainWindow: the main window with its menus, toolbar, status bar and the hosted tool.
 #pragma once
 
-#include "data/MessageSink.h"
-
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
@@ -27,7 +25,7 @@ class ClientPanel;
 class ReportRunner;
 class StatusPanel;
 
-class MainWindow : public QMainWindow, public MainWindowHooks {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Runs the login; returns whether it succeeded (a cancelled login ends the program).
@@ -40,10 +38,12 @@ public:
     // Returns false when the login was cancelled.
     bool start(const LoginRunner& login = {});
 
-    void UpdateStatusBar() override;
+    void UpdateStatusBar();
     // Shows a hint in the "操作提示" panel for a few seconds (until another hint replaces it).
     void showStatusHint(const QString& text);
-    void ResetToolButtons() override;
+    // Releases the toolbar buttons of commands that are over: only the hosted tool's button
+    // stays pressed.
+    void ResetToolButtons();
     // Closes the hosted tool, saving what was typed in it; false (the tool stays open, the
     // reason shown) when that could not be saved, and the command that asked stops.
     bool CloseChildForms();
@@ -96,18 +96,21 @@ private:
     void buildStatusBar();
     bool closeHostedTool();
     bool openBoqEditor();
+    // The toolbar as the host's state: the hosted tool's button pressed, every other released;
+    // `pressed` stays pressed too (a report whose preview is on view).
+    void syncToolButtons(QAction* pressed = nullptr);
     // Opens the line of a bid-check finding in the BoQ editor or the day-work editor.
     void openFinding(const BidFinding& finding);
     // The bid check before the bid disk: true when it is clean or the user still wants the disk.
     bool bidDiskAfterCheck();
-    void pressToolButton(QAction* action);
     // Every tool and report command runs through here, so errors end the action, never the program.
     void runAction(const std::function<void()>& action);
-    // A report command: closes the hosted tool, shows the report, releases the toolbar buttons
-    // once the preview has closed.
+    // A report command: saves what was typed in the hosted tool (which stays open), shows the
+    // report, releases the toolbar buttons once the preview has closed.
     void runReport(const std::function<void()>& report);
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
-    void runDataManagement(int command);
+    enum class DataCommand { Backup, BidDisk, Restore };
+    void runDataManagement(DataCommand command);
 
     DataModule& m_dm;
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
