@@ -50,11 +50,6 @@ const QString kOwnerPassword = QStringLiteral("bench-owner");
 // Lines per chapter 100 to 700, as in a real bill.
 constexpr int kShare[] = {2, 38, 16, 22, 10, 8, 4};
 
-class QuietSink : public MessageSink {
-public:
-    void showMessage(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-};
-
 QString bidderName(int i) {
     return QStringLiteral("基准投标单位%1").arg(i + 1, 2, 10, QLatin1Char('0'));
 }
@@ -127,8 +122,7 @@ void priceCopy(const QString& path, int bid) {
                 {bid, bid, kContract});
         tx.commit();
     }
-    QuietSink sink;
-    DataModule dm(path, sink);
+    DataModule dm(path);
     BoqTotals(dm).recomputeAll(kContract);
 }
 

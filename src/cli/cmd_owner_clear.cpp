@@ -19,8 +19,9 @@ namespace {
 constexpr int kListedPerKind = 20;
 
 QString usage() {
-    return QStringLiteral("owner clear-bids BID.tr [BID.tr ...] [--contract ID] [--xlsx OUT.xlsx] [--pdf OUT.pdf] "
-                          "[--deviation PERCENT] [--k K] [--e1 E1] [--e2 E2] [--score F] [--drop-extremes N]");
+    return QStringLiteral(
+        "owner clear-bids BID.tr [BID.tr ...] [--contract ID] [--json] [--xlsx OUT.xlsx] [--pdf OUT.pdf] "
+        "[--deviation PERCENT] [--k K] [--e1 E1] [--e2 E2] [--score F] [--drop-extremes N]");
 }
 
 std::optional<double> numberOption(Context& ctx, const QString& option) {

@@ -19,14 +19,6 @@ inline constexpr const char* kSummaryTemplate = "Report/qbpb.xml";
 inline constexpr const char* kDisksTemplate = "Report/qbhd.xml";
 inline constexpr const char* kFindingsTemplate = "Report/qbwt.xml";
 
-// The report engine's requests show a fault through the sink and then abandon; the owner's side
-// shows nothing itself, so the text is kept and thrown.
-class KeptMessage : public MessageSink {
-public:
-    void showMessage(const QString& message) override { text = message; }
-    QString text;
-};
-
 class ClearingRequest : public ReportRequest {
 public:
     ClearingRequest(ReportContext& context, const ClearingResult& result, QStringList columns)
@@ -165,10 +157,9 @@ private:
 } // namespace
 
 report::RenderedDocument BuildClearingReport(const ClearingResult& result, const QString& programFolder) {
-    KeptMessage kept;
     // The requests hold their rows themselves: the data module lends the engine its plumbing and
     // is never connected.
-    DataModule dm(result.tenderFile, kept, DataModule::OpenLater{});
+    DataModule dm(result.tenderFile, DataModule::OpenLater{});
     ReportContext context(dm, programFolder);
     report::RenderedDocument document;
     document.title = QString::fromUtf8(kClearingReportTitle);
@@ -176,17 +167,13 @@ report::RenderedDocument BuildClearingReport(const ClearingResult& result, const
         if (request.build())
             report::AppendDocument(document, request.prepare(), request.title());
     };
-    try {
-        SummaryPage summary(context, result);
-        add(summary);
-        DisksPage disks(context, result);
-        add(disks);
-        for (const ClearingFindingKind kind : kClearingFindingKinds) {
-            FindingsPage findings(context, result, kind);
-            add(findings);
-        }
-    } catch (const ActionAbandoned&) {
-        throw Error(kept.text);
+    SummaryPage summary(context, result);
+    add(summary);
+    DisksPage disks(context, result);
+    add(disks);
+    for (const ClearingFindingKind kind : kClearingFindingKinds) {
+        FindingsPage findings(context, result, kind);
+        add(findings);
     }
     return document;
 }
