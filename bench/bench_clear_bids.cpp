@@ -142,9 +142,10 @@ QByteArray rawKey(const QString& path) {
 }
 
 // The comparison as one statement: every priceable line of the tender's bill with the bids'
-// unit prices (priced, not 0), their minimum, median and maximum, each bid's deviation from the
-// median, whether it lies outside +/-30% and the amount at stake. Summed, so that every figure of
-// every row is computed without the tool's printing counting against it.
+// unit prices (priced, not 0), their minimum, median (the middle one, or the mean of the middle
+// two, by each price's rank within its line) and maximum, each bid's deviation from the median,
+// whether it lies outside +/-30% and the amount at stake. Summed, so that every figure of every
+// row is computed without the tool's printing counting against it.
 QByteArray anchorScript(const Files& files) {
     QByteArray script = "PRAGMA key = \"" + rawKey(files.tender) + "\";\n";
     QStringList branches;
@@ -163,9 +164,13 @@ QByteArray anchorScript(const Files& files) {
             "AND 细目编号 NOT IN ('101-1-a', '101-1-b') AND 细目编号 <> 章 AND coalesce(单位, '') <> '暂定金总额'),\n"
             "p AS (%1),\n"
             "s AS (SELECT item, count(*) AS n, min(price) AS lo, max(price) AS hi FROM p GROUP BY item),\n"
-            "med AS (SELECT m.item, m.qty, s.lo, s.hi, (SELECT avg(price) FROM (SELECT price FROM p "
-            "WHERE p.item = m.item ORDER BY price LIMIT 2 - s.n % 2 OFFSET (s.n - 1) / 2)) AS median "
-            "FROM m JOIN s ON s.item = m.item)\n"
+            // The tool's store has no window functions: a price's rank within its line by a join.
+            "r AS (SELECT a.item AS item, a.price AS price, count(*) AS k FROM p a JOIN p b ON b.item = a.item "
+            "AND (b.price < a.price OR (b.price = a.price AND b.bid <= a.bid)) GROUP BY a.item, a.bid),\n"
+            "md AS (SELECT r.item AS item, avg(r.price) AS median FROM r JOIN s ON s.item = r.item "
+            "WHERE r.k IN ((s.n + 1) / 2, (s.n + 2) / 2) GROUP BY r.item),\n"
+            "med AS (SELECT m.item, m.qty, s.lo, s.hi, md.median FROM m JOIN s ON s.item = m.item "
+            "JOIN md ON md.item = m.item)\n"
             "SELECT med.item, p.bid, p.price, med.lo, med.median, med.hi, "
             "(p.price - med.median) / abs(med.median) AS deviation, "
             "abs(p.price - med.median) * 100 > 30 * abs(med.median) AS unbalanced, "

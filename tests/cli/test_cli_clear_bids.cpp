@@ -383,6 +383,12 @@ TEST_F(CliClearBids, FindingsPricesRankingAndScoresFollowTheRules) {
     QFile report(pdf);
     ASSERT_TRUE(report.open(QIODevice::ReadOnly));
     EXPECT_TRUE(report.read(5) == "%PDF-");
+    // For a person to look at.
+    if (const QString grabs = qEnvironmentVariable("TENVORA_GRAB_DIR"); !grabs.isEmpty())
+        for (const QString& file : {xlsx, pdf}) {
+            QFile::remove(QDir(grabs).filePath(QFileInfo(file).fileName()));
+            QFile::copy(file, QDir(grabs).filePath(QFileInfo(file).fileName()));
+        }
 }
 
 TEST_F(CliClearBids, TheParametersChangeTheEvaluationAndAreRefusedWhenUnusable) {

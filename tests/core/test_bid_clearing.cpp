@@ -230,7 +230,18 @@ TEST_F(ClearingDisks, TheWorkbookIsWrittenOrFailsAsAnError) {
     const ClearingResult r = clear({jia});
     const QString out = path(QStringLiteral("out.xlsx"));
     ClearingWorkbook::write(r, out);
-    EXPECT_GT(QFileInfo(out).size(), 0);
+    // Read back as the import reads: the sheets in their order, figures as number cells.
+    const WorkbookContents book = ReadWorkbook(out);
+    EXPECT_EQ(book.sheetNames, ClearingWorkbook::sheetNames());
+    const WorksheetCells& ranking = book.sheets.front();
+    ASSERT_EQ(ranking.rows, 2);
+    EXPECT_EQ(ranking.at(0, 5).text, QStringLiteral("修正报价"));
+    EXPECT_EQ(ranking.at(1, 5).kind, WorkbookCell::Kind::Number);
+    EXPECT_EQ(ranking.at(1, 5).number, static_cast<double>(*r.bids[0].corrected));
+    const WorksheetCells& comparison = book.sheets.back();
+    EXPECT_EQ(comparison.rows, 1 + static_cast<int>(r.lines.size()));
+    EXPECT_EQ(comparison.at(1, 5).kind, WorkbookCell::Kind::Number); // 甲's first unit price
+    EXPECT_EQ(comparison.at(1, 5).number, *r.price(0, 0));
     // A place that cannot be written to (under a file) fails as an error; the file stays whole.
     const qint64 size = QFileInfo(out).size();
     EXPECT_THROW(ClearingWorkbook::write(r, QDir(out).filePath(QStringLiteral("inner.xlsx"))), Error);

@@ -201,13 +201,17 @@ private slots:
         QCOMPARE(MessageBox::takeShown().size(), 2);
         QVERIFY(MessageBox::takeErrors().isEmpty());
 
-        QString shots = qEnvironmentVariable("TENVORA_SCREENSHOT_DIR");
+        const QString shots = qEnvironmentVariable("TENVORA_GRAB_DIR");
         if (!shots.isEmpty()) {
+            const auto settle = [] { QTest::qWait(200); };
             window.tabs()->setCurrentIndex(0);
+            settle();
             window.grab().save(QDir(shots).filePath(QStringLiteral("clearing-ranking.png")));
             window.tabs()->setCurrentIndex(1);
+            settle();
             window.grab().save(QDir(shots).filePath(QStringLiteral("clearing-findings.png")));
             window.tabs()->setCurrentIndex(2);
+            settle();
             window.grab().save(QDir(shots).filePath(QStringLiteral("clearing-comparison.png")));
             window.lineWindow()->grab().save(QDir(shots).filePath(QStringLiteral("clearing-line.png")));
         }

@@ -9,6 +9,7 @@
 #include "data/DataModule.h"
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/RestoreDialog.h"
+#include "owner/ClearingWindow.h"
 #include "preview/ReportPreview.h"
 #include "reports/BoqChapterReport.h"
 #include "reports/ChapterReportDialog.h"
@@ -58,6 +59,7 @@ private slots:
         windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm));
         windows.emplace_back(QStringLiteral("restore"), std::make_unique<RestoreDialog>(*dm));
         windows.emplace_back(QStringLiteral("about"), std::make_unique<AboutDialog>());
+        windows.emplace_back(QStringLiteral("clearing"), std::make_unique<ClearingWindow>(*dm));
         windows.emplace_back(QStringLiteral("preview"), std::make_unique<ReportPreview>(report.prepare()));
         windows.emplace_back(QStringLiteral("main window"), std::make_unique<MainWindow>(*dm));
         for (const auto& [name, window] : windows) {

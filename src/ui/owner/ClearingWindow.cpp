@@ -11,6 +11,7 @@
 #include "grid/DataGrid.h"
 #include "owner/ClearingReport.h"
 #include "owner/ClearingWorkbook.h"
+#include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
 #include <QAbstractTableModel>
@@ -211,6 +212,7 @@ ClearingWindow::ClearingWindow(DataModule& dm, QWidget* parent)
       m_comparisonModel(std::make_unique<ComparisonModel>(m_result)) {
     setWindowTitle(QStringLiteral("清标"));
     setObjectName(QStringLiteral("ClearingWindow"));
+    SetHelpPage(this, QStringLiteral("clearing.html"));
     setWindowFlag(Qt::WindowMaximizeButtonHint);
 
     // What to clear: the contract section, the disks and the evaluation's parameters.
@@ -373,6 +375,7 @@ ClearingWindow::ClearingWindow(DataModule& dm, QWidget* parent)
 
     clearShown();
     FitToScreen(this, QSize(1000, 700));
+    KeepWindowGeometry(this, QStringLiteral("clearing"));
 }
 
 ClearingWindow::~ClearingWindow() {
@@ -496,9 +499,9 @@ void ClearingWindow::showResult() {
         m_lineOfItem.insert(m_result.lines[static_cast<size_t>(i)].item, i);
     showRanking();
     showFindings();
-    const int widths[] = {50, 80, 200, 50, 80, 70, 70, 70};
+    const int widths[] = {44, 80, 150, 44, 72, 64, 64, 64};
     for (int c = 0; c < m_comparisonModel->columnCount(); ++c)
-        m_comparison->setColumnWidth(c, c < ComparisonModel::kFixedColumns ? widths[c] : 100);
+        m_comparison->setColumnWidth(c, c < ComparisonModel::kFixedColumns ? widths[c] : 90);
     if (m_lineWindow)
         m_lineWindow->hide();
 
@@ -639,6 +642,7 @@ void ClearingWindow::showLine(int index) {
         bar->addWidget(close);
         layout->addLayout(bar);
         FitToScreen(m_lineWindow, QSize(720, 380));
+        KeepWindowGeometry(m_lineWindow, QStringLiteral("clearing-line"));
     }
     m_lineWindow->setWindowTitle(QStringLiteral("各家单价：%1 %2").arg(line.item, line.name));
     const auto price = [](const std::optional<double>& v) {
