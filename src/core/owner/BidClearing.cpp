@@ -80,6 +80,11 @@ public:
     // The issues the tender file made; false when it made none.
     bool readIssues();
     void readTender();
+    // The comparison's columns, one per disk, taken before any disk is read: the buffers of a
+    // disk's lines then come and go above them, and what the process holds grows by the columns
+    // only (taken between those buffers, a column would keep the allocator from handing back the
+    // space they leave).
+    void reserveColumns(int disks);
     void clear(const QString& file, int position);
     void finish();
 
@@ -181,6 +186,12 @@ void Clearing::readTender() {
     }
 }
 
+void Clearing::reserveColumns(int disks) {
+    m_columns.resize(static_cast<size_t>(disks));
+    for (std::vector<double>& column : m_columns)
+        column.reserve(m_result.lines.size());
+}
+
 bool Clearing::readIssues() {
     m_issues = ReadIssueRecords(m_tender);
     return !m_issues.isEmpty();
@@ -193,7 +204,7 @@ void Clearing::clear(const QString& file, int position) {
         out.status = status;
         out.reason = reason;
     };
-    std::vector<double> column;
+    std::vector<double>& column = m_columns[static_cast<size_t>(position)];
     const QString canonical = QFileInfo(file).canonicalFilePath();
     const QString tenderFile = QFileInfo(m_tender.path()).canonicalFilePath();
     if (!canonical.isEmpty() && canonical == tenderFile) {
@@ -211,7 +222,7 @@ void Clearing::clear(const QString& file, int position) {
             out = ClearedBid();
             out.file = path;
             refuse(ClearedBidStatus::Unreadable, reason);
-            column.clear();
+            column = {};
         };
         try {
             Database bid = Database::open(out.file, DataFileKey(), Database::Mode::Verify);
@@ -228,8 +239,9 @@ void Clearing::clear(const QString& file, int position) {
             unreadable(QStringLiteral("投标盘 %1 无法清标：%2").arg(native(out.file), e.text()));
         }
     }
+    if (column.empty())
+        column = {}; // set aside: no column
     m_result.bids << out;
-    m_columns.push_back(std::move(column));
 }
 
 bool Clearing::identify(Database& bid, ClearedBid& out) {
@@ -496,7 +508,7 @@ void Clearing::clearLines(Database& bid, ClearedBid& out, std::vector<double>& c
         out.status = ClearedBidStatus::NotPriced;
         out.reason = QStringLiteral("没有为合同段 %1 报任何单价").arg(m_contract);
         out.unpriced.clear(); // every line: nothing to read in them
-        column.clear();
+        column = {};
     }
 }
 
@@ -915,6 +927,7 @@ ClearingResult BidClearing::run(const QStringList& files, const QString& contrac
         throw Refused(QStringLiteral("招标文件 %1 还没有发出过投标文件（没有发出记录），无法核对投标盘")
                           .arg(native(result.tenderFile)));
     clearing.readTender();
+    clearing.reserveColumns(static_cast<int>(files.size()));
     for (int i = 0; i < files.size(); ++i) {
         clearing.clear(files[i], i);
         if (progress)
