@@ -183,7 +183,10 @@ void printText(const ClearingResult& r, const QStringList& written) {
         const ClearedBid& bid = r.bids[i];
         out() << Qt::endl << QStringLiteral("%1（%2）").arg(bid.label(), QDir::toNativeSeparators(bid.file));
         if (bid.status == ClearedBidStatus::Unreadable) {
-            out() << QStringLiteral("：无法读取") << Qt::endl << QStringLiteral("  ") << bid.reason << Qt::endl;
+            // The store's page check may give a line per page: each indented under the disk.
+            QString reason = bid.reason;
+            reason.replace(QLatin1Char('\n'), QStringLiteral("\n    "));
+            out() << QStringLiteral("：无法读取") << Qt::endl << QStringLiteral("  ") << reason << Qt::endl;
             continue;
         }
         QStringList counts;

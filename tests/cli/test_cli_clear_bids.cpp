@@ -492,12 +492,19 @@ TEST_F(CliClearBids, DisksThatAreNotValidBidsAreSetAsideWithTheirReason) {
 }
 
 TEST_F(CliClearBids, TheTextSummaryNamesTheRankingTheBenchmarkAndTheParameters) {
-    const CliRun r =
-        run({QStringLiteral("--data"), tender(), QStringLiteral("--unit"), kOwner, QStringLiteral("--password"),
-             kOwnerPassword, QStringLiteral("owner"), QStringLiteral("clear-bids"), disk(0), disk(1), disk(2)});
+    const CliRun r = run({QStringLiteral("--data"), tender(), QStringLiteral("--unit"), kOwner,
+                          QStringLiteral("--password"), kOwnerPassword, QStringLiteral("owner"),
+                          QStringLiteral("clear-bids"), disk(0), disk(1), disk(2), disk(2)});
     ASSERT_EQ(r.code, 0) << r.err.toStdString();
     for (const QString& unit : {kBidders[0].unit, kBidders[1].unit, kBidders[2].unit})
         EXPECT_TRUE(r.out.contains(unit)) << unit.toStdString();
+    // The disk given twice has no rank: its row keeps the columns in line (the rank's blank).
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    const auto setAside = std::find_if(lines.cbegin(), lines.cend(), [](const QString& l) {
+        return l.endsWith(QStringLiteral("无法读取")) && !l.contains(QStringLiteral("："));
+    });
+    ASSERT_NE(setAside, lines.cend()) << r.out.toStdString();
+    EXPECT_TRUE(setAside->startsWith(QStringLiteral("      "))) << setAside->toStdString();
     for (const char* text : {"评标基准价", "评标参数", "不平衡报价", "205-1", "204-1-b", "K = 0"})
         EXPECT_TRUE(r.out.contains(QString::fromUtf8(text))) << text << r.out.toStdString();
     // A bidder's account does not open the owner's clearing.
