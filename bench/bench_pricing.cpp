@@ -139,19 +139,15 @@ void bareUpdate(const std::vector<qint64>& rows, const std::vector<double>& quan
 }
 
 void pasteOnce(int set) {
-    BoqEditor& editor = *fixture().editor;
-    editor.lines().moveTo(1); // the first line after the chapter line
-    editor.pastePrices(pasteText(set));
+    fixture().editor->pastePrices(1, pasteText(set)); // from the first line after the chapter line
 }
 
 void BM_Paste_Editor(benchmark::State& state) {
     const QString texts[2] = {pasteText(1), pasteText(2)};
     BoqEditor& editor = *fixture().editor;
     int set = 0;
-    for (auto _ : state) {
-        editor.lines().moveTo(1);
-        benchmark::DoNotOptimize(editor.pastePrices(texts[set++ % 2]));
-    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(editor.pastePrices(1, texts[set++ % 2]));
     state.counters["lines"] = static_cast<double>(fixture().chapterRows.size());
 }
 

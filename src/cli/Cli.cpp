@@ -2,20 +2,143 @@
 
 #include "data/AppPaths.h"
 #include "data/NumberInput.h"
+#include "datamgmt/FileCopy.h"
 #include "shell/LoginRules.h"
 
+#include <QDir>
 #include <QJsonDocument>
+#include <optional>
 
 namespace tenvora::cli {
 
+namespace {
+
+QTextStream* g_out = nullptr;
+QTextStream* g_err = nullptr;
+
+QString overview() {
+    QString text =
+        QStringLiteral("用法：tenvora [--data 文件] [--unit 投标单位 --password 密码] [--json] 命令 [参数]\n\n"
+                       "  --data 文件      数据文件；默认为本程序所在文件夹中的 VORQEL.tr\n"
+                       "  --unit 名称      登录的投标单位（也可用环境变量 TENVORA_UNIT）\n"
+                       "  --password 密码  该单位的密码（也可用环境变量 TENVORA_PASSWORD）\n"
+                       "  --json           以 JSON 输出\n"
+                       "  --help           显示本说明；“tenvora 命令 --help”显示该命令的说明\n\n"
+                       "除 create-demo、accounts、check-file 与 owner 外，每个命令都先像登录对话框一样登录；\n"
+                       "owner 的命令用招标人的帐户登录（见 tenvora owner --help）。\n"
+                       "退出码：0 成功，1 操作被拒绝或失败，2 命令行用法错误。\n\n命令：\n");
+    int width = 0;
+    for (const Command& c : Commands())
+        width = std::max(width, static_cast<int>(c.name.size()));
+    for (const Command& c : Commands())
+        text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(width), c.summary);
+    return text;
+}
+
+int runCommand(const Command& command, Context& ctx) {
+    try {
+        return command.run(ctx);
+    } catch (const UsageError& e) {
+        err() << e.text() << Qt::endl;
+        return 2;
+    } catch (const Error& e) {
+        err() << e.text() << Qt::endl;
+        return 1;
+    } catch (const std::exception& e) {
+        err() << QString::fromLocal8Bit(e.what()) << Qt::endl;
+        return 1;
+    }
+}
+
+} // namespace
+
 QTextStream& out() {
     static QTextStream stream(stdout);
-    return stream;
+    return g_out ? *g_out : stream;
 }
 
 QTextStream& err() {
     static QTextStream stream(stderr);
-    return stream;
+    return g_err ? *g_err : stream;
+}
+
+CapturedOutput::CapturedOutput() : m_outStream(&m_out), m_errStream(&m_err) {
+    cli::out().flush();
+    cli::err().flush();
+    g_out = &m_outStream;
+    g_err = &m_errStream;
+}
+
+CapturedOutput::~CapturedOutput() {
+    g_out = nullptr;
+    g_err = nullptr;
+}
+
+QString CapturedOutput::out() {
+    m_outStream.flush();
+    return m_out;
+}
+
+QString CapturedOutput::err() {
+    m_errStream.flush();
+    return m_err;
+}
+
+int RunCommandLine(const QStringList& args, Context ctx) {
+    QString commandName;
+    bool ownOptions = false; // the command takes the login options after its name as its own
+    bool help = false;
+    QStringList rest;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        if (a == QLatin1String("--json")) {
+            ctx.json = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            help = true;
+        } else if (!ownOptions &&
+                   (a == QLatin1String("--data") || a == QLatin1String("--unit") || a == QLatin1String("--password"))) {
+            const std::optional<QString> v = value();
+            if (!v) {
+                err() << QStringLiteral("%1 需要一个值").arg(a) << Qt::endl;
+                return 2;
+            }
+            if (a == QLatin1String("--data"))
+                ctx.dataPath = QDir::current().absoluteFilePath(*v);
+            else if (a == QLatin1String("--unit"))
+                ctx.unit = *v;
+            else
+                ctx.password = *v;
+        } else if (commandName.isEmpty() && !a.startsWith(QLatin1String("--"))) {
+            commandName = a;
+            for (const Command& c : Commands())
+                if (c.name == commandName)
+                    ownOptions = c.ownOptionsAfterName;
+        } else {
+            rest << a;
+        }
+    }
+
+    if (commandName.isEmpty()) {
+        (help ? out() : err()) << overview();
+        return help ? 0 : 2;
+    }
+    for (const Command& c : Commands()) {
+        if (c.name != commandName)
+            continue;
+        if (help) {
+            out() << QStringLiteral("用法：tenvora [全局选项] %1 %2\n\n%3\n").arg(c.name, c.usage, c.help);
+            return 0;
+        }
+        ctx.args = rest;
+        return runCommand(c, ctx);
+    }
+    err() << QStringLiteral("未知的命令 %1\n\n").arg(commandName) << overview();
+    return 2;
 }
 
 void Context::lockForWriting() {
@@ -39,7 +162,11 @@ std::unique_ptr<DataModule> Context::openAndLogin(Access access) {
     // The dialog only lets the user pick a listed unit; the command holds to the same list.
     if (!rules.accountsOffered().contains(unit))
         throw Refused(QStringLiteral("投标单位“%1”不在可登录的单位之中").arg(unit));
-    if (!rules.login(unit, password))
+    // A reading command may run beside the workbench; the file that program holds gets no write.
+    const LoginRules::Marker marker = access == Access::Write || !DataFileLock::otherHolder(dataPath)
+                                          ? LoginRules::Marker::Write
+                                          : LoginRules::Marker::Skip;
+    if (!rules.login(unit, password, marker))
         throw Refused(LoginRules::wrongPasswordText());
     if (!rules.notice().isEmpty())
         err() << rules.notice() << Qt::endl;
@@ -67,6 +194,11 @@ void Context::expectArguments(int count, const QString& usage) const {
             throw UsageError(QStringLiteral("未知的选项 %1\n用法：%2").arg(a, usage));
     if (args.size() != count)
         throw UsageError(QStringLiteral("参数个数不对\n用法：%1").arg(usage));
+}
+
+QString Context::targetFile(const QString& given) const {
+    CheckTargetFileName(given);
+    return QDir::current().absoluteFilePath(given);
 }
 
 void printJson(const QJsonObject& object) {

@@ -47,6 +47,9 @@ struct Context {
     std::optional<QString> takeOption(const QString& name);
     // Refuses leftover options and a wrong count of plain arguments.
     void expectArguments(int count, const QString& usage) const;
+    // The absolute path of a file the command is to write, named as given; refuses (Refused) an
+    // empty name and one that names a folder or anything but a file.
+    QString targetFile(const QString& given) const;
 };
 
 struct Command {
@@ -68,8 +71,31 @@ struct CommandRegistration {
     explicit CommandRegistration(Command (*make)());
 };
 
+// Where the commands print: stdout and stderr, or the strings of a CapturedOutput while one lives.
 QTextStream& out();
 QTextStream& err();
+
+// Takes what the commands print for as long as it lives, for a command run inside a test.
+class CapturedOutput {
+public:
+    CapturedOutput();
+    ~CapturedOutput();
+    CapturedOutput(const CapturedOutput&) = delete;
+    CapturedOutput& operator=(const CapturedOutput&) = delete;
+    QString out();
+    QString err();
+
+private:
+    QString m_out;
+    QString m_err;
+    QTextStream m_outStream;
+    QTextStream m_errStream;
+};
+
+// Runs the command line after the program name (global options, the command, its arguments);
+// ctx carries the defaults (the data file beside the program, the login from the environment).
+// Returns the exit code: 0 done, 1 refused or failed, 2 a usage error.
+int RunCommandLine(const QStringList& args, Context ctx);
 
 void printJson(const QJsonObject& object);
 // key: value lines with the keys padded to one width.

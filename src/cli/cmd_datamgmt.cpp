@@ -3,6 +3,7 @@
 
 #include "boq/BidCheck.h"
 #include "data/AppPaths.h"
+#include "datamgmt/DataFileCheck.h"
 #include "datamgmt/DataFileCopies.h"
 
 #include <QDir>
@@ -22,21 +23,19 @@ void report(const Context& ctx, const QString& message, const QList<QPair<QStrin
     out() << message << Qt::endl;
 }
 
-// The same steps as the menu command: BakMode, connection closed around the copy, then reopened.
-// beforeCopy runs on the open file first and may refuse (the bid check of the bid disk).
-int runBackup(Context& ctx, const QString& bakMode, const QString& usage,
+// The same steps as the menu command (WithDataFileClosed); beforeCopy runs on the open file first
+// and may refuse (the bid check of the bid disk).
+int runBackup(Context& ctx, CopyKind kind, const QString& usage,
               const std::function<void(DataModule&)>& beforeCopy = {}) {
     ctx.expectArguments(1, usage);
     if (ctx.args.first().isEmpty())
         throw Refused(DataFileCopies::emptyNameText());
-    const QString target = QDir::current().absoluteFilePath(ctx.args.first());
+    const QString target = ctx.targetFile(ctx.args.first());
     auto dm = ctx.openAndLogin(Access::Write);
     if (beforeCopy)
         beforeCopy(*dm);
-    dm->session().BakMode = bakMode;
-    ConnectionPause pause(*dm);
-    const QString done = DataFileCopies(*dm).backupTo(target);
-    pause.reopen();
+    QString done;
+    WithDataFileClosed(*dm, [&] { done = DataFileCopies(*dm, kind).backupTo(target); });
     report(ctx, done, {{QStringLiteral("file"), target}});
     return 0;
 }
@@ -45,7 +44,7 @@ Command BackupCommand() {
     return {QStringLiteral("backup"), QStringLiteral("DEST"), QStringLiteral("数据备份：把数据文件复制为 DEST"),
             QStringLiteral("像“数据备份”一样，把数据文件复制为 DEST（已有同名文件时直接替换）。\n"
                            "复制先写入同一文件夹中的临时文件，写好并核对后才换上，失败时不留下不完整的文件。"),
-            [](Context& ctx) { return runBackup(ctx, QStringLiteral("1"), QStringLiteral("tenvora backup DEST")); }};
+            [](Context& ctx) { return runBackup(ctx, CopyKind::Backup, QStringLiteral("tenvora backup DEST")); }};
 }
 
 Command BidDiskCommand() {
@@ -56,10 +55,9 @@ Command BidDiskCommand() {
                            "退出码 1；加 --anyway 时照样生成。"),
             [](Context& ctx) {
                 const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
-                return runBackup(ctx, QStringLiteral("2"), QStringLiteral("tenvora bid-disk DEST [--anyway]"),
+                return runBackup(ctx, CopyKind::BidDisk, QStringLiteral("tenvora bid-disk DEST [--anyway]"),
                                  [anyway](DataModule& dm) {
-                                     dm.LoadCurrentContract();
-                                     const BidCheckResult check = BidCheck(dm).run();
+                                     const BidCheckResult check = CheckBeforeBidDisk(dm);
                                      if (check.clean())
                                          return;
                                      if (!anyway)
@@ -79,9 +77,8 @@ Command RestoreCommand() {
                 ctx.expectArguments(1, QStringLiteral("tenvora restore SRC"));
                 const QString source = QDir::current().absoluteFilePath(ctx.args.first());
                 auto dm = ctx.openAndLogin(Access::Write);
-                ConnectionPause pause(*dm);
-                const QString done = DataFileCopies(*dm).restore(source);
-                pause.reopen();
+                QString done;
+                WithDataFileClosed(*dm, [&] { done = DataFileCopies(*dm).restore(source); });
                 const QString safety = DataFileCopies::SafetyCopyPath(dm->dataFilePath());
                 report(ctx, done, {{QStringLiteral("restored"), source}, {QStringLiteral("safetyCopy"), safety}});
                 if (!ctx.json)
@@ -94,16 +91,16 @@ Command RestoreCommand() {
 Command CheckFileCommand() {
     return {QStringLiteral("check-file"), QStringLiteral("[FILE]"), QStringLiteral("检查数据文件是否完好"),
             QStringLiteral("读出数据文件（或 FILE）的每一页，检查密码、数据表和文件结构（包括索引）。\n"
-                           "完好时退出码为 0；文件损坏或不是本系统的数据文件时说明原因，退出码为 1。\n"
-                           "只读打开，不改动文件，不需要登录。"),
+                           "完好时退出码为 0；文件损坏或不是本系统的数据文件时说明原因（比应有的短、\n"
+                           "第几页已损坏、索引不一致……），退出码为 1。不需要登录；除撤销被中断的修改外不改动文件。\n"
+                           "上次的修改被中断（程序被强行结束或断电，文件旁留有日志文件 <文件>-journal）时，\n"
+                           "先像每次打开一样撤销那次修改再检查，并说明这一点；文件不能写入时不撤销，\n"
+                           "只说明下次以可写方式打开时会撤销，并检查撤销后的内容。"),
             [](Context& ctx) {
                 const bool named = ctx.args.size() == 1 && !ctx.args.first().startsWith(QLatin1String("--"));
                 ctx.expectArguments(named ? 1 : 0, QStringLiteral("tenvora check-file [FILE]"));
                 const QString file = named ? QDir::current().absoluteFilePath(ctx.args.first()) : ctx.dataPath;
-                Database db = Database::open(file, DataFileKey(), Database::Mode::Verify);
-                db.checkIntegrity();
-                report(ctx, QStringLiteral("数据文件 %1 完好").arg(QDir::toNativeSeparators(file)),
-                       {{QStringLiteral("file"), file}});
+                report(ctx, CheckDataFile(file), {{QStringLiteral("file"), file}});
                 return 0;
             }};
 }

@@ -20,10 +20,11 @@ Command ExportCommand() {
                            "工作表“工程量清单”（导入格式的五列在前，另有“合价”和“章”，可以原样再导入），\n"
                            "每个计日工表一个工作表，以及工作表“汇总”（各章合计和投标报价汇总表的各项金额）。\n"
                            "FILE 没有 .xlsx 后缀时加上。\n"
-                           "先写入临时文件，写好后才换上，失败时不留下不完整的文件；已有同名文件时直接替换。"),
+                           "先写入目标文件夹中的临时文件，写好后才换上，失败或中途被结束时不留下任何文件；\n"
+                           "已有同名文件时直接替换。FILE 为空或指向文件夹时拒绝。"),
             [](Context& ctx) {
                 ctx.expectArguments(1, QStringLiteral("tenvora export-xlsx FILE"));
-                const QString target = BoqExport::withSuffix(QDir::current().absoluteFilePath(ctx.args.first()));
+                const QString target = BoqExport::withSuffix(ctx.targetFile(ctx.args.first()));
                 auto dm = ctx.openAndLogin();
                 dm->LoadCurrentContract();
                 const BoqExportResult result = BoqExport(*dm).write(target);

@@ -2,6 +2,7 @@
 #include "Cli.h"
 
 #include "data/Money.h"
+#include "datamgmt/FileCopy.h"
 #include "report_engine/PageRenderer.h"
 #include "reports/BidSet.h"
 #include "reports/BoqChapterReport.h"
@@ -70,7 +71,7 @@ int runOne(Context& ctx, ReportContext& rc, ReportRequest& request, const std::o
     }
     const report::RenderedDocument doc = request.prepare();
     if (pdf)
-        report::WritePdf(doc, QDir::current().absoluteFilePath(*pdf));
+        report::WritePdf(doc, ctx.targetFile(*pdf));
     if (ctx.json)
         printJson(describe(rc, request, doc.pageCount()));
     else if (pdf)
@@ -90,6 +91,8 @@ int allChapters(Context& ctx, ReportContext& rc, const QString& outDir) {
     const QString contract = rc.dm().session().CurContractID;
     QJsonArray written;
     QStringList skipped;
+    // The chapters' files take their names together once all are on the disk.
+    std::vector<std::unique_ptr<StagedFile>> staged;
     for (const QString& chapter : chapters) {
         if (!request.build(chapter)) {
             skipped << chapter;
@@ -98,15 +101,21 @@ int allChapters(Context& ctx, ReportContext& rc, const QString& outDir) {
         const report::RenderedDocument doc = request.prepare();
         const QString file =
             QDir(dir).filePath(QStringLiteral("B-%1-%2.pdf").arg(fileNamePart(contract), fileNamePart(chapter)));
-        report::WritePdf(doc, file);
+        staged.push_back(std::make_unique<StagedFile>(file));
+        report::WritePdfTo(doc, staged.back()->device());
+        staged.back()->flush();
         written.append(QJsonObject{{QStringLiteral("chapter"), chapter},
                                    {QStringLiteral("file"), QDir::toNativeSeparators(file)},
                                    {QStringLiteral("pages"), doc.pageCount()}});
-        if (!ctx.json)
-            out() << QStringLiteral("第%1章：%2（%3 页）")
-                         .arg(chapter, QDir::toNativeSeparators(file))
-                         .arg(doc.pageCount())
-                  << Qt::endl;
+    }
+    for (const std::unique_ptr<StagedFile>& file : staged)
+        file->commit();
+    for (int i = 0; !ctx.json && i < written.size(); ++i) {
+        const QJsonObject w = written[i].toObject();
+        out() << QStringLiteral("第%1章：%2（%3 页）")
+                     .arg(w.value(QStringLiteral("chapter")).toString(), w.value(QStringLiteral("file")).toString())
+                     .arg(w.value(QStringLiteral("pages")).toInt())
+              << Qt::endl;
     }
     if (ctx.json)
         printJson(
@@ -188,25 +197,27 @@ int printAll(Context& ctx, ReportContext& rc, const QString& outDir) {
 }
 
 Command PrintAllCommand() {
-    return {QStringLiteral("print-all"), QStringLiteral("--dir 文件夹"), QStringLiteral("输出全套投标报表"),
-            QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
-                           "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
-                           "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
-                           "（目录页在前，各表保留自己的页码，每张报表一个书签），并打印写出的文件：\n"
-                           "  --dir 文件夹   输出的文件夹（没有时建立）\n"
-                           "  --json         以 JSON 打印写出的文件、报表名与页数\n"
-                           "没有当前合同段时显示“请先选择合同”，退出码 1。"),
-            [](Context& ctx) {
-                const std::optional<QString> dir = ctx.takeOption(QStringLiteral("--dir"));
-                ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
-                if (!dir)
-                    throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
-                // The set stores the insurance line before its forms: a write.
-                auto dm = ctx.openAndLogin(Access::Write);
-                dm->LoadCurrentContract();
-                ReportContext rc(*dm);
-                return printAll(ctx, rc, *dir);
-            }};
+    return {
+        QStringLiteral("print-all"), QStringLiteral("--dir 文件夹"), QStringLiteral("输出全套投标报表"),
+        QStringLiteral("像“全套投标报表”一样为当前合同段生成全套投标报表：先保存一次保险费，\n"
+                       "再生成 E、投标报价汇总表、有子目的每一章的 B、C、D 与三张计日工单价表。\n"
+                       "每张报表写成文件夹中以报表名命名的 PDF，另写一份合订本“投标报表.pdf”\n"
+                       "（目录页在前，各表保留自己的页码，每张报表一个书签），全部写好后一起换上（磁盘已满等失败时\n"
+                       "文件夹保持原样，并说明文件和原因），然后打印写出的文件：\n"
+                       "  --dir 文件夹   输出的文件夹（没有时建立）\n"
+                       "  --json         以 JSON 打印写出的文件、报表名与页数\n"
+                       "没有当前合同段时显示“请先选择合同”，退出码 1。"),
+        [](Context& ctx) {
+            const std::optional<QString> dir = ctx.takeOption(QStringLiteral("--dir"));
+            ctx.expectArguments(0, QStringLiteral("tenvora print-all --dir 文件夹"));
+            if (!dir)
+                throw UsageError(QStringLiteral("缺少 --dir\n用法：tenvora print-all --dir 文件夹"));
+            // The set stores the insurance line before its forms: a write.
+            auto dm = ctx.openAndLogin(Access::Write);
+            dm->LoadCurrentContract();
+            ReportContext rc(*dm);
+            return printAll(ctx, rc, *dir);
+        }};
 }
 
 } // namespace

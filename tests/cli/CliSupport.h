@@ -1,6 +1,8 @@
 // Running the tenvora command in a test: one call, its exit code and what it printed.
 #pragma once
 
+#include "Cli.h"
+
 #include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -45,6 +47,15 @@ inline CliRun RunCli(const CliCall& call) {
 
 inline CliRun RunCli(const QStringList& args) {
     return RunCli(CliCall{args});
+}
+
+// The same command inside the test's own process, for tests where a child process adds nothing
+// (the child-process runs keep the exit codes, stdout and the environment honest). The login
+// comes from the arguments only.
+inline CliRun RunCliHere(const QStringList& args) {
+    cli::CapturedOutput captured;
+    const int code = cli::RunCommandLine(args, cli::Context{});
+    return {code, captured.out(), captured.err()};
 }
 
 // The demo file's login, as options.

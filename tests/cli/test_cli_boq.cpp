@@ -31,8 +31,11 @@ protected:
             env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
         QStringList login{tenvora::test::DemoLogin()};
         login << QStringLiteral("--json");
-        return tenvora::test::RunCli(tenvora::test::CliCall(
-            QStringList{QStringLiteral("--data"), m_data} + (logIn ? login : QStringList()) + args, env));
+        const QStringList all = QStringList{QStringLiteral("--data"), m_data} + (logIn ? login : QStringList()) + args;
+        // The commands run in this process unless a test sets their environment.
+        if (environment.isEmpty())
+            return tenvora::test::RunCliHere(all);
+        return tenvora::test::RunCli(tenvora::test::CliCall(all, env));
     }
     QJsonObject line(const QJsonArray& rows, const QString& item) {
         for (const QJsonValue& r : rows)

@@ -19,8 +19,8 @@ protected:
         ASSERT_EQ(run({QStringLiteral("create-demo"), QStringLiteral("--priced")}, false).code, 0);
     }
     CheckRun run(const QStringList& args, bool login = true) {
-        return tenvora::test::RunCli(QStringList{QStringLiteral("--data"), m_data} +
-                                     (login ? tenvora::test::DemoLogin() : QStringList()) + args);
+        return tenvora::test::RunCliHere(QStringList{QStringLiteral("--data"), m_data} +
+                                         (login ? tenvora::test::DemoLogin() : QStringList()) + args);
     }
 
     QTemporaryDir m_dir;

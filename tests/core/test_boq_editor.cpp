@@ -149,18 +149,19 @@ TEST_F(BoqEditorTest, TheSaveHookRulesEveryPath) {
     DataSet& lines = ed.lines();
     for (const Case& c : cases) {
         const QString item = QString::fromUtf8(c.item);
-        lines.moveTo(ed.findItem(item));
+        const int row = ed.findItem(item);
         if (c.setPrice)
-            lines.setField(BoqColumn::Price, c.newPrice);
+            lines.setValue(row, BoqColumn::Price, c.newPrice);
         else
-            lines.setField(BoqColumn::Section, QStringLiteral("x"));
+            lines.setValue(row, BoqColumn::Section, QStringLiteral("x"));
         if (c.refused) {
-            EXPECT_THROW(lines.post(), Refused) << c.item;
-            lines.cancel();
+            EXPECT_THROW(lines.post(row), Refused) << c.item;
+            EXPECT_TRUE(lines.isEditing(row)) << c.item << " keeps what was typed";
+            lines.cancel(row);
             EXPECT_TRUE(SameStoredValue(stored(item, BoqColumn::Price), c.price)) << c.item << " keeps its price";
             EXPECT_TRUE(stored(item, BoqColumn::Section).isNull()) << c.item << " is not written at all";
         } else {
-            lines.post();
+            lines.post(row);
             EXPECT_EQ(stored(item, BoqColumn::Section).toString(), item) << c.item;
         }
         EXPECT_TRUE(SameStoredValue(stored(item, BoqColumn::Amount), c.expectedAmount))
@@ -181,33 +182,64 @@ TEST_F(BoqEditorTest, LockedLinesAreRefusedWithTheReasonAndNothingIsWritten) {
             EXPECT_TRUE(e.text().startsWith(QStringLiteral("细目“%1”不允许录入单价：").arg(item)))
                 << e.text().toStdString();
         }
-        EXPECT_FALSE(ed.lines().isEditing());
+        EXPECT_FALSE(ed.lines().isEditing(r));
         EXPECT_TRUE(stored(QString::fromLatin1(item), BoqColumn::Price).isNull()) << item;
     }
-    try {
-        ed.lines().append();
-        FAIL() << "no line may be added";
-    } catch (const Refused& e) {
-        EXPECT_EQ(e.text(), QStringLiteral("不允许增加"));
+    for (int at : {0, ed.lines().rowCount()}) {
+        try {
+            ed.lines().insert(at);
+            FAIL() << "no line may be added";
+        } catch (const Refused& e) {
+            EXPECT_EQ(e.text(), QStringLiteral("不允许增加"));
+        }
     }
-    EXPECT_THROW(ed.lines().remove(), Refused);
+    EXPECT_THROW(ed.lines().remove(1), Refused);
     EXPECT_EQ(ed.lines().rowCount(), 15);
     EXPECT_EQ(
         db().scalar(QStringLiteral("SELECT count(*) FROM jd_htqd WHERE 章='100' AND 合同编号=?"), {kContract}).toInt(),
         15);
 }
 
-TEST_F(BoqEditorTest, ThePriceLockFollowsTheCurrentLine) {
+// The lock is a rule of each price cell, whatever line is current: the grid asks it per cell and
+// typing through the list is refused where it says no.
+TEST_F(BoqEditorTest, OnlyThePriceCellOfALineThatMayBePricedTakesTyping) {
+    struct Case {
+        const char* item;
+        bool priceable;
+    };
+    const QList<Case> cases = {
+        {"100", false},     // the chapter line
+        {"101-1", false},   // no quantity
+        {"101-1-a", false}, // insurance
+        {"101-1-b", false}, // liability insurance
+        {"102-3", false},   // provisional sum
+        {"102-1", true},    {"104-1", true},
+    };
     BoqEditor ed(*dm);
-    QList<bool> applied;
-    QObject::connect(&ed, &BoqEditor::priceLockApplied, [&](bool locked) { applied << locked; });
     ed.initialise();
-    ed.selectNode(BoqProjectLevel, QStringLiteral("沿江高速公路扩建工程"));
-    EXPECT_TRUE(applied.isEmpty()) << "an empty list applies no lock";
     ed.selectNode(BoqChapterLevel, QStringLiteral("100"));
-    ed.lines().moveTo(ed.findItem(QStringLiteral("102-1")));
-    EXPECT_EQ(applied, (QList<bool>{true, false})) << "chapter line first, then a priceable line";
-    EXPECT_FALSE(ed.currentLocked());
+    DataSet& lines = ed.lines();
+    const int price = lines.columnIndex(BoqColumn::Price);
+    for (const Case& c : cases) {
+        const int row = ed.findItem(QString::fromLatin1(c.item));
+        ASSERT_GE(row, 0) << c.item;
+        EXPECT_EQ(lines.isCellEditable(row, price), c.priceable) << c.item;
+        EXPECT_FALSE(lines.isCellEditable(row, lines.columnIndex(BoqColumn::Quantity))) << c.item;
+        if (c.priceable) {
+            lines.setUserValue(row, price, 1.0);
+            EXPECT_TRUE(lines.isModified(row)) << c.item;
+            lines.cancel(row);
+        } else {
+            EXPECT_THROW(lines.setUserValue(row, price, 1.0), Refused) << c.item;
+            EXPECT_FALSE(lines.isEditing(row)) << c.item;
+        }
+    }
+    // A two-character item with a quantity is drawn as priceable yet locked all the same.
+    db().exec(QStringLiteral("UPDATE jd_htqd SET 细目编号='10' WHERE 细目编号='104-1'"));
+    ed.selectNode(BoqChapterLevel, QStringLiteral("100"));
+    const int shortItem = ed.findItem(QStringLiteral("10"));
+    EXPECT_FALSE(IsDrawnLocked(lines, shortItem));
+    EXPECT_FALSE(lines.isCellEditable(shortItem, price));
 }
 
 TEST_F(BoqEditorTest, InsuranceAndChapterTotalOnTheWorkedFigures) {
@@ -232,7 +264,10 @@ TEST_F(BoqEditorTest, InsuranceAndChapterTotalOnTheWorkedFigures) {
     EXPECT_EQ(stored(QStringLiteral("101-1-a"), BoqColumn::Amount).toLongLong(), 3704);
     EXPECT_EQ(r->chapterTotal, 100000 + 3704 + 999999) << "the chapter counts the new premium";
     EXPECT_EQ(stored(QStringLiteral("100"), BoqColumn::Amount).toLongLong(), r->chapterTotal);
-    EXPECT_EQ(ed.lines().current(), 1) << "the second line is current";
+    const DataSet& lines = ed.lines();
+    EXPECT_EQ(lines.storedValue(ed.findItem(QStringLiteral("100")), lines.columnIndex(BoqColumn::Amount)).toLongLong(),
+              r->chapterTotal)
+        << "the list is read again";
 }
 
 TEST_F(BoqEditorTest, RecomputeDoesNothingUnlessAChapterIsSelected) {

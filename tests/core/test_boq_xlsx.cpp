@@ -8,7 +8,6 @@
 #include "data/DataModule.h"
 #include "support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -69,17 +68,15 @@ protected:
         return file;
     }
 
-    // Through the reader process, as the import reads it; the reason when it is refused.
+    // Through the reader process, as the import reads it; the reason when it is refused. A reader
+    // that hangs on a hostile file is ended by the test's timeout.
     QString refusal(const QString& file) {
-        QElapsedTimer timer;
-        timer.start();
         QString reason;
         try {
             ReadWorkbook(file, BoqImport::sheetName());
         } catch (const WorkbookError& e) {
             reason = e.text();
         }
-        EXPECT_LT(timer.elapsed(), 20000) << file.toStdString();
         return reason;
     }
 
@@ -96,6 +93,14 @@ QStringList sourceRows(const BoqSource& s) {
     }
     return rows;
 }
+
+// What the reader may take at its peak; AddressSanitizer adds its shadow memory and keeps freed
+// memory in quarantine (256 MB unless told otherwise).
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kReaderPeakKilobytes = 640 * 1024;
+#else
+constexpr qint64 kReaderPeakKilobytes = 256 * 1024;
+#endif
 
 qint64 childPeakKilobytes() {
     rusage usage{};
@@ -256,13 +261,25 @@ TEST_F(XlsxFile, DamagedAndHostileFilesAreRefusedWithTheReason) {
 }
 
 TEST_F(XlsxFile, AnArchiveExpandingTo100MegabytesStopsAtTheCap) {
-    const QString bomb = path(QStringLiteral("bomb.xlsx"));
-    ASSERT_EQ(RunWorkbookScript({QStringLiteral("bomb"), bomb, QStringLiteral("100")}), QString());
-    ASSERT_LT(QFileInfo(bomb).size(), 1 << 20);
-    const QString reason = refusal(bomb);
-    EXPECT_TRUE(reason.contains(QStringLiteral("%1 MB 的上限").arg(kXlsxMaxPartBytes >> 20))) << reason.toStdString();
+    struct Case {
+        const char* kind;
+        QString reason;
+    };
+    const Case cases[] = {
+        {"text", QStringLiteral("超过 %1 MB 的文字").arg(kXlsxMaxTokenBytes >> 20)},
+        {"markup", QStringLiteral("超过文件本身大小的 %1 倍").arg(kXlsxMaxExpansion)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QString bomb = path(QStringLiteral("bomb-%1.xlsx").arg(QLatin1String(c.kind)));
+        ASSERT_EQ(RunWorkbookScript({QStringLiteral("bomb"), bomb, QStringLiteral("100"), QLatin1String(c.kind)}),
+                  QString());
+        ASSERT_LT(QFileInfo(bomb).size(), 1 << 20);
+        const QString reason = refusal(bomb);
+        EXPECT_TRUE(reason.contains(c.reason)) << reason.toStdString();
+    }
     // The reader stopped at the cap instead of holding the expanded sheet.
-    EXPECT_LT(childPeakKilobytes(), 256 * 1024);
+    EXPECT_LT(childPeakKilobytes(), kReaderPeakKilobytes);
 }
 
 TEST_F(XlsxFile, TruncatedAndMutatedFilesNeverTakeTheReaderDown) {
@@ -297,5 +314,5 @@ TEST_F(XlsxFile, TruncatedAndMutatedFilesNeverTakeTheReaderDown) {
         refused += reason.isEmpty() ? 0 : 1;
     }
     EXPECT_GE(refused, 12); // every truncation at least
-    EXPECT_LT(childPeakKilobytes(), 256 * 1024);
+    EXPECT_LT(childPeakKilobytes(), kReaderPeakKilobytes);
 }

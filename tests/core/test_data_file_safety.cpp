@@ -23,6 +23,8 @@
 
 #include <functional>
 
+#include <sys/stat.h>
+
 using namespace tenvora;
 using namespace tenvora::test;
 
@@ -30,15 +32,6 @@ namespace {
 
 QStringList everythingIn(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-template <typename Exception> QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return {};
 }
 
 // A process of the machine that holds the data file's lock, as a workbench would, until killed.
@@ -129,13 +122,12 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
         c.replace();
-        lines.moveTo(row);
-        lines.setField(BoqColumn::Price, 4321.5);
-        const QString error = failureOf<StorageError>([&] { lines.post(); });
+        lines.setValue(row, BoqColumn::Price, 4321.5);
+        const QString error = failureOf<StorageError>([&] { lines.post(row); });
         EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();
-        EXPECT_TRUE(lines.isEditing());
-        EXPECT_DOUBLE_EQ(lines.field(BoqColumn::Price).toDouble(), 4321.5);
-        lines.cancel();
+        EXPECT_TRUE(lines.isEditing(row));
+        EXPECT_DOUBLE_EQ(lines.value(row, BoqColumn::Price).toDouble(), 4321.5);
+        lines.cancel(row);
     }
     // The file put there by the copy never received the price.
     dm->closeConnection();
@@ -145,6 +137,64 @@ TEST(DataFileReplaced, TheNextWriteIsRefusedAndTheTypedPriceStaysInTheEdit) {
                   .scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?"), {item})
                   .toDouble(),
               4321.5);
+}
+
+// Content copied into the data file (the same inode, so the path still names it) under a running
+// program: an older copy of the file itself and another data file are both noticed before the
+// next write, while the program's own writes and a reader beside it are not taken for either.
+TEST(DataFileReplaced, ContentCopiedIntoTheSameFileIsRefusedBeforeTheNextWrite) {
+    QTemporaryDir dir;
+    TempDataFile other(true);
+    struct Case {
+        const char* how;
+        bool olderCopy; // else another data file
+    };
+    for (const Case c : {Case{"an older copy of itself", true}, Case{"another data file", false}}) {
+        SCOPED_TRACE(c.how);
+        TempDataFile file(true);
+        auto dm = file.open();
+        const QString older = dir.filePath(QStringLiteral("older.tr"));
+        QFile::remove(older);
+        ASSERT_TRUE(QFile::copy(file.path(), older));
+        const QString update = QStringLiteral("update jd_htqd set 合同单价=? where 合同编号='A1' and 细目编号='102-1'");
+        dm->database().exec(update, {11.0});
+        {
+            Transaction tx(dm->database());
+            dm->database().exec(update, {12.0});
+            tx.commit();
+        }
+        {
+            auto reader = file.open(); // a reading command beside the program
+            EXPECT_EQ(reader->database().scalar(QStringLiteral("select count(*) from pass")).toInt(), 3);
+        }
+        EXPECT_NO_THROW(dm->database().exec(update, {13.0})) << "own writes and a reader are no replacement";
+
+        const QByteArray copied = ReadBytes(c.olderCopy ? older : other.path());
+        const auto inode = [&] {
+            struct stat st {};
+            ::stat(QFile::encodeName(file.path()).constData(), &st);
+            return st.st_ino;
+        };
+        const ino_t before = inode();
+        {
+            QFile into(file.path());
+            ASSERT_TRUE(into.open(QIODevice::ReadWrite | QIODevice::Truncate));
+            ASSERT_EQ(into.write(copied), copied.size());
+        }
+        ASSERT_EQ(inode(), before) << "the same file, other content";
+        for (const bool inChange : {false, true}) {
+            const QString error = failureOf<StorageError>([&] {
+                if (!inChange)
+                    return dm->database().exec(update, {14.0});
+                Transaction tx(dm->database());
+                dm->database().exec(update, {14.0});
+                tx.commit();
+            });
+            EXPECT_TRUE(error.contains(QStringLiteral("已被替换或删除"))) << error.toStdString();
+            EXPECT_TRUE(error.contains(QDir::toNativeSeparators(file.path()))) << error.toStdString();
+        }
+        EXPECT_TRUE(ReadBytes(file.path()) == copied) << "nothing was written into the copy";
+    }
 }
 
 TEST(DataFileLock, OneHolderAtATimeAndALeftLockIsTakenOver) {
@@ -235,10 +285,13 @@ TEST(FileCopy, ACopyRemovesTheStagesOfOwnersThatAreGone) {
         {QStringLiteral(".bak.part-%1-%2-aB3dE9").arg(host).arg(gone), 0, false},
         {QStringLiteral(".other.part-%1-%2-aB3dE9").arg(host).arg(gone), 0, false},
         {QStringLiteral(".bak.part-%1-%2-aB3dE9").arg(host).arg(alive), 0, true},
-        {QStringLiteral(".bak.part-elsewhere-%1-aB3dE9").arg(gone), 0, true}, // another host may still copy
-        {QStringLiteral(".bak.Xy12Zq"), 2, false},                            // the earlier naming, old
-        {QStringLiteral(".bak.Xy12Zr"), 0, true},                             // ... and recent
-        {QStringLiteral(".other.Xy12Zq"), 2, true},                           // another target's
+        {QStringLiteral(".bak.part-elsewhere-%1-aB3dE9").arg(gone), 0, true},         // another host may still copy
+        {QStringLiteral(".tenvora-%1-%2-aB3dE9.part").arg(host).arg(gone), 0, false}, // this version's naming
+        {QStringLiteral(".tenvora-%1-%2-aB3dE9.part").arg(host).arg(alive), 0, true},
+        {QStringLiteral(".tenvora-elsewhere-%1-aB3dE9.part").arg(gone), 0, true},
+        {QStringLiteral(".bak.Xy12Zq"), 2, false},  // the earlier naming, old
+        {QStringLiteral(".bak.Xy12Zr"), 0, true},   // ... and recent
+        {QStringLiteral(".other.Xy12Zq"), 2, true}, // another target's
         {QStringLiteral(".bak.notes"), 2, true},
     };
     for (const Case& c : cases) {

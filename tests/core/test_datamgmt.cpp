@@ -34,15 +34,6 @@ double firstPrice(Database& db) {
     return db.scalar(QStringLiteral("SELECT 合同单价 FROM jd_htqd WHERE ") + kFirstPricedLine).toDouble();
 }
 
-template <typename Exception> QString failureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.text();
-    }
-    return {};
-}
-
 } // namespace
 
 TEST(DataFileCopies, TargetPathPutsExactlyOneSeparatorBetweenFolderAndName) {
@@ -73,18 +64,15 @@ TEST(DataFileCopies, BackupReplacesAFileOfThatNameAndAnswersByMode) {
     QTemporaryDir target;
 
     struct Case {
-        const char* bakMode;
+        CopyKind kind;
         QString message;
     };
-    const Case cases[] = {{"1", QStringLiteral("数据文件: 备份完毕!!!")},
-                          {"2", QStringLiteral("投标数据盘生成完毕!!!")},
-                          {"", QStringLiteral("数据文件: 备份完毕!!!")},
-                          {"3", QStringLiteral("数据文件: 备份完毕!!!")}};
+    const Case cases[] = {{CopyKind::Backup, QStringLiteral("数据文件: 备份完毕!!!")},
+                          {CopyKind::BidDisk, QStringLiteral("投标数据盘生成完毕!!!")}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.bakMode);
-        dm->session().BakMode = QString::fromLatin1(c.bakMode);
+        SCOPED_TRACE(c.message.toStdString());
         ASSERT_TRUE(test::WriteBytes(target.filePath(QStringLiteral("bid")), "an older file of the same name"));
-        EXPECT_EQ(DataFileCopies(*dm).backup(target.path(), QStringLiteral("bid")), c.message);
+        EXPECT_EQ(DataFileCopies(*dm, c.kind).backup(target.path(), QStringLiteral("bid")), c.message);
         EXPECT_EQ(test::ReadBytes(target.filePath(QStringLiteral("bid"))), original);
         EXPECT_EQ(everythingIn(target.path()), QStringList{QStringLiteral("bid")});
     }
@@ -192,9 +180,13 @@ TEST(DataFileCopies, RestoreRefusesAnythingButADataFileAndLeavesTheCurrentOneUnt
         QString source;
         QString expected;
     };
-    const Case cases[] = {{QString(), notThere},  {dir.filePath(QStringLiteral("missing.tr")), notThere},
-                          {dir.path(), notThere}, {text, notOurs},
-                          {zero, notOurs},        {otherKey, notOurs},
+    const Case cases[] = {{QString(), notThere},
+                          {dir.filePath(QStringLiteral("missing.tr")), notThere},
+                          {dir.path(), QStringLiteral("所选的 %1 是一个文件夹，不是数据库文件").arg(dir.path())},
+                          {QStringLiteral("/dev/null"), QStringLiteral("所选的 /dev/null 是一个设备，不是数据库文件")},
+                          {text, notOurs},
+                          {zero, notOurs},
+                          {otherKey, notOurs},
                           {foreign, notOurs}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source.toStdString());
@@ -214,9 +206,8 @@ TEST(DataFileCopies, ADamagedDataFileIsNeitherBackedUpNorRestored) {
     {
         DataModule dm(damaged);
         dm.closeConnection();
-        for (const char* mode : {"1", "2"}) {
-            dm.session().BakMode = QString::fromLatin1(mode);
-            const QString failure = failureOf<Error>([&] { DataFileCopies(dm).backupTo(target); });
+        for (const CopyKind kind : {CopyKind::Backup, CopyKind::BidDisk}) {
+            const QString failure = failureOf<Error>([&] { DataFileCopies(dm, kind).backupTo(target); });
             EXPECT_TRUE(failure.contains(QStringLiteral("已损坏"))) << failure.toStdString();
             EXPECT_EQ(test::ReadBytes(target), QByteArray("the previous backup")) << "a good old backup stays";
             EXPECT_EQ(everythingIn(dir.path()),

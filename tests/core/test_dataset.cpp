@@ -36,19 +36,16 @@ protected:
 
 } // namespace
 
-TEST_F(DataSetTest, OpenKeepsRowsAndRunsTheOpenAndScrollHooks) {
+TEST_F(DataSetTest, OpenKeepsRowsAndRunsTheOpenHook) {
     DataSet set(*dm, DataSetTable{QStringLiteral("t"), QStringLiteral("rowid"), {}});
     QStringList calls;
     set.setAfterOpen([&](DataSet& s) { calls << QStringLiteral("open %1").arg(s.rowCount()); });
-    set.setAfterScroll([&](DataSet& s) { calls << QStringLiteral("scroll %1").arg(s.current()); });
     set.open(QStringLiteral("select rowid, * from t where code > ? order by code"), {QStringLiteral("a")});
     EXPECT_EQ(set.rowCount(), 2);
-    EXPECT_EQ(set.field(QStringLiteral("NAME")).toString(), QStringLiteral("乙")) << "names match ignoring case";
-    set.next();
-    set.next(); // already on the last row: no scroll
+    EXPECT_EQ(set.value(0, QStringLiteral("NAME")).toString(), QStringLiteral("乙")) << "names match ignoring case";
     set.open(QStringLiteral("select rowid, * from t where code = 'none'"));
-    EXPECT_EQ(set.current(), -1);
-    EXPECT_EQ(calls, (QStringList{"open 2", "scroll 0", "scroll 1", "open 0"}));
+    EXPECT_TRUE(set.isEmpty());
+    EXPECT_EQ(calls, (QStringList{"open 2", "open 0"}));
 }
 
 TEST_F(DataSetTest, AFailingSelectShowsOneMessageAndLeavesTheSetClosed) {
@@ -59,126 +56,144 @@ TEST_F(DataSetTest, AFailingSelectShowsOneMessageAndLeavesTheSetClosed) {
 
 TEST_F(DataSetTest, PostRunsTheHookAndWritesOnlyThatRowAsTheStoreHoldsIt) {
     auto set = openSet();
-    set->setBeforePost([](DataSet& s) {
-        s.setField(QStringLiteral("name"), s.field(QStringLiteral("code")).toString() + QStringLiteral("!"));
+    QList<int> hooked;
+    set->setBeforePost([&](DataSet& s, int row) {
+        hooked << row;
+        s.setValue(row, QStringLiteral("name"), s.value(row, QStringLiteral("code")).toString() + QStringLiteral("!"));
     });
-    set->moveTo(1);
     set->setUserValue(1, set->columnIndex(QStringLiteral("price")), QStringLiteral("12.5"));
-    EXPECT_EQ(set->state(), DataSet::State::Edit);
-    EXPECT_TRUE(set->isModified());
+    EXPECT_EQ(set->state(1), DataSet::State::Edit);
+    EXPECT_TRUE(set->isModified(1));
     EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 3.5) << "nothing written before post";
-    set->post();
-    EXPECT_EQ(set->state(), DataSet::State::Browse);
+    set->post(1);
+    EXPECT_EQ(hooked, QList<int>{1});
+    EXPECT_EQ(set->state(1), DataSet::State::Browse);
     EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("name")).toString(), QStringLiteral("b!"));
     // The text went in as text and the store's REAL column made it a number; the set shows that.
-    EXPECT_EQ(set->field(QStringLiteral("price")).typeId(), QMetaType::Double);
+    EXPECT_EQ(set->value(1, QStringLiteral("price")).typeId(), QMetaType::Double);
     EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("name")).toString(), QStringLiteral("甲"));
     EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("name")).toString(), QStringLiteral("丙"));
 }
 
-TEST_F(DataSetTest, ColumnsTheUserMayNotChangeAreRefused) {
+TEST_F(DataSetTest, ColumnsAndCellsTheUserMayNotChangeAreRefused) {
     auto set = openSet();
+    const int price = set->columnIndex(QStringLiteral("price"));
     EXPECT_THROW(set->setUserValue(0, set->columnIndex(QStringLiteral("name")), QStringLiteral("x")), Refused);
-    EXPECT_EQ(set->state(), DataSet::State::Browse);
+    EXPECT_EQ(set->state(0), DataSet::State::Browse);
+    // A rule per cell: here no price on a row without a quantity (row 2, "c").
+    set->setCellRule(
+        [](const DataSet& s, int row, int) { return s.value(row, QStringLiteral("qty")).toDouble() != 0; });
+    EXPECT_TRUE(set->isCellEditable(0, price));
+    EXPECT_FALSE(set->isCellEditable(2, price));
+    EXPECT_FALSE(set->isCellEditable(0, set->columnIndex(QStringLiteral("name")))) << "the column comes first";
+    EXPECT_THROW(set->setUserValue(2, price, 1.0), Refused);
+    EXPECT_FALSE(set->isEditing(2));
 
     DataSet shown(*dm, DataSetTable{QString(), QString(), {QStringLiteral("price")}});
     shown.openRows({QStringLiteral("price")}, {{1.0}});
     EXPECT_FALSE(shown.canModify());
-    EXPECT_THROW(shown.edit(), Refused);
+    EXPECT_FALSE(shown.isCellEditable(0, 0));
+    EXPECT_THROW(shown.edit(0), Refused);
 }
 
 TEST_F(DataSetTest, AFailingSaveKeepsTheRowInEditWithWhatWasTyped) {
     auto set = openSet();
     bool refuse = true;
-    set->setBeforePost([&](DataSet&) {
+    set->setBeforePost([&](DataSet&, int) {
         if (refuse)
             throw Refused(QStringLiteral("不行"));
     });
     set->setUserValue(0, set->columnIndex(QStringLiteral("price")), 7.25);
-    EXPECT_THROW(set->moveTo(2), Refused);
-    EXPECT_EQ(set->current(), 0);
-    EXPECT_TRUE(set->isEditing());
-    EXPECT_EQ(set->field(QStringLiteral("price")).toDouble(), 7.25);
+    EXPECT_THROW(set->savePending(0), Refused);
+    EXPECT_TRUE(set->isEditing(0));
+    EXPECT_EQ(set->value(0, QStringLiteral("price")).toDouble(), 7.25);
 
-    // A store failure: one message, the action abandoned, the buffer still there.
+    // A store failure: one message, the action abandoned, the edit still there.
     refuse = false;
     db().exec(QStringLiteral("CREATE TRIGGER no_update BEFORE UPDATE ON t BEGIN SELECT RAISE(ABORT, 'locked'); END"));
-    EXPECT_THROW(set->post(), StatementError);
-    EXPECT_TRUE(set->isEditing());
+    EXPECT_THROW(set->post(0), StatementError);
+    EXPECT_TRUE(set->isEditing(0));
     EXPECT_TRUE(stored(QStringLiteral("a"), QStringLiteral("price")).isNull());
 
     db().exec(QStringLiteral("DROP TRIGGER no_update"));
-    set->moveTo(2);
+    EXPECT_TRUE(set->savePending());
     EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 7.25);
 }
 
-TEST_F(DataSetTest, LeavingARowSavesItOnlyWhenSomethingChanged) {
+TEST_F(DataSetTest, SavingWritesOnlyRowsWhoseEditChangedSomething) {
     auto set = openSet();
-    int posts = 0;
-    set->setBeforePost([&](DataSet&) { ++posts; });
-    set->edit();
-    set->next();
-    EXPECT_EQ(posts, 0) << "an unchanged row is not written";
-    set->setField(QStringLiteral("price"), 1.5);
-    set->next();
-    EXPECT_EQ(posts, 1);
-    EXPECT_FALSE(set->savePending()) << "nothing pending";
-    set->setField(QStringLiteral("price"), 5.0);
+    QList<int> posts;
+    set->setBeforePost([&](DataSet&, int row) { posts << row; });
+    set->edit(0);
+    EXPECT_TRUE(set->isEditing(0));
+    EXPECT_FALSE(set->savePending(0)) << "an unchanged row is not written";
+    EXPECT_FALSE(set->isEditing(0));
+    set->setValue(1, QStringLiteral("price"), 1.5);
+    set->setValue(2, QStringLiteral("price"), 5.0);
+    set->edit(0);
     EXPECT_TRUE(set->savePending());
-    EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 5.0);
+    EXPECT_EQ(posts, (QList<int>{1, 2})) << "top to bottom, the unchanged row dropped";
+    EXPECT_FALSE(set->hasPendingEdits());
+    EXPECT_FALSE(set->savePending()) << "nothing pending";
     EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 1.5);
+    EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 5.0);
 }
 
 TEST_F(DataSetTest, ARowRemovedBehindTheSetsBackIsReportedNotSilentlyLost) {
     auto set = openSet();
     db().exec(QStringLiteral("DELETE FROM t WHERE code='a'"));
-    set->setField(QStringLiteral("price"), 9.0);
+    set->setValue(0, QStringLiteral("price"), 9.0);
     try {
-        set->post();
+        set->post(0);
         FAIL() << "posting a vanished row must fail";
     } catch (const Error& e) {
         EXPECT_EQ(e.text(), QStringLiteral("这一行已不在数据表中，没有保存"));
     }
-    EXPECT_TRUE(set->isEditing());
+    EXPECT_TRUE(set->isEditing(0));
 }
 
-TEST_F(DataSetTest, InsertAppendAndDeleteGoThroughTheirHooks) {
+TEST_F(DataSetTest, InsertAndDeleteGoThroughTheirHooks) {
     auto set = openSet({QStringLiteral("code"), QStringLiteral("price")});
     bool allowInsert = false;
-    set->setBeforeInsert([&](DataSet&) {
+    QList<int> inserts;
+    set->setBeforeInsert([&](DataSet&, int row) {
+        inserts << row;
         if (!allowInsert)
             throw Refused(QStringLiteral("不允许增加"));
     });
-    EXPECT_THROW(set->append(), Refused);
+    EXPECT_THROW(set->insert(3), Refused);
     EXPECT_EQ(set->rowCount(), 3);
 
     allowInsert = true;
-    set->append();
-    EXPECT_EQ(set->state(), DataSet::State::Insert);
-    EXPECT_EQ(set->current(), 3);
-    set->first(); // an untouched new row disappears when left
+    EXPECT_EQ(set->insert(3), 3);
+    EXPECT_EQ(set->state(3), DataSet::State::Insert);
+    // One new row at a time: the untouched one goes before the next is made.
+    EXPECT_EQ(set->insert(0), 0);
+    EXPECT_EQ(set->rowCount(), 4);
+    EXPECT_FALSE(set->savePending(0)) << "an untouched new row is dropped";
     EXPECT_EQ(set->rowCount(), 3);
 
-    set->moveTo(1);
-    set->insert();
-    EXPECT_EQ(set->current(), 1);
-    set->setField(QStringLiteral("code"), QStringLiteral("ab"));
-    set->setField(QStringLiteral("price"), 4.0);
-    set->post();
+    EXPECT_EQ(set->insert(1), 1);
+    set->setValue(1, QStringLiteral("code"), QStringLiteral("ab"));
+    set->setValue(1, QStringLiteral("price"), 4.0);
+    set->post(1);
+    EXPECT_EQ(inserts, (QList<int>{3, 3, 0, 1}));
+    EXPECT_EQ(set->state(1), DataSet::State::Browse);
     EXPECT_EQ(db().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
-    EXPECT_EQ(set->field(QStringLiteral("flag")).toInt(), 0) << "the store's default is read back";
-    EXPECT_EQ(set->field(QStringLiteral("rowid")), db().scalar(QStringLiteral("SELECT rowid FROM t WHERE code='ab'")));
+    EXPECT_EQ(set->value(1, QStringLiteral("flag")).toInt(), 0) << "the store's default is read back";
+    EXPECT_EQ(set->keyOf(1), db().scalar(QStringLiteral("SELECT rowid FROM t WHERE code='ab'")));
+    EXPECT_EQ(set->rowOfKey(set->keyOf(1)), 1);
 
     bool allowDelete = false;
-    set->setBeforeDelete([&](DataSet&) {
+    set->setBeforeDelete([&](DataSet&, int) {
         if (!allowDelete)
             throw Refused(QStringLiteral("不允许删除"));
     });
-    EXPECT_THROW(set->remove(), Refused);
+    EXPECT_THROW(set->remove(1), Refused);
     allowDelete = true;
-    set->remove();
+    set->remove(1);
     EXPECT_EQ(set->rowCount(), 3);
-    EXPECT_EQ(set->current(), 1);
+    EXPECT_EQ(set->value(1, QStringLiteral("code")).toString(), QStringLiteral("b"));
     EXPECT_FALSE(stored(QStringLiteral("ab"), QStringLiteral("code")).isValid());
 }
 
@@ -186,19 +201,126 @@ TEST_F(DataSetTest, ARowCanBePostedInsideTheCallersTransaction) {
     auto set = openSet();
     {
         Transaction tx(db());
-        set->setField(QStringLiteral("price"), 2.0);
-        set->post();
+        set->setValue(0, QStringLiteral("price"), 2.0);
+        set->post(0);
         // Left uncommitted: the caller's rollback takes the row back too.
     }
     EXPECT_TRUE(stored(QStringLiteral("a"), QStringLiteral("price")).isNull());
     {
         Transaction tx(db());
-        set->setField(QStringLiteral("price"), 3.0);
-        set->post();
+        set->setValue(0, QStringLiteral("price"), 3.0);
+        set->post(0);
         tx.commit();
     }
     EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 3.0);
 }
+
+TEST_F(DataSetTest, PostingOneRowLeavesTheEditsOfOthers) {
+    auto set = openSet();
+    QList<int> posted;
+    set->setAfterPost([&](DataSet& s, int row, const QVariantList& before) {
+        posted << row;
+        EXPECT_EQ(before.value(s.columnIndex(QStringLiteral("price"))).toDouble(), 3.5);
+    });
+    set->setValue(0, QStringLiteral("price"), 1.0);
+    set->setValue(1, QStringLiteral("price"), 2.0);
+    set->post(1);
+    EXPECT_EQ(posted, QList<int>{1});
+    EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 2.0);
+    EXPECT_TRUE(stored(QStringLiteral("a"), QStringLiteral("price")).isNull());
+    EXPECT_TRUE(set->isModified(0));
+    EXPECT_EQ(set->value(0, QStringLiteral("price")).toDouble(), 1.0);
+    // A batch may not run over a row with an edit; it leaves everything as it was.
+    EXPECT_THROW(set->postValues(set->columnIndex(QStringLiteral("price")), {{2, 4.0}, {0, 5.0}}), Error);
+    EXPECT_TRUE(stored(QStringLiteral("c"), QStringLiteral("price")).isNull());
+    EXPECT_EQ(set->value(0, QStringLiteral("price")).toDouble(), 1.0);
+    set->cancelPending();
+    EXPECT_FALSE(set->hasPendingEdits());
+    EXPECT_TRUE(set->value(0, QStringLiteral("price")).isNull());
+}
+
+// Edits are kept by the row's identity: whatever moves the rows (a reload, a filter, another
+// order), each typed price stays with its row and is written to it, and what the store changed
+// meanwhile in other columns is not written over.
+struct RowsMove {
+    const char* name;
+    std::function<void(DataSet&, Database&)> move;
+    bool cKept; // the edit of row "c" is still there
+};
+
+class EditsByIdentity : public DataSetTest, public testing::WithParamInterface<RowsMove> {};
+
+TEST_P(EditsByIdentity, StayWithTheirRows) {
+    auto set = openSet();
+    const int price = set->columnIndex(QStringLiteral("price"));
+    set->setUserValue(0, price, 11.0); // a
+    set->setUserValue(2, price, 33.0); // c
+    db().exec(QStringLiteral("UPDATE t SET name = name || '*'"));
+    GetParam().move(*set, db());
+    const auto rowOf = [&](const char* code) {
+        for (int r = 0; r < set->rowCount(); ++r)
+            if (set->value(r, QStringLiteral("code")).toString() == QLatin1String(code))
+                return r;
+        return -1;
+    };
+    ASSERT_GE(rowOf("a"), 0);
+    EXPECT_EQ(set->value(rowOf("a"), price).toDouble(), 11.0);
+    EXPECT_TRUE(set->isModified(rowOf("a")));
+    if (rowOf("b") >= 0) {
+        EXPECT_FALSE(set->isEditing(rowOf("b")));
+    }
+    if (GetParam().cKept) {
+        ASSERT_GE(rowOf("c"), 0);
+        EXPECT_EQ(set->value(rowOf("c"), price).toDouble(), 33.0);
+    } else if (rowOf("c") >= 0) {
+        EXPECT_FALSE(set->isEditing(rowOf("c")));
+    }
+    EXPECT_TRUE(set->savePending());
+    EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 11.0);
+    EXPECT_EQ(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), 3.5);
+    if (GetParam().cKept) {
+        EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 33.0);
+    } else {
+        EXPECT_TRUE(stored(QStringLiteral("c"), QStringLiteral("price")).isNull()) << "its edit went with it";
+    }
+    EXPECT_EQ(stored(QStringLiteral("a"), QStringLiteral("name")).toString(), QStringLiteral("甲*"));
+    EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("name")).toString(), QStringLiteral("丙*"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Moves, EditsByIdentity,
+    testing::Values(
+        RowsMove{"reload_of_the_edited_rows",
+                 [](DataSet& s, Database&) {
+                     s.reloadRows({s.keyOf(2), s.keyOf(0)});
+                 },
+                 true},
+        RowsMove{"reload_of_the_row_between", [](DataSet& s, Database&) { s.reloadRows({s.keyOf(1)}); }, true},
+        RowsMove{"filter_drops_the_row_between",
+                 [](DataSet& s, Database&) {
+                     s.setRowFilter(
+                         [](const DataSet& d, int r) { return d.value(r, 1).toString() != QLatin1String("b"); });
+                     s.open(QStringLiteral("select rowid, * from t order by code"));
+                 },
+                 true},
+        RowsMove{"read_again_in_another_order",
+                 [](DataSet& s, Database&) { s.open(QStringLiteral("select rowid, * from t order by code desc")); },
+                 true},
+        RowsMove{"filter_drops_an_edited_row",
+                 [](DataSet& s, Database&) {
+                     s.setRowFilter(
+                         [](const DataSet& d, int r) { return d.value(r, 1).toString() != QLatin1String("c"); });
+                     s.open(QStringLiteral("select rowid, * from t order by code"));
+                 },
+                 false},
+        RowsMove{"a_row_before_them_deleted",
+                 [](DataSet& s, Database& db) {
+                     db.exec(QStringLiteral("INSERT INTO t (code, name) VALUES ('0', '零')"));
+                     s.open(QStringLiteral("select rowid, * from t order by code"));
+                     s.remove(0);
+                 },
+                 true}),
+    [](const testing::TestParamInfo<RowsMove>& p) { return std::string(p.param.name); });
 
 // A batch write does not read every row back: the set predicts how the store keeps each value
 // from the column's declared type. Whatever it predicts must be what a fresh read finds.

@@ -36,11 +36,10 @@ TEST(Daywork, SaveHookComputesWholeYuanTotals) {
     lists.openAll();
     DataSet& labour = lists.schedule(Schedule::Labour);
     for (const Case& c : cases) {
-        labour.moveTo(0);
-        labour.setField(QStringLiteral("Amount"), c.amount);
-        labour.setField(QStringLiteral("TotalMoney"), c.before);
-        labour.setField(QStringLiteral("UnitPrice"), c.price);
-        labour.post();
+        labour.setValue(0, QStringLiteral("Amount"), c.amount);
+        labour.setValue(0, QStringLiteral("TotalMoney"), c.before);
+        labour.setValue(0, QStringLiteral("UnitPrice"), c.price);
+        labour.post(0);
         EXPECT_EQ(storedTotal(*dm, QStringLiteral("101")).toLongLong(), c.expected.toLongLong())
             << c.price.toString().toStdString() << " x " << c.amount.toString().toStdString();
     }
@@ -63,9 +62,9 @@ TEST(Daywork, AClearedPriceTakesItsTotalWithItOnEveryPage) {
     // On the labour page a total typed together with clearing the price is what the bidder meant.
     DataSet& labour = lists.schedule(Schedule::Labour);
     lists.priceItem(Schedule::Labour, 0, 5.0);
-    labour.setField(QStringLiteral("UnitPrice"), QVariant());
-    labour.setField(QStringLiteral("TotalMoney"), 900);
-    labour.post();
+    labour.setValue(0, QStringLiteral("UnitPrice"), QVariant());
+    labour.setValue(0, QStringLiteral("TotalMoney"), 900);
+    labour.post(0);
     EXPECT_EQ(storedTotal(*dm, labour.value(0, QStringLiteral("ItemCode")).toString()).toLongLong(), 900);
 }
 
@@ -118,8 +117,8 @@ TEST(Daywork, PendingEditsAreSavedNotDropped) {
         DayworkLists lists(*dm);
         lists.openAll();
         DataSet& material = lists.schedule(Schedule::Material);
-        material.moveTo(lists.findItem(Schedule::Material, QStringLiteral("202")));
-        material.setUserValue(material.current(), material.columnIndex(QStringLiteral("UnitPrice")), 4260.5);
+        material.setUserValue(lists.findItem(Schedule::Material, QStringLiteral("202")),
+                              material.columnIndex(QStringLiteral("UnitPrice")), 4260.5);
         EXPECT_TRUE(lists.savePending());
         EXPECT_FALSE(lists.savePending()) << "nothing left to save";
     }

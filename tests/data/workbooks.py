@@ -12,7 +12,8 @@
                                    lines dropped and added (benchmarks)
   workbooks.py damage IN SEED OUT  IN with 20 bytes past the file header overwritten at random
   workbooks.py zip OUT JSON        a zip archive of the entries {"name": "text", ...} (hand-made .xlsx)
-  workbooks.py bomb OUT MB         a small .xlsx whose sheet expands to MB megabytes
+  workbooks.py bomb OUT MB [KIND]  a small .xlsx whose sheet expands to MB megabytes: one text
+                                   (KIND "text", the default) or markup alone ("markup")
   workbooks.py read FILE           an .xlsx as openpyxl sees it, as JSON on stdout: per sheet the
                                    cells' values and types, number formats, frozen cell, print
                                    area, paper size and column widths
@@ -158,7 +159,7 @@ MINIMAL_PARTS = {
 }
 
 
-def bomb(path, megabytes):
+def bomb(path, megabytes, kind="text"):
     import zipfile
     with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
         for name, text in MINIMAL_PARTS.items():
@@ -166,10 +167,13 @@ def bomb(path, megabytes):
         with z.open("xl/worksheets/sheet1.xml", "w") as sheet:
             sheet.write(b'<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
                         b'<sheetData><row r="1"><c r="A1" t="inlineStr"><is><t>')
-            chunk = b"x" * (1 << 20)
+            # Comments are markup the reader passes over: the sheet grows without a long text.
+            chunk = b"x" * (1 << 20) if kind == "text" else b"<!---->" * ((1 << 20) // 7)
+            if kind != "text":
+                sheet.write(b"x</t></is></c>")
             for _ in range(megabytes):
                 sheet.write(chunk)
-            sheet.write(b"</t></is></c></row></sheetData></worksheet>")
+            sheet.write(b"</row></sheetData></worksheet>" if kind != "text" else b"</t></is></c></row></sheetData></worksheet>")
 
 
 def read(path):
@@ -202,8 +206,8 @@ def main(argv):
     elif len(argv) == 4 and argv[1] == "zip":
         source = sys.stdin if argv[3] == "-" else open(argv[3], encoding="utf-8")
         write_zip(argv[2], json.load(source))
-    elif len(argv) == 4 and argv[1] == "bomb":
-        bomb(argv[2], int(argv[3]))
+    elif len(argv) in (4, 5) and argv[1] == "bomb":
+        bomb(argv[2], int(argv[3]), argv[4] if len(argv) == 5 else "text")
     elif len(argv) == 3 and argv[1] == "read":
         read(argv[2])
     else:

@@ -182,7 +182,7 @@ int main(int argc, char* argv[]) {
             QCoreApplication::sendEvent(cell, &enter);
         shot(&window, QStringLiteral("07b-daywork-refused-text"));
         labour->discardEditor();
-        labour->dataSet()->cancel();
+        labour->dataSet()->cancelPending();
         for (const QVariantList& row : kept)
             db.exec(update, row);
     }

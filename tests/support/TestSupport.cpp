@@ -12,8 +12,16 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_LINUX
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+#endif
 
 namespace tenvora::test {
 
@@ -74,6 +82,61 @@ CommaDecimalLocale::~CommaDecimalLocale() {
 
 QStringList CommaDecimalLocale::environment() const {
     return {QStringLiteral("LOCPATH=") + m_dir.path(), QStringLiteral("LC_ALL=de_DE.UTF-8")};
+}
+
+SmallFileSystem::SmallFileSystem(qint64 bytes) {
+#ifdef Q_OS_LINUX
+    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0777";
+    if (::mount("tenvora-test", QFile::encodeName(m_dir.path()).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                options.constData()) == 0)
+        m_mounted = true;
+    else
+        m_why = QStringLiteral("a small file system cannot be mounted here (%1); it needs root")
+                    .arg(QString::fromLocal8Bit(std::strerror(errno)));
+#else
+    Q_UNUSED(bytes);
+    m_why = QStringLiteral("small file systems are mounted on Linux only");
+#endif
+}
+
+SmallFileSystem::~SmallFileSystem() {
+#ifdef Q_OS_LINUX
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+#endif
+}
+
+bool SmallFileSystem::fill(qint64 leave) {
+#ifdef Q_OS_LINUX
+    const QByteArray filler = QFile::encodeName(filePath(QStringLiteral(".filler")));
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const QByteArray block(4096, '\0');
+    while (::write(fd, block.constData(), static_cast<size_t>(block.size())) > 0) {
+    }
+    const bool full = errno == ENOSPC;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    const bool freed = leave <= 0 || ::ftruncate(fd, std::max<off_t>(0, size - static_cast<off_t>(leave))) == 0;
+    ::close(fd);
+    return full && freed;
+#else
+    Q_UNUSED(leave);
+    return false;
+#endif
+}
+
+void SmallFileSystem::empty() {
+    QFile::remove(filePath(QStringLiteral(".filler")));
+}
+
+bool SmallFileSystem::makeReadOnly() {
+#ifdef Q_OS_LINUX
+    return m_mounted && ::mount(nullptr, QFile::encodeName(m_dir.path()).constData(), nullptr,
+                                MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, nullptr) == 0;
+#else
+    return false;
+#endif
 }
 
 QString CompareWithGolden(const QString& name, const QString& text) {

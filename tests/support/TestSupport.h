@@ -3,8 +3,10 @@
 
 #include "data/DataModule.h"
 
+#include <QDir>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -18,6 +20,16 @@ inline void PrintTo(const QStringList& texts, std::ostream* os) {
 }
 
 namespace tenvora::test {
+
+// The text of the failure of that kind the action ends in; empty when it succeeds.
+template <typename Failure> QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& e) {
+        return e.text();
+    }
+    return {};
+}
 
 // A temporary folder holding a fresh demo data file; removed with the object.
 class TempDataFile {
@@ -58,6 +70,33 @@ private:
     QByteArray m_oldPath;
     std::string m_oldLocale;
     bool m_active = false;
+};
+
+// A small file system of its own (tmpfs) on a temporary folder, for a full disk or a read-only
+// one. Mounting takes root; where it is refused, mounted() is false and why() says why, so the
+// test skips visibly. Unmounted with the object.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(qint64 bytes = 512 * 1024);
+    ~SmallFileSystem();
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool mounted() const { return m_mounted; }
+    const QString& why() const { return m_why; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
+    // Fills what is free up to about `leave` bytes (a filler file); false when it cannot.
+    bool fill(qint64 leave = 0);
+    // Frees the space fill() took.
+    void empty();
+    // The file system becomes read-only (as a CD or a write-protected stick).
+    bool makeReadOnly();
+
+private:
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+    QString m_why;
 };
 
 // Compares a text (a report's page dump) with the checked-in file tests/data/golden/NAME line

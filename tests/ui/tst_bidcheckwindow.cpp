@@ -1,6 +1,7 @@
 // The bid check window "投标检查" and the check in front of "生成投标盘".
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BidCheckWindow.h"
 #include "boq/BoqEditorWindow.h"
 #include "data/DataModule.h"
@@ -46,12 +47,8 @@ void spoil(DataModule& dm) {
 class TestBidCheckWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void findingsAreGroupedByKindWithCounts() {
         test::TempDataFile file(true);
@@ -123,13 +120,14 @@ private slots:
             auto* editor = qobject_cast<DayworkEditorWindow*>(window.hostedTool());
             QCOMPARE(editor->pages()->currentIndex(), 1); // 201 is a material item
             const DataSet& set = editor->lists().schedule(Schedule::Material);
-            QCOMPARE(set.value(set.current(), QStringLiteral("ItemCode")).toString(), item);
+            const int current = editor->grid(Schedule::Material)->currentIndex().row();
+            QCOMPARE(set.value(current, QStringLiteral("ItemCode")).toString(), item);
         } else {
             QTRY_VERIFY(qobject_cast<BoqEditorWindow*>(window.hostedTool()));
             auto* editor = qobject_cast<BoqEditorWindow*>(window.hostedTool());
             QCOMPARE(editor->editor().chapterText(), QStringLiteral("300"));
             const DataSet& lines = editor->editor().lines();
-            QCOMPARE(lines.value(lines.current(), QStringLiteral("细目编号")).toString(), item);
+            QCOMPARE(lines.value(editor->grid()->currentIndex().row(), QStringLiteral("细目编号")).toString(), item);
             QVERIFY(window.toolAction(QStringLiteral("合同清单"))->isChecked());
         }
     }

@@ -1,6 +1,7 @@
 // The bill-of-quantities editor "配置合同清单" on a fresh demo data file.
 #include "MessageBox.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqLineRules.h"
 #include "data/DataModule.h"
@@ -81,6 +82,11 @@ private:
         return m_dm->database().scalar(
             QStringLiteral("SELECT %1 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?").arg(column), {item});
     }
+    // The price cell of the current line takes typing: the model says so per cell.
+    bool currentCellEditable() { return grid()->gridModel()->flags(grid()->currentIndex()) & Qt::ItemIsEditable; }
+    QString currentItem() {
+        return m_tool->editor().lines().value(grid()->currentIndex().row(), BoqColumn::Item).toString();
+    }
     void typeIntoGrid(const QString& text) {
         QTest::keyClick(grid(), text.at(0).toLatin1());
         QVERIFY(editor());
@@ -96,7 +102,7 @@ private:
 
 void TestBoqEditorWindow::init() {
     OpenSettings()->clear(); // each case starts as at a first start
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -121,7 +127,7 @@ void TestBoqEditorWindow::cleanup() {
     m_host.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestBoqEditorWindow::opensWithTheTreeExpandedAndNothingListed() {
@@ -248,7 +254,7 @@ void TestBoqEditorWindow::sizesTheUserSetAreKeptForTheNextStart() {
 void TestBoqEditorWindow::typingAPriceAndEnterStoresTheRoundedAmount() {
     select(QStringLiteral("200"));
     goTo(QStringLiteral("202-1-a"));
-    QVERIFY(!grid()->isReadOnly());
+    QVERIFY(currentCellEditable());
     typeIntoGrid(QStringLiteral("2.857"));
     QTest::keyClick(editor(), Qt::Key_Return);
     QCOMPARE(stored(QStringLiteral("202-1-a"), BoqColumn::Price).toDouble(), 2.857);
@@ -256,13 +262,12 @@ void TestBoqEditorWindow::typingAPriceAndEnterStoresTheRoundedAmount() {
     QCOMPARE(stored(QStringLiteral("202-1-a"), BoqColumn::Section).toString(), QStringLiteral("202-1-a"));
     QCOMPARE(cell("202-1-a", BoqColumn::Price).data().toString(), QStringLiteral("2.86"));
     QCOMPARE(cell("202-1-a", BoqColumn::Amount).data().toString(), QStringLiteral("532831"));
-    QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
+    QVERIFY(!m_tool->editor().lines().hasPendingEdits());
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 
 void TestBoqEditorWindow::enterGoesOnToTheNextPriceableLine() {
     select(QStringLiteral("100"));
-    const auto currentItem = [this] { return m_tool->editor().lines().field(BoqColumn::Item).toString(); };
     // 102-3 between them is a provisional sum: Enter passes over it.
     goTo(QStringLiteral("102-2"));
     typeIntoGrid(QStringLiteral("1,500"));
@@ -270,7 +275,7 @@ void TestBoqEditorWindow::enterGoesOnToTheNextPriceableLine() {
     QCOMPARE(stored(QStringLiteral("102-2"), BoqColumn::Amount).toLongLong(), 1500);
     QCOMPARE(currentItem(), QStringLiteral("102-4"));
     QCOMPARE(grid()->currentIndex().column(), grid()->gridModel()->columnOfField(BoqColumn::Price));
-    QVERIFY(!grid()->isReadOnly());
+    QVERIFY(currentCellEditable());
     // The next price goes straight in.
     typeIntoGrid(QStringLiteral("80"));
     QTest::keyClick(editor(), Qt::Key_Enter);
@@ -311,10 +316,13 @@ void TestBoqEditorWindow::lockedLinesRefuseTyping() {
     QSignalSpy hints(m_tool.get(), &HostedTool::statusHint);
     select(QStringLiteral("100"));
     goTo(item);
-    QVERIFY(grid()->isReadOnly());
+    // The lock is the price cell's own: the grid as a whole stays writable.
+    QVERIFY(!currentCellEditable());
+    QVERIFY(!grid()->isReadOnly());
     QTest::keyClick(grid(), Qt::Key_5);
+    QTest::keyClick(grid(), Qt::Key_F2);
     QVERIFY(!grid()->isEditorOpen());
-    QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
+    QVERIFY(!m_tool->editor().lines().hasPendingEdits());
     QVERIFY(!m_tool->navigator()->button(DataNavigator::Edit)->isEnabled());
     QCOMPARE(hints.size(), 1);
     QCOMPARE(hints.last().at(0).toString(), QStringLiteral("该行单价已锁定，不能修改"));
@@ -328,7 +336,8 @@ void TestBoqEditorWindow::lockedLinesRefuseTyping() {
     QCOMPARE(shot.pixelColor(QPoint(rect.left() + 6, rect.top() + 5) * ratio), PaleYellow());
 
     goTo(QStringLiteral("102-1"));
-    QVERIFY(!grid()->isReadOnly());
+    QVERIFY(currentCellEditable());
+    QVERIFY(m_tool->navigator()->button(DataNavigator::Edit)->isEnabled());
 }
 
 void TestBoqEditorWindow::typingOutsideThePriceColumnIsExplained() {
@@ -373,14 +382,14 @@ void TestBoqEditorWindow::downOnTheLastLineAndTabInTheLastCellAddNothing() {
     const int rows = grid()->gridModel()->rowCount();
     goTo(QStringLiteral("104-1"));
     QCOMPARE(grid()->currentIndex().row(), rows - 1);
-    QTest::keyPress(grid(), Qt::Key_Down);
-    QVERIFY(grid()->isReadOnly()); // held down: read-only
+    QTest::keyPress(grid(), Qt::Key_Down); // held down
+    QCOMPARE(grid()->currentIndex().row(), rows - 1);
+    QVERIFY(currentCellEditable());
     QTest::keyRelease(grid(), Qt::Key_Down);
-    QVERIFY(!grid()->isReadOnly()); // released: the priceable line's own lock
     goTo(QStringLiteral("104-1"), BoqColumn::Amount);
     QTest::keyClick(grid(), Qt::Key_Tab);
     QCOMPARE(grid()->gridModel()->rowCount(), rows);
-    QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
+    QVERIFY(!m_tool->editor().lines().hasPendingEdits());
     QVERIFY(MessageBox::takeShown().isEmpty());
 
     // Also from inside a cell editor, with the typed price kept in the line.
@@ -391,15 +400,17 @@ void TestBoqEditorWindow::downOnTheLastLineAndTabInTheLastCellAddNothing() {
     QVERIFY(MessageBox::takeShown().isEmpty());
     QVERIFY(grid()->isEditorOpen());
     QCOMPARE(editor()->text(), QStringLiteral("7"));
-    QVERIFY(!grid()->isReadOnly());
 
-    // After the key the current line's own lock is in force again.
+    // Each line keeps its own lock as the keys move over them.
     goTo(QStringLiteral("103-6"));
+    QVERIFY(!currentCellEditable());
     QTest::keyClick(grid(), Qt::Key_Down);
-    QCOMPARE(m_tool->editor().lines().field(BoqColumn::Item).toString(), QStringLiteral("104-1"));
-    QVERIFY(!grid()->isReadOnly());
+    QCOMPARE(currentItem(), QStringLiteral("104-1"));
+    QVERIFY(currentCellEditable());
     QTest::keyClick(grid(), Qt::Key_Up);
-    QVERIFY(grid()->isReadOnly());
+    QCOMPARE(currentItem(), QStringLiteral("103-6"));
+    QVERIFY(!currentCellEditable());
+    QCOMPARE(stored(QStringLiteral("104-1"), BoqColumn::Price).toDouble(), 7.0); // saved on leaving the line
 }
 
 void TestBoqEditorWindow::insertIsRefused() {
@@ -409,7 +420,7 @@ void TestBoqEditorWindow::insertIsRefused() {
     QTest::keyClick(grid(), Qt::Key_Insert);
     QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("不允许增加")});
     QCOMPARE(grid()->gridModel()->rowCount(), rows);
-    QCOMPARE(m_tool->editor().lines().state(), DataSet::State::Browse);
+    QVERIFY(!m_tool->editor().lines().hasPendingEdits());
     QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
     QCOMPARE(grid()->gridModel()->rowCount(), rows); // no deletion is offered
     QVERIFY(MessageBox::takeShown().isEmpty());

@@ -1,6 +1,7 @@
 // The import dialog "Exdel合同清单数据导入": layout, sources, import, emptying and the edit grid.
 #include "MessageBox.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqImportDialog.h"
 #include "data/BoqWorkbooks.h"
 #include "data/DataModule.h"
@@ -43,8 +44,7 @@ private slots:
         m_dm->LoadCurrentContract(); // A1, the demo contract with a bill
     }
     void cleanup() {
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
+        QCOMPARE(test::EndWindowTest(), QString());
         m_dm.reset();
         m_file.reset();
     }

@@ -1,6 +1,7 @@
 // The chapter chooser of report B and the report runner around it.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "data/DataModule.h"
 #include "preview/ReportPreview.h"
 #include "reports/ChapterReportDialog.h"
@@ -51,11 +52,8 @@ struct Script {
 class TestChapterReportDialog : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void savingTheReportProposesANameFromTheReportAndTheContract() {
         test::TempDataFile file(true);

@@ -1,6 +1,7 @@
 // The backup dialog and the "数据备份" / "生成投标盘" commands around it.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -36,38 +37,30 @@ using Command = DataManagement::Outcome (*)(DataModule&, QWidget*, const std::fu
 class TestDataCopyDialog : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void modeSetsCaptionPromptAndMessage_data() {
-        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<bool>("bidDisk");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("message");
-        QTest::newRow("backup") << QStringLiteral("1") << QStringLiteral("数据备份")
-                                << QStringLiteral("请选择数据备份的路径:") << QStringLiteral("数据文件: 备份完毕!!!");
-        QTest::newRow("bid disk") << QStringLiteral("2") << QStringLiteral("生成投标盘")
-                                  << QStringLiteral("请选择生成投标盘的路径:")
+        QTest::newRow("backup") << false << QStringLiteral("数据备份") << QStringLiteral("请选择数据备份的路径:")
+                                << QStringLiteral("数据文件: 备份完毕!!!");
+        QTest::newRow("bid disk") << true << QStringLiteral("生成投标盘") << QStringLiteral("请选择生成投标盘的路径:")
                                   << QStringLiteral("投标数据盘生成完毕!!!");
-        QTest::newRow("never set") << QStringLiteral("") << QStringLiteral("数据备份")
-                                   << QStringLiteral("请选择数据备份的路径:")
-                                   << QStringLiteral("数据文件: 备份完毕!!!");
     }
     void modeSetsCaptionPromptAndMessage() {
-        QFETCH(QString, bakMode);
+        QFETCH(bool, bidDisk);
         QFETCH(QString, caption);
         QFETCH(QString, prompt);
         QFETCH(QString, message);
         test::TempDataFile file;
         auto dm = file.open();
         dm->closeConnection();
-        dm->session().BakMode = bakMode;
         QTemporaryDir target;
 
-        DataCopyDialog form(*dm);
+        DataCopyDialog form(*dm, bidDisk ? CopyKind::BidDisk : CopyKind::Backup);
         QCOMPARE(form.windowTitle(), caption);
         QCOMPARE(form.promptLabel()->text(), prompt);
         QCOMPARE(form.okButton()->text(), QStringLiteral("确定(&O)"));
@@ -81,21 +74,20 @@ private slots:
     }
 
     void aNameIsProposedAndAReplacementAnnounced_data() {
-        QTest::addColumn<QString>("bakMode");
+        QTest::addColumn<bool>("bidDisk");
         QTest::addColumn<QString>("pattern");
-        QTest::newRow("backup") << QStringLiteral("1") << QStringLiteral(R"(^VORQEL-备份-\d{8}-\d{4}\.tr$)");
-        QTest::newRow("bid disk") << QStringLiteral("2") << QStringLiteral(R"(^A1合同段-投标盘-\d{8}\.tr$)");
+        QTest::newRow("backup") << false << QStringLiteral(R"(^VORQEL-备份-\d{8}-\d{4}\.tr$)");
+        QTest::newRow("bid disk") << true << QStringLiteral(R"(^A1合同段-投标盘-\d{8}\.tr$)");
     }
     void aNameIsProposedAndAReplacementAnnounced() {
-        QFETCH(QString, bakMode);
+        QFETCH(bool, bidDisk);
         QFETCH(QString, pattern);
         test::TempDataFile file;
         auto dm = file.open();
         dm->LoadCurrentContract();
         dm->closeConnection();
-        dm->session().BakMode = bakMode;
         QTemporaryDir target;
-        DataCopyDialog form(*dm);
+        DataCopyDialog form(*dm, bidDisk ? CopyKind::BidDisk : CopyKind::Backup);
         const QString proposed = form.fileNameField()->text();
         QVERIFY2(QRegularExpression(pattern).match(proposed).hasMatch(), qPrintable(proposed));
         QVERIFY(proposed.contains(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
@@ -128,7 +120,7 @@ private slots:
         auto dm = file.open();
         dm->closeConnection();
         QTemporaryDir target;
-        DataCopyDialog form(*dm);
+        DataCopyDialog form(*dm, CopyKind::Backup);
         QCOMPARE(form.targetLabel()->path(),
                  DataFileCopies::TargetPath(form.folderChooser()->folder(), form.fileNameField()->text()));
 
@@ -159,7 +151,7 @@ private slots:
         QTemporaryDir target;
         QVERIFY(QDir(target.path()).mkdir(QStringLiteral("sub")));
 
-        DataCopyDialog form(*dm);
+        DataCopyDialog form(*dm, CopyKind::Backup);
         QSignalSpy accepted(&form, &QDialog::accepted);
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.fileNameField()->setText(name);
@@ -181,7 +173,7 @@ private slots:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
 
-        DataCopyDialog form(*dm);
+        DataCopyDialog form(*dm, CopyKind::Backup);
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -213,14 +205,12 @@ private slots:
 
     void commandsCloseTheToolAndTheConnectionAroundTheDialog_data() {
         QTest::addColumn<bool>("bidDisk");
-        QTest::addColumn<QString>("bakMode");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("数据备份") << false << QStringLiteral("1") << QStringLiteral("数据备份");
-        QTest::newRow("生成投标盘") << true << QStringLiteral("2") << QStringLiteral("生成投标盘");
+        QTest::newRow("数据备份") << false << QStringLiteral("数据备份");
+        QTest::newRow("生成投标盘") << true << QStringLiteral("生成投标盘");
     }
     void commandsCloseTheToolAndTheConnectionAroundTheDialog() {
         QFETCH(bool, bidDisk);
-        QFETCH(QString, bakMode);
         QFETCH(QString, caption);
         test::TempDataFile file;
         auto dm = file.open();
@@ -243,7 +233,6 @@ private slots:
         QCOMPARE(outcome, DataManagement::Outcome::Continue);
         QCOMPARE(steps, (QStringList{QStringLiteral("tool closed"), caption, QStringLiteral("closed")}));
         QVERIFY(dm->isConnected());
-        QCOMPARE(dm->session().BakMode, bakMode);
         QCOMPARE(dm->session().CurContractID, QStringLiteral("A1"));
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(test::ReadBytes(file.path()), before);

@@ -1,5 +1,6 @@
 // The data-aware grid over a data set of a small table of its own.
 #include "MessageBox.h"
+#include "WindowTest.h"
 #include "data/DataModule.h"
 #include "grid/DataGrid.h"
 #include "grid/DataGridDelegate.h"
@@ -49,9 +50,8 @@ private slots:
     void enterSavesTheRowBeingEdited();
     void rowOperationsFromTheKeyboard();
     void readOnlyGridAddsNoRowAndTypesNothing();
-    void keyGuard_data();
-    void keyGuard();
     void aRowThatCannotBeSavedStaysCurrent();
+    void aRowPostedFromCodeLeavesTheCurrentRowAlone();
     void navigatorMovesSavesAndCancels();
 
 private:
@@ -90,7 +90,7 @@ private:
 };
 
 void TestDataGrid::init() {
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -103,7 +103,7 @@ void TestDataGrid::init() {
         *m_dm,
         DataSetTable{QStringLiteral("t"), QStringLiteral("rowid"), {QStringLiteral("code"), QStringLiteral("price")}});
     m_posts = 0;
-    m_set->setBeforePost([this](DataSet&) { ++m_posts; });
+    m_set->setBeforePost([this](DataSet&, int) { ++m_posts; });
     m_grid = std::make_unique<DataGrid>();
     m_grid->setDataSet(m_set.get());
     DataGridColumn name = column(QStringLiteral("name"), QString(), 90);
@@ -127,7 +127,7 @@ void TestDataGrid::cleanup() {
     m_set.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestDataGrid::modelStaysConsistentThroughEveryOperation() {
@@ -135,13 +135,13 @@ void TestDataGrid::modelStaysConsistentThroughEveryOperation() {
     m_set->open(QStringLiteral("select rowid, * from t order by code desc"));
     goTo(1, QStringLiteral("price"));
     QVERIFY(m_grid->gridModel()->setData(m_grid->currentIndex(), 5.5));
-    QVERIFY(m_grid->gridModel()->submit());
-    m_set->insert();
-    m_set->cancel();
-    m_set->append();
-    m_set->setField(QStringLiteral("code"), QStringLiteral("d"));
-    m_set->post();
-    m_set->remove();
+    QVERIFY(m_set->savePending());
+    m_set->cancel(m_set->insert(0));
+    const int added = m_set->insert(m_set->rowCount());
+    m_set->setValue(added, QStringLiteral("code"), QStringLiteral("d"));
+    m_set->post(added);
+    m_set->reloadRows({m_set->keyOf(added)});
+    m_set->remove(added);
     m_set->close();
     m_set->open(QStringLiteral("select rowid, * from t"));
     QCOMPARE(m_grid->gridModel()->rowCount(), 3);
@@ -191,7 +191,7 @@ void TestDataGrid::typedNumbersAreStoredExactly() {
     QVERIFY(editor());
     QTest::keyClicks(editor(), typed.mid(1));
     QTest::keyClick(editor(), Qt::Key_Return);
-    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QVERIFY(!m_set->hasPendingEdits());
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
 }
 
@@ -224,7 +224,7 @@ void TestDataGrid::figuresTypedWithAnInputMethodAreNormalised() {
         QCOMPARE(m_posts, 0);
         return;
     }
-    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QVERIFY(!m_set->hasPendingEdits());
     QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
 }
 
@@ -304,7 +304,7 @@ void TestDataGrid::typedTextIsTakenWholeOrRefusedWhole() {
     QTest::keyClick(editor(), Qt::Key_Return);
     if (expected.isValid()) {
         QVERIFY(hints.isEmpty());
-        QCOMPARE(m_set->state(), DataSet::State::Browse);
+        QVERIFY(!m_set->hasPendingEdits());
         QCOMPARE(stored(QStringLiteral("b"), QStringLiteral("price")).toDouble(), expected.toDouble());
         return;
     }
@@ -362,7 +362,6 @@ void TestDataGrid::leavingACellWithTextThatIsNotANumber() {
     QCOMPARE(openEditor()->text(), QStringLiteral("12元"));
     QCOMPARE(hints.last().at(0).toString(), DataGridDelegate::notANumberHint(QStringLiteral("12元")));
     QCOMPARE(m_grid->currentIndex().row(), 1);
-    QCOMPARE(m_set->current(), 1);
     QCOMPARE(m_posts, 0);
     QVERIFY(!stored(QStringLiteral("b"), QStringLiteral("price")).isValid());
     // Corrected, the text goes in as any figure does.
@@ -379,7 +378,7 @@ void TestDataGrid::enterSavesTheRowBeingEdited() {
     QCOMPARE(stored(QStringLiteral("z"), QStringLiteral("price")).toDouble(), 2.0);
     QCOMPARE(m_posts, 1);
     // Put into edit by other means, Enter on the grid itself saves too.
-    m_set->setField(QStringLiteral("price"), 4.0);
+    m_set->setValue(m_grid->currentIndex().row(), QStringLiteral("price"), 4.0);
     QTest::keyClick(m_grid.get(), Qt::Key_Enter);
     QCOMPARE(m_posts, 2);
     QCOMPARE(stored(QStringLiteral("z"), QStringLiteral("price")).toDouble(), 4.0);
@@ -391,20 +390,30 @@ void TestDataGrid::enterSavesTheRowBeingEdited() {
 }
 
 void TestDataGrid::rowOperationsFromTheKeyboard() {
-    m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::DeleteRows);
+    // Nothing lies beyond the last row: Down and Tab there add nothing.
     goTo(2, QStringLiteral("code"));
     QTest::keyClick(m_grid.get(), Qt::Key_Down);
-    QCOMPARE(m_set->state(), DataSet::State::Insert);
-    QCOMPARE(m_grid->currentIndex().row(), 3);
-    QTest::keyClick(m_grid.get(), Qt::Key_Down);
+    goTo(2, QStringLiteral("absent"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Tab);
+    QCOMPARE(m_set->rowCount(), 3);
+    QVERIFY(!m_set->hasPendingEdits());
+    QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(2, 3));
+
+    goTo(1, QStringLiteral("code"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Insert);
+    QCOMPARE(m_set->state(1), DataSet::State::Insert);
+    QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(1, 0));
+    QCOMPARE(m_grid->gridModel()->headerData(1, Qt::Vertical).toString(), QStringLiteral("✱"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Insert);
     QCOMPARE(m_set->rowCount(), 4); // an empty new row is not followed by another
-    QTest::keyClick(m_grid.get(), Qt::Key_Up);
+    QTest::keyClick(m_grid.get(), Qt::Key_Down);
     QCOMPARE(m_set->rowCount(), 3); // leaving an empty new row drops it
+    QCOMPARE(m_set->value(m_grid->currentIndex().row(), QStringLiteral("code")).toString(), QStringLiteral("b"));
 
     goTo(0, QStringLiteral("code"));
     QTest::keyClick(m_grid.get(), Qt::Key_Insert);
-    QCOMPARE(m_set->state(), DataSet::State::Insert);
-    QCOMPARE(m_set->current(), 0);
+    QCOMPARE(m_set->state(0), DataSet::State::Insert);
     QTest::keyClick(m_grid.get(), Qt::Key_0);
     QTest::keyClick(editor(), Qt::Key_Return);
     QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 4);
@@ -418,14 +427,9 @@ void TestDataGrid::rowOperationsFromTheKeyboard() {
     QCOMPARE(MessageBox::takeShown(), (QStringList{"删除这条记录吗？", "删除这条记录吗？"}));
     QCOMPARE(m_dm->database().scalar(QStringLiteral("SELECT count(*) FROM t")).toInt(), 3);
 
-    // Tab from the last cell of the last row appends; without the operation it stays put.
-    goTo(2, QStringLiteral("absent"));
-    QTest::keyClick(m_grid.get(), Qt::Key_Tab);
-    QCOMPARE(m_set->state(), DataSet::State::Insert);
-    m_set->cancel();
+    // Without the operation Insert stays put.
     m_grid->setRowOperations(DataGrid::NoRowOperations);
     goTo(2, QStringLiteral("absent"));
-    QTest::keyClick(m_grid.get(), Qt::Key_Tab);
     QTest::keyClick(m_grid.get(), Qt::Key_Insert);
     QCOMPARE(m_set->rowCount(), 3);
     QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(2, 3));
@@ -441,46 +445,55 @@ void TestDataGrid::readOnlyGridAddsNoRowAndTypesNothing() {
     QTest::keyClick(m_grid.get(), Qt::Key_Down);
     QTest::keyClick(m_grid.get(), Qt::Key_Insert);
     QCOMPARE(m_set->rowCount(), 3);
-    QCOMPARE(m_set->state(), DataSet::State::Browse);
+    QVERIFY(!m_set->hasPendingEdits());
     QVERIFY(!(m_grid->gridModel()->flags(m_grid->currentIndex()) & Qt::ItemIsEditable));
     m_grid->setReadOnly(false);
     QVERIFY(m_grid->gridModel()->flags(m_grid->currentIndex()) & Qt::ItemIsEditable);
 }
 
-void TestDataGrid::keyGuard_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<bool>("flag");
-    QTest::addColumn<bool>("readOnly");
-    QTest::newRow("down sets") << int(Qt::Key_Down) << true << true;
-    QTest::newRow("down clears") << int(Qt::Key_Down) << false << false;
-    QTest::newRow("tab sets") << int(Qt::Key_Tab) << true << true;
-    QTest::newRow("shift+tab sets") << int(Qt::Key_Backtab) << true << true;
-    QTest::newRow("up leaves") << int(Qt::Key_Up) << true << false;
-    QTest::newRow("enter leaves") << int(Qt::Key_Return) << true << false;
-    QTest::newRow("letter leaves") << int(Qt::Key_A) << true << false;
-}
-
-void TestDataGrid::keyGuard() {
-    QFETCH(int, key);
-    QFETCH(bool, flag);
-    QFETCH(bool, readOnly);
-    SetGridKeyReadOnly(*m_grid, key, flag);
-    QCOMPARE(m_grid->isReadOnly(), readOnly);
-}
-
 void TestDataGrid::aRowThatCannotBeSavedStaysCurrent() {
-    m_set->setBeforePost([](DataSet&) { throw Refused(QStringLiteral("单价不对")); });
+    m_set->setBeforePost([](DataSet&, int) { throw Refused(QStringLiteral("单价不对")); });
     goTo(0, QStringLiteral("price"));
     QTest::keyClick(m_grid.get(), Qt::Key_9);
     QTest::keyClick(editor(), Qt::Key_Down);
     QCOMPARE(m_grid->currentIndex().row(), 0);
-    QCOMPARE(m_set->current(), 0);
-    QVERIFY(m_set->isEditing());
-    QCOMPARE(m_set->field(QStringLiteral("price")).toDouble(), 9.0);
+    QVERIFY(m_set->isEditing(0));
+    QCOMPARE(m_set->value(0, QStringLiteral("price")).toDouble(), 9.0);
     QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
     m_grid->setCurrentIndex(m_grid->gridModel()->index(2, 0));
-    QCOMPARE(m_set->current(), 0); // a click elsewhere does not leave it either
+    QCOMPARE(m_grid->currentIndex().row(), 0); // a move from code does not leave it either
     QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
+    // Nor a click, which then selects nothing elsewhere.
+    const QModelIndex other = m_grid->gridModel()->index(2, 2);
+    QTest::mouseClick(m_grid->viewport(), Qt::LeftButton, {}, m_grid->visualRect(other).center());
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QVERIFY(!m_grid->selectionModel()->isSelected(other));
+    QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("单价不对")});
+    QCOMPARE(m_grid->gridModel()->headerData(0, Qt::Vertical).toString(), QStringLiteral("✎"));
+    QTest::keyClick(m_grid.get(), Qt::Key_Escape);
+    QVERIFY(!m_set->hasPendingEdits());
+    QVERIFY(!stored(QStringLiteral("a"), QStringLiteral("price")).isNull());
+}
+
+void TestDataGrid::aRowPostedFromCodeLeavesTheCurrentRowAlone() {
+    goTo(0, QStringLiteral("price"));
+    QTest::keyClick(m_grid.get(), Qt::Key_5);
+    QVERIFY(openEditor());
+    // Another row priced from code (as the command line and the pricing aids do): by its row.
+    m_set->setValue(2, QStringLiteral("price"), 7.0);
+    QCOMPARE(m_grid->gridModel()->headerData(2, Qt::Vertical).toString(), QStringLiteral("✎"));
+    m_set->post(2);
+    QCOMPARE(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 7.0);
+    QCOMPARE(m_grid->gridModel()->index(2, 2).data().toString(), QStringLiteral("7.00"));
+    QCOMPARE(m_grid->gridModel()->headerData(2, Qt::Vertical).toString(), QString());
+    QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(0, 2));
+    QVERIFY(m_grid->isEditorOpen());
+    QCOMPARE(openEditor()->text(), QStringLiteral("5"));
+    QCOMPARE(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 12.347);
+    QTest::keyClick(openEditor(), Qt::Key_Return);
+    QCOMPARE(stored(QStringLiteral("a"), QStringLiteral("price")).toDouble(), 5.0);
+    QCOMPARE(m_grid->gridModel()->headerData(0, Qt::Vertical).toString(), QStringLiteral("▶"));
+    QCOMPARE(m_posts, 2);
 }
 
 void TestDataGrid::navigatorMovesSavesAndCancels() {
@@ -500,15 +513,28 @@ void TestDataGrid::navigatorMovesSavesAndCancels() {
     QCOMPARE(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 3.0);
 
     nav.trigger(DataNavigator::Edit);
-    QCOMPARE(m_set->state(), DataSet::State::Edit);
-    m_set->setField(QStringLiteral("price"), 8.0);
+    QCOMPARE(m_set->state(2), DataSet::State::Edit);
+    QVERIFY(nav.button(DataNavigator::Post)->isEnabled());
+    m_set->setValue(2, QStringLiteral("price"), 8.0);
     nav.trigger(DataNavigator::Cancel);
-    QCOMPARE(m_set->state(), DataSet::State::Browse);
-    QCOMPARE(m_set->field(QStringLiteral("price")).toDouble(), 3.0);
+    QCOMPARE(m_set->state(2), DataSet::State::Browse);
+    QCOMPARE(m_set->value(2, QStringLiteral("price")).toDouble(), 3.0);
+    nav.trigger(DataNavigator::Prior);
+    QCOMPARE(m_grid->currentIndex(), m_grid->gridModel()->index(1, 2)); // the column stays
+    // Edit only where the row has a cell to type into.
+    m_set->setCellRule([](const DataSet&, int row, int) { return row != 1; });
+    m_set->open(QStringLiteral("select rowid, * from t order by code"));
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QVERIFY(nav.button(DataNavigator::Edit)->isEnabled());
+    nav.trigger(DataNavigator::Next);
+    QVERIFY(!nav.button(DataNavigator::Edit)->isEnabled());
+    nav.trigger(DataNavigator::Next);
+    QVERIFY(nav.button(DataNavigator::Edit)->isEnabled());
     m_grid->setReadOnly(true);
     QVERIFY(!nav.button(DataNavigator::Edit)->isEnabled());
     nav.trigger(DataNavigator::First);
-    QCOMPARE(m_set->current(), 0);
+    QCOMPARE(m_grid->currentIndex().row(), 0);
+    QVERIFY(!nav.button(DataNavigator::Prior)->isEnabled());
 }
 
 QTEST_MAIN(TestDataGrid)

@@ -1,5 +1,6 @@
 // The day-work editor hosted in the main window.
 #include "MessageBox.h"
+#include "WindowTest.h"
 #include "data/DataModule.h"
 #include "daywork/DayworkEditorWindow.h"
 #include "grid/DataGrid.h"
@@ -71,8 +72,8 @@ private:
 class TestDayworkEditorWindow : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() { QCOMPARE(MessageBox::takeUnanswered(), 0); }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void pagesAndColumns_data() {
         QTest::addColumn<int>("page");

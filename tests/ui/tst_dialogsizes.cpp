@@ -1,6 +1,7 @@
 // Every dialog and window fits a 1024x768 screen: its buttons are never off the screen.
 #include "MessageBox.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditor.h"
 #include "boq/BoqImportDialog.h"
 #include "boq/ContractSelectionDialog.h"
@@ -8,6 +9,7 @@
 #include "boq/RevisionDialog.h"
 #include "data/DataModule.h"
 #include "datamgmt/DataCopyDialog.h"
+#include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
 #include "owner/ClearingWindow.h"
 #include "preview/ReportPreview.h"
@@ -35,7 +37,7 @@ const QSize kRoom = QSize(1024, 768 - 32) - QSize(16, 48);
 class TestDialogSizes : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
+    void init() { test::BeginWindowTest(); }
     void cleanup() { MessageBox::takeShown(); }
 
     void everyWindowFitsASmallScreen() {
@@ -56,7 +58,7 @@ private slots:
         windows.emplace_back(QStringLiteral("revision"), std::make_unique<RevisionDialog>(*dm, plan));
         windows.emplace_back(QStringLiteral("adjustment"), std::make_unique<PriceAdjustmentDialog>(editor, *dm));
         windows.emplace_back(QStringLiteral("chapter chooser"), std::make_unique<ChapterReportDialog>(runner));
-        windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm));
+        windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm, CopyKind::BidDisk));
         windows.emplace_back(QStringLiteral("restore"), std::make_unique<RestoreDialog>(*dm));
         windows.emplace_back(QStringLiteral("about"), std::make_unique<AboutDialog>());
         windows.emplace_back(QStringLiteral("clearing"), std::make_unique<ClearingWindow>(*dm));

@@ -2,6 +2,7 @@
 // error icon for a failure, and nothing goes on into Qt's event loop.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BidCheckWindow.h"
 #include "data/DataModule.h"
 #include "daywork/DayworkEditorWindow.h"
@@ -18,7 +19,7 @@ Q_DECLARE_METATYPE(std::function<void()>)
 class TestErrorBoundary : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
+    void init() { test::BeginWindowTest(); }
     void cleanup() {
         MessageBox::takeShown();
         MessageBox::takeErrors();

@@ -2,6 +2,7 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/PricingTools.h"
 #include "boq/RevisionDialog.h"
@@ -46,14 +47,14 @@ class TestHelp : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        MessageBox::setTestMode(true);
+        test::BeginWindowTest();
         OpenSettings()->clear();
     }
     void cleanup() {
         SetModalHandler({});
         HelpFiles::setProgramFolder({});
         HelpFiles::setDesktopOpener({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
+        QCOMPARE(test::EndWindowTest(), QString());
     }
 
     void everyLinkOfTheGuideLeadsToAPage() {

@@ -1,14 +1,17 @@
 // The report preview: zoom, pages, find, save and open, print, help, and what it paints.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "preview/ReportPreview.h"
 #include "report_engine/PreparedReportFile.h"
 #include "report_engine/ReportLayout.h"
 #include "shell/HelpWindow.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
@@ -57,11 +60,8 @@ QString pdfText(const QString& path) {
 class TestPreview : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void opensAtFitWidthAndZooms_data() {
         QTest::addColumn<int>("zoom");
@@ -174,6 +174,37 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown.first().contains(QStringLiteral("broken.tvr")));
         QCOMPARE(report::TextDump(other.document()), report::TextDump(doc)); // the open report stays
+    }
+
+    // Every way the preview saves, on a disk with a few kilobytes free: the file of that name stays
+    // as it was and the message names it and the cause.
+    void savesOnAFullDiskAreRefusedAndTheOldFileStays() {
+        test::SmallFileSystem disk(2 * 1024 * 1024);
+        if (!disk.mounted())
+            QSKIP(qPrintable(disk.why()));
+        report::RenderedDocument whole;
+        whole.title = QStringLiteral("投标报表");
+        report::AppendDocument(whole, sampleDocument(), QStringLiteral("甲"));
+        report::AppendDocument(whole, sampleDocument(), QStringLiteral("乙"));
+        const QStringList names = {QStringLiteral("报表.pdf"), QStringLiteral("报表.tvr")};
+        for (const QString& name : names)
+            QVERIFY(test::WriteBytes(disk.filePath(name), "the earlier file"));
+        QVERIFY(disk.fill(8 * 1024));
+        for (const report::RenderedDocument& doc : {sampleDocument(), whole}) {
+            ReportPreview preview(doc);
+            for (const QString& name : names) {
+                const QString target = disk.filePath(name);
+                FileDialog::queueFile(target);
+                preview.saveReport();
+                const QStringList shown = MessageBox::takeShown();
+                QCOMPARE(shown.size(), 1);
+                QVERIFY2(shown.first().contains(target) && shown.first().contains(QStringLiteral("磁盘空间已满")),
+                         qPrintable(shown.first()));
+                QVERIFY(test::ReadBytes(target) == "the earlier file");
+            }
+        }
+        QCOMPARE(QDir(disk.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 (QStringList{QStringLiteral(".filler")} + names));
     }
 
     void printsTheChosenRange() {

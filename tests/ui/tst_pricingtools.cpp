@@ -2,6 +2,7 @@
 // "调价" dialog, chapter names) on a fresh demo data file, driven by keys and clicks.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqFindBar.h"
 #include "boq/BoqLineRules.h"
@@ -65,7 +66,9 @@ private:
         return m_dm->database().scalar(
             QStringLiteral("SELECT %1 FROM jd_htqd WHERE 合同编号='A1' AND 细目编号=?").arg(column), {item});
     }
-    QString currentItem() { return m_tool->editor().lines().field(BoqColumn::Item).toString(); }
+    QString currentItem() {
+        return m_tool->editor().lines().value(grid()->currentIndex().row(), BoqColumn::Item).toString();
+    }
     // The first key opens the cell editor, which takes the rest.
     void typeIntoGrid(const QString& text) {
         QTest::keyClick(grid(), text.at(0).toLatin1());
@@ -80,7 +83,7 @@ private:
 };
 
 void TestPricingTools::init() {
-    MessageBox::setTestMode(true);
+    test::BeginWindowTest();
     MessageBox::takeShown();
     m_file = std::make_unique<test::TempDataFile>();
     m_dm = m_file->open();
@@ -103,7 +106,7 @@ void TestPricingTools::cleanup() {
     m_host.reset();
     m_dm.reset();
     m_file.reset();
-    QCOMPARE(MessageBox::takeUnanswered(), 0);
+    QCOMPARE(test::EndWindowTest(), QString());
 }
 
 void TestPricingTools::undoAndRedoByKeys() {

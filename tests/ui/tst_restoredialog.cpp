@@ -1,6 +1,7 @@
 // The restore dialog and the "数据恢复" command around it.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
@@ -8,6 +9,7 @@
 #include "datamgmt/DataManagement.h"
 #include "datamgmt/FolderChooser.h"
 #include "datamgmt/RestoreDialog.h"
+#include "shell/LoginRules.h"
 #include "shell/UiStyle.h"
 #include "support/TestSupport.h"
 
@@ -45,11 +47,8 @@ double firstPrice(Database& db) {
 class TestRestoreDialog : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void listsOrdinaryFilesOfTheFolderByName() {
         test::TempDataFile file;
@@ -142,18 +141,67 @@ private slots:
                 form->restoreButton()->click();
             return dialog.result();
         });
+        MessageBox::queueAnswer(true);
         const auto outcome = DataManagement::restore(*dm, nullptr, [&] { ++toolsClosed; });
 
         QCOMPARE(outcome, DataManagement::Outcome::Continue);
         QCOMPARE(toolsClosed, 1);
         QVERIFY(closedWhileShown);
-        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("数据库 恢复完毕!!!")});
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY2(shown.first().startsWith(QStringLiteral("用所选文件替换当前数据文件吗？")), qPrintable(shown.first()));
+        for (const QString& part : {dir.filePath(QStringLiteral("backup")), QStringLiteral("沿江高速公路扩建工程"),
+                                    QStringLiteral("A1合同段"), DataFileCopies::SafetyCopyPath(file.path())})
+            QVERIFY2(shown.first().contains(part), qPrintable(part));
+        QCOMPARE(shown.last(), QStringLiteral("数据库 恢复完毕!!!"));
         QVERIFY(dm->isConnected());
         QCOMPARE(firstPrice(dm->database()), before);
         QCOMPARE(dm->session().CurContractID, QStringLiteral("A1"));
         Database kept =
             Database::open(DataFileCopies::SafetyCopyPath(file.path()), DataFileKey(), Database::Mode::Verify);
         QCOMPARE(firstPrice(kept), before + 100);
+    }
+
+    // "否" (the default) keeps the data file; a file without the logged-in unit asks for a login.
+    void theQuestionDecidesAndAnotherFilesUnitsAskForALogin() {
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        QVERIFY(LoginRules(*dm).login(QStringLiteral("华建路桥工程有限公司"), QStringLiteral("hj2026")));
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.tr"));
+        {
+            test::TempDataFile foreign;
+            QVERIFY(QFile::copy(foreign.path(), other));
+            Database db = Database::open(other, DataFileKey());
+            db.exec(QStringLiteral("delete from pass where unit = '华建路桥工程有限公司'"));
+        }
+        const QByteArray before = test::ReadBytes(file.path());
+        const auto restoreOther = [&] {
+            SetModalHandler([&](QDialog& dialog) {
+                auto* form = qobject_cast<RestoreDialog*>(&dialog);
+                form->folderChooser()->setFolder(dir.path());
+                if (QTest::qWaitFor([&] { return form->selectFile(QStringLiteral("other.tr")); }))
+                    form->restoreButton()->click();
+                if (dialog.result() != QDialog::Accepted)
+                    form->closeButton()->click();
+                return dialog.result();
+            });
+            return DataManagement::restore(*dm, nullptr, {});
+        };
+
+        MessageBox::queueAnswer(false);
+        QCOMPARE(restoreOther(), DataManagement::Outcome::Continue);
+        QCOMPARE(MessageBox::takeShown().size(), 1); // the question only
+        QCOMPARE(test::ReadBytes(file.path()), before);
+        QVERIFY(!QFileInfo::exists(DataFileCopies::SafetyCopyPath(file.path())));
+
+        MessageBox::queueAnswer(true);
+        QCOMPARE(restoreOther(), DataManagement::Outcome::Relogin);
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.at(1), QStringLiteral("数据库 恢复完毕!!!"));
+        QCOMPARE(shown.at(2), DataManagement::reloginText(QStringLiteral("华建路桥工程有限公司")));
+        QVERIFY(dm->isConnected());
     }
 
     void closeRestoresNothingButReopens() {

@@ -2,6 +2,7 @@
 // and both commands from the main window's menu with the BoQ editor hosted.
 #include "MessageBox.h"
 #include "Modal.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqExport.h"
 #include "boq/ExcelCommands.h"
@@ -59,9 +60,7 @@ private slots:
         m_dm->LoadCurrentContract();
     }
     void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
+        QCOMPARE(test::EndWindowTest(), QString());
         m_dm.reset();
         m_file.reset();
     }

@@ -2,9 +2,15 @@
 #include "MessageBox.h"
 #include "Modal.h"
 #include "Settings.h"
+#include "WindowTest.h"
 #include "boq/BoqEditorWindow.h"
 #include "boq/ContractSelectionDialog.h"
+#include "data/AppPaths.h"
 #include "data/DataModule.h"
+#include "data/Database.h"
+#include "datamgmt/DataManagement.h"
+#include "datamgmt/FolderChooser.h"
+#include "datamgmt/RestoreDialog.h"
 #include "grid/DataGrid.h"
 #include "preview/ReportPreview.h"
 #include "shell/AboutDialog.h"
@@ -18,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +34,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -83,12 +91,8 @@ bool loginAsHuajian(DataModule& dm) {
 class TestShell : public QObject {
     Q_OBJECT
 private slots:
-    void init() { MessageBox::setTestMode(true); }
-    void cleanup() {
-        SetModalHandler({});
-        QCOMPARE(MessageBox::takeUnanswered(), 0);
-        QCOMPARE(MessageBox::pendingAnswers(), 0);
-    }
+    void init() { test::BeginWindowTest(); }
+    void cleanup() { QCOMPARE(test::EndWindowTest(), QString()); }
 
     void loginListsUnitsAndChecksThePassword() {
         test::TempDataFile file;
@@ -447,6 +451,55 @@ private slots:
             QCOMPARE(pressed(window), step.expected);
             if (step.expected.isEmpty())
                 QCOMPARE(window.hostedTool(), nullptr);
+        }
+    }
+
+    // After restoring a file that has no account of the logged-in unit the login comes back; giving
+    // it up ends the program.
+    void aRestoredFileWithoutTheUnitAsksForALogin_data() {
+        QTest::addColumn<bool>("giveUp");
+        QTest::newRow("logs in as another unit") << false;
+        QTest::newRow("gives up") << true;
+    }
+    void aRestoredFileWithoutTheUnitAsksForALogin() {
+        QFETCH(bool, giveUp);
+        test::TempDataFile file(true);
+        auto dm = file.open();
+        QTemporaryDir dir;
+        const QString other = dir.filePath(QStringLiteral("other.tr"));
+        {
+            test::TempDataFile foreign;
+            QVERIFY(QFile::copy(foreign.path(), other));
+            Database db = Database::open(other, DataFileKey());
+            db.exec(QStringLiteral("delete from pass where unit = ?"), {kUnit});
+        }
+        MainWindow window(*dm);
+        int logins = 0;
+        QVERIFY(window.start([&](DataModule& d) {
+            if (++logins == 1)
+                return loginAsHuajian(d);
+            return !giveUp && LoginRules(d).login(QStringLiteral("东方交通建设集团有限公司"), QStringLiteral("df2026"));
+        }));
+        window.show();
+        SetModalHandler([&](QDialog& dialog) {
+            auto* form = qobject_cast<RestoreDialog*>(&dialog);
+            if (!form)
+                return int(QDialog::Rejected);
+            form->folderChooser()->setFolder(dir.path());
+            if (QTest::qWaitFor([&] { return form->selectFile(QStringLiteral("other.tr")); }))
+                form->restoreButton()->click();
+            return dialog.result();
+        });
+        MessageBox::queueAnswer(true);
+        window.restoreDataFile();
+        QCOMPARE(logins, 2);
+        const QStringList shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.last(), DataManagement::reloginText(kUnit));
+        QCOMPARE(window.isVisible(), !giveUp);
+        if (!giveUp) {
+            QCOMPARE(dm->session().CurUnitName, QStringLiteral("东方交通建设集团有限公司"));
+            QCOMPARE(window.statusPanel(3)->text().trimmed(), QStringLiteral("东方交通建设集团有限公司"));
         }
     }
 

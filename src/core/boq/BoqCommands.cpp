@@ -61,8 +61,7 @@ int PriceItem(BoqEditor& editor, const QString& item, const QVariant& price, con
 PasteResult PasteFromItem(BoqEditor& editor, const QString& item, const std::optional<QString>& chapter,
                           const QString& text) {
     ListLinesFor(editor, chapter);
-    editor.lines().moveTo(ListedRowOf(editor, item));
-    return editor.pastePrices(text);
+    return editor.pastePrices(ListedRowOf(editor, item), text);
 }
 
 QStringList ContractChapters(BoqEditor& editor, const QStringList& codes) {

@@ -14,9 +14,10 @@ BoqEditor::BoqEditor(DataModule& dm, QObject* parent)
     m_lines.setBeforePost(BoqBeforePost);
     m_lines.setBeforeInsert(BoqBeforeInsert);
     m_lines.setBeforeDelete(BoqBeforeDelete);
+    // A price-locked line's price cannot be typed: the grid asks per cell.
+    m_lines.setCellRule([](const DataSet& lines, int row, int) { return !IsPriceLocked(lines, row); });
     m_lines.setAfterOpen([this](DataSet&) { applyDisplayFormats(); });
-    m_lines.setAfterScroll([this](DataSet&) { applyPriceLock(); });
-    m_lines.setAfterPost([this](DataSet&, const QVariantList& before) { recordPosted(before); });
+    m_lines.setAfterPost([this](DataSet&, int row, const QVariantList& before) { recordPosted(row, before); });
 }
 
 QString BoqEditor::contractListSql() {
@@ -79,8 +80,6 @@ std::optional<ChapterRecompute> BoqEditor::recompute() {
     std::vector<PriceChange> changes = RecordedRecompute(m_dm, m_dm.session().CurContractID, {m_chapterText}, &result);
     pushStep(QStringLiteral("章合计 和 保险费 计算（%1章）").arg(m_chapterText), std::move(changes));
     openList();
-    if (m_lines.rowCount() > 1)
-        m_lines.moveTo(1);
     return result;
 }
 
@@ -105,21 +104,18 @@ int BoqEditor::findItem(const QString& item) const {
 }
 
 void BoqEditor::priceLine(int row, const QVariant& price) {
-    m_lines.moveTo(row);
-    if (m_lines.current() != row)
-        throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
-    m_lines.setField(BoqColumn::Price, price);
+    m_lines.setValue(row, BoqColumn::Price, price);
     try {
-        m_lines.post();
+        m_lines.post(row);
     } catch (const Refused&) {
         // The save hook refused the line (price lock): nothing of it stays typed.
-        m_lines.cancel();
+        m_lines.cancel(row);
         throw;
     }
 }
 
-void BoqEditor::recordPosted(const QVariantList& before) {
-    std::vector<PriceChange> changes = PostedChanges(m_lines, {m_lines.current()}, {before});
+void BoqEditor::recordPosted(int row, const QVariantList& before) {
+    std::vector<PriceChange> changes = PostedChanges(m_lines, {row}, {before});
     if (changes.empty())
         return;
     const QString item = changes.front().item;
@@ -167,9 +163,9 @@ qint64 firstBidderLine(const PriceStep& step) {
 
 qint64 BoqEditor::undo() {
     // What was typed and not yet saved is the latest change: it goes first.
-    if (m_lines.isEditing()) {
+    if (m_lines.hasPendingEdits()) {
         const bool typed = m_lines.isModified();
-        m_lines.cancel();
+        m_lines.cancelPending();
         if (typed)
             return 0;
     }
@@ -185,9 +181,9 @@ qint64 BoqEditor::undo() {
 }
 
 qint64 BoqEditor::redo() {
-    if (m_lines.isEditing() && m_lines.isModified())
+    if (m_lines.isModified())
         return 0; // what was typed is saved or dropped first
-    m_lines.cancel();
+    m_lines.cancelPending();
     if (!m_history.canRedo())
         return 0;
     const PriceStep step = m_history.nextRedo();
@@ -199,15 +195,15 @@ qint64 BoqEditor::redo() {
     return firstBidderLine(step);
 }
 
-PasteResult BoqEditor::pastePrices(const QString& text) {
+PasteResult BoqEditor::pastePrices(int fromRow, const QString& text) {
     savePending();
-    if (m_lines.isEmpty() || m_lines.current() < 0)
+    if (fromRow < 0 || fromRow >= m_lines.rowCount())
         throw Refused(QStringLiteral("列表里没有细目，无法粘贴"));
     const QStringList cells = PastedPriceColumn(text);
     PasteResult result;
     std::vector<int> rows;
     int locked = 0;
-    for (int r = m_lines.current(); r < m_lines.rowCount() && rows.size() < static_cast<size_t>(cells.size()); ++r) {
+    for (int r = fromRow; r < m_lines.rowCount() && rows.size() < static_cast<size_t>(cells.size()); ++r) {
         if (IsPriceLocked(m_lines, r)) {
             ++locked;
             continue;
@@ -246,11 +242,11 @@ PasteResult BoqEditor::pastePrices(const QString& text) {
     return result;
 }
 
-QString BoqEditor::currentChapter() const {
+QString BoqEditor::totalsChapter(int row) const {
     if (m_level == BoqChapterLevel)
         return m_chapterText;
-    if (m_level == BoqContractLevel && m_lines.current() >= 0)
-        return m_lines.storedValue(m_lines.current(), m_lines.columnIndex(BoqColumn::Chapter)).toString();
+    if (m_level == BoqContractLevel && row >= 0)
+        return m_lines.storedValue(row, m_lines.columnIndex(BoqColumn::Chapter)).toString();
     return {};
 }
 
@@ -292,14 +288,6 @@ std::pair<int, QString> BoqEditor::nodeFor(const BoqFoundLine& line) const {
     return {BoqContractLevel, QString()};
 }
 
-bool BoqEditor::goToLine(qint64 rowId) {
-    const int row = m_lines.rowOfKey(QVariant::fromValue<qlonglong>(rowId));
-    if (row < 0)
-        return false;
-    m_lines.moveTo(row);
-    return m_lines.current() == row;
-}
-
 void BoqEditor::proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentRequest& request) {
     savePending();
     adjustment.propose(m_dm.session().CurContractID, request);
@@ -327,11 +315,6 @@ void BoqEditor::applyDisplayFormats() {
     m_lines.setDisplayFormat(BoqColumn::Quantity, noQuantity ? QStringLiteral("0.00") : QString());
     m_lines.setDisplayFormat(BoqColumn::Price, QStringLiteral("0.00"));
     m_lines.setDisplayFormat(BoqColumn::Amount, QString());
-}
-
-void BoqEditor::applyPriceLock() {
-    m_locked = IsPriceLocked(m_lines, m_lines.current());
-    emit priceLockApplied(m_locked);
 }
 
 } // namespace tenvora

@@ -50,8 +50,8 @@ public:
     int selectedLevel() const { return m_level; }
     const QString& chapterText() const { return m_chapterText; }
 
-    // Stores the insurance line and the selected chapter's total, re-reads the chapter and
-    // makes its second line current. Does nothing (empty) unless a chapter node is selected.
+    // Stores the insurance line and the selected chapter's total and re-reads the chapter (the
+    // window then shows its second line). Does nothing (empty) unless a chapter node is selected.
     // A pending price is saved first, so it counts.
     std::optional<ChapterRecompute> recompute();
 
@@ -61,12 +61,11 @@ public:
     // after something else wrote into the file (a report stores the insurance line).
     void reread();
 
-    // Price lock of the current line, as last applied (false without lines).
-    bool currentLocked() const { return m_locked; }
     // First row whose 细目编号 equals item exactly; -1 when none.
     int findItem(const QString& item) const;
-    // Makes the row current, sets the price (null clears it) and saves the line through the
-    // save hook, which refuses a price-locked line (Refused with the reason; the edit is dropped).
+    // Sets the row's price (null clears it) and saves the line through the save hook, which
+    // refuses a price-locked line (Refused with the reason; the edit is dropped). Edits of other
+    // lines are left as they are.
     void priceLine(int row, const QVariant& price);
 
     // Undo and redo. Every posted price, paste, adjustment and recomputation is one step. A
@@ -78,19 +77,19 @@ public:
     qint64 undo();
     qint64 redo();
 
-    // Pastes a column of prices copied from a spreadsheet into the list from the current line
-    // down: price-locked lines are passed over (and counted), each price goes through the save
-    // hook, all as one change and one step. A cell that is not a number, more prices than
-    // lines below, or a line changed elsewhere refuses the whole paste (Refused, nothing written).
-    PasteResult pastePrices(const QString& text);
+    // Pastes a column of prices copied from a spreadsheet into the list from that row down:
+    // price-locked lines are passed over (and counted), each price goes through the save hook,
+    // all as one change and one step. A cell that is not a number, more prices than lines
+    // below, or a line changed elsewhere refuses the whole paste (Refused, nothing written).
+    PasteResult pastePrices(int fromRow, const QString& text);
 
     // The live totals (the contract's figures, ContractFigures): read from the contract when
     // first asked for (a command that prices one line never needs them), then kept as lines are
     // priced without reading again.
     const ContractFigures& liveTotals() const;
-    // The chapter the live chapter total is shown for: the selected chapter, or the current
-    // line's chapter while the contract node is selected; empty otherwise.
-    QString currentChapter() const;
+    // The chapter the live chapter total is shown for while the row is current: the selected
+    // chapter, or the row's chapter while the contract node is selected; empty otherwise.
+    QString totalsChapter(int row) const;
     // A chapter line (item number equal to its chapter) whose stored total (empty counts as 0)
     // is not the one the recomputation would store now.
     bool isStaleChapterLine(int row) const;
@@ -105,8 +104,6 @@ public:
     // The node that shows a found line: the contract node stays when it is selected, else the
     // line's chapter node (the contract node for a line of no chapter node).
     std::pair<int, QString> nodeFor(const BoqFoundLine& line) const;
-    // Makes the list row of that identity current; false when the list does not hold it.
-    bool goToLine(qint64 rowId);
 
     // Works out an adjustment on the current contract (a pending price is saved first).
     void proposeAdjustment(PriceAdjustment& adjustment, const AdjustmentRequest& request);
@@ -114,9 +111,6 @@ public:
     void applyAdjustment(PriceAdjustment& adjustment);
 
 signals:
-    // After the current line changed, and after a load that returned lines: whether the
-    // current line is price-locked. The grid follows it with its read-only state.
-    void priceLockApplied(bool locked);
     // The undo history changed (a step added, undone, redone, or the history cleared).
     void historyChanged();
     // The live totals changed.
@@ -124,9 +118,8 @@ signals:
 
 private:
     void applyDisplayFormats();
-    void applyPriceLock();
     void openList();
-    void recordPosted(const QVariantList& before);
+    void recordPosted(int row, const QVariantList& before);
     void noteAmounts(const std::vector<PriceChange>& changes);
     void noteAmount(qint64 rowId, const QVariant& price, const QVariant& amount);
     void pushStep(QString label, std::vector<PriceChange> changes);
@@ -136,7 +129,6 @@ private:
     std::vector<BoqTreeNode> m_tree;
     int m_level = -1;
     QString m_chapterText;
-    bool m_locked = false;
     bool m_unpricedOnly = false;
     PriceHistory m_history;
     mutable ContractFigures m_totals;

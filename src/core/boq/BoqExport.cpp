@@ -4,6 +4,7 @@
 #include "boq/ContractFigures.h"
 #include "boq/XlsxWriter.h"
 #include "data/DataModule.h"
+#include "datamgmt/FileCopy.h"
 #include "reports/ChineseAmount.h"
 
 #include <QDir>
@@ -110,6 +111,8 @@ QStringList BoqExport::billHeadings() {
 }
 
 QString BoqExport::withSuffix(const QString& path) {
+    // "out/." must not become the file "out/..xlsx".
+    CheckTargetFileName(path);
     return QFileInfo(path).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) == 0
                ? path
                : path + QStringLiteral(".xlsx");

@@ -23,10 +23,11 @@ class BoqExport {
 public:
     explicit BoqExport(DataModule& dm) : m_dm(dm) {}
 
-    // Writes the workbook beside nothing the user can see and then puts it in place of path in
-    // one step, so a failed export leaves no half file (and an older file of that name as it
-    // was). Throws Refused without a current contract, Error when the file cannot be written,
-    // StatementError or StorageError when the store cannot be read.
+    // Writes the workbook beside its target, without a name until it is whole on the disk, and
+    // then puts it in place of path in one step (StagedFile), so a failed or killed export leaves
+    // no file behind (and an older file of that name as it was). Throws Refused without a
+    // current contract or for a path that is no file name, Error naming the file and the cause
+    // when it cannot be written, StatementError or StorageError when the store cannot be read.
     BoqExportResult write(const QString& path);
 
     static QString billSheetName() { return QStringLiteral("工程量清单"); }
@@ -35,7 +36,8 @@ public:
     // The import's five headings, then 合价 and 章.
     static QStringList billHeadings();
     static QString fileFilter() { return QStringLiteral("Excel 工作簿 (*.xlsx)"); }
-    // The path with ".xlsx" added when it has no suffix of that name.
+    // The path with ".xlsx" added when it has no suffix of that name; refuses (Refused) an empty
+    // name and one that names a folder.
     static QString withSuffix(const QString& path);
     static QString doneText(const BoqExportResult& result);
 

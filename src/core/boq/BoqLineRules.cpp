@@ -58,11 +58,10 @@ QString PriceLockReason(const DataSet& lines, int row) {
                            lines.value(row, BoqColumn::Chapter).toString());
 }
 
-void BoqBeforePost(DataSet& lines) {
-    const int row = lines.current();
+void BoqBeforePost(DataSet& lines, int row) {
     const int priceColumn = lines.columnIndex(BoqColumn::Price);
     const QVariant storedPrice = lines.storedValue(row, priceColumn);
-    const QVariant price = lines.field(BoqColumn::Price);
+    const QVariant price = lines.value(row, priceColumn);
     const bool priceChanged = !SameStoredValue(storedPrice, price);
     // The lock is judged on the line as stored, so that no path (the grid, the command line,
     // a paste, code setting fields) can unlock a line by changing its other columns first.
@@ -77,22 +76,22 @@ void BoqBeforePost(DataSet& lines) {
                 PriceLockMessage(lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString(), reason));
     }
     const bool priceCleared = priceChanged && !NumberOf(price) && NumberOf(storedPrice);
-    if (const std::optional<qint64> amount = LineAmount(price, lines.field(BoqColumn::Quantity)))
-        lines.setField(BoqColumn::Amount, QVariant::fromValue<qlonglong>(*amount));
+    if (const std::optional<qint64> amount = LineAmount(price, lines.value(row, BoqColumn::Quantity)))
+        lines.setValue(row, BoqColumn::Amount, QVariant::fromValue<qlonglong>(*amount));
     else if (priceCleared)
-        lines.setField(BoqColumn::Amount, QVariant()); // no price, no amount: it must not count in a total
-    lines.setField(BoqColumn::Section, lines.field(BoqColumn::Item));
+        lines.setValue(row, BoqColumn::Amount, QVariant()); // no price, no amount: it must not count in a total
+    lines.setValue(row, BoqColumn::Section, lines.value(row, BoqColumn::Item));
 }
 
 QString PriceLockMessage(const QString& item, const QString& reason) {
     return QStringLiteral("细目“%1”不允许录入单价：%2").arg(item, reason);
 }
 
-void BoqBeforeInsert(DataSet&) {
+void BoqBeforeInsert(DataSet&, int) {
     throw Refused(QStringLiteral("不允许增加"));
 }
 
-void BoqBeforeDelete(DataSet&) {
+void BoqBeforeDelete(DataSet&, int) {
     throw Refused(QStringLiteral("不允许删除"));
 }
 

@@ -40,14 +40,14 @@ bool IsDrawnLocked(const DataSet& lines, int row);
 QString PriceLockReason(const DataSet& lines, int row);
 
 // Before every save of a line, whatever path it comes from: a changed price on a price-locked
-// line (judged on the line as stored) is refused (Refused, the row stays in edit); the amount
+// line (judged on the line as stored) is refused (Refused, the row keeps its edit); the amount
 // follows LineAmount, a cleared price clears it, a missing quantity leaves it; 节 takes the
 // item number.
-void BoqBeforePost(DataSet& lines);
+void BoqBeforePost(DataSet& lines, int row);
 // "细目“101-1-a”不允许录入单价：" + the reason.
 QString PriceLockMessage(const QString& item, const QString& reason);
 // Lines come from the owner: none is added ("不允许增加") and none is deleted here.
-void BoqBeforeInsert(DataSet& lines);
-void BoqBeforeDelete(DataSet& lines);
+void BoqBeforeInsert(DataSet& lines, int row);
+void BoqBeforeDelete(DataSet& lines, int row);
 
 } // namespace tenvora

@@ -2,6 +2,7 @@
 
 #include "boq/CellSink.h"
 #include "boq/XlsxReader.h"
+#include "data/SystemErrorText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -460,8 +461,15 @@ QString WorkbookHelperProgram() {
 
 WorkbookContents ReadWorkbook(const QString& path, const QString& onlySheet) {
     const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(path);
+    // A pipe would hold the reader until someone writes into it; a folder or a device is no
+    // workbook either, and saying it is missing would send the user looking for the wrong thing.
+    if (const QString kind = NotAFileKind(path); !kind.isEmpty())
+        fail(QStringLiteral("“%1”是一个%2，不是 Excel 工作簿文件").arg(shown, kind));
+    if (info.isSymLink() && !info.exists())
+        fail(QStringLiteral("“%1”是一个链接，它指向的文件不存在").arg(shown));
     if (!info.isFile())
-        fail(QStringLiteral("文件“%1”不存在").arg(QDir::toNativeSeparators(path)));
+        fail(QStringLiteral("文件“%1”不存在").arg(shown));
     QStringList args{info.absoluteFilePath()};
     if (!onlySheet.isEmpty())
         args << QStringLiteral("--sheet") << onlySheet;

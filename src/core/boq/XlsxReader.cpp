@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QIODevice>
 #include <QUrl>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include <unzip.h>
@@ -47,7 +49,10 @@ class ZipArchive {
     };
 
 public:
-    explicit ZipArchive(const QString& path) : m_handle(path), m_zip(m_handle.zip) {
+    explicit ZipArchive(const QString& path)
+        : m_handle(path), m_zip(m_handle.zip),
+          budget(
+              std::min(kXlsxMaxWorkbookBytes, QFileInfo(path).size() * kXlsxMaxExpansion + kXlsxExpansionAllowance)) {
         if (!m_zip)
             damaged(QStringLiteral("压缩包的目录无法读取"));
         unz_global_info64 global{};
@@ -105,6 +110,12 @@ public:
 private:
     Handle m_handle;
     unzFile m_zip;
+
+public:
+    // What every part read from the workbook may expand to together.
+    const qint64 budget;
+
+private:
     QHash<QString, unz64_file_pos> m_entries;
 };
 
@@ -150,6 +161,17 @@ protected:
         }
         m_bytes += n;
         m_zip.expanded += n;
+        // Chunks are no longer than the token cap, so only a stretch across chunks can pass it.
+        const auto* first = static_cast<const char*>(std::memchr(data, '<', static_cast<size_t>(n)));
+        if (!first) {
+            m_sinceMarkup += n;
+        } else {
+            const qint64 across = m_sinceMarkup + (first - data);
+            const char* last = data + n - 1;
+            while (*last != '<')
+                --last;
+            m_sinceMarkup = across > kXlsxMaxTokenBytes ? across : data + n - 1 - last;
+        }
         if (m_bytes > kXlsxMaxPartBytes)
             m_failure = QStringLiteral("Excel 工作簿（.xlsx）中的 %1 解压后超过 %2 MB 的上限，已拒绝读取")
                             .arg(m_part)
@@ -157,6 +179,15 @@ protected:
         else if (m_zip.expanded > kXlsxMaxWorkbookBytes)
             m_failure = QStringLiteral("Excel 工作簿（.xlsx）解压后的内容超过 %1 MB 的上限，已拒绝读取")
                             .arg(kXlsxMaxWorkbookBytes / kMegabyte);
+        else if (m_zip.expanded > m_zip.budget)
+            m_failure = QStringLiteral("Excel 工作簿（.xlsx）解压后的内容超过文件本身大小的 %1 倍，不是正常的工作簿"
+                                       "（可能是专门构造的压缩包），已拒绝读取")
+                            .arg(kXlsxMaxExpansion);
+        else if (m_sinceMarkup > kXlsxMaxTokenBytes)
+            m_failure = QStringLiteral("Excel 工作簿（.xlsx）中的 %1 有一段超过 %2 MB 的文字，单元格容不下这么多，"
+                                       "已拒绝读取")
+                            .arg(m_part)
+                            .arg(kXlsxMaxTokenBytes / kMegabyte);
         return m_failure.isEmpty() ? n : -1;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
@@ -166,6 +197,7 @@ private:
     QString m_part;
     QString m_failure;
     qint64 m_bytes = 0;
+    qint64 m_sinceMarkup = 0;
     bool m_open = false;
 };
 

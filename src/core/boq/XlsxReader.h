@@ -10,11 +10,20 @@
 
 namespace tenvora {
 
-// One XML part of the archive, uncompressed. Counted as it expands: the sizes the archive
-// declares are not trusted.
-inline constexpr qint64 kXlsxMaxPartBytes = qint64{32} << 20;
+// What the archive may expand to. None is taken from what the archive declares: every byte is
+// counted as it expands. The bounds let the export of the largest bill (200,000 lines, with long
+// descriptions) read back, while an archive built to expand (a "zip bomb") stops at the ratio.
+// One XML part, uncompressed.
+inline constexpr qint64 kXlsxMaxPartBytes = qint64{512} << 20;
 // Every part read from one workbook, together.
-inline constexpr qint64 kXlsxMaxWorkbookBytes = qint64{64} << 20;
+inline constexpr qint64 kXlsxMaxWorkbookBytes = qint64{768} << 20;
+// ... and at most this many times the size of the file itself (spreadsheets compress some ten to
+// thirty times; a built bomb a thousand), with an allowance for small files.
+inline constexpr qint64 kXlsxMaxExpansion = 200;
+inline constexpr qint64 kXlsxExpansionAllowance = qint64{1} << 20;
+// The longest stretch of a part without markup: one text or one attribute. A cell holds at most
+// 32,767 characters, so this bounds what any one token of the XML reader may hold.
+inline constexpr qint64 kXlsxMaxTokenBytes = qint64{1} << 20;
 // A sheet's used range (the rows and columns up to its last cell that holds a value), and the
 // cells and shared texts a workbook may hold. The dimension a sheet declares is not trusted.
 inline constexpr qint64 kXlsxMaxCells = 2'000'000;

@@ -1,19 +1,25 @@
 #include "boq/XlsxWriter.h"
 
 #include "data/Money.h"
+#include "data/SystemErrorText.h"
 #include "datamgmt/FileCopy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <clocale>
+#include <cstdio>
 
 #include <xlsxwriter.h>
 
 #ifndef Q_OS_WIN
+#include <fcntl.h>
 #include <locale.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 #endif
 
 namespace tenvora {
@@ -57,6 +63,89 @@ private:
 #endif
 };
 
+// The writer prints its own notices to stderr, in English, where a failure is then reported
+// twice and half in words the user does not read. While it works they go nowhere: the export's
+// message says what failed.
+class QuietStandardError {
+public:
+    QuietStandardError() {
+#ifndef Q_OS_WIN
+        std::fflush(stderr);
+        const int sink = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (sink < 0)
+            return;
+        m_saved = ::fcntl(2, F_DUPFD_CLOEXEC, 3);
+        if (m_saved >= 0)
+            ::dup2(sink, 2);
+        ::close(sink);
+#endif
+    }
+    ~QuietStandardError() {
+#ifndef Q_OS_WIN
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+#endif
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+// True when the file system of the folder has (next to) no room left.
+bool folderIsFull(const QString& folder) {
+#ifndef Q_OS_WIN
+    struct statvfs fs {};
+    return ::statvfs(QFile::encodeName(folder).constData(), &fs) == 0 &&
+           static_cast<qint64>(fs.f_bavail) * static_cast<qint64>(fs.f_frsize) < 64 * 1024;
+#else
+    Q_UNUSED(folder);
+    return false;
+#endif
+}
+
+// The writer's error in the user's words. A failure of the file itself names its cause from
+// the system's error (a full disk above all).
+QString writerErrorText(lxw_error rc, int systemError, const QString& folder) {
+    switch (rc) {
+    case LXW_ERROR_MEMORY_MALLOC_FAILED:
+        return QStringLiteral("内存不足");
+    case LXW_ERROR_CREATING_XLSX_FILE:
+    case LXW_ERROR_CREATING_TMPFILE:
+    case LXW_ERROR_READING_TMPFILE:
+    case LXW_ERROR_ZIP_FILE_OPERATION:
+    case LXW_ERROR_ZIP_PARAMETER_ERROR:
+    case LXW_ERROR_ZIP_BAD_ZIP_FILE:
+    case LXW_ERROR_ZIP_INTERNAL_ERROR:
+    case LXW_ERROR_ZIP_FILE_ADD:
+    case LXW_ERROR_ZIP_CLOSE:
+        if (systemError == ENOSPC || folderIsFull(folder))
+            return SystemErrorText(ENOSPC);
+        if (systemError != 0 && systemError != ENOENT)
+            return SystemErrorText(systemError);
+        return QStringLiteral("写入文件或压缩包时出错");
+    case LXW_ERROR_SHEETNAME_LENGTH_EXCEEDED:
+    case LXW_ERROR_INVALID_SHEETNAME_CHARACTER:
+    case LXW_ERROR_SHEETNAME_START_END_APOSTROPHE:
+    case LXW_ERROR_SHEETNAME_ALREADY_USED:
+        return QStringLiteral("工作表名称无效");
+    case LXW_ERROR_32_STRING_LENGTH_EXCEEDED:
+    case LXW_ERROR_128_STRING_LENGTH_EXCEEDED:
+    case LXW_ERROR_255_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("文字太长（页眉等处最多 255 个字符）");
+    case LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED:
+        return QStringLiteral("单元格的文字超过 Excel 允许的 32767 个字符");
+    case LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE:
+        return QStringLiteral("超出 Excel 工作表的行列范围（1048576 行）");
+    default:
+        return QStringLiteral("Excel 工作簿写入程序报告错误（代码 %1）").arg(static_cast<int>(rc));
+    }
+}
+
 QString numberText(double value, XlsxCell kind) {
     switch (kind) {
     case XlsxCell::Price:
@@ -75,7 +164,7 @@ void check(lxw_error rc, const QString& sheet, int row) {
         throw Error(QStringLiteral("工作表“%1”第 %2 行无法写入：%3")
                         .arg(sheet)
                         .arg(row + 1)
-                        .arg(QString::fromUtf8(lxw_strerror(rc))));
+                        .arg(writerErrorText(rc, 0, QString())));
 }
 
 } // namespace
@@ -87,15 +176,19 @@ double XlsxDisplayWidth(const QString& text) {
     return width;
 }
 
-XlsxBook::XlsxBook(const QString& file, const QString& scratch) : m_scratch(QFile::encodeName(scratch)) {
+XlsxBook::XlsxBook(const QString& file, const QString& shown, const QString& scratch)
+    : m_shown(shown), m_scratch(QFile::encodeName(scratch)) {
     lxw_workbook_options options{};
     options.tmpdir = m_scratch.data();
     // Rows go to the scratch file as they are written (texts inline), instead of being held
     // until the end: a large sheet is written faster and in little memory.
     options.constant_memory = 1;
+    errno = 0;
     m_book = workbook_new_opt(QFile::encodeName(file).constData(), &options);
     if (!m_book)
-        throw Error(QStringLiteral("无法创建 Excel 工作簿"));
+        throw Error(
+            QStringLiteral("无法创建 Excel 工作簿 %1：%2")
+                .arg(QDir::toNativeSeparators(m_shown), writerErrorText(LXW_ERROR_CREATING_TMPFILE, errno, scratch)));
     m_heading = format();
     format_set_bold(m_heading);
     format_set_align(m_heading, LXW_ALIGN_CENTER);
@@ -152,10 +245,14 @@ XlsxSheet XlsxBook::sheet(const QString& name, const QList<XlsxColumn>& columns)
 }
 
 void XlsxBook::close() {
+    errno = 0;
     const lxw_error rc = workbook_close(m_book);
+    const int error = errno;
     m_book = nullptr; // closing frees it, whatever the outcome
     if (rc != LXW_NO_ERROR)
-        throw Error(QStringLiteral("写入 Excel 工作簿失败：%1").arg(QString::fromUtf8(lxw_strerror(rc))));
+        throw Error(
+            QStringLiteral("写入 Excel 工作簿 %1 失败：%2")
+                .arg(QDir::toNativeSeparators(m_shown), writerErrorText(rc, error, QString::fromUtf8(m_scratch))));
 }
 
 XlsxSheet::XlsxSheet(XlsxBook& book, lxw_worksheet* sheet, QString name, QList<XlsxColumn> columns)
@@ -223,18 +320,18 @@ void XlsxSheet::finish(const QString& caption) {
 }
 
 void WriteXlsxInPlace(const QString& path, const QString& unfinished, const std::function<void(XlsxBook&)>& fill) {
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        throw Error(QStringLiteral("无法建立临时文件夹：%1").arg(scratch.errorString()));
-    const QString staged = scratch.filePath(QStringLiteral("staged.xlsx"));
-    {
+    // The workbook is written beside its target, the writer's own temporary files too: a full
+    // temporary folder cannot stop the write, and a kill leaves nothing behind (StagedFile).
+    const QString target = QFileInfo(path).absoluteFilePath();
+    StagedFile staged(target);
+    const QString folder = QFileInfo(target).absolutePath();
+    try {
+        const QuietStandardError quiet;
         const CNumberFormatting cLocale;
-        XlsxBook book(staged, scratch.path());
+        XlsxBook book(staged.pathForWriting(), target, folder);
         fill(book);
         book.close();
-    }
-    try {
-        CopyFileReplacing(staged, QFileInfo(path).absoluteFilePath());
+        staged.commit();
     } catch (const Error& e) {
         throw Error(QStringLiteral("%1：%2").arg(unfinished, e.text()));
     }

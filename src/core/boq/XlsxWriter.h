@@ -1,7 +1,7 @@
 // Writing .xlsx workbooks (libxlsxwriter) the way every workbook of the program is written: a
 // heading row frozen on each sheet, figures as number cells in fixed display formats, columns
 // sized to what they hold, A4 one page wide with the headings on every page; and the file staged
-// in a temporary folder and put in place in one step, so a failed write leaves no half file.
+// beside its target and put in place in one step, so a failed write leaves no half file.
 #pragma once
 
 #include "data/Errors.h"
@@ -62,9 +62,10 @@ private:
 
 class XlsxBook {
 public:
-    // A new workbook at file; the writer keeps rows in scratch (a folder) as they are written,
-    // so a large sheet takes little memory. Throws Error when it cannot be made.
-    XlsxBook(const QString& file, const QString& scratch);
+    // A new workbook at file (a stage), named as shown in messages; the writer keeps rows in
+    // scratch (a folder) as they are written, so a large sheet takes little memory. Throws Error
+    // when it cannot be made.
+    XlsxBook(const QString& file, const QString& shown, const QString& scratch);
     XlsxBook(const XlsxBook&) = delete;
     XlsxBook& operator=(const XlsxBook&) = delete;
     ~XlsxBook();
@@ -80,6 +81,7 @@ private:
     lxw_format* format();
     lxw_format* formatFor(XlsxCell kind, bool wrap) const;
 
+    QString m_shown;
     QByteArray m_scratch;
     lxw_workbook* m_book = nullptr;
     lxw_format* m_heading = nullptr;
@@ -91,10 +93,12 @@ private:
     lxw_format* m_percent = nullptr;
 };
 
-// Writes a workbook with fill() into a temporary folder, under the C locale's number formatting
-// (the writer formats numbers with printf), and copies it in place of path in one step; an older
-// file of that name stays as it was when anything fails. Throws Error; one from putting the file
-// in place reads "<unfinished>：<why>" ("导出没有完成：…").
+// Writes a workbook with fill() beside path, without a name until it is whole on the disk
+// (StagedFile, the writer's own temporary files there too), under the C locale's number
+// formatting (the writer formats numbers with printf) and with the writer's own English notices
+// silenced, and puts it in place of path in one step; an older file of that name stays as it was
+// when anything fails, and a kill leaves nothing behind. Throws Refused for a path that is no
+// file name, Error reading "<unfinished>：<why>" ("导出没有完成：…") otherwise.
 void WriteXlsxInPlace(const QString& path, const QString& unfinished, const std::function<void(XlsxBook&)>& fill);
 
 // Width as a spreadsheet counts it: a CJK character takes two columns.

@@ -67,10 +67,41 @@ void probeAccess(const QString& path, bool forWriting) {
 
 } // namespace
 
+QString JournalPathFor(const QString& dataFile) {
+    return dataFile + QStringLiteral("-journal");
+}
+
+bool HasHotJournal(const QString& dataFile) {
+    QFile journal(JournalPathFor(dataFile));
+    // The store's journal starts with these bytes; one that was emptied or zeroed holds nothing.
+    static const QByteArray magic = QByteArray::fromHex("d9d505f920a163d7");
+    if (!journal.open(QIODevice::ReadOnly) || journal.read(magic.size()) != magic)
+        return false;
+#ifdef Q_OS_UNIX
+    // A change in progress holds the store's reserved lock on the data file (the byte after its
+    // pending byte at 1 GiB); only a journal that nobody holds is left from an interrupted one.
+    const int fd = ::open(QFile::encodeName(dataFile).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock reserved {};
+    reserved.l_type = F_WRLCK;
+    reserved.l_whence = SEEK_SET;
+    reserved.l_start = 0x40000000 + 1;
+    reserved.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &reserved) == 0 && reserved.l_type != F_UNLCK;
+    ::close(fd);
+    return !held;
+#else
+    return true;
+#endif
+}
+
 void ProbeDataFile(const QString& path, bool forWriting) {
     const QFileInfo info(path);
     if (!info.exists())
         refuse(path, QStringLiteral("文件不存在"));
+    if (const QString kind = NotAFileKind(path); !kind.isEmpty())
+        refuse(path, QStringLiteral("这是一个%1，不是一个文件").arg(kind));
     if (!info.isFile())
         refuse(path, QStringLiteral("不是一个文件"));
     if (info.size() == 0)

@@ -15,4 +15,11 @@ inline constexpr qint64 kDataFilePageSize = 1024;
 // the store writes its journal beside the file).
 void ProbeDataFile(const QString& path, bool forWriting);
 
+// The store's rollback journal beside a data file.
+QString JournalPathFor(const QString& dataFile);
+// True when a change to the file was interrupted (a kill, a crash, a power cut): its journal is
+// still there, whole, and no program is in the middle of that change. Any open that may write
+// undoes it; an open that may not cannot read the file until then.
+bool HasHotJournal(const QString& dataFile);
+
 } // namespace tenvora

@@ -26,6 +26,18 @@ QString quoted(const QString& name) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
+QString stillEditing() {
+    return QStringLiteral("还有一行正在编辑，请先保存或取消");
+}
+
+// Row identities are mostly the store's rowid: those compare without the variant machinery, as
+// every value read of a row with an edit asks for its identity.
+bool sameKey(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong)
+        return *static_cast<const qlonglong*>(a.constData()) == *static_cast<const qlonglong*>(b.constData());
+    return SameStoredValue(a, b);
+}
+
 } // namespace
 
 bool SameStoredValue(const QVariant& a, const QVariant& b) {
@@ -34,6 +46,13 @@ bool SameStoredValue(const QVariant& a, const QVariant& b) {
     if (nullA || nullB)
         return nullA == nullB;
     return a == b;
+}
+
+const QVariant* DataSet::Edit::find(int column) const {
+    for (const auto& [c, v] : values)
+        if (c == column)
+            return &v;
+    return nullptr;
 }
 
 DataSet::DataSet(DataModule& dm, DataSetTable target, QObject* parent)
@@ -45,6 +64,10 @@ bool DataSet::canModify() const {
 
 bool DataSet::isColumnEditable(int column) const {
     return canModify() && column >= 0 && column < m_editable.size() && m_editable[column] && column != m_keyIndex;
+}
+
+bool DataSet::isCellEditable(int row, int column) const {
+    return isColumnEditable(column) && row >= 0 && row < rowCount() && (!m_cellRule || m_cellRule(*this, row, column));
 }
 
 int DataSet::columnIndex(const QString& name) const {
@@ -61,7 +84,8 @@ int DataSet::rowOfKey(const QVariant& key) const {
         m_keyRows.clear();
         m_keyRows.reserve(rowCount());
         for (int r = 0; r < rowCount(); ++r)
-            m_keyRows.insert(m_rows[static_cast<size_t>(r)].at(m_keyIndex).toString(), r);
+            if (r != m_newRow)
+                m_keyRows.insert(m_rows[static_cast<size_t>(r)].at(m_keyIndex).toString(), r);
         m_keyRowsValid = true;
     }
     return m_keyRows.value(key.toString(), -1);
@@ -74,11 +98,41 @@ int DataSet::checkedColumn(const QString& name) const {
     return c;
 }
 
+void DataSet::requireRow(int row) const {
+    if (row < 0 || row >= rowCount())
+        throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
+}
+
+const DataSet::Edit* DataSet::editOf(int row) const {
+    if (m_edits.empty() || row < 0 || row >= rowCount())
+        return nullptr;
+    if (row == m_newRow) {
+        for (const Edit& e : m_edits)
+            if (e.isNew)
+                return &e;
+        return nullptr;
+    }
+    const QVariant& key = m_rows[static_cast<size_t>(row)].at(m_keyIndex);
+    for (const Edit& e : m_edits)
+        if (!e.isNew && sameKey(e.key, key))
+            return &e;
+    return nullptr;
+}
+
+DataSet::Edit* DataSet::editOf(int row) {
+    return const_cast<Edit*>(std::as_const(*this).editOf(row));
+}
+
+int DataSet::rowOf(const Edit& edit) const {
+    return edit.isNew ? m_newRow : rowOfKey(edit.key);
+}
+
 QVariant DataSet::value(int row, int column) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
         return {};
-    if (isEditing() && row == m_current)
-        return m_buffer.at(column);
+    if (const Edit* e = editOf(row))
+        if (const QVariant* edited = e->find(column))
+            return *edited;
     return m_rows[static_cast<size_t>(row)].at(column);
 }
 
@@ -107,9 +161,21 @@ QString DataSet::displayText(int row, int column) const {
 }
 
 void DataSet::open(const QString& sql, const QVariantList& values) {
-    close();
+    // The rows shown go before the new ones are read, so that two lists are never held at once;
+    // the edits stay, by row identity, for the rows read again.
+    emit aboutToReset();
+    m_rows.clear();
+    m_newRow = -1;
+    m_keyRowsValid = false;
+    std::erase_if(m_edits, [](const Edit& e) { return e.isNew; });
     Query query(&m_dm.database());
-    m_dm.RunSql(query, sql, values, true);
+    try {
+        m_dm.RunSql(query, sql, values, true);
+    } catch (...) {
+        clear();
+        emit reset();
+        throw;
+    }
     std::vector<QVariantList> rows;
     rows.reserve(static_cast<size_t>(query.recordCount()));
     for (int i = 0; i < query.recordCount(); ++i)
@@ -118,7 +184,8 @@ void DataSet::open(const QString& sql, const QVariantList& values) {
 }
 
 void DataSet::openRows(const QStringList& columns, std::vector<QVariantList> rows) {
-    close();
+    emit aboutToReset();
+    clear();
     for (QVariantList& r : rows)
         while (r.size() < columns.size())
             r.append(QVariant());
@@ -126,9 +193,12 @@ void DataSet::openRows(const QStringList& columns, std::vector<QVariantList> row
 }
 
 void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
-    emit aboutToReset();
+    // Edits name their columns by position: they can stay only over the same columns.
+    if (columns != m_columns)
+        m_edits.clear();
     m_columns = std::move(columns);
     m_rows = std::move(rows);
+    m_newRow = -1;
     m_keyRowsValid = false;
     m_statements.clear();
     m_last = RowStatements();
@@ -150,66 +220,32 @@ void DataSet::load(QStringList columns, std::vector<QVariantList> rows) {
     m_editable.clear();
     for (const QString& c : m_columns)
         m_editable << m_target.editableColumns.contains(c, Qt::CaseInsensitive);
-    m_current = m_rows.empty() ? -1 : 0;
-    m_state = State::Browse;
-    m_buffer.clear();
-    m_modified = false;
+    m_open = true;
+    // The new row was never stored; an edit of a row not listed again has nothing to go back to.
+    std::erase_if(m_edits, [this](const Edit& e) { return e.isNew || rowOfKey(e.key) < 0; });
     emit reset();
-    emit stateChanged(m_state);
-    emit currentChanged(m_current);
     if (m_afterOpen)
         m_afterOpen(*this);
-    fireAfterScroll();
 }
 
 void DataSet::close() {
-    if (m_state == State::Inactive)
+    if (!m_open)
         return;
     emit aboutToReset();
+    clear();
+    emit reset();
+}
+
+void DataSet::clear() {
     m_columns.clear();
     m_rows.clear();
     m_editable.clear();
     m_columnIndex.clear();
     m_keyRowsValid = false;
     m_keyIndex = -1;
-    m_current = -1;
-    m_buffer.clear();
-    m_modified = false;
-    m_state = State::Inactive;
-    emit reset();
-    emit stateChanged(m_state);
-    emit currentChanged(m_current);
-}
-
-void DataSet::setCurrent(int row, bool always) {
-    if (row == m_current && !always)
-        return;
-    m_current = row;
-    emit currentChanged(row);
-    fireAfterScroll();
-}
-
-void DataSet::fireAfterScroll() {
-    if (m_afterScroll && m_current >= 0)
-        m_afterScroll(*this);
-}
-
-void DataSet::moveTo(int row) {
-    // A view that moves while a row is being added or taken away does not steer the set.
-    if (m_rows.empty() || m_changingRows)
-        return;
-    row = std::clamp(row, 0, rowCount() - 1);
-    if (row == m_current)
-        return;
-    if (isEditing()) {
-        const int left = m_current;
-        const bool dropsRow = m_state == State::Insert && !m_modified;
-        savePending();
-        if (dropsRow && row > left)
-            --row;
-        row = std::clamp(row, 0, rowCount() - 1);
-    }
-    setCurrent(row);
+    m_edits.clear();
+    m_newRow = -1;
+    m_open = false;
 }
 
 void DataSet::requireWritable() const {
@@ -217,97 +253,119 @@ void DataSet::requireWritable() const {
         throw Refused(QStringLiteral("这些数据不能修改"));
 }
 
-void DataSet::beginEdit(State state) {
-    m_state = state;
-    m_modified = false;
-    emit stateChanged(m_state);
-}
-
-void DataSet::edit() {
+DataSet::Edit& DataSet::beginEdit(int row) {
     requireWritable();
-    if (isEditing() || m_rows.empty())
-        return;
-    m_buffer = m_rows[static_cast<size_t>(m_current)];
-    beginEdit(State::Edit);
-    emit rowChanged(m_current);
+    requireRow(row);
+    if (Edit* e = editOf(row))
+        return *e;
+    m_edits.push_back(Edit{m_rows[static_cast<size_t>(row)].at(m_keyIndex), false, false, {}});
+    if (!m_batch)
+        emit editStateChanged(row);
+    return m_edits.back();
 }
 
-void DataSet::setField(const QString& column, const QVariant& value) {
-    setField(checkedColumn(column), value);
+void DataSet::edit(int row) {
+    beginEdit(row);
 }
 
-void DataSet::setField(int column, const QVariant& value) {
+void DataSet::setValue(int row, const QString& column, const QVariant& value) {
+    setValue(row, checkedColumn(column), value);
+}
+
+void DataSet::setValue(int row, int column, const QVariant& value) {
     if (column < 0 || column >= columnCount())
         throw Error(QStringLiteral("数据中没有第 %1 列").arg(column + 1));
-    if (!isEditing())
-        edit();
-    if (!isEditing())
-        return; // no row to edit
-    if (SameStoredValue(m_buffer[column], value) && m_buffer[column].typeId() == value.typeId())
+    Edit& e = beginEdit(row);
+    auto held = std::find_if(e.values.begin(), e.values.end(), [column](const auto& v) { return v.first == column; });
+    const QVariant& now = held != e.values.end() ? held->second : m_rows[static_cast<size_t>(row)].at(column);
+    if (SameStoredValue(now, value) && now.typeId() == value.typeId())
         return;
-    m_buffer[column] = value;
-    m_modified = true;
+    if (held != e.values.end())
+        held->second = value;
+    else
+        e.values.emplace_back(column, value);
+    e.modified = true;
     if (!m_batch)
-        emit rowChanged(m_current);
+        emit rowChanged(row);
 }
 
 void DataSet::setUserValue(int row, int column, const QVariant& value) {
-    if (!isColumnEditable(column))
+    if (!isCellEditable(row, column))
         throw Refused(QStringLiteral("“%1”不允许修改").arg(m_columns.value(column)));
-    moveTo(row);
-    if (m_current != row)
-        return;
-    setField(column, value);
+    setValue(row, column, value);
 }
 
-void DataSet::post() {
-    if (!isEditing())
+DataSet::State DataSet::state(int row) const {
+    const Edit* e = editOf(row);
+    return !e ? State::Browse : e->isNew ? State::Insert : State::Edit;
+}
+
+bool DataSet::isModified(int row) const {
+    const Edit* e = editOf(row);
+    return e && e->modified;
+}
+
+bool DataSet::isModified() const {
+    return std::any_of(m_edits.begin(), m_edits.end(), [](const Edit& e) { return e.modified; });
+}
+
+void DataSet::dropEdit(int row) {
+    if (const Edit* e = editOf(row))
+        m_edits.erase(m_edits.begin() + (e - m_edits.data()));
+}
+
+void DataSet::post(int row) {
+    if (!editOf(row))
         return;
     requireWritable();
     if (m_beforePost)
-        m_beforePost(*this);
-    const QVariantList before = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
+        m_beforePost(*this, row);
+    const Edit* e = editOf(row); // the hook may have started other edits
+    const bool isNew = e->isNew;
+    const QVariantList before = isNew ? QVariantList() : m_rows[static_cast<size_t>(row)];
     try {
         Transaction tx(m_dm.database());
-        QVariantList row = writeRow(false);
+        QVariantList stored = writeRow(row, *e, false);
         tx.commit();
-        m_rows[static_cast<size_t>(m_current)] = std::move(row);
-    } catch (const DbError& e) {
-        throw StatementError(e.text());
+        m_rows[static_cast<size_t>(row)] = std::move(stored);
+    } catch (const DbError& rejected) {
+        throw StatementError(rejected.text());
     }
-    finishEdit();
-    emit rowChanged(m_current);
-    emit stateChanged(m_state);
+    dropEdit(row);
+    if (isNew) {
+        m_newRow = -1;
+        m_keyRowsValid = false;
+    }
+    emit rowChanged(row);
+    emit editStateChanged(row);
     if (m_afterPost)
-        m_afterPost(*this, before);
+        m_afterPost(*this, row, before);
 }
 
-void DataSet::finishEdit() {
-    m_buffer.clear();
-    m_modified = false;
-    m_state = State::Browse;
-}
-
-QVariantList DataSet::writeRow(bool checked) {
+QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
     Database& db = m_dm.database();
     const QString table = quoted(m_target.table);
     const QString key = quoted(m_columns[m_keyIndex]);
-    const QVariantList stored = m_state == State::Edit ? m_rows[static_cast<size_t>(m_current)] : QVariantList();
+    const QVariantList& stored = m_rows[static_cast<size_t>(row)];
+    // The row as the edit leaves it.
+    QVariantList edited = stored;
+    for (const auto& [c, v] : edit.values)
+        edited[c] = v;
     QVariant identity;
     QList<int> written;
-    if (m_state == State::Edit) {
+    if (!edit.isNew) {
         identity = stored.at(m_keyIndex);
-        QVariantList values;
-        for (int c = 0; c < columnCount(); ++c) {
-            if (c == m_keyIndex || SameStoredValue(m_buffer[c], stored[c]))
-                continue;
-            values << m_buffer[c];
-            written << c;
-        }
+        for (const auto& [c, v] : edit.values)
+            if (c != m_keyIndex && !SameStoredValue(v, stored[c]))
+                written << c;
+        std::sort(written.begin(), written.end());
         if (written.isEmpty()) {
             if (checked)
                 return stored; // nothing to write: the row stays as stored
         } else {
+            QVariantList values;
+            for (int c : written)
+                values << edited[c];
             values << identity;
             if (checked)
                 for (int c : written)
@@ -315,8 +373,7 @@ QVariantList DataSet::writeRow(bool checked) {
             db.exec(statementsFor(written, checked).update, values);
             if (db.changes() == 0) {
                 if (checked)
-                    throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(m_current + 1),
-                                              m_current);
+                    throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(row + 1), row);
                 throw Error(QStringLiteral("这一行已不在数据表中，没有保存"));
             }
         }
@@ -326,11 +383,11 @@ QVariantList DataSet::writeRow(bool checked) {
         QStringList marks;
         QVariantList values;
         for (int c = 0; c < columnCount(); ++c) {
-            if ((c == m_keyIndex && storeGivesKey) || m_buffer[c].isNull())
+            if ((c == m_keyIndex && storeGivesKey) || edited[c].isNull())
                 continue;
             names << quoted(m_columns[c]);
             marks << QStringLiteral("?");
-            values << m_buffer[c];
+            values << edited[c];
         }
         if (names.isEmpty())
             db.exec(QStringLiteral("insert into %1 default values").arg(table));
@@ -338,27 +395,25 @@ QVariantList DataSet::writeRow(bool checked) {
             db.exec(QStringLiteral("insert into %1 (%2) values (%3)")
                         .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
                     values);
-        identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : m_buffer[m_keyIndex];
-        m_keyRowsValid = false;
+        identity = storeGivesKey ? db.scalar(QStringLiteral("select last_insert_rowid()")) : edited[m_keyIndex];
     }
     // The row as the store now holds it: types and defaults are the store's. A batch reads back
     // only what it wrote.
-    QVariantList row = m_buffer;
-    if (!(row[m_keyIndex] == identity))
-        row[m_keyIndex] = identity;
+    if (!(edited[m_keyIndex] == identity))
+        edited[m_keyIndex] = identity;
     if (checked) {
         QList<QVariant> forms;
         for (int c : written) {
-            std::optional<QVariant> form = storedForm(c, row[c]);
+            std::optional<QVariant> form = storedForm(c, edited[c]);
             if (!form)
                 break;
             forms << *form;
         }
         if (forms.size() == written.size()) {
             for (int i = 0; i < written.size(); ++i)
-                if (forms[i].typeId() != row[written[i]].typeId())
-                    row[written[i]] = forms[i];
-            return row;
+                if (forms[i].typeId() != edited[written[i]].typeId())
+                    edited[written[i]] = forms[i];
+            return edited;
         }
     }
     Database::Lease st = db.cached(checked ? statementsFor(written, true).readBack
@@ -371,18 +426,16 @@ QVariantList DataSet::writeRow(bool checked) {
                 continue;
             // Only a value the store holds differently is put in, so that the row is not copied for nothing.
             const QVariant value = st->value(i);
-            if (value.typeId() != row[c].typeId() || !SameStoredValue(value, row[c]))
-                row[c] = value;
+            if (value.typeId() != edited[c].typeId() || !SameStoredValue(value, edited[c]))
+                edited[c] = value;
         }
     }
-    return row;
+    return edited;
 }
 
 void DataSet::takeRows(const DataSet& other, const QVariantList& keys) {
     if (!canModify() || keys.isEmpty() || other.m_target.table.compare(m_target.table, Qt::CaseInsensitive) != 0)
         return;
-    if (isEditing())
-        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
     QList<QPair<int, int>> shared; // this column, the other's
     for (int c = 0; c < columnCount(); ++c)
         if (c != m_keyIndex)
@@ -502,37 +555,39 @@ const DataSet::RowStatements& DataSet::statementsFor(const QList<int>& written, 
 
 std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std::pair<int, QVariant>>& values) {
     requireWritable();
-    if (isEditing())
-        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
     if (column < 0 || column >= columnCount())
         throw Error(QStringLiteral("数据中没有第 %1 列").arg(column + 1));
+    for (const auto& [row, value] : values) {
+        requireRow(row);
+        if (editOf(row))
+            throw Error(stillEditing());
+    }
     std::vector<QVariantList> before;
     before.reserve(values.size());
-    const int keep = m_current;
+    const size_t edits = m_edits.size();
     int first = rowCount();
     int last = -1;
     auto restore = [&] {
         for (size_t i = 0; i < before.size(); ++i)
             m_rows[static_cast<size_t>(values[i].first)] = before[i];
-        finishEdit();
-        m_current = keep;
+        m_edits.erase(m_edits.begin() + static_cast<std::ptrdiff_t>(edits), m_edits.end());
         m_batch = false;
     };
     m_batch = true;
+    // One edit goes from row to row: it lives while the hook runs and the row is written.
+    m_edits.push_back(Edit{QVariant(), false, true, {}});
+    m_edits.back().values.reserve(4);
     try {
         Transaction tx(m_dm.database());
         for (const auto& [row, value] : values) {
-            if (row < 0 || row >= rowCount())
-                throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
-            m_current = row;
-            m_buffer = m_rows[static_cast<size_t>(row)];
-            m_state = State::Edit;
-            m_buffer[column] = value;
-            m_modified = true;
+            Edit& edit = m_edits[edits];
+            edit.key = m_rows[static_cast<size_t>(row)].at(m_keyIndex);
+            edit.values.clear();
+            edit.values.emplace_back(column, value);
             before.push_back(m_rows[static_cast<size_t>(row)]);
             if (m_beforePost)
-                m_beforePost(*this);
-            m_rows[static_cast<size_t>(row)] = writeRow(true);
+                m_beforePost(*this, row);
+            m_rows[static_cast<size_t>(row)] = writeRow(row, m_edits[edits], true);
             first = std::min(first, row);
             last = std::max(last, row);
         }
@@ -544,8 +599,7 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
         restore();
         throw;
     }
-    finishEdit();
-    m_current = keep;
+    m_edits.erase(m_edits.begin() + static_cast<std::ptrdiff_t>(edits), m_edits.end());
     m_batch = false;
     if (last >= 0)
         emit rowsChanged(first, last);
@@ -555,8 +609,6 @@ std::vector<QVariantList> DataSet::postValues(int column, const std::vector<std:
 void DataSet::reloadRows(const QVariantList& keys) {
     if (!canModify() || keys.isEmpty())
         return;
-    if (isEditing())
-        throw Error(QStringLiteral("还有一行正在编辑，请先保存或取消"));
     int first = rowCount();
     int last = -1;
     try {
@@ -588,85 +640,94 @@ void DataSet::reloadRows(const QVariantList& keys) {
         emit rowsChanged(first, last);
 }
 
-void DataSet::cancel() {
-    if (!isEditing())
+void DataSet::cancel(int row) {
+    const Edit* e = editOf(row);
+    if (!e)
         return;
-    if (m_state == State::Insert) {
-        const int row = m_current;
-        m_changingRows = true;
+    if (e->isNew) {
+        dropEdit(row);
+        m_newRow = -1;
         emit rowAboutToBeRemoved(row);
         m_rows.erase(m_rows.begin() + row);
         m_keyRowsValid = false;
-        m_buffer.clear();
-        m_modified = false;
-        m_state = State::Browse;
         emit rowRemoved(row);
-        m_changingRows = false;
-        emit stateChanged(m_state);
-        setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
         return;
     }
-    m_buffer.clear();
-    m_modified = false;
-    m_state = State::Browse;
-    emit rowChanged(m_current);
-    emit stateChanged(m_state);
+    dropEdit(row);
+    emit rowChanged(row);
+    emit editStateChanged(row);
 }
 
-bool DataSet::savePending() {
-    if (!isEditing())
+bool DataSet::savePending(int row) {
+    const Edit* e = editOf(row);
+    if (!e)
         return false;
-    if (m_modified) {
-        post();
+    if (e->modified) {
+        post(row);
         return true;
     }
-    cancel();
+    cancel(row);
     return false;
 }
 
-void DataSet::addRow(int at) {
-    m_changingRows = true;
-    emit rowAboutToBeInserted(at);
+bool DataSet::savePending() {
+    bool wrote = false;
+    while (!m_edits.empty()) {
+        int top = -1;
+        for (const Edit& e : m_edits)
+            if (const int r = rowOf(e); r >= 0 && (top < 0 || r < top))
+                top = r;
+        if (top < 0) {
+            m_edits.clear(); // no row holds them any more
+            break;
+        }
+        wrote = savePending(top) || wrote;
+    }
+    return wrote;
+}
+
+void DataSet::cancelPending() {
+    if (m_newRow >= 0)
+        cancel(m_newRow);
+    while (!m_edits.empty()) {
+        if (const int row = rowOf(m_edits.back()); row >= 0)
+            cancel(row);
+        else
+            m_edits.pop_back();
+    }
+}
+
+int DataSet::insert(int row) {
+    requireWritable();
+    if (row < 0 || row > rowCount())
+        throw Error(QStringLiteral("列表中没有第 %1 行").arg(row + 1));
+    if (const int pending = m_newRow; pending >= 0 && !savePending(pending) && pending < row)
+        --row; // the untouched new row before it went
+    if (m_beforeInsert)
+        m_beforeInsert(*this, row);
+    emit rowAboutToBeInserted(row);
     QVariantList blank;
     blank.resize(columnCount());
-    m_rows.insert(m_rows.begin() + at, blank);
+    m_rows.insert(m_rows.begin() + row, blank);
     m_keyRowsValid = false;
-    m_buffer = blank;
-    emit rowInserted(at);
-    m_changingRows = false;
-    beginEdit(State::Insert);
-    setCurrent(at, true);
+    m_newRow = row;
+    m_edits.push_back(Edit{QVariant(), true, false, {}});
+    emit rowInserted(row);
+    emit editStateChanged(row);
+    return row;
 }
 
-void DataSet::insert() {
+void DataSet::remove(int row) {
     requireWritable();
-    savePending();
-    if (m_beforeInsert)
-        m_beforeInsert(*this);
-    addRow(std::max(m_current, 0));
-}
-
-void DataSet::append() {
-    requireWritable();
-    savePending();
-    if (m_beforeInsert)
-        m_beforeInsert(*this);
-    addRow(rowCount());
-}
-
-void DataSet::remove() {
-    requireWritable();
-    if (m_state == State::Insert) {
-        cancel();
+    requireRow(row);
+    if (row == m_newRow) {
+        cancel(row);
         return;
     }
-    if (m_rows.empty())
-        return;
-    cancel();
+    cancel(row);
     if (m_beforeDelete)
-        m_beforeDelete(*this);
+        m_beforeDelete(*this, row);
     Database& db = m_dm.database();
-    const int row = m_current;
     try {
         Transaction tx(db);
         db.exec(QStringLiteral("delete from %1 where %2=?").arg(quoted(m_target.table), quoted(m_columns[m_keyIndex])),
@@ -677,13 +738,12 @@ void DataSet::remove() {
     } catch (const DbError& e) {
         throw StatementError(e.text());
     }
-    m_changingRows = true;
     emit rowAboutToBeRemoved(row);
     m_rows.erase(m_rows.begin() + row);
     m_keyRowsValid = false;
+    if (m_newRow > row)
+        --m_newRow;
     emit rowRemoved(row);
-    m_changingRows = false;
-    setCurrent(m_rows.empty() ? -1 : std::min(row, rowCount() - 1), true);
 }
 
 } // namespace tenvora

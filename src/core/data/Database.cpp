@@ -88,54 +88,164 @@ int itemNumberCollation(void*, int lenA, const void* a, int lenB, const void* b)
     return CompareItemNumbers(ta, tb);
 }
 
-// The text of a store failure that lies in the file, not in the statement, or an empty text.
-QString storageFailureText(sqlite3* db, int rc) {
+struct StorageFailure {
+    QString text; // the whole message, naming the file
+    QString cause;
+};
+
+QString replacedText(const QString& file) {
+    return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
+                          "以免写进已经不在的文件。请关闭本程序后重新打开。")
+        .arg(file);
+}
+
+// A store failure that lies in the file, not in the statement; an empty text for any other.
+StorageFailure storageFailure(sqlite3* db, int rc) {
     const QString file = QDir::toNativeSeparators(QString::fromUtf8(sqlite3_db_filename(db, "main")));
     const int error = sqlite3_system_errno(db);
-    const QString diskFull =
-        QStringLiteral("磁盘空间已满，数据文件 %1 无法写入，刚才的修改没有保存。请腾出磁盘空间后再试。");
+    const StorageFailure diskFull{
+        QStringLiteral("磁盘空间已满，数据文件 %1 无法写入，刚才的修改没有保存。请腾出磁盘空间后再试。").arg(file),
+        SystemErrorText(ENOSPC)};
     switch (rc & 0xff) {
     case SQLITE_READONLY:
         // The store notices by itself when the path no longer names the file it writes to.
         if (rc == SQLITE_READONLY_DBMOVED)
-            return QStringLiteral("数据文件 %1 已被替换或删除（例如在别处恢复了数据文件），刚才的修改没有保存，"
-                                  "以免写进已经不在的文件。请关闭本程序后重新打开。")
-                .arg(file);
-        return QStringLiteral("数据文件 %1 是只读的，刚才的修改没有保存。请去掉文件的只读属性，"
-                              "或把它复制到可以写入的文件夹后重新打开。")
-            .arg(file);
+            return {replacedText(file), QStringLiteral("数据文件已被替换或删除")};
+        return {QStringLiteral("数据文件 %1 是只读的，刚才的修改没有保存。请去掉文件的只读属性，"
+                               "或把它复制到可以写入的文件夹后重新打开。")
+                    .arg(file),
+                QStringLiteral("数据文件是只读的")};
     case SQLITE_FULL:
-        return diskFull.arg(file);
+        return diskFull;
     case SQLITE_CORRUPT:
-        return QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件"
-                              "（数据管理 → 数据恢复）。")
-            .arg(file);
+        return {QStringLiteral("数据文件 %1 已损坏（读到了损坏的数据页），操作没有完成。请用备份恢复数据文件"
+                               "（数据管理 → 数据恢复）。")
+                    .arg(file),
+                QStringLiteral("数据文件已损坏")};
     case SQLITE_IOERR:
         if (error == ENOSPC)
-            return diskFull.arg(file);
-        return QStringLiteral("读写数据文件 %1 时出错（%2），操作没有完成，刚才的修改没有保存。")
-            .arg(file, SystemErrorText(error));
+            return diskFull;
+        return {QStringLiteral("读写数据文件 %1 时出错（%2），操作没有完成，刚才的修改没有保存。")
+                    .arg(file, SystemErrorText(error)),
+                SystemErrorText(error)};
     case SQLITE_CANTOPEN:
-        return QStringLiteral("无法打开数据文件 %1 或它旁边的日志文件（%2），刚才的修改没有保存。")
-            .arg(file, SystemErrorText(error));
+        return {QStringLiteral("无法打开数据文件 %1 或它旁边的日志文件（%2），刚才的修改没有保存。")
+                    .arg(file, SystemErrorText(error)),
+                SystemErrorText(error)};
     case SQLITE_BUSY:
-        return QStringLiteral("数据文件 %1 正被另一个程序写入，刚才的操作没有完成。请稍后再试。").arg(file);
+        return {QStringLiteral("数据文件 %1 正被另一个程序写入，刚才的操作没有完成。请稍后再试。").arg(file),
+                QStringLiteral("数据文件正被另一个程序写入")};
     default:
         return {};
     }
 }
 
+// The head of the file as it lies on the disk now (the salt SQLCipher keeps there).
+QByteArray fileHead(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(kFileSaltBytes);
+}
+
+// The store's count of changes that others made to the file this connection reads; empty when
+// the store cannot tell now (another program holds the file for a moment).
+std::optional<qint64> dataVersionOf(sqlite3* db, bool& unreadable) {
+    sqlite3_stmt* st = nullptr;
+    std::optional<qint64> version;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        version = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    unreadable = !version && (rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED;
+    return version;
+}
+
+// A copy put over the file, even into the same inode, changes either its salt (another data
+// file) or the header the store checks at the start of every read (an older copy of this one);
+// this program's own writes change neither.
+void checkSameFile(sqlite3* db, const OpenedFile& file) {
+    bool unreadable = false;
+    const std::optional<qint64> version = dataVersionOf(db, unreadable);
+    const bool same = fileHead(file.path) == file.salt && (version ? *version == file.dataVersion : !unreadable);
+    if (!same)
+        throw StorageError(replacedText(QDir::toNativeSeparators(file.path)), QStringLiteral("数据文件已被替换或删除"));
+}
+
 [[noreturn]] void throwFailure(sqlite3* db, int rc) {
     // The connection's own record carries the extended code even where a call returned the primary one.
     const int extended = sqlite3_extended_errcode(db);
-    const QString storage = storageFailureText(db, (extended & 0xff) == (rc & 0xff) ? extended : rc);
-    if (!storage.isEmpty())
-        throw StorageError(storage);
+    StorageFailure storage = storageFailure(db, (extended & 0xff) == (rc & 0xff) ? extended : rc);
+    if (!storage.text.isEmpty())
+        throw StorageError(storage.text, storage.cause);
     throw DbError(storeMessage(db));
 }
 
 [[noreturn]] void refuseFile(const QString& path, const QString& reason) {
     throw DataFileError(QStringLiteral("无法打开数据文件 %1：%2").arg(QDir::toNativeSeparators(path), reason));
+}
+
+// Why the file's catalogue cannot be read although its first page decrypts: an interrupted change
+// not yet undone, a file cut short, or a damaged page, each told as what it is.
+QString unreadableCatalogueReason(Database& db, const QString& path) {
+    if (HasHotJournal(path))
+        return QStringLiteral("文件中有一次被中断的修改尚未撤销（日志文件 %1），只读时无法读出；以可写方式打开时会"
+                              "自动撤销（例如运行 tenvora check-file）")
+            .arg(QDir::toNativeSeparators(JournalPathFor(path)));
+    const qint64 filePages = QFileInfo(path).size() / kDataFilePageSize;
+    qint64 recorded = 0;
+    try {
+        // The store refuses to read a file shorter than its header records, unless asked to
+        // look at the schema as it is (which writes nothing).
+        db.exec(QStringLiteral("PRAGMA writable_schema=1"));
+        recorded = db.scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    } catch (const Error&) {
+        // Without the header's count the file cannot be said to be short.
+    }
+    if (recorded > filePages)
+        return QStringLiteral("文件不完整，比应有的短：文件头记录有 %1 页，文件只有 %2 页（可能只复制了一部分），"
+                              "请用完整的文件或备份")
+            .arg(recorded)
+            .arg(filePages);
+    return QStringLiteral("文件已损坏：数据表的目录所在的页内容不对（可能是磁盘故障，或文件被别的程序改动过），"
+                          "请用完好的备份");
+}
+
+// The integrity check's findings in the user's words: the damaged pages by number, the indexes
+// that disagree with their tables, and anything else as the store says it.
+QString integrityFindings(const QStringList& problems) {
+    static const QRegularExpression page(QStringLiteral("[Pp]age (\\d+)"));
+    static const QRegularExpression index(QStringLiteral("index (\\S+)"));
+    QStringList pages;
+    QStringList indexes;
+    QStringList other;
+    for (const QString& problem : problems) {
+        bool known = false;
+        for (auto it = page.globalMatch(problem); it.hasNext();) {
+            const QString n = it.next().captured(1);
+            known = true;
+            if (!pages.contains(n))
+                pages << n;
+        }
+        if (!known)
+            for (auto it = index.globalMatch(problem); it.hasNext();) {
+                const QString name = it.next().captured(1);
+                known = true;
+                if (!indexes.contains(name))
+                    indexes << name;
+            }
+        if (!known)
+            other << problem;
+    }
+    QStringList findings;
+    if (!pages.isEmpty())
+        findings << QStringLiteral("第 %1 页已损坏或无法读出").arg(pages.join(QStringLiteral("、")));
+    if (!indexes.isEmpty())
+        findings << QStringLiteral("索引 %1 与数据表不一致").arg(indexes.join(QStringLiteral("、")));
+    findings << other;
+    return findings.join(QStringLiteral("；"));
 }
 
 // The raw form of the key ("x'hex'"), derived here from the salt at the head of the file, so the
@@ -156,7 +266,7 @@ QByteArray rawKeyFor(const QString& path, const QByteArray& passphrase) {
 
 Statement::Statement(Statement&& other) noexcept
     : m_db(std::exchange(other.m_db, nullptr)), m_stmt(std::exchange(other.m_stmt, nullptr)),
-      m_sql(std::move(other.m_sql)) {}
+      m_sql(std::move(other.m_sql)), m_file(std::move(other.m_file)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
@@ -164,6 +274,7 @@ Statement& Statement::operator=(Statement&& other) noexcept {
         m_db = std::exchange(other.m_db, nullptr);
         m_stmt = std::exchange(other.m_stmt, nullptr);
         m_sql = std::move(other.m_sql);
+        m_file = std::move(other.m_file);
     }
     return *this;
 }
@@ -221,6 +332,10 @@ Statement& Statement::bindAll(const QVariantList& values) {
 }
 
 bool Statement::next() {
+    // A write outside a change checks the file before it starts; a change checked it at its start.
+    if (m_file && sqlite3_get_autocommit(m_db) != 0 && sqlite3_stmt_busy(m_stmt) == 0 &&
+        sqlite3_stmt_readonly(m_stmt) == 0)
+        checkSameFile(m_db, *m_file);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -284,7 +399,7 @@ Database::Lease::~Lease() {
 }
 
 Database::Database(Database&& other) noexcept
-    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)),
+    : m_db(std::exchange(other.m_db, nullptr)), m_path(std::move(other.m_path)), m_file(std::move(other.m_file)),
       m_openSavepoints(std::exchange(other.m_openSavepoints, 0)), m_cache(std::move(other.m_cache)) {}
 
 Database& Database::operator=(Database&& other) noexcept {
@@ -292,6 +407,7 @@ Database& Database::operator=(Database&& other) noexcept {
         close();
         m_db = std::exchange(other.m_db, nullptr);
         m_path = std::move(other.m_path);
+        m_file = std::move(other.m_file);
         m_openSavepoints = std::exchange(other.m_openSavepoints, 0);
         m_cache = std::move(other.m_cache);
     }
@@ -306,6 +422,7 @@ void Database::close() {
     // Kept statements go first; one still leased is finalized when its lease ends, and the
     // store closes the connection then.
     m_cache.clear();
+    m_file.reset();
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -324,7 +441,7 @@ void Database::registerFunctions() {
 }
 
 Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
-    ProbeDataFile(path, mode == Mode::ReadWrite);
+    ProbeDataFile(path, mode != Mode::Verify);
 
     sqlite3* raw = nullptr;
     const int flags = mode == Mode::Verify ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
@@ -348,10 +465,11 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     try {
         db.scalar(QStringLiteral("SELECT count(*) FROM sqlite_master"));
     } catch (const StorageError&) {
-        // The first page decrypts, but the file holds fewer pages than its header records.
-        refuseFile(path, QStringLiteral("文件已损坏或不完整（比应有的短，可能只复制了一部分），请用完整的文件或备份"));
+        // The first page decrypts, but the catalogue cannot be read.
+        refuseFile(path, unreadableCatalogueReason(db, path));
     } catch (const DbError&) {
-        refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件"));
+        // The first page does not decrypt: another key, another file, or that page damaged.
+        refuseFile(path, QStringLiteral("密码不符，或者不是本系统的数据文件（也可能是文件的第一页已损坏）"));
     }
     QString missing;
     try {
@@ -368,8 +486,11 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
         } catch (const StorageError&) {
             // The indexes only make lists faster; a full disk must not keep the file from opening.
         } catch (const DbError& e) {
-            refuseFile(path, e.text());
+            refuseFile(path, QStringLiteral("无法建立本程序需要的索引（%1）").arg(e.text()));
         }
+        bool unreadable = false;
+        db.m_file = std::make_shared<const OpenedFile>(
+            OpenedFile{path, fileHead(path), dataVersionOf(raw, unreadable).value_or(-1)});
     }
     return db;
 }
@@ -405,7 +526,7 @@ Statement Database::prepare(const QString& sql) {
     }
     if (!stmt) // only blanks or a comment
         throw DbError(QStringLiteral("空语句"));
-    return Statement(m_db, stmt, sql);
+    return Statement(m_db, stmt, sql, m_file);
 }
 
 Database::Lease Database::cached(const QString& sql) {
@@ -453,8 +574,21 @@ void Database::checkIntegrity() {
     }
     if (problems == QStringList{QStringLiteral("ok")})
         return;
-    throw DataFileError(QStringLiteral("数据文件 %1 已损坏（%2）")
-                            .arg(QDir::toNativeSeparators(m_path), problems.join(QStringLiteral("；"))));
+    const qint64 filePages = QFileInfo(m_path).size() / kDataFilePageSize;
+    qint64 recorded = 0;
+    try {
+        recorded = scalar(QStringLiteral("PRAGMA page_count")).toLongLong();
+    } catch (const Error&) {
+        // Without the header's count the file cannot be said to be short.
+    }
+    if (recorded > filePages)
+        throw DataFileError(QStringLiteral("数据文件 %1 不完整：文件头记录有 %2 页，文件只有 %3 页（比应有的短，"
+                                           "可能只复制了一部分）")
+                                .arg(QDir::toNativeSeparators(m_path))
+                                .arg(recorded)
+                                .arg(filePages));
+    throw DataFileError(
+        QStringLiteral("数据文件 %1 已损坏（%2）").arg(QDir::toNativeSeparators(m_path), integrityFindings(problems)));
 }
 
 void Database::attach(const QString& path, const QString& name, const QByteArray& key) {
@@ -497,9 +631,24 @@ bool Database::inTransaction() const {
     return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
+void Database::requireSameFile() const {
+    if (m_db && m_file)
+        checkSameFile(m_db, *m_file);
+}
+
 Transaction::Transaction(Database& db) : m_db(db) {
     if (!m_db.inTransaction()) {
         m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            m_db.requireSameFile();
+        } catch (const Error&) {
+            try {
+                m_db.exec(QStringLiteral("ROLLBACK"));
+            } catch (const Error&) {
+                // Nothing was written in the change yet.
+            }
+            throw;
+        }
         return;
     }
     // Names are only ours; a counter keeps nested ones apart for the messages of the store.

@@ -17,6 +17,14 @@ namespace tenvora {
 
 class Database;
 
+// What a connection knew of its file when it opened it, to tell that file from another put in
+// its place (a backup copied over it, even into the same inode).
+struct OpenedFile {
+    QString path;
+    QByteArray salt;         // the file's first bytes, which no change of its content touches
+    qint64 dataVersion = -1; // the store's count of changes made to the file by others
+};
+
 // A prepared statement. Values only ever reach it through bind(); never through the text.
 class Statement {
 public:
@@ -46,12 +54,14 @@ public:
 
 private:
     friend class Database;
-    Statement(sqlite3* db, sqlite3_stmt* stmt, QString sql) : m_db(db), m_stmt(stmt), m_sql(std::move(sql)) {}
+    Statement(sqlite3* db, sqlite3_stmt* stmt, QString sql, std::shared_ptr<const OpenedFile> file)
+        : m_db(db), m_stmt(stmt), m_sql(std::move(sql)), m_file(std::move(file)) {}
     [[noreturn]] void fail(int rc) const;
 
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     QString m_sql;
+    std::shared_ptr<const OpenedFile> m_file; // null where no write is checked (a new or a verified file)
 };
 
 class Database {
@@ -77,6 +87,8 @@ public:
     enum class Mode {
         ReadWrite, // the working connection: also adds the program's indexes
         Verify,    // read-only look at a file, changes nothing (restore checks)
+        Recover,   // may write, adds nothing: undoes an interrupted change (HasHotJournal), as any
+                   // open that may write does, and is otherwise a look at the file
     };
 
     Database() = default;
@@ -110,7 +122,8 @@ public:
 
     // Reads every page and checks the structure and the indexes (a full read of the file, so
     // only where a copy must be sound: backup, bid disk, restore, check-file). Throws
-    // DataFileError naming the file and what is wrong.
+    // DataFileError naming the file and what is wrong: a file shorter than its header records,
+    // the pages that are damaged, the indexes that disagree with their tables.
     void checkIntegrity();
 
     // Makes another data file of the system readable on this connection as schema `name` (an
@@ -121,6 +134,12 @@ public:
     // Column names of a table as the file declares them (empty when the table is missing).
     QStringList columnsOf(const QString& table);
 
+    // Throws StorageError (the text of a replaced file) when the file at the path is no longer
+    // the one this connection opened: another file, or another content copied into it. Every
+    // write runs it first (a change at its start, a single statement before it writes), since
+    // only this program writes the file while it holds it (DataFileLock).
+    void requireSameFile() const;
+
 private:
     Database(sqlite3* db, QString path) : m_db(db), m_path(std::move(path)) {}
     void registerFunctions();
@@ -128,6 +147,7 @@ private:
     friend class Transaction;
     sqlite3* m_db = nullptr;
     QString m_path;
+    std::shared_ptr<const OpenedFile> m_file;
     int m_openSavepoints = 0;
     // By statement text; dropped whole when full, which only costs new preparations.
     std::unordered_map<QString, std::shared_ptr<Statement>> m_cache;

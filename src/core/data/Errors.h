@@ -33,6 +33,12 @@ public:
 class StorageError : public DataFileError {
 public:
     using DataFileError::DataFileError;
+    // cause: the failure alone ("磁盘空间已满"), for a caller that words the message itself.
+    StorageError(const QString& text, QString cause) : DataFileError(text), m_cause(std::move(cause)) {}
+    const QString& cause() const { return m_cause; }
+
+private:
+    QString m_cause;
 };
 
 // The store rejected a statement for itself (not a fault of the file, which is StorageError):

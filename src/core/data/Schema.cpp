@@ -77,6 +77,14 @@ QString missingParts(Database& db) {
             problems << QStringLiteral("缺少数据表 %1").arg(name);
             continue;
         }
+        // A view reads like the table but takes no price, no index and no change.
+        const QVariant type = db.scalar(QStringLiteral("SELECT type FROM sqlite_master WHERE type IN ('table','view') "
+                                                       "AND name = ? COLLATE NOCASE"),
+                                        {name});
+        if (type.toString() == QLatin1String("view")) {
+            problems << QStringLiteral("%1 是视图而不是数据表，修改无法保存在其中").arg(name);
+            continue;
+        }
         QStringList lacking;
         for (const QString& column : t.required)
             if (!have.contains(column, Qt::CaseInsensitive))

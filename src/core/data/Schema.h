@@ -16,7 +16,8 @@ QStringList tableNames();
 QStringList requiredColumns(const QString& table);
 // Creates every table of a new data file.
 void create(Database& db);
-// What a file lacks to be a data file of the system, as a readable list; empty when nothing.
+// What a file lacks to be a data file of the system (a table of the model that is a view counts),
+// as a readable list; empty when nothing.
 QString missingParts(Database& db);
 // The indexes the program's lists and sums rely on; harmless on a file that has them.
 void ensureIndexes(Database& db);

@@ -14,7 +14,6 @@ struct SessionValues {
     QString CurChainage;
     QString MainTitle;
     QString CurUnitName;
-    QString BakMode; // "1" data backup, "2" bid disk
 };
 
 } // namespace tenvora

@@ -1,7 +1,11 @@
 #include "data/SystemErrorText.h"
 
+#include <QFile>
+
 #include <cerrno>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace tenvora {
 
@@ -47,6 +51,21 @@ QString SystemErrorText(int errnum) {
     default:
         return QStringLiteral("系统错误 %1（%2）").arg(errnum).arg(QString::fromLocal8Bit(std::strerror(errnum)));
     }
+}
+
+QString NotAFileKind(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || S_ISREG(st.st_mode))
+        return {};
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("文件夹");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("设备");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("命名管道（FIFO）");
+    if (S_ISSOCK(st.st_mode))
+        return QStringLiteral("套接字");
+    return QStringLiteral("特殊文件");
 }
 
 } // namespace tenvora

@@ -1,9 +1,11 @@
 #include "datamgmt/DataFileCopies.h"
 
+#include "boq/BidCheck.h"
 #include "data/AppPaths.h"
 #include "data/DataFileLock.h"
 #include "data/DataModule.h"
 #include "data/Database.h"
+#include "data/SystemErrorText.h"
 #include "datamgmt/FileCopy.h"
 
 #include <QDir>
@@ -26,6 +28,25 @@ bool endsWithSeparator(const QString& folder) {
 void verifyWholeFile(const QString& path) {
     Database db = Database::open(path, DataFileKey(), Database::Mode::Verify);
     db.checkIntegrity();
+}
+
+// A restore source that is not even a file is refused before anything reads it.
+void requireRestoreFile(const QString& source) {
+    if (const QString kind = NotAFileKind(source); !kind.isEmpty())
+        throw Refused(
+            QStringLiteral("所选的 %1 是一个%2，不是数据库文件，当前数据文件没有被替换。").arg(native(source), kind));
+    if (source.isEmpty() || !QFileInfo(source).isFile())
+        throw Refused(DataFileCopies::missingRestoreFileText());
+}
+
+QString notADataFileText(const QString& reason) {
+    return QStringLiteral("所选文件不是本系统可用的数据文件，当前数据文件没有被替换。\n%1").arg(reason);
+}
+
+QString sizeText(qint64 bytes) {
+    if (bytes < 1024 * 1024)
+        return QStringLiteral("%1 KB").arg(QString::number((bytes + 1023) / 1024));
+    return QStringLiteral("%1 MB").arg(QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1));
 }
 
 } // namespace
@@ -54,7 +75,7 @@ void ConnectionPause::reopen() {
 
 // ---- DataFileCopies ----
 
-DataFileCopies::DataFileCopies(DataModule& dm) : m_dm(dm) {}
+DataFileCopies::DataFileCopies(DataModule& dm, CopyKind kind) : m_dm(dm), m_kind(kind) {}
 
 QString DataFileCopies::TargetPath(const QString& folder, const QString& fileName) {
     // Without a folder the name stands alone, as it did when the folder text was too short.
@@ -85,10 +106,6 @@ QString DataFileCopies::missingRestoreFileText() {
 
 QString DataFileCopies::restoreDoneText() {
     return QStringLiteral("数据库 恢复完毕!!!");
-}
-
-bool DataFileCopies::bidDiskMode() const {
-    return m_dm.session().BakMode == QLatin1String("2");
 }
 
 void DataFileCopies::requireClosedConnection() const {
@@ -131,6 +148,9 @@ QString DataFileCopies::backupTo(const QString& target) {
 
 QString DataFileCopies::restore(const QString& source) {
     requireClosedConnection();
+    if (const QString kind = NotAFileKind(source); !kind.isEmpty())
+        throw Refused(
+            QStringLiteral("所选的 %1 是一个%2，不是数据库文件，当前数据文件没有被替换。").arg(native(source), kind));
     if (source.isEmpty() || !QFileInfo(source).isFile())
         throw Refused(missingRestoreFileText());
 
@@ -152,6 +172,52 @@ QString DataFileCopies::restore(const QString& source) {
         throw Error(QStringLiteral("恢复没有完成，当前数据文件没有改变：%1").arg(e.text()));
     }
     return restoreDoneText();
+}
+
+RestoreSource DataFileCopies::describeRestoreSource(const QString& source) const {
+    requireRestoreFile(source);
+    RestoreSource facts;
+    facts.path = source;
+    const QFileInfo info(source);
+    facts.size = info.size();
+    facts.modified = info.lastModified();
+    try {
+        Database db = Database::open(source, DataFileKey(), Database::Mode::Verify);
+        Statement projects = db.prepare(QStringLiteral("select 项目名称 from jd_xiangmu order by ID"));
+        while (projects.next())
+            facts.projects << projects.value(0).toString();
+        Statement contracts =
+            db.prepare(QStringLiteral("select coalesce(nullif(合同名称, ''), ID) from jd_hetong order by ID"));
+        while (contracts.next())
+            facts.contracts << contracts.value(0).toString();
+    } catch (const DataFileError& e) {
+        throw Refused(notADataFileText(e.text()));
+    } catch (const DbError& e) {
+        throw Refused(notADataFileText(e.text()));
+    }
+    return facts;
+}
+
+QString DataFileCopies::confirmRestoreText(const RestoreSource& source, const QString& dataFile) {
+    const QString none = QStringLiteral("（没有）");
+    return QStringLiteral("用所选文件替换当前数据文件吗？\n\n"
+                          "所选文件：%1\n大小：%2，修改于 %3\n项目：%4\n合同段：%5\n\n"
+                          "当前数据文件 %6 将保留为 %7。")
+        .arg(native(source.path), sizeText(source.size), source.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             source.projects.isEmpty() ? none : source.projects.join(QStringLiteral("、")),
+             source.contracts.isEmpty() ? none : source.contracts.join(QStringLiteral("、")), native(dataFile),
+             native(SafetyCopyPath(dataFile)));
+}
+
+void WithDataFileClosed(DataModule& dm, const std::function<void()>& work) {
+    ConnectionPause pause(dm);
+    work();
+    pause.reopen();
+}
+
+BidCheckResult CheckBeforeBidDisk(DataModule& dm) {
+    dm.LoadCurrentContract();
+    return BidCheck(dm).run();
 }
 
 } // namespace tenvora

@@ -9,12 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSysInfo>
 
 #include <cerrno>
 #include <csignal>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +27,9 @@ namespace tenvora {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
+constexpr qsizetype kWriteBuffer = 256 * 1024;
+// A host name may be 64 characters and more; the stage's name stays short whatever the target's.
+constexpr qsizetype kHostInStageName = 24;
 
 QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
@@ -40,11 +45,17 @@ QString hostToken() {
     for (QChar& c : host)
         if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-'))
             c = QLatin1Char('_');
-    return host.isEmpty() ? QStringLiteral("host") : host;
+    return host.isEmpty() ? QStringLiteral("host") : host.left(kHostInStageName);
 }
 
-// ".NAME.part-HOST-PID-XXXXXX": hidden, and telling whose it is.
+// ".tenvora-HOST-PID-XXXXXX.part": hidden, short, and telling whose it is.
 const QRegularExpression& stagePattern() {
+    static const QRegularExpression pattern(QStringLiteral("^\\.tenvora-(.+)-(\\d+)-[A-Za-z0-9]{6}\\.part$"));
+    return pattern;
+}
+
+// ".NAME.part-HOST-PID-XXXXXX", as earlier versions named their stages.
+const QRegularExpression& namedStagePattern() {
     static const QRegularExpression pattern(QStringLiteral("^\\..+\\.part-(.+)-(\\d+)-[A-Za-z0-9]{6}$"));
     return pattern;
 }
@@ -100,16 +111,32 @@ private:
 
 } // namespace
 
+// Writes through to the stage; what a failed write means is kept for commit().
+class StagedFile::Device : public QIODevice {
+public:
+    explicit Device(StagedFile& file) : m_file(file) { open(QIODevice::WriteOnly); }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        m_file.m_buffer.append(data, size);
+        if (m_file.m_buffer.size() >= kWriteBuffer)
+            m_file.flushBuffer();
+        return m_file.m_writeError == 0 ? size : -1;
+    }
+
+private:
+    StagedFile& m_file;
+};
+
 QString StageNameFor(const QString& target) {
     static const QLatin1String letters("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
     QString token;
     for (int i = 0; i < 6; ++i)
         token += letters[QRandomGenerator::global()->bounded(static_cast<int>(letters.size()))];
     const QFileInfo info(target);
-    return info.absoluteDir().filePath(QStringLiteral(".%1.part-%2-%3-%4")
-                                           .arg(info.fileName(), hostToken())
-                                           .arg(QCoreApplication::applicationPid())
-                                           .arg(token));
+    return info.absoluteDir().filePath(
+        QStringLiteral(".tenvora-%1-%2-%3.part").arg(hostToken()).arg(QCoreApplication::applicationPid()).arg(token));
 }
 
 int RemoveAbandonedStages(const QString& folder, const QString& target) {
@@ -125,7 +152,9 @@ int RemoveAbandonedStages(const QString& folder, const QString& target) {
         if (!name.startsWith(QLatin1Char('.')))
             continue;
         bool abandoned = false;
-        const QRegularExpressionMatch m = stagePattern().match(name);
+        QRegularExpressionMatch m = stagePattern().match(name);
+        if (!m.hasMatch())
+            m = namedStagePattern().match(name);
         if (m.hasMatch())
             abandoned = m.captured(1) == host && !processRunning(m.captured(2).toLongLong());
         else if (!oldPrefix.isEmpty() && name.startsWith(oldPrefix))
@@ -137,19 +166,29 @@ int RemoveAbandonedStages(const QString& folder, const QString& target) {
     return removed;
 }
 
-StagedFileCopy::StagedFileCopy(const QString& source, const QString& target)
-    : m_target(QFileInfo(target).absoluteFilePath()) {
-    const QFileInfo from(source);
-    if (!from.exists())
-        throw Error(QStringLiteral("文件 %1 不存在").arg(native(source)));
-    if (!from.isFile())
-        throw Error(QStringLiteral("%1 不是一个文件").arg(native(source)));
+void CheckTargetFileName(const QString& path) {
+    if (path.isEmpty())
+        throw Refused(QStringLiteral("没有给出文件名"));
+    const QString shown = native(path);
+    const QString last = path.section(QLatin1Char('/'), -1);
+    if (last.isEmpty() || path.endsWith(QDir::separator()) || last == QLatin1String(".") || last == QLatin1String(".."))
+        throw Refused(QStringLiteral("%1 指的是文件夹，不是文件名，请给出文件名").arg(shown));
+    const QString kind = NotAFileKind(path);
+    if (kind == QLatin1String("文件夹"))
+        throw Refused(QStringLiteral("%1 是一个文件夹，不能用作文件名").arg(shown));
+    if (!kind.isEmpty())
+        throw Refused(QStringLiteral("%1 是一个%2，不是普通文件，不能写成文件").arg(shown, kind));
+}
+
+// ---- StagedFile ----
+
+StagedFile::StagedFile(const QString& target) {
+    CheckTargetFileName(target);
+    m_target = QFileInfo(target).absoluteFilePath();
     const QFileInfo to(m_target);
     const QString folder = to.absolutePath();
     if (!to.absoluteDir().exists())
         throw Error(QStringLiteral("文件夹 %1 不存在").arg(native(folder)));
-    if (to.isDir())
-        throw Error(QStringLiteral("%1 是一个文件夹，不能用作文件名").arg(native(m_target)));
 
     RemoveAbandonedStages(folder, m_target);
     m_stage = StageNameFor(m_target);
@@ -165,21 +204,59 @@ StagedFileCopy::StagedFileCopy(const QString& source, const QString& target)
         if (m_fd < 0)
             throw Error(QStringLiteral("无法在文件夹 %1 中写入文件：%2").arg(native(folder), SystemErrorText(errno)));
     }
-    try {
-        copyFrom(source);
-    } catch (...) {
-        // The destructor does not run for a half-built object: the stage goes here.
-        discard();
-        throw;
-    }
+    // What a new file of the user's gets; the stage itself stays private while it is made.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    m_mode = 0666 & ~mask;
 }
 
-StagedFileCopy::~StagedFileCopy() {
+StagedFile::~StagedFile() {
     if (!m_committed)
         discard();
 }
 
-void StagedFileCopy::discard() {
+void StagedFile::failWrite(int error) const {
+    throw Error(QStringLiteral("写入 %1 失败：%2").arg(native(m_target), SystemErrorText(error)));
+}
+
+void StagedFile::flushBuffer() {
+    if (m_buffer.isEmpty())
+        return;
+    if (m_writeError == 0 && !writeAll(m_fd, m_buffer.constData(), static_cast<size_t>(m_buffer.size())))
+        m_writeError = errno != 0 ? errno : EIO;
+    m_buffer.clear();
+}
+
+void StagedFile::write(QByteArrayView bytes) {
+    m_buffer.append(bytes);
+    if (m_buffer.size() >= kWriteBuffer)
+        flushBuffer();
+    if (m_writeError != 0)
+        failWrite(m_writeError);
+}
+
+QIODevice& StagedFile::device() {
+    if (!m_device)
+        m_device = std::make_unique<Device>(*this);
+    return *m_device;
+}
+
+QString StagedFile::pathForWriting() {
+    if (m_unnamed) {
+        // The unnamed file opened again through the process's own view of its descriptors.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (::access(self.constData(), W_OK) == 0)
+            return QString::fromLatin1(self);
+        if (::linkat(m_fd, "", AT_FDCWD, encoded(m_stage).constData(), AT_EMPTY_PATH) != 0)
+            throw Error(QStringLiteral("无法在文件夹 %1 中写入文件：%2")
+                            .arg(native(QFileInfo(m_target).absolutePath()), SystemErrorText(errno)));
+        m_unnamed = false;
+    }
+    return m_stage;
+}
+
+void StagedFile::discard() {
+    m_device.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -188,13 +265,66 @@ void StagedFileCopy::discard() {
     }
 }
 
+void StagedFile::flush() {
+    flushBuffer();
+    if (m_writeError != 0)
+        failWrite(m_writeError);
+    // A full disk may only show when the cached bytes go to the disk.
+    if (::fsync(m_fd) != 0)
+        failWrite(errno);
+}
+
+void StagedFile::commit() {
+    if (m_committed)
+        return;
+    flush();
+    ::fchmod(m_fd, static_cast<mode_t>(m_mode));
+    const QByteArray stage = encoded(m_stage);
+    if (m_unnamed) {
+        // The stage gets its name only now, a moment before the rename below.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, stage.constData(), AT_SYMLINK_FOLLOW) != 0 &&
+            ::linkat(m_fd, "", AT_FDCWD, stage.constData(), AT_EMPTY_PATH) != 0)
+            throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(errno)));
+        m_unnamed = false;
+    }
+    m_device.reset();
+    const int fd = std::exchange(m_fd, -1);
+    if (::close(fd) != 0 && errno != EINTR) {
+        const int error = errno;
+        ::unlink(stage.constData());
+        failWrite(error);
+    }
+    if (::rename(stage.constData(), encoded(m_target).constData()) != 0) {
+        const int error = errno;
+        ::unlink(stage.constData());
+        throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(error)));
+    }
+    m_committed = true;
+    syncFolder(QFileInfo(m_target).absolutePath());
+}
+
+// ---- StagedFileCopy ----
+
+StagedFileCopy::StagedFileCopy(const QString& source, const QString& target) {
+    const QFileInfo from(source);
+    if (!from.exists())
+        throw Error(QStringLiteral("文件 %1 不存在").arg(native(source)));
+    if (const QString kind = NotAFileKind(source); !kind.isEmpty())
+        throw Error(QStringLiteral("%1 是一个%2，不是文件").arg(native(source), kind));
+    m_file = std::make_unique<StagedFile>(target);
+    // A failure here ends the object half-built: m_file discards the stage on the way out.
+    copyFrom(source);
+}
+
+StagedFileCopy::~StagedFileCopy() = default;
+
 void StagedFileCopy::copyFrom(const QString& source) {
     const FileDescriptor in(::open(encoded(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         throw Error(QStringLiteral("无法读取 %1：%2").arg(native(source), SystemErrorText(errno)));
-    const auto writeFailed = [&](int error) {
-        return Error(QStringLiteral("写入 %1 失败：%2").arg(native(m_target), SystemErrorText(error)));
-    };
+    const int out = m_file->descriptor();
+    const QString& target = m_file->target();
 
     QCryptographicHash written(QCryptographicHash::Sha256);
     QByteArray buffer(static_cast<qsizetype>(kChunk), Qt::Uninitialized);
@@ -205,54 +335,36 @@ void StagedFileCopy::copyFrom(const QString& source) {
         if (n == 0)
             break;
         written.addData(QByteArrayView(buffer.constData(), n));
-        if (!writeAll(m_fd, buffer.constData(), static_cast<size_t>(n)))
-            throw writeFailed(errno);
+        if (!writeAll(out, buffer.constData(), static_cast<size_t>(n)))
+            m_file->failWrite(errno);
     }
     // A full disk may only show when the cached bytes go to the disk.
-    if (::fsync(m_fd) != 0)
-        throw writeFailed(errno);
+    if (::fsync(out) != 0)
+        m_file->failWrite(errno);
 
     // Read back what reached the stage: a short or damaged write must not replace anything.
     QCryptographicHash readBack(QCryptographicHash::Sha256);
-    if (::lseek(m_fd, 0, SEEK_SET) != 0)
-        throw Error(QStringLiteral("无法读回写入 %1 的内容：%2").arg(native(m_target), SystemErrorText(errno)));
+    if (::lseek(out, 0, SEEK_SET) != 0)
+        throw Error(QStringLiteral("无法读回写入 %1 的内容：%2").arg(native(target), SystemErrorText(errno)));
     for (;;) {
-        const ssize_t n = readSome(m_fd, buffer.data(), kChunk);
+        const ssize_t n = readSome(out, buffer.data(), kChunk);
         if (n < 0)
-            throw Error(QStringLiteral("无法读回写入 %1 的内容：%2").arg(native(m_target), SystemErrorText(errno)));
+            throw Error(QStringLiteral("无法读回写入 %1 的内容：%2").arg(native(target), SystemErrorText(errno)));
         if (n == 0)
             break;
         readBack.addData(QByteArrayView(buffer.constData(), n));
     }
     if (readBack.result() != written.result())
-        throw Error(QStringLiteral("写入 %1 的内容与 %2 不一致").arg(native(m_target), native(source)));
+        throw Error(QStringLiteral("写入 %1 的内容与 %2 不一致").arg(native(target), native(source)));
 
     // A copy taken from read-only media must still be writable where it lands (a restored data file).
     struct stat st {};
     if (::fstat(in.get(), &st) == 0)
-        ::fchmod(m_fd, (st.st_mode & 07777) | S_IRUSR | S_IWUSR);
+        m_file->setMode((st.st_mode & 07777) | S_IRUSR | S_IWUSR);
 }
 
 void StagedFileCopy::commit() {
-    if (m_committed)
-        return;
-    const QByteArray stage = encoded(m_stage);
-    if (m_unnamed) {
-        // The stage gets its name only now, a moment before the rename below.
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_fd);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, stage.constData(), AT_SYMLINK_FOLLOW) != 0 &&
-            ::linkat(m_fd, "", AT_FDCWD, stage.constData(), AT_EMPTY_PATH) != 0)
-            throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(errno)));
-        m_unnamed = false;
-    }
-    if (::rename(stage.constData(), encoded(m_target).constData()) != 0) {
-        const int error = errno;
-        throw Error(QStringLiteral("无法替换 %1：%2").arg(native(m_target), SystemErrorText(error)));
-    }
-    m_committed = true;
-    ::close(m_fd);
-    m_fd = -1;
-    syncFolder(QFileInfo(m_target).absolutePath());
+    m_file->commit();
 }
 
 NamedStage::NamedStage(const QString& target) : m_target(QFileInfo(target).absoluteFilePath()) {
@@ -293,6 +405,12 @@ void NamedStage::commit() {
 void CopyFileReplacing(const QString& source, const QString& target) {
     StagedFileCopy copy(source, target);
     copy.commit();
+}
+
+void WriteFileReplacing(const QString& target, QByteArrayView bytes) {
+    StagedFile file(target);
+    file.write(bytes);
+    file.commit();
 }
 
 } // namespace tenvora

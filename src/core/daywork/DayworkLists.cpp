@@ -32,24 +32,22 @@ std::optional<Schedule> ScheduleFromCode(const QString& code) {
     return std::nullopt;
 }
 
-void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId) {
-    row.setField(QStringLiteral("bz"), ScheduleCode(schedule));
-    row.setField(QStringLiteral("ID"), contractId);
-    row.setField(QStringLiteral("ContractID"), contractId);
-    const QVariant price = row.field(QStringLiteral("UnitPrice"));
-    if (const std::optional<qint64> total = LineAmount(price, row.field(QStringLiteral("Amount")))) {
-        row.setField(QStringLiteral("TotalMoney"), QVariant::fromValue<qlonglong>(*total));
+void DayworkBeforePost(DataSet& set, int row, Schedule schedule, const QString& contractId) {
+    set.setValue(row, QStringLiteral("bz"), ScheduleCode(schedule));
+    set.setValue(row, QStringLiteral("ID"), contractId);
+    set.setValue(row, QStringLiteral("ContractID"), contractId);
+    const QVariant price = set.value(row, QStringLiteral("UnitPrice"));
+    if (const std::optional<qint64> total = LineAmount(price, set.value(row, QStringLiteral("Amount")))) {
+        set.setValue(row, QStringLiteral("TotalMoney"), QVariant::fromValue<qlonglong>(*total));
         return;
     }
     // A price the bidder cleared takes its total with it, unless a total was typed in the same edit.
-    const int current = row.current();
-    const int totalColumn = row.columnIndex(QStringLiteral("TotalMoney"));
-    const QVariant storedPrice = row.storedValue(current, row.columnIndex(QStringLiteral("UnitPrice")));
+    const int totalColumn = set.columnIndex(QStringLiteral("TotalMoney"));
+    const QVariant storedPrice = set.storedValue(row, set.columnIndex(QStringLiteral("UnitPrice")));
     const bool priceCleared = !NumberOf(price) && NumberOf(storedPrice);
-    const bool totalTyped =
-        !SameStoredValue(row.storedValue(current, totalColumn), row.field(QStringLiteral("TotalMoney")));
+    const bool totalTyped = !SameStoredValue(set.storedValue(row, totalColumn), set.value(row, totalColumn));
     if (priceCleared && !totalTyped)
-        row.setField(QStringLiteral("TotalMoney"), QVariant());
+        set.setValue(row, QStringLiteral("TotalMoney"), QVariant());
 }
 
 namespace {
@@ -111,7 +109,8 @@ DayworkLists::DayworkLists(DataModule& dm, QObject* parent) : QObject(parent), m
             editable << QStringLiteral("TotalMoney");
         auto set = std::make_unique<DataSet>(
             dm, DataSetTable{QStringLiteral("Jl_ContractList"), QStringLiteral("rowid"), editable}, this);
-        set->setBeforePost([this, s](DataSet& row) { DayworkBeforePost(row, s, m_dm.session().CurContractID); });
+        set->setBeforePost(
+            [this, s](DataSet& rows, int row) { DayworkBeforePost(rows, row, s, m_dm.session().CurContractID); });
         set->setAfterOpen([this](DataSet& opened) { applyDisplayFormats(opened); });
         m_sets[index(s)] = std::move(set);
     }
@@ -154,9 +153,8 @@ int DayworkLists::findItem(Schedule s, const QString& code) {
 
 void DayworkLists::priceItem(Schedule s, int row, const QVariant& price) {
     DataSet& set = schedule(s);
-    set.moveTo(row);
-    set.setField(QStringLiteral("UnitPrice"), price);
-    set.post();
+    set.setValue(row, QStringLiteral("UnitPrice"), price);
+    set.post(row);
 }
 
 QString DayworkLists::totalProblem(Schedule s, int row) const {

@@ -24,7 +24,7 @@ std::optional<Schedule> ScheduleFromCode(const QString& code);
 // Files the row under its schedule and the current contract, and computes its total with the
 // line-amount rule (whole yuan) when both price and quantity are known; a cleared price clears
 // the total (unless a total was typed in the same edit); otherwise the total stays as it was.
-void DayworkBeforePost(DataSet& row, Schedule schedule, const QString& contractId);
+void DayworkBeforePost(DataSet& set, int row, Schedule schedule, const QString& contractId);
 
 // Why a day-work row's stored total does not follow from its price and quantity; empty when it
 // does (or when no total is stored). The figures are named as stored (1234.5, not the 1235 it
@@ -47,7 +47,7 @@ public:
     bool savePending();
     // First row of the schedule whose ItemCode equals code exactly; -1 when none.
     int findItem(Schedule s, const QString& code);
-    // Makes the row current, sets the unit price (null clears it) and saves it through the hook.
+    // Sets the row's unit price (null clears it) and saves the row through the hook.
     void priceItem(Schedule s, int row, const QVariant& price);
     // DayworkTotalProblem of a row as stored (an edit not saved yet does not count).
     QString totalProblem(Schedule s, int row) const;

@@ -1,6 +1,7 @@
 #include "report_engine/PageRenderer.h"
 
 #include "data/Errors.h"
+#include "datamgmt/FileCopy.h"
 #include "report_engine/PdfJoin.h"
 #include "report_engine/PlainGlyphs.h"
 
@@ -9,7 +10,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 
 #include <map>
 
@@ -162,22 +162,21 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device) {
     RenderToDevice(doc, device, all);
 }
 
+void WritePdfTo(const RenderedDocument& doc, QIODevice& device) {
+    QPdfWriter writer(&device);
+    writer.setResolution(1200);
+    writer.setTitle(doc.title);
+    writer.setCreator(QStringLiteral("Tenvora"));
+    RenderToDevice(doc, writer);
+}
+
 void WritePdf(const RenderedDocument& doc, const QString& path) {
     // A document of several forms is written form by form and joined, with a bookmark for each.
     if (IsMadeOfParts(doc))
         return WritePdfWithBookmarks(doc, path);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(1200);
-        writer.setTitle(doc.title);
-        writer.setCreator(QStringLiteral("Tenvora"));
-        RenderToDevice(doc, writer);
-    }
-    if (!file.commit())
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    StagedFile file(path);
+    WritePdfTo(doc, file.device());
+    file.commit();
 }
 
 } // namespace tenvora::report

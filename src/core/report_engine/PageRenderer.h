@@ -5,6 +5,7 @@
 
 #include <QPageLayout>
 
+class QIODevice;
 class QPainter;
 class QPagedPaintDevice;
 
@@ -26,8 +27,10 @@ void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device, cons
 void RenderToDevice(const RenderedDocument& doc, QPagedPaintDevice& device);
 
 // Writes the document as a PDF with embedded fonts; a document of several parts gets a bookmark
-// per part. The file is replaced only when the whole document was written; throws Error naming
-// the file otherwise.
+// per part. The file is written beside its target and replaces it only when the whole document
+// reached the disk (StagedFile); throws Error naming the file and the cause otherwise.
 void WritePdf(const RenderedDocument& doc, const QString& path);
+// The document as one PDF (no bookmarks) onto the device.
+void WritePdfTo(const RenderedDocument& doc, QIODevice& device);
 
 } // namespace tenvora::report

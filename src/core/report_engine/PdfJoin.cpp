@@ -1,14 +1,12 @@
 #include "report_engine/PdfJoin.h"
 
 #include "data/Errors.h"
+#include "datamgmt/FileCopy.h"
 #include "report_engine/PageRenderer.h"
 
-#include <QDir>
-#include <QFile>
+#include <QBuffer>
 #include <QMap>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QTemporaryFile>
 #include <algorithm>
 
 namespace tenvora::report {
@@ -221,15 +219,13 @@ QByteArray JoinPdf(const QList<PdfPart>& parts, const QString& title) {
 }
 
 QByteArray PdfBytes(const RenderedDocument& doc) {
-    QTemporaryFile file(QDir::temp().filePath(QStringLiteral("tenvora-XXXXXX.pdf")));
-    if (!file.open())
-        throw Error(QStringLiteral("无法建立临时文件：%1").arg(file.errorString()));
-    file.close();
-    WritePdf(doc, file.fileName());
-    QFile written(file.fileName());
-    if (!written.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("无法读取临时文件：%1").arg(written.errorString()));
-    return written.readAll();
+    // In memory: the parts are joined there anyway, and no temporary folder can be full or
+    // keep a file after a kill.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    WritePdfTo(doc, buffer);
+    return bytes;
 }
 
 RenderedDocument PartDocument(const RenderedDocument& doc, int part) {
@@ -242,9 +238,7 @@ RenderedDocument PartDocument(const RenderedDocument& doc, int part) {
 }
 
 void SaveBytes(const QByteArray& bytes, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    WriteFileReplacing(path, bytes);
 }
 
 bool IsMadeOfParts(const RenderedDocument& doc) {

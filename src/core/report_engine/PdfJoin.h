@@ -24,7 +24,8 @@ QByteArray JoinPdf(const QList<PdfPart>& parts, const QString& title);
 QByteArray PdfBytes(const RenderedDocument& doc);
 // The pages of one part of a document of several, as a document of its own.
 RenderedDocument PartDocument(const RenderedDocument& doc, int part);
-// Replaces the file with the bytes only when all were written; throws Error naming the file.
+// Replaces the file with the bytes only when all reached the disk (WriteFileReplacing); throws
+// Error naming the file and the cause.
 void SaveBytes(const QByteArray& bytes, const QString& path);
 
 // True when the document is made of two or more parts that hold all its pages, in order.

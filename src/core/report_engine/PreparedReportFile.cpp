@@ -1,10 +1,10 @@
 #include "report_engine/PreparedReportFile.h"
 
 #include "data/Errors.h"
+#include "datamgmt/FileCopy.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -185,9 +185,7 @@ RenderedDocument ParsePreparedReport(const QByteArray& xml, const QString& sourc
 }
 
 void SavePreparedReport(const RenderedDocument& doc, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(PreparedReportXml(doc)) < 0 || !file.commit())
-        throw Error(QStringLiteral("无法写入文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    WriteFileReplacing(path, PreparedReportXml(doc));
 }
 
 RenderedDocument LoadPreparedReport(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "boq/AmountRules.h"
 #include "data/Money.h"
+#include "datamgmt/FileCopy.h"
 #include "report_engine/PageRenderer.h"
 #include "report_engine/PdfJoin.h"
 #include "report_engine/ReportLayout.h"
@@ -11,7 +12,8 @@
 #include "reports/ProvisionalSumsReport.h"
 
 #include <QDir>
-#include <QFile>
+
+#include <vector>
 
 namespace tenvora {
 
@@ -102,20 +104,27 @@ PrintedBidSet PrintBidSet(ReportContext& context, const QString& folder) {
     }
     if (!QDir().mkpath(folder))
         throw Error(QStringLiteral("无法建立文件夹 %1").arg(QDir::toNativeSeparators(folder)));
+    // Every file is staged and all take their names together at the end: a set that cannot be
+    // written whole leaves the folder as it was.
+    std::vector<std::unique_ptr<StagedFile>> staged;
     QList<report::PdfPart> parts{report::PdfPart{}};
     const BidSet set = BuildBidSet(context, [&](const BidSetForm& form) {
         const QString path = pdfPath(folder, form.title);
-        report::WritePdf(form.document, path);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throw Error(QStringLiteral("无法读取文件 %1：%2").arg(QDir::toNativeSeparators(path), file.errorString()));
-        parts << report::PdfPart{form.title, file.readAll()};
+        QByteArray pdf = report::PdfBytes(form.document);
+        staged.push_back(std::make_unique<StagedFile>(path));
+        staged.back()->write(pdf);
+        parts << report::PdfPart{form.title, std::move(pdf)};
         printed.files << WrittenPdf{form.name, form.title, path, form.pages};
     });
     printed.notes = set.notes;
     parts.first() = report::PdfPart{QStringLiteral("目录"), report::PdfBytes(set.contents)};
     const QString whole = pdfPath(folder, QString::fromUtf8(kBidSetTitle));
-    report::SaveBytes(report::JoinPdf(parts, QString::fromUtf8(kBidSetTitle)), whole);
+    staged.push_back(std::make_unique<StagedFile>(whole));
+    staged.back()->write(report::JoinPdf(parts, QString::fromUtf8(kBidSetTitle)));
+    for (const std::unique_ptr<StagedFile>& file : staged)
+        file->flush();
+    for (const std::unique_ptr<StagedFile>& file : staged)
+        file->commit();
     int pages = set.contents.pageCount();
     for (const BidSetForm& form : set.forms)
         pages += form.pages;

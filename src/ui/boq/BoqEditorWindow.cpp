@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -103,9 +104,6 @@ BoqEditorWindow::BoqEditorWindow(DataModule& dm, QWidget* parent) : HostedTool(p
     connect(m_grid, &DataGrid::typingRefused, this, [this](int row) { typingRefused(row); });
     connect(m_grid, &DataGrid::inputRefused, this, &HostedTool::statusHint);
 
-    connect(&m_editor, &BoqEditor::priceLockApplied, m_grid, &DataGrid::setReadOnly);
-    connect(m_grid, &DataGrid::keyDown, this, [this](int key) { gridKeyDown(key); });
-    connect(m_grid, &DataGrid::keyUp, this, [this](int key) { gridKeyUp(key); });
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &BoqEditorWindow::showNode);
     connect(m_tree, &QTreeWidget::itemExpanded, this, &BoqEditorWindow::updateTreeImages);
     connect(m_tree, &QTreeWidget::itemCollapsed, this, &BoqEditorWindow::updateTreeImages);
@@ -262,7 +260,8 @@ void BoqEditorWindow::buildLayout() {
     for (QAction* a : {m_excel, m_export, m_revise})
         a->setVisible(false);
 
-    m_grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows);
+    // Insert is answered by the save hooks' "不允许增加"; nothing is ever appended.
+    m_grid->setRowOperations(DataGrid::InsertRows);
 }
 
 QStringList BoqEditorWindow::helpLines() {
@@ -298,16 +297,18 @@ void BoqEditorWindow::initialise() {
 
 void BoqEditorWindow::buildTree() {
     m_hot = nullptr;
-    m_reverting = true; // clearing the tree is no selection by the user
-    m_tree->clear();
-    m_reverting = false;
+    {
+        const QSignalBlocker quiet(m_tree); // clearing the tree is no selection by the user
+        m_tree->clear();
+    }
     const std::vector<BoqTreeNode>& nodes = m_editor.initialise();
-    m_reverting = true;
-    addNodes(nullptr, m_tree, nodes);
-    m_tree->expandAll();
-    m_tree->setCurrentItem(nullptr);
-    m_tree->clearSelection();
-    m_reverting = false;
+    {
+        const QSignalBlocker quiet(m_tree);
+        addNodes(nullptr, m_tree, nodes);
+        m_tree->expandAll();
+        m_tree->setCurrentItem(nullptr);
+        m_tree->clearSelection();
+    }
     updateTreeImages();
     fitTreeColumn();
 }
@@ -356,18 +357,25 @@ void BoqEditorWindow::refreshFromFile() {
     });
 }
 
+bool BoqEditorWindow::goToLine(qint64 rowId) {
+    const int row = m_editor.lines().rowOfKey(QVariant::fromValue<qlonglong>(rowId));
+    return row >= 0 && m_grid->setCurrentRow(row);
+}
+
 bool BoqEditorWindow::saveTypedPrice() {
     return m_grid->savePending();
 }
 
 void BoqEditorWindow::showNode(QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-    if (m_reverting || !current)
+    if (!current)
         return;
     if (!saveTypedPrice()) {
         // The typed price could not be saved: the list it belongs to stays on display.
-        m_reverting = true;
-        m_tree->setCurrentItem(previous);
-        m_reverting = false;
+        {
+            const QSignalBlocker quiet(m_tree);
+            m_tree->setCurrentItem(previous);
+        }
+        updateTreeImages();
         return;
     }
     runAction([&] { m_editor.selectNode(levelOf(current), current->text(0)); });
@@ -395,21 +403,16 @@ void BoqEditorWindow::hotTrack(QTreeWidgetItem* item) {
     m_hot = item;
 }
 
-void BoqEditorWindow::gridKeyDown(int key) {
-    SetGridKeyReadOnly(*m_grid, key, true);
-}
-
-void BoqEditorWindow::gridKeyUp(int key) {
-    const DataSet& lines = m_editor.lines();
-    SetGridKeyReadOnly(*m_grid, key, IsPriceLocked(lines, lines.current()));
-}
-
 void BoqEditorWindow::recomputeChapter() {
     if (m_editor.selectedLevel() != BoqChapterLevel)
         return;
     if (!saveTypedPrice())
         return;
-    runAction([this] { m_editor.recompute(); });
+    // The chapter is read again; its second line is shown, the first line after the chapter line.
+    runAction([this] {
+        if (m_editor.recompute())
+            m_grid->setCurrentRow(1);
+    });
 }
 
 void BoqEditorWindow::exitEditor() {
@@ -440,7 +443,7 @@ void BoqEditorWindow::gotoNextUnpriced() {
     const DataSet& lines = m_editor.lines();
     if (!lines.isOpen() || lines.isEmpty() || !saveTypedPrice())
         return;
-    const int row = NextUnpricedRow(lines, lines.current());
+    const int row = NextUnpricedRow(lines, m_grid->currentIndex().row());
     if (row < 0) {
         emit statusHint(allPricedHint());
         return;

@@ -65,6 +65,9 @@ public:
     // Selects the chapter's node and makes the line with that row identity current (the bid
     // check opens its findings so); false when the chapter or the line is not listed.
     bool showLine(const QString& chapter, const QVariant& rowId);
+    // Makes the listed line with that row identity current, in the column worked in; false when
+    // the list does not hold it (or the line being left keeps the grid).
+    bool goToLine(qint64 rowId);
 
     // The eleven lines of the help memo.
     static QStringList helpLines();
@@ -107,8 +110,6 @@ private:
     void updateTreeImages();
     void fitTreeColumn();
     void hotTrack(QTreeWidgetItem* item);
-    void gridKeyDown(int key);
-    void gridKeyUp(int key);
     void showPopup(QWidget* source, const QPoint& pos);
     void typingRefused(int row);
     int priceColumn() const;
@@ -137,7 +138,6 @@ private:
     QIcon m_images[4];
     QTreeWidgetItem* m_hot = nullptr;
     bool m_importAvailable = false;
-    bool m_reverting = false;
 };
 
 } // namespace tenvora::ui

@@ -258,7 +258,7 @@ void BoqImportDialog::clearContract() {
         return;
     // The lines are about to go: an edit in progress has nothing left to be saved to.
     m_linesGrid->discardEditor();
-    m_lines.cancel();
+    m_lines.cancelPending();
     Guarded(this, [this] { BoqImport(m_dm).clear(); });
     reopenLines();
 }

@@ -17,6 +17,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -153,7 +154,8 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
         else if (!m_editor.unpricedOnly())
             m_message->clear();
     });
-    connect(&m_editor.lines(), &DataSet::currentChanged, this, &BoqPricingTools::updateTotals);
+    // On the contract node the chapter total shown is the current line's chapter's.
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &BoqPricingTools::updateTotals);
     updateHistory();
     updateTotals();
 }
@@ -175,7 +177,7 @@ void BoqPricingTools::updateHistory() {
 
 void BoqPricingTools::updateTotals() {
     const ContractFigures& totals = m_editor.liveTotals();
-    const QString chapter = m_editor.currentChapter();
+    const QString chapter = m_editor.totalsChapter(m_grid->currentIndex().row());
     QString text;
     if (!chapter.isEmpty())
         text += QStringLiteral("本章 %1 合计：<b>%2</b>　　")
@@ -204,14 +206,14 @@ void BoqPricingTools::afterStep(bool undone, qint64 line) {
     m_message->setText(undone ? QStringLiteral("已撤销：") + history.redoLabel()
                               : QStringLiteral("已重做：") + history.undoLabel());
     if (line > 0)
-        m_editor.goToLine(line);
+        m_tool.goToLine(line);
 }
 
 void BoqPricingTools::undo() {
     // A cell being typed into is dropped first, as Esc would.
     if (m_grid->isEditorOpen()) {
         m_grid->discardEditor();
-        run([this] { m_editor.lines().cancel(); });
+        run([this] { m_editor.lines().cancel(m_grid->currentIndex().row()); });
         return;
     }
     const int steps = m_editor.history().undoCount();
@@ -232,13 +234,13 @@ void BoqPricingTools::paste() {
     if (!m_grid->savePending())
         return;
     const QString text = QGuiApplication::clipboard()->text();
+    const int first = m_grid->currentIndex().row();
     PasteResult result;
-    if (!run([&] { result = m_editor.pastePrices(text); }))
+    if (!run([&] { result = m_editor.pastePrices(first, text); }))
         return;
     m_message->setText(PasteResultText(result));
     // The pasted cells are marked, as a spreadsheet marks them; the current line stays.
     const int column = m_grid->gridModel()->columnOfField(BoqColumn::Price);
-    const int first = m_editor.lines().current();
     if (column >= 0 && first >= 0 && result.lastRow >= first)
         m_grid->selectionModel()->select(QItemSelection(m_grid->gridModel()->index(first, column),
                                                         m_grid->gridModel()->index(result.lastRow, column)),
@@ -266,7 +268,7 @@ void BoqPricingTools::showLine(const BoqFoundLine& line) {
         QTreeWidgetItem* contract = tree->topLevelItemCount() > 0 ? tree->topLevelItem(0)->child(0) : nullptr;
         if (contract && tree->currentItem() != contract)
             tree->setCurrentItem(contract); // the tool lists the whole contract
-        shown = m_editor.goToLine(line.rowId);
+        shown = m_tool.goToLine(line.rowId);
     }
     // Enter in the search field goes on to the next line found.
     if (searching)

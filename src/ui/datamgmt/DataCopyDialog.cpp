@@ -19,9 +19,10 @@
 
 namespace tenvora::ui {
 
-DataCopyDialog::DataCopyDialog(DataModule& dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
+DataCopyDialog::DataCopyDialog(DataModule& dm, CopyKind kind, QWidget* parent)
+    : QDialog(parent), m_dm(dm), m_kind(kind) {
     setObjectName(QStringLiteral("DataBakForm"));
-    const bool bidDisk = DataFileCopies(m_dm).bidDiskMode();
+    const bool bidDisk = kind == CopyKind::BidDisk;
     setWindowTitle(bidDisk ? QStringLiteral("生成投标盘") : QStringLiteral("数据备份"));
     SetHelpPage(this, bidDisk ? QStringLiteral("backup.html#biddisk") : QStringLiteral("backup.html"));
     setFont(SongFont(16));
@@ -105,14 +106,12 @@ void DataCopyDialog::copy() {
     showTargetPath();
     if (!m_replaceNotice->isHidden() && !announced)
         return;
-    try {
-        const QString done = DataFileCopies(m_dm).backup(m_chooser->folder(), m_fileName->text());
+    // Refused or failed, the dialog stays: the user may fix the name or pick another folder.
+    Guarded(this, [this] {
+        const QString done = DataFileCopies(m_dm, m_kind).backup(m_chooser->folder(), m_fileName->text());
         MessageBox::information(this, done);
         accept();
-    } catch (const Error& e) {
-        // Refused or failed: the user may fix the name or pick another folder.
-        MessageBox::information(this, e.text());
-    }
+    });
 }
 
 } // namespace tenvora::ui

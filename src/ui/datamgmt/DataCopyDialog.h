@@ -9,7 +9,8 @@ class QPushButton;
 
 namespace tenvora {
 class DataModule;
-}
+enum class CopyKind;
+} // namespace tenvora
 
 namespace tenvora::ui {
 
@@ -19,10 +20,9 @@ class PathLabel;
 class DataCopyDialog : public QDialog {
     Q_OBJECT
 public:
-    // The mode is read from BakMode once, here: "2" is the bid disk, anything else a backup.
     // The file name proposed says what the copy is: the contract and the day for the bid disk,
     // the data file, the day and the time for a backup.
-    explicit DataCopyDialog(DataModule& dm, QWidget* parent = nullptr);
+    DataCopyDialog(DataModule& dm, CopyKind kind, QWidget* parent = nullptr);
 
     FolderChooser* folderChooser() const { return m_chooser; }
     QLabel* promptLabel() const { return m_prompt; }
@@ -39,6 +39,7 @@ private:
     void showTargetPath();
 
     DataModule& m_dm;
+    CopyKind m_kind;
     FolderChooser* m_chooser = nullptr;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_fileName = nullptr;

@@ -6,31 +6,20 @@
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
+#include "shell/LoginRules.h"
 
 namespace tenvora::ui {
 
 namespace {
 
-template <typename Dialog>
+// The dialog does the copy while the connection is closed; it shows its own refusals.
 DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
-                                                const std::function<void()>& closeHostedTool) {
-    try {
-        if (closeHostedTool)
-            closeHostedTool();
-    } catch (const ActionAbandoned&) {
-        return DataManagement::Outcome::Continue; // its message has been shown
-    } catch (const Error& e) {
-        MessageBox::information(parent, e.text());
+                                                const std::function<void()>& closeHostedTool,
+                                                const std::function<void()>& showDialog) {
+    if (closeHostedTool && !Guarded(parent, closeHostedTool))
         return DataManagement::Outcome::Continue;
-    }
-
-    ConnectionPause pause(dm);
-    {
-        Dialog dialog(dm, parent);
-        ExecModal(dialog);
-    }
     try {
-        pause.reopen();
+        WithDataFileClosed(dm, showDialog);
     } catch (const DataFileError& e) {
         // Running on without a connection would fail at every later step; better to stop cleanly.
         MessageBox::information(parent, DataManagement::reopenFailedText(e.text()));
@@ -43,19 +32,40 @@ DataManagement::Outcome runWithConnectionClosed(DataModule& dm, QWidget* parent,
 
 DataManagement::Outcome DataManagement::backup(DataModule& dm, QWidget* parent,
                                                const std::function<void()>& closeHostedTool) {
-    dm.session().BakMode = QStringLiteral("1");
-    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        DataCopyDialog dialog(dm, CopyKind::Backup, parent);
+        ExecModal(dialog);
+    });
 }
 
 DataManagement::Outcome DataManagement::bidDisk(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    dm.session().BakMode = QStringLiteral("2");
-    return runWithConnectionClosed<DataCopyDialog>(dm, parent, closeHostedTool);
+    return runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        DataCopyDialog dialog(dm, CopyKind::BidDisk, parent);
+        ExecModal(dialog);
+    });
 }
 
 DataManagement::Outcome DataManagement::restore(DataModule& dm, QWidget* parent,
                                                 const std::function<void()>& closeHostedTool) {
-    return runWithConnectionClosed<RestoreDialog>(dm, parent, closeHostedTool);
+    const Outcome outcome = runWithConnectionClosed(dm, parent, closeHostedTool, [&] {
+        RestoreDialog dialog(dm, parent);
+        ExecModal(dialog);
+    });
+    if (outcome != Outcome::Continue)
+        return outcome;
+    const QString unit = dm.session().CurUnitName;
+    bool known = false;
+    // A file that cannot be read says why; its unit cannot be confirmed, so it is asked for again.
+    Guarded(parent, [&] { known = unit.isEmpty() || LoginRules(dm).hasUnit(unit); });
+    if (known)
+        return outcome;
+    MessageBox::information(parent, reloginText(unit));
+    return Outcome::Relogin;
+}
+
+QString DataManagement::reloginText(const QString& unit) {
+    return QStringLiteral("恢复的数据文件中没有投标单位“%1”，请重新登录。").arg(unit);
 }
 
 QString DataManagement::reopenFailedText(const QString& reason) {

@@ -103,7 +103,13 @@ void RestoreDialog::showChosenFile() {
 
 void RestoreDialog::restore() {
     try {
-        const QString done = DataFileCopies(m_dm).restore(selectedFile());
+        // The file replaces all that was priced: the user sees what it holds first (default 否).
+        const QString source = selectedFile();
+        const RestoreSource facts = DataFileCopies(m_dm).describeRestoreSource(source);
+        if (!MessageBox::question(this, DataFileCopies::confirmRestoreText(facts, m_dm.dataFilePath()), windowTitle(),
+                                  false))
+            return;
+        const QString done = DataFileCopies(m_dm).restore(source);
         MessageBox::information(this, done);
         accept();
     } catch (const Error& e) {

@@ -92,7 +92,7 @@ DataGrid* DayworkEditorWindow::makeGrid(Schedule s) {
     grid->setFitColumns(true);
     grid->setSettingsKey(QStringLiteral("daywork-%1").arg(static_cast<int>(s)));
     // The owner's rows come with the file, but the usual row operations stay available.
-    grid->setRowOperations(DataGrid::InsertRows | DataGrid::AppendRows | DataGrid::DeleteRows);
+    grid->setRowOperations(DataGrid::InsertRows | DataGrid::DeleteRows);
     // Pricing down a column: Enter saves and goes to the next item; the last one stays put.
     grid->setEnterMove([grid](int row, int column) {
         const DataGridModel* model = grid->gridModel();

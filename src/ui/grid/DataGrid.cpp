@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QInputMethodEvent>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -30,19 +31,32 @@ constexpr int kTextCap = 240;
 
 } // namespace
 
+// The grid's selection model: the current index moves on only when the grid lets the cell go, so
+// moves by key, by mouse, from code and from the navigator all keep one rule and none is undone.
+class DataGridSelection : public QItemSelectionModel {
+public:
+    explicit DataGridSelection(DataGrid* grid) : QItemSelectionModel(grid->model(), grid), m_grid(grid) {}
+
+    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override {
+        // A new row left untouched is dropped on leaving: the rows below it move up.
+        const QPersistentModelIndex target(index);
+        if (m_grid->mayMoveTo(index))
+            QItemSelectionModel::setCurrentIndex(target, command);
+    }
+
+private:
+    DataGrid* m_grid;
+};
+
 DataGrid::DataGrid(QWidget* parent)
     : QTableView(parent), m_model(new DataGridModel(this)), m_delegate(new DataGridDelegate(this)) {
     setModel(m_model);
-    // The view would submit on every change of row; here leaving a row goes through the data
-    // set's own rule (save a changed row, drop an untouched one) in currentChanged().
-    disconnect(selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)), m_model, SLOT(submit()));
-    // While rows come and go the view moves its current index on its own; the data set decides.
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { m_structureChanging = true; });
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, [this] { m_structureChanging = false; });
-    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_structureChanging = true; });
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { m_structureChanging = false; });
-    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_structureChanging = true; });
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { m_structureChanging = false; });
+    QItemSelectionModel* plain = selectionModel();
+    setSelectionModel(new DataGridSelection(this));
+    delete plain;
+    m_model->setSelectionModel(selectionModel());
+    // After a load the first row is current, in the column worked in.
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] { setCurrentRow(0); });
     setItemDelegate(m_delegate);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -81,8 +95,9 @@ DataGrid::DataGrid(QWidget* parent)
     // Typing into a cell puts its row into edit at once, as the navigator shows.
     connect(m_delegate, &DataGridDelegate::editorOpened, this, [this] {
         DataSet* set = dataSet();
-        if (set && set->canModify() && !set->isEditing())
-            guarded([&] { set->edit(); });
+        const int row = m_delegate->editorIndex().row();
+        if (set && set->canModify() && !set->isEditing(row))
+            guarded([&] { set->edit(row); });
     });
 }
 
@@ -91,13 +106,7 @@ QColor DataGrid::background() {
 }
 
 void DataGrid::setDataSet(DataSet* dataSet) {
-    if (DataSet* old = m_model->dataSet())
-        disconnect(old, nullptr, this, nullptr);
     m_model->setDataSet(dataSet);
-    if (dataSet) {
-        connect(dataSet, &DataSet::currentChanged, this, &DataGrid::followCurrentRow);
-        followCurrentRow(dataSet->current());
-    }
 }
 
 void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
@@ -110,8 +119,7 @@ void DataGrid::setColumns(const QList<DataGridColumn>& columns) {
     m_fitting = false;
     fitColumns();
     m_column = firstVisibleColumn();
-    if (DataSet* set = dataSet())
-        followCurrentRow(set->current());
+    setCurrentRow(std::max(currentIndex().row(), 0));
 }
 
 void DataGrid::setFitColumns(bool fit) {
@@ -357,15 +365,12 @@ bool DataGrid::savePending() {
     return !set || guarded([&] { set->savePending(); });
 }
 
-void DataGrid::editorKeyDown(QKeyEvent* event) {
-    emit keyDown(event->key(), event->modifiers());
-}
-
 void DataGrid::editorEnter(QLineEdit* editor) {
+    const int row = m_delegate->editorIndex().row();
     commitData(editor);
     closeEditor(editor, QAbstractItemDelegate::NoHint);
-    if (DataSet* set = dataSet(); set && set->isEditing())
-        guarded([&] { set->post(); });
+    if (DataSet* set = dataSet(); set && set->isEditing(row))
+        guarded([&] { set->post(row); });
     moveAfterEnter();
 }
 
@@ -373,13 +378,68 @@ void DataGrid::moveAfterEnter() {
     DataSet* set = dataSet();
     const QModelIndex current = currentIndex();
     // A row that could not be saved stays current, with what was typed.
-    if (!m_enterMove || !set || set->isEditing() || !current.isValid())
+    if (!m_enterMove || !set || !current.isValid() || set->isEditing(current.row()))
         return;
     const int target = m_enterMove(current.row(), current.column());
     if (target < 0 || target == current.row() || target >= m_model->rowCount())
         return;
     m_column = current.column();
-    guarded([&] { set->moveTo(target); });
+    setCurrentRow(target);
+}
+
+bool DataGrid::setCurrentRow(int row) {
+    if (m_model->rowCount() == 0)
+        return false;
+    row = std::clamp(row, 0, m_model->rowCount() - 1);
+    int column = m_column;
+    if (column < 0 || column >= m_model->columnCount() || isColumnHidden(column))
+        column = firstVisibleColumn();
+    const QModelIndex index = m_model->index(row, column);
+    if (currentIndex() != index)
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    return currentIndex().row() == row;
+}
+
+bool DataGrid::mayMoveTo(const QModelIndex& to) {
+    const QModelIndex from = currentIndex();
+    if (!from.isValid() || to == from)
+        return true;
+    const QModelIndex editing = m_delegate->editorIndex();
+    if (editing.isValid() && editing != to && refuseLeavingEditor())
+        return false;
+    if (to.row() == from.row())
+        return true;
+    // Leaving the row: what is typed goes into it, and the row is saved (an untouched one is
+    // dropped); a row that cannot be saved stays current, with what was typed.
+    if (!commitEditor())
+        return false;
+    DataSet* set = dataSet();
+    return !set || !set->isEditing(from.row()) || guarded([&] { set->savePending(from.row()); });
+}
+
+bool DataGrid::insertRow() {
+    DataSet* set = dataSet();
+    if (!set)
+        return false;
+    const QModelIndex current = currentIndex();
+    int at = std::max(current.row(), 0);
+    if (current.isValid() && !mayMoveTo(QModelIndex()))
+        return false;
+    at = std::min(at, m_model->rowCount()); // an untouched new row left behind is gone
+    int row = -1;
+    if (!guarded([&] { row = set->insert(at); }))
+        return false;
+    setCurrentRow(row);
+    return true;
+}
+
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    const int row = m_delegate->editorIndex().row();
+    QTableView::closeEditor(editor, hint);
+    if (hint != QAbstractItemDelegate::RevertModelCache)
+        return;
+    if (DataSet* set = dataSet(); set && set->isEditing(row))
+        guarded([&] { set->cancel(row); });
 }
 
 void DataGrid::editorNavigationKey(QKeyEvent* event) {
@@ -388,8 +448,10 @@ void DataGrid::editorNavigationKey(QKeyEvent* event) {
 }
 
 void DataGrid::mousePressEvent(QMouseEvent* event) {
-    const QModelIndex editing = m_delegate->editorIndex();
-    if (editing.isValid() && indexAt(event->position().toPoint()) != editing && refuseLeavingEditor()) {
+    // A click on another cell is a move: when the cell being left keeps the grid, the click
+    // selects nothing either.
+    const QModelIndex target = indexAt(event->position().toPoint());
+    if (target.isValid() && !mayMoveTo(target)) {
         event->accept();
         return;
     }
@@ -397,25 +459,21 @@ void DataGrid::mousePressEvent(QMouseEvent* event) {
 }
 
 void DataGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-    const QModelIndex editing = m_delegate->editorIndex();
-    if (editing.isValid() && indexAt(event->position().toPoint()) != editing && refuseLeavingEditor()) {
+    const QModelIndex target = indexAt(event->position().toPoint());
+    if (target.isValid() && !mayMoveTo(target)) {
         event->accept();
         return;
     }
     QTableView::mouseDoubleClickEvent(event);
 }
 
-void DataGrid::editorKeyUp(QKeyEvent* event) {
-    emit keyUp(event->key(), event->modifiers());
-}
-
 void DataGrid::keyPressEvent(QKeyEvent* event) {
     DataSet* set = dataSet();
     const int key = event->key();
+    const int row = currentIndex().row();
     const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-    if (enter && set && set->isEditing())
-        guarded([&] { set->post(); });
-    emit keyDown(key, event->modifiers());
+    if (enter && set && set->isEditing(row))
+        guarded([&] { set->post(row); });
     if (event->matches(QKeySequence::Copy)) {
         copySelection(); // every selected cell, not only the current one
         event->accept();
@@ -430,18 +488,18 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
     switch (key) {
     case Qt::Key_Insert:
         if (writable && (m_operations & InsertRows) && event->modifiers() == Qt::NoModifier)
-            guarded([&] { set->insert(); });
+            insertRow();
         event->accept();
         return;
     case Qt::Key_Delete:
-        if (writable && (m_operations & DeleteRows) && (event->modifiers() & Qt::ControlModifier) && !set->isEmpty() &&
+        if (writable && (m_operations & DeleteRows) && (event->modifiers() & Qt::ControlModifier) && row >= 0 &&
             MessageBox::question(this, QStringLiteral("删除这条记录吗？")))
-            guarded([&] { set->remove(); });
+            guarded([&] { set->remove(row); });
         event->accept();
         return;
     case Qt::Key_Escape:
-        if (set && set->isEditing()) {
-            guarded([&] { set->cancel(); });
+        if (set && set->isEditing(row)) {
+            guarded([&] { set->cancel(row); });
             event->accept();
             return;
         }
@@ -476,11 +534,6 @@ void DataGrid::keyboardSearch(const QString& text) {
         emit typingRefused(currentIndex().row(), currentIndex().column());
 }
 
-void DataGrid::keyReleaseEvent(QKeyEvent* event) {
-    emit keyUp(event->key(), event->modifiers());
-    QTableView::keyReleaseEvent(event);
-}
-
 int DataGrid::firstVisibleColumn() const {
     for (int c = 0; c < m_model->columnCount(); ++c)
         if (!isColumnHidden(c))
@@ -495,78 +548,21 @@ int DataGrid::lastVisibleColumn() const {
     return 0;
 }
 
-bool DataGrid::appendFrom(int column) {
-    DataSet* set = dataSet();
-    if (!set || isReadOnly() || !set->canModify() || !(m_operations & AppendRows))
-        return false;
-    // A new row that holds nothing yet is not followed by another.
-    if (set->state() == DataSet::State::Insert && !set->isModified())
-        return false;
-    if (!guarded([&] { set->append(); }))
-        return false;
-    m_column = column;
-    return true;
-}
-
 QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Nothing lies beyond the last row: Down and Tab there stay put, and no row is added.
     const QModelIndex current = currentIndex();
-    const int lastRow = m_model->rowCount() - 1;
-    if (current.isValid() && current.row() == lastRow) {
-        const bool pastEnd = action == MoveDown || (action == MoveNext && current.column() == lastVisibleColumn());
-        if (pastEnd) {
-            const int column = action == MoveDown ? current.column() : firstVisibleColumn();
-            if (appendFrom(column))
-                return m_model->index(dataSet()->current(), column);
-            return current; // nothing lies beyond the last row
-        }
-    }
+    if (current.isValid() && current.row() == m_model->rowCount() - 1 &&
+        (action == MoveDown || (action == MoveNext && current.column() == lastVisibleColumn())))
+        return current;
     return QTableView::moveCursor(action, modifiers);
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-    // A move made from code while the cell holds text that is no number: the cell keeps it and
-    // becomes current again once this change has been told to everyone listening. A move of
-    // the data set itself cannot be refused here; the editor then goes with the hint.
-    const QModelIndex editing = m_delegate->editorIndex();
-    if (!m_following && !m_structureChanging && editing.isValid() && editing == previous && current != previous &&
-        refuseLeavingEditor()) {
-        const QPersistentModelIndex back(editing);
-        QMetaObject::invokeMethod(
-            this,
-            [this, back] {
-                if (back.isValid() && m_delegate->editorIndex() == back)
-                    selectionModel()->setCurrentIndex(back, QItemSelectionModel::ClearAndSelect);
-            },
-            Qt::QueuedConnection);
-        return;
-    }
-    m_model->resetSubmitFailed();
-    // Commits an open editor; leaving its row submits, which saves the row.
+    // Commits the editor of a cell left within its row (the grid itself hands over the text of a
+    // row being left, before the row is saved).
     QTableView::currentChanged(current, previous);
     if (current.isValid())
         m_column = current.column();
-    DataSet* set = dataSet();
-    if (m_following || m_structureChanging || !set || !current.isValid() || current.row() == set->current())
-        return;
-    if (!m_model->lastSubmitFailed())
-        guarded([&] { set->moveTo(current.row()); });
-    // A row that could not be saved stays current.
-    if (set->current() != current.row())
-        followCurrentRow(set->current());
-}
-
-void DataGrid::followCurrentRow(int row) {
-    if (row < 0 || row >= m_model->rowCount())
-        return;
-    int column = m_column;
-    if (column < 0 || column >= m_model->columnCount() || isColumnHidden(column))
-        column = firstVisibleColumn();
-    const QModelIndex index = m_model->index(row, column);
-    if (currentIndex() == index)
-        return;
-    m_following = true;
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_following = false;
 }
 
 QString DataGrid::selectionText() const {
@@ -600,11 +596,6 @@ QString DataGrid::selectionText() const {
 
 void DataGrid::copySelection() {
     QGuiApplication::clipboard()->setText(selectionText());
-}
-
-void SetGridKeyReadOnly(DataGrid& grid, int key, bool readOnly) {
-    if (key == Qt::Key_Down || key == Qt::Key_Tab || key == Qt::Key_Backtab)
-        grid.setReadOnly(readOnly);
 }
 
 } // namespace tenvora::ui

@@ -1,6 +1,7 @@
 // DataGrid: the data-aware grid over a core DataSet: per-column width, title, colour, display
-// format and read-only state, a read-only state for the whole grid, Enter saves the row being
-// edited (and moves on where the window says), and key hooks that run before the grid handles a key.
+// format and read-only state, a read-only state for the whole grid. The grid owns the current row:
+// leaving a row saves its edit (or keeps the row when that fails), Enter saves the row being
+// edited and moves on where the window says.
 #pragma once
 
 #include "grid/DataGridModel.h"
@@ -21,8 +22,7 @@ public:
     enum RowOperation {
         NoRowOperations = 0,
         InsertRows = 1, // Insert key: a new row before the current one
-        AppendRows = 2, // Down on the last row, Tab in the last cell: a new row at the end
-        DeleteRows = 4, // Ctrl+Delete: deletes the current row after a question
+        DeleteRows = 2, // Ctrl+Delete: deletes the current row after a question
     };
     Q_DECLARE_FLAGS(RowOperations, RowOperation)
 
@@ -61,6 +61,13 @@ public:
     void setEnterMove(EnterMoveHook hook) { m_enterMove = std::move(hook); }
     RowOperations rowOperations() const { return m_operations; }
 
+    // Makes the row current in the column last worked in, as a move by key does (the row being
+    // left is saved first); false when the row being left keeps the grid there.
+    bool setCurrentRow(int row);
+    // A new row before the current one, through the data set's before-insert hook; false when
+    // refused (the reason has been shown).
+    bool insertRow();
+
     // Hands the text of an open cell editor to the data set (nothing is written yet) and closes
     // the editor; false, with the hint shown, when the text was refused.
     bool commitEditor();
@@ -71,9 +78,6 @@ public:
     // Closes an open cell editor without handing over its text.
     void discardEditor();
 
-    // Key events that arrive at an open cell editor; the grid reports them as its own.
-    void editorKeyDown(QKeyEvent* event);
-    void editorKeyUp(QKeyEvent* event);
     // Up, Down, PageUp, PageDown in a cell editor: the grid moves, unless the text is refused.
     void editorNavigationKey(QKeyEvent* event);
     // Enter in a cell editor: the text goes into the row and the row is saved.
@@ -89,9 +93,6 @@ public:
     static QColor background();
 
 signals:
-    // Before the grid handles a key (also when a cell editor has the focus).
-    void keyDown(int key, Qt::KeyboardModifiers modifiers);
-    void keyUp(int key, Qt::KeyboardModifiers modifiers);
     void readOnlyChanged(bool readOnly);
     // Text refused in a number cell; the hint is also shown at the cell.
     void inputRefused(const QString& hint);
@@ -100,28 +101,31 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    // Esc in a cell editor drops the row's edit too, as Esc on the grid does.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     // Reached when typed text could not open a cell editor: the grid never jumps to another row
     // on typing, it reports the refusal instead.
     void keyboardSearch(const QString& text) override;
 
 private:
+    friend class DataGridSelection;
     template <typename F> bool guarded(F&& action);
+    // Whether the current cell may become this one: an open editor whose text is no number keeps
+    // its cell, and leaving the row hands the editor's text to the row and saves it.
+    bool mayMoveTo(const QModelIndex& to);
     // An open editor whose text is no number keeps its cell: the reason is shown, the editor
     // takes the focus again, and true is returned so that the caller does not move.
     bool refuseLeavingEditor();
     void showFailure(std::exception_ptr failure);
     void showHint(const QString& hint);
-    void followCurrentRow(int row);
     int firstVisibleColumn() const;
     int lastVisibleColumn() const;
-    bool appendFrom(int column);
     void moveAfterEnter();
     struct ColumnContent {
         int width = 0;
@@ -138,7 +142,7 @@ private:
 
     DataGridModel* m_model;
     DataGridDelegate* m_delegate;
-    RowOperations m_operations = RowOperations(InsertRows | AppendRows);
+    RowOperations m_operations = InsertRows;
     EnterMoveHook m_enterMove;
     bool m_fit = false;
     bool m_fitting = false;
@@ -147,14 +151,8 @@ private:
     QString m_settingsKey;
     QHash<QString, int> m_userWidths; // by field, widths the user dragged
     EditTriggers m_triggers;
-    int m_column = -1;
-    bool m_following = false;
-    bool m_structureChanging = false;
+    int m_column = -1; // the column worked in, kept when code moves to another row
 };
-
-// The Down/Tab guard: when the key is Down or Tab (Shift+Tab arrives as Backtab), sets the
-// grid's read-only state to the flag; any other key leaves the grid as it is.
-void SetGridKeyReadOnly(DataGrid& grid, int key, bool readOnly);
 
 } // namespace tenvora::ui
 

@@ -128,10 +128,6 @@ bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QLineEdit*>(object);
     if (!editor)
         return QStyledItemDelegate::eventFilter(object, event);
-    if (event->type() == QEvent::KeyRelease) {
-        m_grid->editorKeyUp(static_cast<QKeyEvent*>(event));
-        return true;
-    }
     if (event->type() == QEvent::FocusOut && editor == m_editor && !editorTextAcceptable()) {
         // Leaving the cell with text that is no number: the cell stays open with the text. A
         // window or menu taking the focus for a while is no leaving, and says nothing.
@@ -156,7 +152,6 @@ bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
     default:
         break;
     }
-    m_grid->editorKeyDown(key);
     const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
     if ((enter || tab) && editor == m_editor && !editorTextAcceptable()) {

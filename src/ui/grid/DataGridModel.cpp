@@ -13,12 +13,10 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
     if (m_set)
         disconnect(m_set, nullptr, this, nullptr);
     m_set = dataSet;
-    m_indicatorRow = dataSet ? dataSet->current() : -1;
     if (dataSet) {
         connect(dataSet, &DataSet::aboutToReset, this, [this] { beginResetModel(); });
         connect(dataSet, &DataSet::reset, this, [this] {
             remap();
-            m_indicatorRow = m_set->current();
             endResetModel();
         });
         connect(dataSet, &DataSet::rowChanged, this, &DataGridModel::rowValuesChanged);
@@ -37,8 +35,7 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
         connect(dataSet, &DataSet::rowAboutToBeRemoved, this,
                 [this](int row) { beginRemoveRows(QModelIndex(), row, row); });
         connect(dataSet, &DataSet::rowRemoved, this, [this](int) { endRemoveRows(); });
-        connect(dataSet, &DataSet::currentChanged, this, &DataGridModel::indicatorChanged);
-        connect(dataSet, &DataSet::stateChanged, this, [this] { indicatorChanged(m_set->current()); });
+        connect(dataSet, &DataSet::editStateChanged, this, &DataGridModel::markerChanged);
         connect(dataSet, &QObject::destroyed, this, [this] {
             beginResetModel();
             m_fields.clear();
@@ -47,6 +44,18 @@ void DataGridModel::setDataSet(DataSet* dataSet) {
     }
     remap();
     endResetModel();
+}
+
+void DataGridModel::setSelectionModel(QItemSelectionModel* selection) {
+    if (m_selection)
+        disconnect(m_selection, nullptr, this, nullptr);
+    m_selection = selection;
+    if (selection)
+        connect(selection, &QItemSelectionModel::currentRowChanged, this,
+                [this](const QModelIndex& current, const QModelIndex& previous) {
+                    markerChanged(previous.row());
+                    markerChanged(current.row());
+                });
 }
 
 void DataGridModel::setColumns(const QList<DataGridColumn>& columns) {
@@ -146,16 +155,18 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
             return m_columns[section].title.isEmpty() ? m_columns[section].field : m_columns[section].title;
         return {};
     }
-    if (role != Qt::DisplayRole || !m_set || section < 0 || section >= rowCount() || section != m_set->current())
-        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
-    // The current row's marker: browsing, being edited, or new.
-    switch (m_set->state()) {
+    if (role != Qt::DisplayRole)
+        return {};
+    if (!m_set || section < 0 || section >= rowCount())
+        return QString();
+    // A row being edited, a new row, the current row.
+    switch (m_set->state(section)) {
     case DataSet::State::Edit:
         return QStringLiteral("✎");
     case DataSet::State::Insert:
         return QStringLiteral("✱");
     default:
-        return QStringLiteral("▶");
+        return m_selection && m_selection->currentIndex().row() == section ? QStringLiteral("▶") : QString();
     }
 }
 
@@ -164,7 +175,7 @@ Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const {
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     const int field = fieldIndex(index.column());
-    if (!m_readOnly && m_set && !m_columns[index.column()].readOnly && m_set->isColumnEditable(field))
+    if (!m_readOnly && m_set && !m_columns[index.column()].readOnly && m_set->isCellEditable(index.row(), field))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -192,19 +203,6 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     return guarded([&] { m_set->setUserValue(index.row(), field, stored); });
 }
 
-bool DataGridModel::submit() {
-    m_submitFailed = false;
-    if (!m_set || !m_set->isEditing())
-        return true;
-    m_submitFailed = !guarded([&] { m_set->savePending(); });
-    return !m_submitFailed;
-}
-
-void DataGridModel::revert() {
-    if (m_set && m_set->isEditing())
-        guarded([&] { m_set->cancel(); });
-}
-
 void DataGridModel::rowValuesChanged(int row) {
     if (row < 0 || row >= rowCount() || columnCount() == 0)
         return;
@@ -212,12 +210,9 @@ void DataGridModel::rowValuesChanged(int row) {
     emit headerDataChanged(Qt::Vertical, row, row);
 }
 
-void DataGridModel::indicatorChanged(int row) {
-    const int old = m_indicatorRow;
-    m_indicatorRow = row;
-    for (int r : {old, row})
-        if (r >= 0 && r < rowCount())
-            emit headerDataChanged(Qt::Vertical, r, r);
+void DataGridModel::markerChanged(int row) {
+    if (row >= 0 && row < rowCount())
+        emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 } // namespace tenvora::ui

@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QItemSelectionModel>
 #include <QPointer>
 #include <exception>
 #include <functional>
@@ -52,6 +53,8 @@ public:
 
     void setDataSet(DataSet* dataSet);
     DataSet* dataSet() const { return m_set; }
+    // The view's selection: the vertical header marks its current row.
+    void setSelectionModel(QItemSelectionModel* selection);
     void setColumns(const QList<DataGridColumn>& columns);
     const QList<DataGridColumn>& columns() const { return m_columns; }
     const DataGridColumn& column(int index) const { return m_columns.at(index); }
@@ -70,18 +73,11 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    // A cell is editable where the data set lets the user type into it (its column, and the
+    // set's rule for the cell, e.g. no price on a price-locked line) and the grid's column allows it.
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    // Puts the value into the data set's edit buffer; nothing is written yet.
+    // Puts the value into the row's edit in the data set; nothing is written yet.
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-    // Saves the row being edited when it was changed, drops it otherwise (a cell editor closed
-    // on leaving its row).
-    bool submit() override;
-    // Cancels the row being edited.
-    void revert() override;
-
-    // True when the last submit() did not post, so the row being left is still in edit.
-    bool lastSubmitFailed() const { return m_submitFailed; }
-    void resetSubmitFailed() { m_submitFailed = false; }
 
 signals:
     // An operation of the data set was refused or failed: the exception, for the view to show.
@@ -90,15 +86,14 @@ signals:
 private:
     void remap();
     void rowValuesChanged(int row);
-    void indicatorChanged(int row);
+    void markerChanged(int row);
     template <typename F> bool guarded(F&& action);
 
     QPointer<DataSet> m_set;
+    QPointer<QItemSelectionModel> m_selection;
     QList<DataGridColumn> m_columns;
     QList<int> m_fields;
     bool m_readOnly = false;
-    bool m_submitFailed = false;
-    int m_indicatorRow = -1;
     RowStyleHook m_rowStyle;
     CellColourHook m_cellColour;
     CellNoteHook m_cellNote;

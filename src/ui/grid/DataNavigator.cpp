@@ -5,6 +5,7 @@
 #include "grid/DataGrid.h"
 
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -82,9 +83,9 @@ void DataNavigator::setGrid(DataGrid* grid) {
     m_grid = grid;
     if (grid) {
         connect(grid, &DataGrid::readOnlyChanged, this, &DataNavigator::updateButtons);
+        connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &DataNavigator::updateButtons);
         if (DataSet* set = grid->dataSet()) {
-            connect(set, &DataSet::currentChanged, this, &DataNavigator::updateButtons);
-            connect(set, &DataSet::stateChanged, this, &DataNavigator::updateButtons);
+            connect(set, &DataSet::editStateChanged, this, &DataNavigator::updateButtons);
             connect(set, &DataSet::reset, this, &DataNavigator::updateButtons);
             connect(set, &DataSet::rowRemoved, this, &DataNavigator::updateButtons);
             connect(set, &DataSet::rowInserted, this, &DataNavigator::updateButtons);
@@ -93,18 +94,30 @@ void DataNavigator::setGrid(DataGrid* grid) {
     updateButtons();
 }
 
+bool DataNavigator::rowEditable(int row) const {
+    const DataGridModel* model = m_grid->gridModel();
+    for (int c = 0; c < model->columnCount(); ++c)
+        if (model->flags(model->index(row, c)) & Qt::ItemIsEditable)
+            return true;
+    return false;
+}
+
 void DataNavigator::updateButtons() {
     DataSet* set = m_grid ? m_grid->dataSet() : nullptr;
+    const int row = m_grid ? m_grid->currentIndex().row() : -1;
     const bool rows = set && set->isOpen() && !set->isEmpty();
-    const bool editing = set && set->isEditing();
+    const bool atFirst = row <= 0;
+    const bool atLast = rows && row >= set->rowCount() - 1;
+    const bool editing = set && set->isEditing(row);
     const bool writable = set && set->canModify() && !m_grid->isReadOnly();
-    button(First)->setEnabled(rows && !set->atFirst());
-    button(Prior)->setEnabled(rows && !set->atFirst());
-    button(Next)->setEnabled(rows && !set->atLast());
-    button(Last)->setEnabled(rows && !set->atLast());
+    button(First)->setEnabled(rows && !atFirst);
+    button(Prior)->setEnabled(rows && !atFirst);
+    button(Next)->setEnabled(rows && !atLast);
+    button(Last)->setEnabled(rows && !atLast);
     button(Insert)->setEnabled(writable);
     button(Delete)->setEnabled(writable && rows);
-    button(Edit)->setEnabled(writable && rows && !editing);
+    // Edit only where a cell of the row can be typed into (not on a price-locked line).
+    button(Edit)->setEnabled(writable && rows && !editing && rowEditable(row));
     button(Post)->setEnabled(editing);
     button(Cancel)->setEnabled(editing);
 }
@@ -118,35 +131,37 @@ void DataNavigator::trigger(Button which) {
     } else if (!m_grid->commitEditor()) {
         return;
     }
+    const int row = m_grid->currentIndex().row();
     try {
+        // A move goes through the grid, which saves the row being left.
         switch (which) {
         case First:
-            set->first();
+            m_grid->setCurrentRow(0);
             break;
         case Prior:
-            set->prior();
+            m_grid->setCurrentRow(row - 1);
             break;
         case Next:
-            set->next();
+            m_grid->setCurrentRow(row + 1);
             break;
         case Last:
-            set->last();
+            m_grid->setCurrentRow(set->rowCount() - 1);
             break;
         case Insert:
-            set->insert();
+            m_grid->insertRow();
             break;
         case Delete:
             if (MessageBox::question(this, QStringLiteral("删除这条记录吗？")))
-                set->remove();
+                set->remove(row);
             break;
         case Edit:
-            set->edit();
+            set->edit(row);
             break;
         case Post:
-            set->post();
+            set->post(row);
             break;
         case Cancel:
-            set->cancel();
+            set->cancel(row);
             break;
         }
     } catch (const std::exception& e) {

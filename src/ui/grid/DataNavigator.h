@@ -24,8 +24,9 @@ public:
 
     // The buttons shown, in this order.
     void setButtons(const QList<Button>& buttons);
-    // The grid whose data set the navigator moves; edit, insert and delete follow the grid's
-    // read-only state, and an open cell editor hands over its text before a save.
+    // The grid whose current row the navigator moves; edit, insert and delete follow the grid's
+    // read-only state (edit also whether the row can be typed into), and an open cell editor
+    // hands over its text before a save.
     void setGrid(DataGrid* grid);
     QToolButton* button(Button which) const;
     static QString hint(Button which);
@@ -35,6 +36,8 @@ public:
 
 private:
     void updateButtons();
+    // A cell of the row can be typed into.
+    bool rowEditable(int row) const;
     QIcon icon(Button which) const;
 
     QPointer<DataGrid> m_grid;

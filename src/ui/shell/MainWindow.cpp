@@ -10,6 +10,7 @@
 #include "boq/ContractSelectionDialog.h"
 #include "boq/ExcelCommands.h"
 #include "data/DataModule.h"
+#include "datamgmt/DataFileCopies.h"
 #include "datamgmt/DataManagement.h"
 #include "daywork/DayworkEditorWindow.h"
 #include "reports/ReportRunner.h"
@@ -81,8 +82,13 @@ MainWindow::~MainWindow() {
 bool MainWindow::start(const LoginRunner& login) {
     UpdateStatusBar();
     m_dm.setMainCaption();
-    if (login)
-        return login(m_dm);
+    m_login = login;
+    return runLogin();
+}
+
+bool MainWindow::runLogin() {
+    if (m_login)
+        return m_login(m_dm);
     LoginDialog dialog(m_dm);
     return ExecModal(dialog) == QDialog::Accepted;
 }
@@ -468,7 +474,7 @@ void MainWindow::openFinding(const BidFinding& finding) {
 }
 
 bool MainWindow::bidDiskAfterCheck() {
-    const BidCheckResult check = BidCheck(m_dm).run();
+    const BidCheckResult check = CheckBeforeBidDisk(m_dm);
     return check.clean() || MessageBox::question(this, BidCheckQuestion(check), QString(), false);
 }
 
@@ -574,7 +580,17 @@ void MainWindow::runDataManagement(DataCommand command) {
         else
             outcome = DataManagement::restore(m_dm, this, closeFirst);
     });
-    if (outcome == DataManagement::Outcome::EndProgram) {
+    // A restored file without the logged-in unit: who works on it must log in to it.
+    if (outcome == DataManagement::Outcome::Relogin) {
+        m_dm.session().CurUnitName.clear();
+        UpdateStatusBar();
+        if (runLogin()) {
+            m_dm.LoadCurrentContract();
+            UpdateStatusBar();
+            return;
+        }
+    }
+    if (outcome != DataManagement::Outcome::Continue) {
         m_quitting = true;
         close();
         QCoreApplication::quit();

@@ -111,6 +111,8 @@ private:
     // Backup, bid disk and restore; ends the program when the data file cannot be reopened.
     enum class DataCommand { Backup, BidDisk, Restore };
     void runDataManagement(DataCommand command);
+    // The login dialog (or the runner start was given); false when it was given up.
+    bool runLogin();
 
     DataModule& m_dm;
     std::unique_ptr<ReportRunner> m_reports; // Report1 and its queries live as long as the window
@@ -123,6 +125,7 @@ private:
     QString m_hint;
     QTimer* m_hintTimer = nullptr;
     bool m_quitting = false;
+    LoginRunner m_login; // how start logged in; a restore may need it again
     bool m_savedGeometry = false;
 };
 
