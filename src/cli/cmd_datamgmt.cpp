@@ -57,6 +57,7 @@ Command BidDiskCommand() {
                 const bool anyway = ctx.takeFlag(QStringLiteral("--anyway"));
                 return runBackup(ctx, CopyKind::BidDisk, QStringLiteral("tenvora bid-disk DEST [--anyway]"),
                                  [anyway](DataModule& dm) {
+                                     dm.LoadCurrentContract();
                                      const BidCheckResult check = CheckBeforeBidDisk(dm);
                                      if (check.clean())
                                          return;

@@ -5,6 +5,7 @@
 #include "boq/BoqEditorWindow.h"
 #include "boq/BoqLineRules.h"
 #include "data/DataModule.h"
+#include "data/Money.h"
 #include "grid/DataGrid.h"
 #include "grid/DataNavigator.h"
 #include "shell/UiStyle.h"
@@ -175,10 +176,14 @@ void TestBoqEditorWindow::gridColumnsAndColours() {
         QCOMPARE(price.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
         QVERIFY(price.data(DataGridModel::NoHighlightRole).toBool());
     }
-    QCOMPARE(cell("102-1", BoqColumn::Quantity).data().toString(), QStringLiteral("1.00"));
-    // The chapter line leads every chapter with no quantity, so quantities show two decimals.
+    // One format for every row of a column, whatever the first row holds (a chapter line has no
+    // quantity): figures grouped by thousands, quantities with their own decimals.
+    QCOMPARE(cell("102-1", BoqColumn::Quantity).data().toString(), QStringLiteral("1"));
     select(QStringLiteral("200"));
-    QCOMPARE(cell("202-1-a", BoqColumn::Quantity).data().toString(), QStringLiteral("186500.00"));
+    QCOMPARE(cell("202-1-a", BoqColumn::Quantity).data().toString(), QStringLiteral("186,500"));
+    m_dm->database().exec(QStringLiteral("UPDATE jd_htqd SET 合同数量=1234.5678 WHERE 细目编号='202-1-b'"));
+    m_tool->refreshFromFile();
+    QCOMPARE(cell("202-1-b", BoqColumn::Quantity).data().toString(), QStringLiteral("1,234.5678"));
 }
 
 void TestBoqEditorWindow::treeImagesFollowChildrenExpansionAndSelection() {
@@ -261,7 +266,7 @@ void TestBoqEditorWindow::typingAPriceAndEnterStoresTheRoundedAmount() {
     QCOMPARE(stored(QStringLiteral("202-1-a"), BoqColumn::Amount).toLongLong(), 532831); // 186500 x 2.857 = 532830.5
     QCOMPARE(stored(QStringLiteral("202-1-a"), BoqColumn::Section).toString(), QStringLiteral("202-1-a"));
     QCOMPARE(cell("202-1-a", BoqColumn::Price).data().toString(), QStringLiteral("2.86"));
-    QCOMPARE(cell("202-1-a", BoqColumn::Amount).data().toString(), QStringLiteral("532831"));
+    QCOMPARE(cell("202-1-a", BoqColumn::Amount).data().toString(), QStringLiteral("532,831"));
     QVERIFY(!m_tool->editor().lines().hasPendingEdits());
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
@@ -445,7 +450,7 @@ void TestBoqEditorWindow::recomputeOnlyForAChapterNode() {
     QCOMPARE(stored(QStringLiteral("101-1-a"), BoqColumn::Amount).toLongLong(), premium);
     QCOMPARE(stored(QStringLiteral("100"), BoqColumn::Amount).toLongLong(), 4500000 + 1500000 + premium);
     QCOMPARE(grid()->currentIndex().row(), 1);
-    QCOMPARE(cell("101-1-a", BoqColumn::Price).data().toString(), QString::number(premium) + QStringLiteral(".00"));
+    QCOMPARE(cell("101-1-a", BoqColumn::Price).data().toString(), FormatNumber(premium, QStringLiteral("#,##0.00")));
     QVERIFY(MessageBox::takeShown().isEmpty());
 }
 

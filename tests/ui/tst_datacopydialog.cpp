@@ -68,9 +68,14 @@ private slots:
         QVERIFY(form.folderChooser()->setFolder(target.path()));
         form.fileNameField()->setText(QStringLiteral("投标盘"));
         form.okButton()->click();
-        QCOMPARE(MessageBox::takeShown(), QStringList{message});
+        // The message names the file written.
+        const QString written = target.filePath(QStringLiteral("投标盘"));
+        QCOMPARE(MessageBox::takeShown(), QStringList{message + QLatin1Char('\n') + QDir::toNativeSeparators(written)});
         QCOMPARE(form.result(), int(QDialog::Accepted));
-        QCOMPARE(test::ReadBytes(target.filePath(QStringLiteral("投标盘"))), test::ReadBytes(file.path()));
+        QCOMPARE(test::ReadBytes(written), test::ReadBytes(file.path()));
+        // The next copy of this kind opens in the folder of this one.
+        DataCopyDialog next(*dm, bidDisk ? CopyKind::BidDisk : CopyKind::Backup);
+        QCOMPARE(QDir(next.folderChooser()->folder()), QDir(target.path()));
     }
 
     void aNameIsProposedAndAReplacementAnnounced_data() {
@@ -250,7 +255,9 @@ private slots:
             return dialog.result();
         });
         QCOMPARE(DataManagement::bidDisk(*dm, nullptr, {}), DataManagement::Outcome::Continue);
-        QCOMPARE(MessageBox::takeShown(), QStringList{QStringLiteral("投标数据盘生成完毕!!!")});
+        QCOMPARE(MessageBox::takeShown(),
+                 QStringList{DataCopyDialog::doneText(QStringLiteral("投标数据盘生成完毕!!!"),
+                                                      target.filePath(QStringLiteral("bid.tr")))});
         QVERIFY(dm->isConnected());
         // The copy opens as a data file of its own.
         QVERIFY(

@@ -40,6 +40,8 @@ private slots:
     void undoAndRedoByKeys();
     void pasteFromTheClipboard_data();
     void pasteFromTheClipboard();
+    void pasteIntoAnOpenPriceEditor_data();
+    void pasteIntoAnOpenPriceEditor();
     void copyGivesTheSelectedCellsAsTabbedLines();
     void findFollowsTheTreeAcrossChapters();
     void unpricedFilter();
@@ -179,10 +181,53 @@ void TestPricingTools::pasteFromTheClipboard() {
     QCOMPARE(currentItem(), QStringLiteral("202-1-a"));
     // the grid shows the pasted figures at once
     QCOMPARE(grid()->model()->data(cell(QStringLiteral("202-1-b"), BoqColumn::Price)).toString(),
-             QStringLiteral("1234.50"));
+             QStringLiteral("1,234.50"));
     QVERIFY(grid()->selectionModel()->isSelected(cell(QStringLiteral("202-2-b"), BoqColumn::Price)));
     tools()->undoAction()->trigger();
     QVERIFY(stored(QStringLiteral("202-1-b")).isNull());
+}
+
+void TestPricingTools::pasteIntoAnOpenPriceEditor_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("columnPaste");
+    QTest::newRow("a spreadsheet column") << QStringLiteral("2.85\r\n1,234.50\r\n") << true;
+    QTest::newRow("cells of a row") << QStringLiteral("2.85\t1,234.50") << true;
+    QTest::newRow("one figure") << QStringLiteral("7.5") << false;
+}
+
+// A click on the current cell opens its editor; Ctrl+V there pastes a column of figures as the
+// grid's paste does, and one figure into the editor.
+void TestPricingTools::pasteIntoAnOpenPriceEditor() {
+    QFETCH(QString, text);
+    QFETCH(bool, columnPaste);
+    select(QStringLiteral("200"));
+    goTo(QStringLiteral("202-1-a"));
+    const QRect at = grid()->visualRect(grid()->currentIndex());
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, at.center());
+    QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, at.center());
+    // The editor opens once the click is known to be no double click.
+    QTRY_VERIFY(qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    auto* open = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QApplication::clipboard()->setText(text);
+    QTest::keyClick(open, Qt::Key_V, Qt::ControlModifier);
+    QCoreApplication::processEvents();
+    if (!columnPaste) {
+        QCOMPARE(open->text(), QStringLiteral("7.5"));
+        QVERIFY(stored(QStringLiteral("202-1-a")).isNull());
+        QTest::keyClick(open, Qt::Key_Return);
+        QCOMPARE(stored(QStringLiteral("202-1-a")).toDouble(), 7.5);
+        return;
+    }
+    QVERIFY(!qobject_cast<QLineEdit*>(QApplication::focusWidget()));
+    if (text.contains(QLatin1Char('\n'))) {
+        QCOMPARE(stored(QStringLiteral("202-1-a")).toDouble(), 2.85);
+        QCOMPARE(stored(QStringLiteral("202-1-b")).toDouble(), 1234.5);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    } else {
+        // Two columns are refused with the reason, as a paste on the grid is.
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QVERIFY(stored(QStringLiteral("202-1-a")).isNull());
+    }
 }
 
 void TestPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
@@ -194,7 +239,7 @@ void TestPricingTools::copyGivesTheSelectedCellsAsTabbedLines() {
     grid()->setFocus();
     QTest::keyClick(grid(), Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QApplication::clipboard()->text(),
-             QStringLiteral("202-1-a\t清理现场\tm2\t186500.00\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240.00\t\t\n"));
+             QStringLiteral("202-1-a\t清理现场\tm2\t186500\t2.50\t466250\n202-1-b\t砍伐树木\t棵\t1240\t\t\n"));
 }
 
 void TestPricingTools::findFollowsTheTreeAcrossChapters() {

@@ -16,10 +16,10 @@
 #include <QDir>
 #include <QFontInfo>
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeView>
 
 using namespace tenvora;
 using namespace tenvora::ui;
@@ -55,7 +55,7 @@ private slots:
         auto dm = file.open();
         dm->closeConnection();
         QTemporaryDir dir;
-        for (const char* name : {"b.bak", "backup-without-extension", ".hidden", "A.tr", "投标盘"})
+        for (const char* name : {"b.bak", "backup-without-extension", ".hidden", "z.tr", "A.tr", "投标盘"})
             QVERIFY(test::WriteBytes(dir.filePath(QString::fromUtf8(name)), "x"));
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("a folder")));
 
@@ -67,9 +67,12 @@ private slots:
         QVERIFY(form.chosenLabel()->path().isEmpty());
 
         QVERIFY(form.folderChooser()->setFolder(dir.path()));
-        const QStringList expected{QStringLiteral("A.tr"), QStringLiteral("b.bak"),
+        // Data files first, each part by name, with size and date beside the name.
+        const QStringList expected{QStringLiteral("A.tr"), QStringLiteral("z.tr"), QStringLiteral("b.bak"),
                                    QStringLiteral("backup-without-extension"), QStringLiteral("投标盘")};
         QTRY_COMPARE(listed(form), expected);
+        QVERIFY(!form.fileList()->isColumnHidden(1) && !form.fileList()->isColumnHidden(3));
+        QCOMPARE(form.fileList()->model()->headerData(1, Qt::Horizontal).toString().isEmpty(), false);
 
         QVERIFY(form.selectFile(QStringLiteral("b.bak")));
         QCOMPARE(form.chosenLabel()->path(), dir.filePath(QStringLiteral("b.bak")));

@@ -216,7 +216,6 @@ void WithDataFileClosed(DataModule& dm, const std::function<void()>& work) {
 }
 
 BidCheckResult CheckBeforeBidDisk(DataModule& dm) {
-    dm.LoadCurrentContract();
     return BidCheck(dm).run();
 }
 

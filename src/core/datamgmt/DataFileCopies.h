@@ -90,7 +90,7 @@ private:
 // what work throws, or DataFileError when the file cannot be opened again.
 void WithDataFileClosed(DataModule& dm, const std::function<void()>& work);
 
-// The bid check that comes before a bid disk, on the current contract as the file holds it.
+// The bid check that comes before a bid disk, on the session's current contract.
 BidCheckResult CheckBeforeBidDisk(DataModule& dm);
 
 } // namespace tenvora

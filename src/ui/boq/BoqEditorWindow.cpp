@@ -44,17 +44,22 @@ QList<DataGridColumn> gridColumns() {
         return c;
     };
     DataGridColumn price = shown(BoqColumn::Price, 81);
+    price.displayFormat = GridFormat::price();
     price.readOnly = false;
     price.color = kSkyBlue;
     price.kind = DataGridColumn::Kind::Number;
     DataGridColumn name = shown(BoqColumn::Name, 219);
     name.stretch = true; // long descriptions get every pixel the figures leave
+    DataGridColumn quantity = shown(BoqColumn::Quantity, 66);
+    quantity.displayFormat = GridFormat::quantity();
+    DataGridColumn amount = shown(BoqColumn::Amount, 82);
+    amount.displayFormat = GridFormat::amount();
     return {shown(BoqColumn::Item, 84),
             name,
             shown(BoqColumn::Unit, 98),
-            shown(BoqColumn::Quantity, 66),
+            quantity,
             price,
-            shown(BoqColumn::Amount, 82),
+            amount,
             hidden(QStringLiteral("变更后单价"), 75),
             hidden(QStringLiteral("变更数量"), 80),
             hidden(QStringLiteral("变更后数量"), 73),

@@ -133,6 +133,8 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     connect(m_find, &QAction::triggered, m_findBar, &BoqFindBar::focusSearch);
     connect(m_copy, &QAction::triggered, m_grid, &DataGrid::copySelection);
     connect(m_paste, &QAction::triggered, this, &BoqPricingTools::paste);
+    // Ctrl+V in an open price editor with a column of figures: the same column paste.
+    connect(m_grid, &DataGrid::columnPasteRequested, this, &BoqPricingTools::paste);
     connect(m_adjust, &QAction::triggered, this, &BoqPricingTools::adjust);
     connect(m_findBar, &BoqFindBar::lineWanted, this, &BoqPricingTools::showLine);
     connect(m_findBar, &BoqFindBar::unpricedToggled, this, [this](bool on) {

@@ -10,12 +10,14 @@
 #include "shell/HelpWindow.h"
 #include "shell/UiStyle.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 
 namespace tenvora::ui {
 
@@ -77,6 +79,12 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, CopyKind kind, QWidget* parent)
     FitToScreen(this, QSize(560, 600));
     KeepWindowGeometry(this, QStringLiteral("backup"));
 
+    // The folder of the last copy of this kind, where the user keeps them; else where the
+    // process stands.
+    const QString last = OpenSettings()->value(folderKey()).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        m_chooser->setFolder(last);
+
     connect(m_chooser, &FolderChooser::folderChanged, this, &DataCopyDialog::showTargetPath);
     connect(m_fileName, &QLineEdit::textChanged, this, &DataCopyDialog::showTargetPath);
     connect(m_ok, &QPushButton::clicked, this, &DataCopyDialog::copy);
@@ -88,6 +96,14 @@ DataCopyDialog::DataCopyDialog(DataModule& dm, CopyKind kind, QWidget* parent)
                                 : ProposedBackupName(m_dm.dataFilePath(), QDateTime::currentDateTime()));
     m_fileName->selectAll();
     m_fileName->setFocus();
+}
+
+QString DataCopyDialog::doneText(const QString& done, const QString& target) {
+    return QStringLiteral("%1\n%2").arg(done, QDir::toNativeSeparators(target));
+}
+
+QString DataCopyDialog::folderKey() const {
+    return m_kind == CopyKind::BidDisk ? QStringLiteral("folders/bidDisk") : QStringLiteral("folders/backup");
 }
 
 QString DataCopyDialog::replaceNoticeText() {
@@ -109,7 +125,9 @@ void DataCopyDialog::copy() {
     // Refused or failed, the dialog stays: the user may fix the name or pick another folder.
     Guarded(this, [this] {
         const QString done = DataFileCopies(m_dm, m_kind).backup(m_chooser->folder(), m_fileName->text());
-        MessageBox::information(this, done);
+        OpenSettings()->setValue(folderKey(), m_chooser->folder());
+        MessageBox::information(this,
+                                doneText(done, DataFileCopies::TargetPath(m_chooser->folder(), m_fileName->text())));
         accept();
     });
 }

@@ -31,11 +31,15 @@ public:
     // Shown while a file of the chosen name lies in the chosen folder.
     QLabel* replaceNotice() const { return m_replaceNotice; }
     static QString replaceNoticeText();
+    // The completion message of the copy and the file it wrote.
+    static QString doneText(const QString& done, const QString& target);
     QPushButton* okButton() const { return m_ok; }
     QPushButton* closeButton() const { return m_close; }
 
 private:
     void copy();
+    // Where the settings keep the folder of the last copy of this kind.
+    QString folderKey() const;
     void showTargetPath();
 
     DataModule& m_dm;

@@ -11,12 +11,34 @@
 
 #include <QFileSystemModel>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListView>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace tenvora::ui {
+
+namespace {
+
+// Data files first: a backup or bid disk carries ".tr", as the dialogs name them.
+class DataFilesFirst : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+        const auto* files = static_cast<const QFileSystemModel*>(sourceModel());
+        const bool leftData = files->fileName(left).endsWith(QStringLiteral(".tr"), Qt::CaseInsensitive);
+        const bool rightData = files->fileName(right).endsWith(QStringLiteral(".tr"), Qt::CaseInsensitive);
+        if (leftData != rightData)
+            return leftData;
+        return QString::localeAwareCompare(files->fileName(left), files->fileName(right)) < 0;
+    }
+};
+
+} // namespace
 
 RestoreDialog::RestoreDialog(DataModule& dm, QWidget* parent) : QDialog(parent), m_dm(dm) {
     setObjectName(QStringLiteral("DataRestForm"));
@@ -31,12 +53,22 @@ RestoreDialog::RestoreDialog(DataModule& dm, QWidget* parent) : QDialog(parent),
     m_fileModel = new QFileSystemModel(this);
     m_fileModel->setFilter(QDir::Files);
     m_fileModel->setReadOnly(true);
-    m_fileModel->sort(0, Qt::AscendingOrder);
-    m_files = new QListView(this);
+    m_order = new DataFilesFirst(this);
+    m_order->setSourceModel(m_fileModel);
+    m_order->sort(0, Qt::AscendingOrder);
+    m_files = new QTreeView(this);
     m_files->setObjectName(QStringLiteral("FileListBox1"));
-    m_files->setModel(m_fileModel);
+    m_files->setModel(m_order);
+    m_files->setRootIsDecorated(false);
+    m_files->setItemsExpandable(false);
+    m_files->setUniformRowHeights(true);
     m_files->setSelectionMode(QAbstractItemView::SingleSelection);
     m_files->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_files->hideColumn(2); // the kind of file says nothing here
+    m_files->header()->setStretchLastSection(false);
+    m_files->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_files->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_files->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
 
     m_chosen = new PathLabel(this);
     m_chosen->setObjectName(QStringLiteral("Label2"));
@@ -49,8 +81,8 @@ RestoreDialog::RestoreDialog(DataModule& dm, QWidget* parent) : QDialog(parent),
     m_close->setAutoDefault(false);
 
     auto* lists = new QHBoxLayout;
-    lists->addWidget(m_chooser, 1);
-    lists->addWidget(m_files, 1);
+    lists->addWidget(m_chooser, 2);
+    lists->addWidget(m_files, 3);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -75,15 +107,16 @@ RestoreDialog::RestoreDialog(DataModule& dm, QWidget* parent) : QDialog(parent),
 
 QString RestoreDialog::selectedFile() const {
     const QModelIndexList selected = m_files->selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? QString() : m_fileModel->filePath(selected.first());
+    return selected.isEmpty() ? QString() : m_fileModel->filePath(m_order->mapToSource(selected.first()));
 }
 
 bool RestoreDialog::selectFile(const QString& fileName) {
     const QModelIndex root = m_files->rootIndex();
-    for (int row = 0; row < m_fileModel->rowCount(root); ++row) {
-        const QModelIndex index = m_fileModel->index(row, 0, root);
-        if (m_fileModel->fileName(index) == fileName) {
-            m_files->setCurrentIndex(index);
+    for (int row = 0; row < m_order->rowCount(root); ++row) {
+        const QModelIndex index = m_order->index(row, 0, root);
+        if (m_fileModel->fileName(m_order->mapToSource(index)) == fileName) {
+            m_files->selectionModel()->setCurrentIndex(index,
+                                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             return true;
         }
     }
@@ -93,7 +126,7 @@ bool RestoreDialog::selectFile(const QString& fileName) {
 void RestoreDialog::listFolder(const QString& folder) {
     m_files->clearSelection();
     m_fileModel->setRootPath(folder);
-    m_files->setRootIndex(m_fileModel->index(folder));
+    m_files->setRootIndex(m_order->mapFromSource(m_fileModel->index(folder)));
     showChosenFile();
 }
 
@@ -102,7 +135,8 @@ void RestoreDialog::showChosenFile() {
 }
 
 void RestoreDialog::restore() {
-    try {
+    // Refused or failed, the current data file is unchanged; the user may pick another file.
+    Guarded(this, [this] {
         // The file replaces all that was priced: the user sees what it holds first (default 否).
         const QString source = selectedFile();
         const RestoreSource facts = DataFileCopies(m_dm).describeRestoreSource(source);
@@ -112,10 +146,7 @@ void RestoreDialog::restore() {
         const QString done = DataFileCopies(m_dm).restore(source);
         MessageBox::information(this, done);
         accept();
-    } catch (const Error& e) {
-        // The current data file is unchanged; the user may pick another file.
-        MessageBox::information(this, e.text());
-    }
+    });
 }
 
 } // namespace tenvora::ui

@@ -5,7 +5,8 @@
 
 class QFileSystemModel;
 class QLabel;
-class QListView;
+class QTreeView;
+class QSortFilterProxyModel;
 class QPushButton;
 
 namespace tenvora {
@@ -24,7 +25,9 @@ public:
 
     FolderChooser* folderChooser() const { return m_chooser; }
     QLabel* promptLabel() const { return m_prompt; }
-    QListView* fileList() const { return m_files; }
+    // The files of the folder: data files (".tr", as backups and bid disks are named) first, then
+    // the others, each by name, with size and date.
+    QTreeView* fileList() const { return m_files; }
     PathLabel* chosenLabel() const { return m_chosen; }
     QPushButton* restoreButton() const { return m_restore; }
     QPushButton* closeButton() const { return m_close; }
@@ -42,7 +45,8 @@ private:
     DataModule& m_dm;
     FolderChooser* m_chooser = nullptr;
     QFileSystemModel* m_fileModel = nullptr;
-    QListView* m_files = nullptr;
+    QSortFilterProxyModel* m_order = nullptr;
+    QTreeView* m_files = nullptr;
     QLabel* m_prompt = nullptr;
     PathLabel* m_chosen = nullptr;
     QPushButton* m_restore = nullptr;

@@ -92,6 +92,14 @@ DataGrid::DataGrid(QWidget* parent)
     });
     connect(m_model, &DataGridModel::failed, this, &DataGrid::showFailure);
     connect(m_delegate, &DataGridDelegate::inputRefused, this, &DataGrid::showHint);
+    connect(
+        m_delegate, &DataGridDelegate::multiLinePasteRequested, this,
+        [this] {
+            discardEditor();
+            setFocus();
+            emit columnPasteRequested();
+        },
+        Qt::QueuedConnection); // after the key event, once the editor is gone
     // Typing into a cell puts its row into edit at once, as the navigator shows.
     connect(m_delegate, &DataGridDelegate::editorOpened, this, [this] {
         DataSet* set = dataSet();
@@ -587,8 +595,9 @@ QString DataGrid::selectionText() const {
     for (int row : rows) {
         QStringList texts;
         for (int column : columns)
-            texts << (cells.contains({row, column}) ? m_model->index(row, column).data(Qt::DisplayRole).toString()
-                                                    : QString());
+            texts << (cells.contains({row, column})
+                          ? m_model->index(row, column).data(DataGridModel::CopyTextRole).toString()
+                          : QString());
         lines << texts.join(QLatin1Char('\t'));
     }
     return lines.isEmpty() ? QString() : lines.join(QLatin1Char('\n')) + QLatin1Char('\n');

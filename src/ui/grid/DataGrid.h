@@ -98,6 +98,9 @@ signals:
     void inputRefused(const QString& hint);
     // Text typed at a cell that cannot be typed into (a read-only grid or column).
     void typingRefused(int row, int column);
+    // Several figures pasted into an open number editor; the editor has been closed, what was
+    // typed into it dropped, and the paste is the owner's to make (the column paste).
+    void columnPasteRequested();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QClipboard>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -141,6 +142,13 @@ bool DataGridDelegate::eventFilter(QObject* object, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return QStyledItemDelegate::eventFilter(object, event);
     auto* key = static_cast<QKeyEvent*>(event);
+    if (key->matches(QKeySequence::Paste) && editor == m_editor && m_editorIsNumber) {
+        const QString text = QGuiApplication::clipboard()->text().trimmed();
+        if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\t'))) {
+            emit multiLinePasteRequested();
+            return true;
+        }
+    }
     switch (key->key()) {
     case Qt::Key_Up:
     case Qt::Key_Down:

@@ -42,6 +42,9 @@ public:
 signals:
     void inputRefused(const QString& hint) const;
     void editorOpened() const;
+    // Ctrl+V in an open number editor with several figures on the clipboard (lines or cells of
+    // a spreadsheet): they are meant for the column, not for this one cell.
+    void multiLinePasteRequested() const;
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;

@@ -111,6 +111,12 @@ QVariant DataGridModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return DisplayText(value, column.displayFormat.isEmpty() ? m_set->displayFormat(field) : column.displayFormat);
+    case CopyTextRole: {
+        QString pattern = column.displayFormat.isEmpty() ? m_set->displayFormat(field) : column.displayFormat;
+        pattern.replace(QStringLiteral("#,##0"), QStringLiteral("0"))
+            .replace(QStringLiteral("#,###"), QStringLiteral("#"));
+        return DisplayText(value, pattern);
+    }
     case Qt::EditRole:
         // The value exactly as stored, so that editing never truncates a price to its display.
         if (value.isNull())

@@ -15,6 +15,21 @@
 
 namespace tenvora::ui {
 
+// How the grids show figures, read like money as in a spreadsheet: grouped by thousands,
+// prices with two decimals, amounts in whole yuan, quantities with the decimals they have (up to
+// four), the same for every row of a column. The printed forms keep their own patterns.
+namespace GridFormat {
+inline QString price() {
+    return QStringLiteral("#,##0.00");
+}
+inline QString amount() {
+    return QStringLiteral("#,##0");
+}
+inline QString quantity() {
+    return QStringLiteral("#,##0.####");
+}
+} // namespace GridFormat
+
 struct DataGridColumn {
     enum class Kind { Text, Number };
 
@@ -42,7 +57,9 @@ class DataGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Extra data roles of the model.
-    enum Role { NoHighlightRole = Qt::UserRole + 1, RawValueRole };
+    // CopyTextRole: the cell as shown but without thousands separators, so that a copied figure
+    // reads as a number in any spreadsheet, whatever its locale groups with.
+    enum Role { NoHighlightRole = Qt::UserRole + 1, RawValueRole, CopyTextRole };
     using RowStyleHook = std::function<std::optional<DataGridRowStyle>(int row)>;
     // A background for one cell over its row's and column's; an invalid colour for none.
     using CellColourHook = std::function<QColor(int row, int column)>;
