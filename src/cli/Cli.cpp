@@ -239,7 +239,10 @@ void printTable(const QStringList& headers, const QList<QStringList>& rows) {
         QString text;
         for (int i = 0; i < widths.size(); ++i)
             text += padded(cells.value(i), widths[i]) + (i + 1 < widths.size() ? QStringLiteral("  ") : QString());
-        out() << text.trimmed() << Qt::endl;
+        // Trailing blanks only: a row whose first cell is empty keeps its columns in line.
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        out() << text << Qt::endl;
     };
     line(headers);
     QStringList rule;

@@ -27,10 +27,14 @@ OwnerSubcommand OwnerImportDayworkSubcommand();
 OwnerSubcommand OwnerUnitSubcommand();
 OwnerSubcommand OwnerCheckSubcommand();
 OwnerSubcommand OwnerIssueSubcommand();
+OwnerSubcommand OwnerClearBidsSubcommand();
 
 // Opens the tender file (--data) and logs in with the owner's account (kind "1"): a bidder's
 // account, a wrong password or an unknown unit is refused.
 std::unique_ptr<DataModule> OpenAsOwner(Context& ctx, Access access);
+// The same read-only (Database::Mode::Verify), for a command that must not write the tender file
+// in any way; the login reads the accounts only.
+Database OpenTenderReadOnly(Context& ctx);
 
 // Runs a change that may need the owner's consent (HeldContentRefused): its refusal then ends
 // with the hint that says which option gives it ("要替换，请加上 --replace。").

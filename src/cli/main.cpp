@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QStringDecoder>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -17,12 +18,15 @@ using namespace tenvora::cli;
 
 namespace {
 
-// The report commands lay text out with real fonts, which needs a GUI application.
+// The report commands lay text out with real fonts, which needs a GUI application; so does the
+// owner's clearing when it prints its report.
 bool needsFonts(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--data" || a == "--unit" || a == "--password")
             ++i;
+        else if (a == "owner")
+            return std::any_of(argv + i + 1, argv + argc, [](const char* s) { return QByteArray(s) == "--pdf"; });
         else if (!a.startsWith("--"))
             return a == "report" || a == "print-all";
     }

@@ -129,6 +129,17 @@ QString FileDialog::getOpenFileName(QWidget* parent, const QString& caption, con
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
+QStringList FileDialog::getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                                         const QString& filter) {
+    if (state().on) {
+        state().proposed << dir;
+        QStringList chosen(state().files.cbegin(), state().files.cend());
+        state().files.clear();
+        return chosen;
+    }
+    return QFileDialog::getOpenFileNames(parent, caption, dir, filter);
+}
+
 QString FileDialog::getSaveFileName(QWidget* parent, const QString& caption, const QString& dir,
                                     const QString& filter) {
     if (state().on) {

@@ -45,11 +45,15 @@ class FileDialog {
 public:
     // The file-open dialog; an empty text when the user cancels.
     static QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
+    // The same choosing several files at once; an empty list when the user cancels.
+    static QStringList getOpenFileNames(QWidget* parent, const QString& caption, const QString& dir,
+                                        const QString& filter);
     // The file-save dialog (asks before replacing a file); an empty text when the user cancels.
     static QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter);
     // The folder chooser; an empty text when the user cancels.
     static QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir);
     // Test mode (with MessageBox::setTestMode): answers come from this queue; none means cancel.
+    // getOpenFileNames takes every file queued, as one choice.
     static void queueFile(const QString& path);
     // Test mode: the folders or file names the dialogs were opened on, since the last call.
     static QStringList takeProposed();

@@ -11,6 +11,7 @@
 #include "datamgmt/DataCopyDialog.h"
 #include "datamgmt/DataFileCopies.h"
 #include "datamgmt/RestoreDialog.h"
+#include "owner/ClearingWindow.h"
 #include "owner/IssueDialog.h"
 #include "owner/OwnerAccountsDialog.h"
 #include "owner/OwnerEntryDialog.h"
@@ -68,6 +69,7 @@ private slots:
         windows.emplace_back(QStringLiteral("backup"), std::make_unique<DataCopyDialog>(*dm, CopyKind::BidDisk));
         windows.emplace_back(QStringLiteral("restore"), std::make_unique<RestoreDialog>(*dm));
         windows.emplace_back(QStringLiteral("about"), std::make_unique<AboutDialog>());
+        windows.emplace_back(QStringLiteral("clearing"), std::make_unique<ClearingWindow>(*dm));
         windows.emplace_back(QStringLiteral("preview"), std::make_unique<ReportPreview>(report.prepare()));
         windows.emplace_back(QStringLiteral("main window"), std::make_unique<MainWindow>(*dm));
         OwnerTables::ensure(dm->database());

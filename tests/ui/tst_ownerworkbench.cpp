@@ -573,6 +573,24 @@ private slots:
         }
     }
 
+    // 招标 → 清标 opens the clearing over the tender file the workbench holds.
+    void theTenderMenuOpensTheClearing() {
+        test::TempDataFile file;
+        auto dm = file.open();
+        OwnerMainWindow window(*dm);
+        QVERIFY(window.start(ownerLogin));
+        auto* action = window.findChild<QAction*>(QStringLiteral("ActionClearing"));
+        QVERIFY(action);
+        QVERIFY(action->isEnabled());
+        QStringList opened;
+        SetModalHandler([&](QDialog& dialog) {
+            opened << QString::fromLatin1(dialog.metaObject()->className());
+            return int(QDialog::Rejected);
+        });
+        action->trigger();
+        QCOMPARE(opened, QStringList{QStringLiteral("tenvora::ui::ClearingWindow")});
+    }
+
     void eachOwnersWindowHasItsPageInTheGuide() {
         test::TempDataFile file;
         auto dm = file.open();

@@ -4,6 +4,7 @@
 #include "Modal.h"
 #include "Settings.h"
 #include "data/DataModule.h"
+#include "owner/ClearingWindow.h"
 #include "owner/IssueDialog.h"
 #include "owner/OwnerAccountsDialog.h"
 #include "owner/OwnerBillPanel.h"
@@ -153,7 +154,6 @@ void OwnerMainWindow::buildMenus() {
     tender->addSeparator();
     QAction* clearing = tender->addAction(QStringLiteral("清标(&Q)..."), this, &OwnerMainWindow::openClearing);
     clearing->setObjectName(QStringLiteral("ActionClearing"));
-    clearing->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助(&Z)"));
     help->addAction(QStringLiteral("帮助(&H)\tF1"), this, &OwnerMainWindow::showHelp);
@@ -562,7 +562,13 @@ void OwnerMainWindow::issueTender() {
     ExecModal(dialog);
 }
 
-void OwnerMainWindow::openClearing() {}
+void OwnerMainWindow::openClearing() {
+    // The clearing reads the tender file as it is stored: what was typed goes first.
+    if (!savePending())
+        return;
+    ClearingWindow window(m_dm, this);
+    ExecModal(window);
+}
 
 void OwnerMainWindow::openFinding(const TenderFinding& finding) {
     if (!finding.contract.isEmpty() && selectContract(finding.contract)) {
