@@ -57,16 +57,9 @@ QList<DataGridColumn> gridColumns() {
     quantity.displayFormat = GridFormat::quantity();
     DataGridColumn amount = shown(BoqColumn::Amount, 82);
     amount.displayFormat = GridFormat::amount();
-    return {shown(BoqColumn::Item, 84),
-            name,
-            shown(BoqColumn::Unit, 98),
-            quantity,
-            price,
-            amount,
-            hidden(QStringLiteral("变更后单价"), 75),
-            hidden(QStringLiteral("变更数量"), 80),
-            hidden(QStringLiteral("变更后数量"), 73),
-            hidden(QStringLiteral("变更后金额"), 81),
+    return {shown(BoqColumn::Item, 84), name, shown(BoqColumn::Unit, 98), quantity, price, amount,
+            hidden(QStringLiteral("变更后单价"), 75), hidden(QStringLiteral("变更数量"), 80),
+            hidden(QStringLiteral("变更后数量"), 73), hidden(QStringLiteral("变更后金额"), 81),
             // Shown first while the list holds several chapters (the contract node, the
             // whole-contract unpriced list).
             hidden(BoqColumn::Chapter, 44)};
