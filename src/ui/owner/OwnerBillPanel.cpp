@@ -45,13 +45,6 @@ QList<DataGridColumn> billColumns() {
     };
 }
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 OwnerBillPanel::OwnerBillPanel(DataModule& dm, QWidget* parent) : QWidget(parent), m_dm(dm), m_editor(dm) {
@@ -72,29 +65,22 @@ OwnerBillPanel::OwnerBillPanel(DataModule& dm, QWidget* parent) : QWidget(parent
     });
     m_grid->setToolTip(QStringLiteral("细目名称、单位、合同数量可以修改；合价只用于单位为“暂定金总额”的细目"));
 
-    m_add = button(QStringLiteral("增加细目(&A)..."), "BitBtnAddLine", this);
-    m_delete = button(QStringLiteral("删除细目(&D)"), "BitBtnDeleteLine", this);
-    m_import = button(QStringLiteral("导入Excel(&I)..."), "BitBtnImportBill", this);
-    m_undo = button(QStringLiteral("撤销(&U)"), "BitBtnUndo", this);
-    m_redo = button(QStringLiteral("重做(&Y)"), "BitBtnRedo", this);
+    m_add = CommandButton(QStringLiteral("增加细目(&A)..."), QStringLiteral("BitBtnAddLine"), this);
+    m_delete = CommandButton(QStringLiteral("删除细目(&D)"), QStringLiteral("BitBtnDeleteLine"), this);
+    m_import = CommandButton(QStringLiteral("导入Excel(&I)..."), QStringLiteral("BitBtnImportBill"), this);
+    m_undo = CommandButton(QStringLiteral("撤销(&U)"), QStringLiteral("BitBtnUndo"), this);
+    m_redo = CommandButton(QStringLiteral("重做(&Y)"), QStringLiteral("BitBtnRedo"), this);
     connect(m_add, &QPushButton::clicked, this, &OwnerBillPanel::addLine);
     connect(m_delete, &QPushButton::clicked, this, &OwnerBillPanel::deleteLine);
     connect(m_import, &QPushButton::clicked, this, &OwnerBillPanel::importWorkbook);
     connect(m_undo, &QPushButton::clicked, this, &OwnerBillPanel::undo);
     connect(m_redo, &QPushButton::clicked, this, &OwnerBillPanel::redo);
 
-    const auto shortcut = [this](QKeySequence keys, void (OwnerBillPanel::*slot)()) {
-        auto* a = new QAction(this);
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, slot);
-        addAction(a);
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &OwnerBillPanel::undo);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &OwnerBillPanel::redo);
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &OwnerBillPanel::redo);
-    shortcut(QKeySequence(Qt::Key_Insert), &OwnerBillPanel::addLine);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete), &OwnerBillPanel::deleteLine);
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { redo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { redo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::Key_Insert), [this] { addLine(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { deleteLine(); });
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("LabelBillSummary"));

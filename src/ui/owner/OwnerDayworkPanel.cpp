@@ -7,6 +7,7 @@
 #include "owner/OwnerDayworkImport.h"
 #include "owner/OwnerEntryDialog.h"
 #include "shell/HelpWindow.h"
+#include "shell/UiStyle.h"
 
 #include <QAction>
 #include <QHBoxLayout>
@@ -35,13 +36,6 @@ QList<DataGridColumn> dayworkColumns() {
     };
 }
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-}
-
 } // namespace
 
 OwnerDayworkPanel::OwnerDayworkPanel(DataModule& dm, QWidget* parent) : QWidget(parent), m_dm(dm), m_editor(dm) {
@@ -62,28 +56,21 @@ OwnerDayworkPanel::OwnerDayworkPanel(DataModule& dm, QWidget* parent) : QWidget(
     }
     connect(m_pages, &QTabWidget::currentChanged, this, &OwnerDayworkPanel::updateButtons);
 
-    m_add = button(QStringLiteral("增加细目(&A)..."), "BitBtnAddItem", this);
-    m_delete = button(QStringLiteral("删除细目(&D)"), "BitBtnDeleteItem", this);
-    m_import = button(QStringLiteral("导入Excel(&I)..."), "BitBtnImportDaywork", this);
-    m_undo = button(QStringLiteral("撤销(&U)"), "BitBtnUndoDaywork", this);
-    m_redo = button(QStringLiteral("重做(&Y)"), "BitBtnRedoDaywork", this);
+    m_add = CommandButton(QStringLiteral("增加细目(&A)..."), QStringLiteral("BitBtnAddItem"), this);
+    m_delete = CommandButton(QStringLiteral("删除细目(&D)"), QStringLiteral("BitBtnDeleteItem"), this);
+    m_import = CommandButton(QStringLiteral("导入Excel(&I)..."), QStringLiteral("BitBtnImportDaywork"), this);
+    m_undo = CommandButton(QStringLiteral("撤销(&U)"), QStringLiteral("BitBtnUndoDaywork"), this);
+    m_redo = CommandButton(QStringLiteral("重做(&Y)"), QStringLiteral("BitBtnRedoDaywork"), this);
     connect(m_add, &QPushButton::clicked, this, &OwnerDayworkPanel::addItem);
     connect(m_delete, &QPushButton::clicked, this, &OwnerDayworkPanel::deleteItem);
     connect(m_import, &QPushButton::clicked, this, &OwnerDayworkPanel::importWorkbook);
     connect(m_undo, &QPushButton::clicked, this, &OwnerDayworkPanel::undo);
     connect(m_redo, &QPushButton::clicked, this, &OwnerDayworkPanel::redo);
-    const auto shortcut = [this](QKeySequence keys, void (OwnerDayworkPanel::*slot)()) {
-        auto* a = new QAction(this);
-        a->setShortcut(keys);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        connect(a, &QAction::triggered, this, slot);
-        addAction(a);
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), &OwnerDayworkPanel::undo);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), &OwnerDayworkPanel::redo);
-    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), &OwnerDayworkPanel::redo);
-    shortcut(QKeySequence(Qt::Key_Insert), &OwnerDayworkPanel::addItem);
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete), &OwnerDayworkPanel::deleteItem);
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Z), [this] { undo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Y), [this] { redo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] { redo(); });
+    AddPanelShortcut(this, QKeySequence(Qt::Key_Insert), [this] { addItem(); });
+    AddPanelShortcut(this, QKeySequence(Qt::CTRL | Qt::Key_Delete), [this] { deleteItem(); });
 
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {m_add, m_delete, m_import, m_undo, m_redo})

@@ -54,10 +54,8 @@ QString price(double value) {
 }
 
 QPushButton* button(const QString& text, const QString& name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
+    QPushButton* b = CommandButton(text, name, parent);
     b->setFont(SongFont(12));
-    b->setAutoDefault(false);
     return b;
 }
 

@@ -1,6 +1,8 @@
 #include "shell/UiStyle.h"
 
+#include <QAction>
 #include <QPalette>
+#include <QPushButton>
 #include <QWidget>
 
 namespace tenvora::ui {
@@ -22,6 +24,21 @@ void SetPaleYellow(QWidget* w) {
     p.setColor(QPalette::Base, PaleYellow());
     p.setColor(QPalette::Button, PaleYellow());
     w->setPalette(p);
+}
+
+QPushButton* CommandButton(const QString& text, const QString& objectName, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(objectName);
+    b->setAutoDefault(false);
+    return b;
+}
+
+void AddPanelShortcut(QWidget* panel, const QKeySequence& keys, std::function<void()> run) {
+    auto* a = new QAction(panel);
+    a->setShortcut(keys);
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(a, &QAction::triggered, panel, std::move(run));
+    panel->addAction(a);
 }
 
 } // namespace tenvora::ui

@@ -3,7 +3,11 @@
 
 #include <QColor>
 #include <QFont>
+#include <QKeySequence>
 
+#include <functional>
+
+class QPushButton;
 class QWidget;
 
 namespace tenvora::ui {
@@ -23,5 +27,10 @@ inline QColor MarkedFigure() {
     return QColor(255, 214, 153);
 }
 void SetPaleYellow(QWidget* w);
+
+// A panel's command button: Enter in the panel's fields never presses it by surprise.
+QPushButton* CommandButton(const QString& text, const QString& objectName, QWidget* parent);
+// A key of a panel, taken while the focus is anywhere inside it.
+void AddPanelShortcut(QWidget* panel, const QKeySequence& keys, std::function<void()> run);
 
 } // namespace tenvora::ui
