@@ -126,11 +126,11 @@ void BM_ResourcePrice_Reprice(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         const double price = n++ % 2 ? 135.5 : 142.25;
-        const RepriceOutcome outcome = RepriceAfterChange(
+        const RepriceOutcome outcome = RepriceAfterPriceChange(
             *f.dm, kContract,
             [&] {
                 library.setPrice(QStringLiteral("R1"), price);
-                return library.itemsUsing({QStringLiteral("R1")});
+                return QStringList{QStringLiteral("R1")};
             },
             true);
         benchmark::DoNotOptimize(outcome.changes.size());

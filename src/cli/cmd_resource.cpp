@@ -58,11 +58,11 @@ int runPrice(Context& ctx) {
     const std::optional<Resource> before = library.find(code);
     if (!before)
         throw Refused(QStringLiteral("工料机库中没有编号“%1”").arg(code));
-    const RepriceOutcome outcome = RepriceAfterChange(
+    const RepriceOutcome outcome = RepriceAfterPriceChange(
         *dm, contract,
         [&] {
             library.setPrice(code, price);
-            return library.itemsUsing({code});
+            return QStringList{code};
         },
         apply);
     if (!ctx.json)
@@ -107,11 +107,11 @@ int runImport(Context& ctx) {
     const QString contract = dm->session().CurContractID;
     ResourceLibrary library(*dm, contract);
     ResourceImportResult result;
-    const RepriceOutcome outcome = RepriceAfterChange(
+    const RepriceOutcome outcome = RepriceAfterPriceChange(
         *dm, contract,
         [&] {
             result = library.import(rows);
-            return library.itemsUsing(result.pricesChanged);
+            return result.pricesChanged;
         },
         apply);
     if (!ctx.json)

@@ -190,9 +190,10 @@ protected:
     Database& db() { return dm->database(); }
     // Every line's price and amount exactly as stored (quote() keeps the storage type), the
     // history's figures.
-    QStringList snapshot() {
+    QStringList snapshot() { return snapshot(db()); }
+    static QStringList snapshot(Database& db) {
         QStringList rows;
-        Statement st = db().prepare(
+        Statement st = db.prepare(
             QStringLiteral("select rowid, 细目编号, quote(合同单价), quote(合同金额), '' from jd_htqd order by rowid"));
         while (st.next())
             rows << QStringLiteral("%1 %2 %3 %4 %5")
@@ -400,6 +401,66 @@ TEST_F(UnitPriceApply, AResourcePriceChangeRepricesExactlyTheLinesThatUseIt) {
     EXPECT_FALSE(outcome.repriced);
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(library.find(QStringLiteral("R01"))->price, 150.0);
+}
+
+// Re-pricing from the codes whose price changed finds in the build-ups the very lines the store
+// names for those codes, and writes the same figures.
+TEST_F(UnitPriceApply, RepricingByChangedCodesMatchesRepricingByTheItemsUsingThem) {
+    TempDataFile otherFile{true};
+    std::unique_ptr<DataModule> other = otherFile.open();
+    other->LoadCurrentContract();
+    for (DataModule* m : {dm.get(), other.get()}) {
+        AddDemoCosts(*m);
+        AnalysedPriceApply first(*m);
+        first.proposeAll(QStringLiteral("A1"));
+        first.apply();
+    }
+    struct Change {
+        QStringList codes;
+        double price;
+    };
+    const std::vector<Change> changes = {
+        {{QStringLiteral("M02")}, 101.4},                       // one line
+        {{QStringLiteral("R01")}, 146.25},                      // many lines, one of them locked
+        {{QStringLiteral("J01"), QStringLiteral("M01")}, 1500}, // two codes sharing lines
+        {{QStringLiteral("R01")}, 146.25},                      // the same price again: nothing moves
+        {{QStringLiteral("Z9")}, 1},                            // a code no build-up uses
+    };
+    for (const Change& c : changes) {
+        const auto run = [&](DataModule& m, bool byCodes) {
+            ResourceLibrary library(m, QStringLiteral("A1"));
+            const auto change = [&] {
+                for (const QString& code : c.codes)
+                    if (library.find(code))
+                        library.setPrice(code, c.price);
+                return byCodes ? c.codes : library.itemsUsing(c.codes);
+            };
+            RepriceOutcome outcome = byCodes ? RepriceAfterPriceChange(m, QStringLiteral("A1"), change, true)
+                                             : RepriceAfterChange(m, QStringLiteral("A1"), change, true);
+            outcome.items.sort();
+            return outcome;
+        };
+        const RepriceOutcome byCodes = run(*dm, true);
+        const RepriceOutcome byItems = run(*other, false);
+        const QString what = c.codes.join(QLatin1Char(','));
+        EXPECT_EQ(byCodes.items, byItems.items) << what.toStdString();
+        EXPECT_EQ(byCodes.repriced, byItems.repriced) << what.toStdString();
+        EXPECT_EQ(byCodes.changes.size(), byItems.changes.size()) << what.toStdString();
+        EXPECT_EQ(snapshot(), snapshot(other->database())) << what.toStdString();
+    }
+    // Without re-pricing it still says which items the change touches, and writes no price.
+    const QStringList before = snapshot();
+    ResourceLibrary library(*dm, QStringLiteral("A1"));
+    const RepriceOutcome asked = RepriceAfterPriceChange(
+        *dm, QStringLiteral("A1"),
+        [&] {
+            library.setPrice(QStringLiteral("M02"), 99);
+            return QStringList{QStringLiteral("M02")};
+        },
+        false);
+    EXPECT_FALSE(asked.repriced);
+    EXPECT_EQ(asked.items, QStringList{QStringLiteral("304-1-a")});
+    EXPECT_EQ(snapshot(), before);
 }
 
 TEST_F(UnitPriceApply, BuildUpRulesRefuseWhatCannotBeAnalysed) {

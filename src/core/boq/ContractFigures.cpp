@@ -80,7 +80,8 @@ ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, P
         QVariant chapter, unit; // shared texts: one copy of a chapter code or unit for all its lines
         dm.RunSelect(QStringLiteral("select rowid, 章, 节, 细目编号, 单位, 合同数量, 合同单价, 合同金额, "
                                     "case when 细目编号=章 then 细目名称 end, bz is not null and bz<>'', 是否补充 "
-                                    "from jd_htqd where 合同编号=? order by rowid"),
+                                    "from jd_htqd where rowid in (select rowid from jd_htqd where 合同编号=?) "
+                                    "order by rowid"),
                      {contract}, [&](const Statement& st) {
                          chapter = st.value(1, chapter);
                          unit = st.value(4, unit);
@@ -89,12 +90,12 @@ ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, P
                          line.chapter = chapter.toString();
                          line.item = st.value(3).toString();
                          line.unit = unit.toString();
-                         line.quantity = NumberOf(st.value(5));
-                         line.price = NumberOf(st.value(6));
-                         line.amount = NumberOf(st.value(7));
+                         line.quantity = st.number(5);
+                         line.price = st.number(6);
+                         line.amount = st.number(7);
                          line.name = st.value(8).toString();
                          line.remark = st.value(9).toLongLong() != 0;
-                         line.supplementary = NumberOf(st.value(10)).value_or(0.0) != 0;
+                         line.supplementary = st.number(10).value_or(0.0) != 0;
                          if (visit)
                              visit(st, line);
                          lines.push_back(std::move(line));
@@ -111,7 +112,7 @@ ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, P
                      [&](const Statement& st) {
                          daywork.push_back({st.value(0).toLongLong(), static_cast<int>(st.value(1).toLongLong()),
                                             st.value(2).toString(), st.value(3).toString(), st.value(4).toString(),
-                                            NumberOf(st.value(5)), NumberOf(st.value(6)), NumberOf(st.value(7))});
+                                            st.number(5), st.number(6), st.number(7)});
                      });
     }
     return ContractFigures(std::move(lines), std::move(daywork));
@@ -161,12 +162,16 @@ const ContractFigures::Sums& ContractFigures::sums() const {
     // One pass, in store order, so that every figure adds the same amounts in the same order.
     Sums s;
     QHash<QString, size_t> index;
+    size_t last = 0; // a chapter's lines come together: the chapter of the line before first
     const auto chapterOf = [&](const QString& code) -> Chapter& {
+        if (last < s.chapters.size() && s.chapters[last].code == code)
+            return s.chapters[last];
         auto found = index.constFind(code);
         if (found == index.constEnd()) {
             found = index.insert(code, s.chapters.size());
             s.chapters.push_back(Chapter{code});
         }
+        last = *found;
         return s.chapters[*found];
     };
     for (const FigureLine& line : m_lines) {

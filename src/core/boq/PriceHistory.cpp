@@ -95,6 +95,7 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
     const int chapter = lines.columnIndex(columns.chapter);
     const int item = lines.columnIndex(columns.item);
     std::vector<PriceChange> changes;
+    changes.reserve(std::min(rows.size(), before.size()));
     for (size_t i = 0; i < rows.size() && i < before.size(); ++i) {
         const int row = rows[i];
         const QVariantList& was = before[i];

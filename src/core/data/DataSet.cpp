@@ -148,9 +148,10 @@ QVariant DataSet::value(int row, int column) const {
     return m_rows[static_cast<size_t>(row)].at(column);
 }
 
-QVariant DataSet::storedValue(int row, int column) const {
+const QVariant& DataSet::storedValue(int row, int column) const {
+    static const QVariant none;
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
-        return {};
+        return none;
     return m_rows[static_cast<size_t>(row)].at(column);
 }
 
@@ -376,28 +377,27 @@ QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
             if (checked)
                 return stored; // nothing to write: the row stays as stored
         } else {
-            QVariantList values;
+            // A batch uses one statement for every row, not looked up by its text per row.
+            const QString& update = statementsFor(written, checked).update;
+            if (m_batch && (!m_batchUpdate || m_batchUpdateText != update)) {
+                m_batchUpdate.reset();
+                m_batchUpdate.emplace(db.cached(update));
+                m_batchUpdateText = update;
+            }
+            std::optional<Database::Lease> single;
+            if (!m_batch)
+                single.emplace(db.cached(update));
+            Statement& st = m_batch ? **m_batchUpdate : **single;
+            // The new values, the identity, and with checked the values as read.
+            int place = 1;
             for (int c : written)
-                values << edited[c];
-            values << identity;
+                st.bind(place++, edited[c]);
+            st.bind(place++, identity);
             if (checked)
                 for (int c : written)
-                    values << stored[c];
-            if (m_batch) {
-                // One statement for every row of the batch, not looked up by its text per row.
-                const QString& update = statementsFor(written, checked).update;
-                if (!m_batchUpdate || m_batchUpdateText != update) {
-                    m_batchUpdate.reset();
-                    m_batchUpdate.emplace(db.cached(update));
-                    m_batchUpdateText = update;
-                }
-                Statement& st = **m_batchUpdate;
-                st.bindAll(values);
-                st.run();
-                st.reset();
-            } else {
-                db.exec(statementsFor(written, checked).update, values);
-            }
+                    st.bind(place++, stored[c]);
+            st.run();
+            st.reset();
             if (db.changes() == 0) {
                 if (checked)
                     throw RowChangedElsewhere(QStringLiteral("第 %1 行已在别处改动或删除，没有保存").arg(row + 1), row);
@@ -429,19 +429,19 @@ QVariantList DataSet::writeRow(int row, const Edit& edit, bool checked) {
     if (!(edited[m_keyIndex] == identity))
         edited[m_keyIndex] = identity;
     if (checked) {
-        QList<QVariant> forms;
+        // A column whose stored form is not known is read back, with the others written.
+        bool known = true;
         for (int c : written) {
             std::optional<QVariant> form = storedForm(c, edited[c]);
-            if (!form)
+            if (!form) {
+                known = false;
                 break;
-            forms << *form;
+            }
+            if (form->typeId() != edited[c].typeId())
+                edited[c] = std::move(*form);
         }
-        if (forms.size() == written.size()) {
-            for (int i = 0; i < written.size(); ++i)
-                if (forms[i].typeId() != edited[written[i]].typeId())
-                    edited[written[i]] = forms[i];
+        if (known)
             return edited;
-        }
     }
     Database::Lease st =
         db.cached(checked ? statementsFor(written, true).readBack

@@ -118,8 +118,8 @@ public:
     // A value as shown: a row with an edit reads from it.
     QVariant value(int row, int column) const;
     QVariant value(int row, const QString& column) const { return value(row, columnIndex(column)); }
-    // The value as stored, ignoring any edit.
-    QVariant storedValue(int row, int column) const;
+    // The value as stored, ignoring any edit; valid until the row is written or the rows read again.
+    const QVariant& storedValue(int row, int column) const;
 
     // Display format of a column ("0.00", "#,##0.00", "0.0#"); empty for the default display.
     void setDisplayFormat(const QString& column, const QString& format);

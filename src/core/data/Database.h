@@ -53,6 +53,8 @@ public:
     // The same, but hands back `same` itself (sharing its text) when the column holds that very
     // text: a list that repeats a contract, chapter or unit on every row then keeps one copy.
     QVariant value(int column, const QVariant& same) const;
+    // NumberOf(value(column)), without making the value first.
+    std::optional<double> number(int column) const;
     // The column's text as the store holds it (UTF-8), valid until the next step; nothing when the
     // column holds no text. For readers that look many repeated texts up without decoding each.
     std::optional<QByteArrayView> text(int column) const;

@@ -5,6 +5,7 @@
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "pricing/PricingStore.h"
+#include "pricing/ResourceLibrary.h"
 #include "pricing/UnitPriceAnalysis.h"
 
 #include <QHash>
@@ -29,51 +30,70 @@ AnalysedPriceApply::AnalysedPriceApply(DataModule& dm)
 }
 
 void AnalysedPriceApply::proposeAll(const QString& contract) {
-    propose(contract, nullptr, false);
+    propose(contract, Scope::All, {});
 }
 
 void AnalysedPriceApply::proposeFor(const QString& contract, const QStringList& items) {
-    propose(contract, &items, true);
+    propose(contract, Scope::StrictItems, items);
 }
 
 void AnalysedPriceApply::proposeTouched(const QString& contract, const QStringList& items) {
-    propose(contract, &items, false);
+    propose(contract, Scope::Items, items);
 }
 
-void AnalysedPriceApply::propose(const QString& contract, const QStringList* scope, bool strict) {
+void AnalysedPriceApply::proposeUsing(const QString& contract, const QStringList& resources) {
+    propose(contract, Scope::Resources, resources);
+}
+
+void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QStringList& names) {
     m_proposed = false;
     m_plan.clear();
     m_recompute.clear();
+    m_items.clear();
     m_contract = PricingStore::RequireContract(contract);
     const UnitPriceAnalysis analysis(m_dm, m_contract);
+    const bool strict = scope == Scope::StrictItems;
     if (strict)
-        for (const QString& item : *scope)
+        for (const QString& item : names)
             if (!analysis.hasBuildUp(item))
                 throw Refused(QStringLiteral("细目“%1”没有工料机组成").arg(item));
 
-    // The lines asked for that have a build-up, so that each line read is looked up once.
-    std::optional<QSet<QString>> wanted;
-    if (scope) {
-        wanted.emplace();
-        wanted->reserve(scope->size());
-        for (const QString& item : *scope)
-            if (analysis.hasBuildUp(item))
-                wanted->insert(item);
+    // The build-ups asked for, by number: each item is looked up once, and each line read once.
+    std::vector<char> wanted;
+    if (scope == Scope::Items || scope == Scope::StrictItems) {
+        wanted.assign(static_cast<size_t>(analysis.buildUpCount()), 0);
+        for (const QString& item : names)
+            if (const int buildUp = analysis.buildUpOf(item); buildUp >= 0)
+                wanted[static_cast<size_t>(buildUp)] = 1;
+    } else if (scope == Scope::Resources) {
+        wanted = analysis.buildUpsUsing(names);
     }
+    for (int b = 0; b < analysis.buildUpCount(); ++b)
+        if (wanted.empty() || wanted[static_cast<size_t>(b)])
+            m_items << analysis.itemOf(b);
     // One pass over the contract's lines: every line counts in the figures, the lines to price
-    // are kept for the proposal's list.
+    // are kept for the proposal's list with the number of their build-up.
     QStringList columns;
     std::vector<QVariantList> kept;
+    std::vector<int> buildUps;
+    int lastBuildUp = -1;
     QSet<QString> found;
     ContractFigures figures = ContractFigures::read(
         m_dm, m_contract, ContractFigures::Parts::All, [&](const Statement& st, const FigureLine& line) {
             if (columns.isEmpty())
                 for (int c = 0; c < ContractFigures::kPricedColumns; ++c)
                     columns << st.columnName(c);
-            if (line.supplementary || !(wanted ? wanted->contains(line.item) : analysis.hasBuildUp(line.item)))
+            if (line.supplementary)
+                return;
+            const int buildUp = analysis.buildUpOf(line.item, lastBuildUp + 1);
+            if (buildUp < 0)
+                return;
+            lastBuildUp = buildUp;
+            if (!wanted.empty() && !wanted[static_cast<size_t>(buildUp)])
                 return;
             if (strict)
                 found.insert(line.item);
+            buildUps.push_back(buildUp);
             // 章, 细目编号 and 单位 held as text are the very texts the figures decoded: shared, not
             // read out of the row again; 节 is usually the item. A value of another type is read
             // as the store holds it.
@@ -89,7 +109,7 @@ void AnalysedPriceApply::propose(const QString& contract, const QStringList* sco
             kept.push_back(std::move(row));
         });
     if (strict)
-        for (const QString& item : *scope)
+        for (const QString& item : names)
             if (!found.contains(item))
                 throw Refused(QStringLiteral("当前合同段的清单中没有细目“%1”").arg(item));
     m_lines.openRows(columns, std::move(kept));
@@ -99,6 +119,7 @@ void AnalysedPriceApply::propose(const QString& contract, const QStringList* sco
     const int quantityColumn = m_lines.columnIndex(BoqColumn::Quantity);
     const int chapterColumn = m_lines.columnIndex(BoqColumn::Chapter);
     const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
+    m_plan.reserve(static_cast<size_t>(m_lines.rowCount()));
     for (int r = 0; r < m_lines.rowCount(); ++r) {
         AnalysedLine line;
         line.row = r;
@@ -107,7 +128,7 @@ void AnalysedPriceApply::propose(const QString& contract, const QStringList* sco
         line.item = m_lines.storedValue(r, itemColumn).toString();
         line.oldPrice = m_lines.storedValue(r, priceColumn);
         line.oldAmount = m_lines.storedValue(r, amountColumn);
-        const LineAnalysis analysed = analysis.analyse(line.item, false);
+        const LineAnalysis analysed = analysis.analyse(buildUps[static_cast<size_t>(r)], false);
         const LineAnalysis* a = &analysed;
         if (!a->priced()) {
             line.outcome = AnalysedLine::Outcome::Unpriced;
@@ -125,7 +146,9 @@ void AnalysedPriceApply::propose(const QString& contract, const QStringList* sco
                 line.outcome = AnalysedLine::Outcome::Same;
             } else {
                 line.outcome = AnalysedLine::Outcome::Change;
-                if (!m_recompute.contains(line.chapter))
+                // A chapter's lines come together: the last one named is the one to look at first.
+                if ((m_recompute.isEmpty() || m_recompute.constLast() != line.chapter) &&
+                    !m_recompute.contains(line.chapter))
                     m_recompute << line.chapter;
             }
         }
@@ -233,6 +256,29 @@ RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const
             return;
         AnalysedPriceApply apply(dm);
         apply.proposeTouched(contract, outcome.items);
+        outcome.lines = apply.lines();
+        outcome.changes = apply.apply();
+        outcome.repriced = true;
+    });
+    return outcome;
+}
+
+RepriceOutcome RepriceAfterPriceChange(DataModule& dm, const QString& contract,
+                                       const std::function<QStringList()>& change, bool reprice) {
+    RepriceOutcome outcome;
+    PricingStore::RunChange(dm.database(), QStringLiteral("改动单价分析的数据"), [&] {
+        const QStringList codes = change();
+        if (codes.isEmpty())
+            return;
+        if (!reprice) {
+            outcome.items = ResourceLibrary(dm, contract).itemsUsing(codes);
+            return;
+        }
+        AnalysedPriceApply apply(dm);
+        apply.proposeUsing(contract, codes);
+        outcome.items = apply.proposedItems();
+        if (outcome.items.isEmpty())
+            return;
         outcome.lines = apply.lines();
         outcome.changes = apply.apply();
         outcome.repriced = true;

@@ -49,6 +49,10 @@ public:
     // The lines of these items that have a build-up and a line, the others passed over (the
     // lines a change of a resource price or of the fees touches).
     void proposeTouched(const QString& contract, const QStringList& items);
+    // The lines whose build-up uses one of these resources (a change of their prices).
+    void proposeUsing(const QString& contract, const QStringList& resources);
+    // The items with a build-up that the last proposal covered.
+    const QStringList& proposedItems() const { return m_items; }
 
     bool hasProposal() const { return m_proposed; }
     const std::vector<AnalysedLine>& lines() const { return m_plan; }
@@ -66,14 +70,17 @@ public:
     const DataSet& written() const { return m_lines; }
 
 private:
-    // scope: the items asked for (every line with a build-up without); strict: each must be one.
-    void propose(const QString& contract, const QStringList* scope, bool strict);
+    // What a proposal covers: every line with a build-up, the items named (strict: each must
+    // have a build-up and a line), or the lines whose build-up uses one of the resources named.
+    enum class Scope { All, Items, StrictItems, Resources };
+    void propose(const QString& contract, Scope scope, const QStringList& names);
 
     DataModule& m_dm;
     QString m_contract;
     DataSet m_lines;
     std::vector<AnalysedLine> m_plan;
     QStringList m_recompute;
+    QStringList m_items;
     const std::pair<qint64, qint64>& bidPrices() const;
     QString storeMark() const;
 
@@ -95,5 +102,10 @@ struct RepriceOutcome {
 // items it touches, and with reprice puts their analysed prices into the bill, all as one change.
 RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const std::function<QStringList()>& change,
                                   bool reprice);
+// The same for a change of resource prices, which returns the codes whose price changed: the
+// items touched are those whose build-up uses one of them, found in the build-ups as they are
+// read for the analysis rather than asked of the store first.
+RepriceOutcome RepriceAfterPriceChange(DataModule& dm, const QString& contract,
+                                       const std::function<QStringList()>& change, bool reprice);
 
 } // namespace tenvora

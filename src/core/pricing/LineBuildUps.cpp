@@ -40,7 +40,7 @@ std::vector<BuildUpRow> LineBuildUps::rows(const QString& item) const {
         db, kDoing,
         QStringLiteral("select 编号, 消耗量 from pricing_buildup where 合同编号=? and 细目编号=? order by rowid"),
         {m_contract, item}, [&](const Statement& st) {
-            rows.push_back({item, st.value(0).toString(), NumberOf(st.value(1)).value_or(0.0)});
+            rows.push_back({item, st.value(0).toString(), st.number(1).value_or(0.0)});
         });
     return rows;
 }
@@ -52,7 +52,10 @@ void LineBuildUps::forEachRow(const RowVisitor& visit) const {
     // One pass over the table in store order (a large bill has hundreds of thousands of rows:
     // going through the index would look up every row on a page of its own), so each line's rows
     // come in the order they were added.
-    QVariant item; // one copy of an item's text for its rows
+    // One copy of an item's text for its rows, decoded when the stored text changes.
+    QString item;
+    QByteArray itemText;
+    bool itemIsText = false;
     // A library has a few hundred codes and a bill hundreds of thousands of rows: each code's text
     // is decoded once, and numbered, so that readers can look it up once.
     struct ViewHash {
@@ -64,7 +67,16 @@ void LineBuildUps::forEachRow(const RowVisitor& visit) const {
     PricingStore::ForEachRow(
         db, kDoing, QStringLiteral("select 细目编号, 编号, 消耗量 from pricing_buildup not indexed where 合同编号=?"),
         {m_contract}, [&](const Statement& st) {
-            item = st.value(0, item);
+            if (const std::optional<QByteArrayView> stored = st.text(0)) {
+                if (!itemIsText || *stored != itemText) {
+                    itemText = stored->toByteArray();
+                    item = QString::fromUtf8(itemText);
+                    itemIsText = true;
+                }
+            } else {
+                item = st.value(0).toString();
+                itemIsText = false;
+            }
             const std::optional<QByteArrayView> text = st.text(1);
             const QByteArray other = text ? QByteArray() : st.value(1).toString().toUtf8();
             const std::string_view key = text ? std::string_view(text->data(), static_cast<size_t>(text->size()))
@@ -74,7 +86,7 @@ void LineBuildUps::forEachRow(const RowVisitor& visit) const {
                 found = numbers.emplace(std::string(key), static_cast<int>(codes.size())).first;
                 codes << QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
             }
-            visit(item, found->second, codes[found->second], NumberOf(st.value(2)).value_or(0.0));
+            visit(item, found->second, codes[found->second], st.number(2).value_or(0.0));
         });
 }
 
@@ -82,9 +94,9 @@ QHash<QString, std::vector<BuildUpRow>> LineBuildUps::byItem() const {
     QHash<QString, std::vector<BuildUpRow>> lines;
     QString current;
     std::vector<BuildUpRow>* rows = nullptr; // the current item's; only a new item is inserted
-    forEachRow([&](const QVariant& item, int, const QString& code, double consumption) {
-        if (!rows || item.toString() != current) {
-            current = item.toString();
+    forEachRow([&](const QString& item, int, const QString& code, double consumption) {
+        if (!rows || item != current) {
+            current = item;
             rows = &lines[current];
         }
         rows->push_back({current, code, consumption});

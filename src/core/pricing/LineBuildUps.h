@@ -42,10 +42,11 @@ public:
     QHash<QString, std::vector<BuildUpRow>> byItem() const;
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
-    // Every row of the contract in store order (each line's rows in their order): the item, the
-    // code with a number for its text (0, 1, ... in the order codes first come), the consumption.
+    // Every row of the contract in store order (each line's rows in their order): the item (one
+    // shared copy for rows in a run of one item), the code with a number for its text (0, 1, ...
+    // in the order codes first come), the consumption.
     using RowVisitor =
-        std::function<void(const QVariant& item, int codeNumber, const QString& code, double consumption)>;
+        std::function<void(const QString& item, int codeNumber, const QString& code, double consumption)>;
     void forEachRow(const RowVisitor& visit) const;
 
     // Sets the consumption of the resource in the line's build-up, adding the row when the line

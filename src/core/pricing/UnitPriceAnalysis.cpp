@@ -32,8 +32,8 @@ struct RowTerms {
 
 // The one computation, the library's prices and the fees' percentages already read as decimals.
 template <typename Row, typename Terms>
-LineAnalysis analyseRows(const QString& item, const std::vector<Row>& rows, const Terms& termsOf,
-                         const std::vector<Fee>& fees, const std::vector<ExactDecimal>& percents, bool detail) {
+LineAnalysis analyseTerms(const QString& item, const std::vector<Row>& rows, const Terms& termsOf,
+                          const std::vector<Fee>& fees, const std::vector<ExactDecimal>& percents, bool detail) {
     LineAnalysis a;
     a.item = item;
     QStringList missing;
@@ -87,7 +87,7 @@ LineAnalysis AnalyseBuildUp(const QString& item, const std::vector<BuildUpRow>& 
         }
         return t;
     };
-    return analyseRows(item, rows, termsOf, fees, percentsOf(fees), true);
+    return analyseTerms(item, rows, termsOf, fees, percentsOf(fees), true);
 }
 
 UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
@@ -104,12 +104,16 @@ UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
     std::vector<int> resourceOf; // by the code's number in the pass
     QHash<double, int> consumptionIndex;
     // The rows come in runs of one item (a line's rows added later make a run of their own): the
-    // runs first, then the index made once at its size.
-    std::vector<std::pair<QString, std::vector<Row>>> runs;
-    LineBuildUps(dm, contract).forEachRow([&](const QVariant& item, int number, const QString& code, double value) {
-        if (runs.empty() || item.toString() != runs.back().first)
-            runs.emplace_back(item.toString(), std::vector<Row>());
-        std::vector<Row>* rows = &runs.back().second;
+    // rows and runs first, then each build-up made once at its size.
+    struct Run {
+        QString item;
+        size_t begin;
+    };
+    std::vector<Run> runs;
+    std::vector<Row> pass;
+    LineBuildUps(dm, contract).forEachRow([&](const QString& item, int number, const QString& code, double value) {
+        if (runs.empty() || item != runs.back().item)
+            runs.push_back({item, pass.size()});
         if (number >= static_cast<int>(resourceOf.size())) {
             int index = indexOf.value(code, -1);
             if (index < 0) {
@@ -123,28 +127,66 @@ UnitPriceAnalysis::UnitPriceAnalysis(DataModule& dm, const QString& contract)
             found = consumptionIndex.insert(value, static_cast<int>(m_consumptions.size()));
             m_consumptions.push_back(ExactDecimal::fromDouble(value));
         }
-        rows->push_back({resourceOf[static_cast<size_t>(number)], *found, value});
+        pass.push_back({resourceOf[static_cast<size_t>(number)], *found, value});
     });
-    m_rows.reserve(static_cast<qsizetype>(runs.size()));
-    for (auto& [item, rows] : runs) {
-        std::vector<Row>& into = m_rows[item];
-        if (into.empty())
-            into = std::move(rows);
-        else
-            into.insert(into.end(), rows.begin(), rows.end());
+    m_indexOf.reserve(static_cast<qsizetype>(runs.size()));
+    m_buildUps.reserve(runs.size());
+    for (size_t r = 0; r < runs.size(); ++r) {
+        const auto begin = pass.begin() + static_cast<std::ptrdiff_t>(runs[r].begin);
+        const auto end =
+            r + 1 < runs.size() ? pass.begin() + static_cast<std::ptrdiff_t>(runs[r + 1].begin) : pass.end();
+        // One look-up a run: a new item's slot holds 0 until it is given its number + 1.
+        int& slot = m_indexOf[runs[r].item];
+        if (slot == 0) {
+            slot = static_cast<int>(m_buildUps.size()) + 1;
+            m_buildUps.emplace_back(std::move(runs[r].item), std::vector<Row>(begin, end));
+        } else {
+            std::vector<Row>& into = m_buildUps[static_cast<size_t>(slot - 1)].second;
+            into.insert(into.end(), begin, end);
+        }
     }
 }
 
 QStringList UnitPriceAnalysis::items() const {
-    QStringList items = m_rows.keys();
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(m_buildUps.size()));
+    for (const auto& buildUp : m_buildUps)
+        items << buildUp.first;
     std::sort(items.begin(), items.end(),
               [](const QString& a, const QString& b) { return CompareItemNumbers(a, b) < 0; });
     return items;
 }
 
 LineAnalysis UnitPriceAnalysis::analyse(const QString& item, bool detail) const {
-    static const std::vector<Row> none;
-    const auto found = m_rows.constFind(item);
+    const int buildUp = buildUpOf(item);
+    return buildUp < 0 ? analyseRows(item, {}, detail) : analyse(buildUp, detail);
+}
+
+LineAnalysis UnitPriceAnalysis::analyse(int buildUp, bool detail) const {
+    const auto& [item, rows] = m_buildUps.at(static_cast<size_t>(buildUp));
+    return analyseRows(item, rows, detail);
+}
+
+std::vector<char> UnitPriceAnalysis::buildUpsUsing(const QStringList& codes) const {
+    // The codes as the rows name them: a resource's place in the library, or in the unknown codes.
+    std::vector<char> named(m_resources.size(), 0);
+    std::vector<char> unknown(static_cast<size_t>(m_unknown.size()), 0);
+    for (size_t r = 0; r < m_resources.size(); ++r)
+        named[r] = codes.contains(m_resources[r]->code) ? 1 : 0;
+    for (qsizetype u = 0; u < m_unknown.size(); ++u)
+        unknown[static_cast<size_t>(u)] = codes.contains(m_unknown[u]) ? 1 : 0;
+    std::vector<char> using_(m_buildUps.size(), 0);
+    for (size_t b = 0; b < m_buildUps.size(); ++b)
+        for (const Row& row : m_buildUps[b].second)
+            if (row.resource >= 0 ? named[static_cast<size_t>(row.resource)]
+                                  : unknown[static_cast<size_t>(-1 - row.resource)]) {
+                using_[b] = 1;
+                break;
+            }
+    return using_;
+}
+
+LineAnalysis UnitPriceAnalysis::analyseRows(const QString& item, const std::vector<Row>& rows, bool detail) const {
     const auto termsOf = [this](const Row& row) {
         RowTerms t;
         t.consumptionValue = row.value;
@@ -157,7 +199,7 @@ LineAnalysis UnitPriceAnalysis::analyse(const QString& item, bool detail) const 
         }
         return t;
     };
-    return analyseRows(item, found == m_rows.constEnd() ? none : *found, termsOf, m_fees, m_percents, detail);
+    return analyseTerms(item, rows, termsOf, m_fees, m_percents, detail);
 }
 
 } // namespace tenvora

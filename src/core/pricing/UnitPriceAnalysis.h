@@ -72,11 +72,27 @@ public:
 
     // The items that have a build-up, in the order item numbers are listed.
     QStringList items() const;
-    bool hasBuildUp(const QString& item) const { return m_rows.contains(item); }
+    bool hasBuildUp(const QString& item) const { return m_indexOf.contains(item); }
     // The analysis of a line with a build-up (an empty one for an item without). Without detail
     // only the figures are worked out (direct cost, subtotals, total, problem), not the rows and
     // fees, for re-pricing many lines.
     LineAnalysis analyse(const QString& item, bool detail = true) const;
+    // The build-ups by number (0 .. buildUpCount() - 1), so that a caller going through many
+    // lines looks each item up once: the number of an item's build-up, or -1 for none.
+    int buildUpCount() const { return static_cast<int>(m_buildUps.size()); }
+    int buildUpOf(const QString& item) const { return m_indexOf.value(item) - 1; }
+    // The same, trying the build-up numbered `likely` first: a bill's lines usually come in the
+    // order their build-ups were made, so a caller going through them passes the one after the
+    // last it found and rarely needs the index.
+    int buildUpOf(const QString& item, int likely) const {
+        if (likely >= 0 && likely < buildUpCount() && m_buildUps[static_cast<size_t>(likely)].first == item)
+            return likely;
+        return buildUpOf(item);
+    }
+    LineAnalysis analyse(int buildUp, bool detail) const;
+    const QString& itemOf(int buildUp) const { return m_buildUps.at(static_cast<size_t>(buildUp)).first; }
+    // Which build-ups use one of these resource codes, by number.
+    std::vector<char> buildUpsUsing(const QStringList& codes) const;
     const std::vector<Fee>& fees() const { return m_fees; }
     const QHash<QString, Resource>& library() const { return m_library; }
 
@@ -89,6 +105,7 @@ private:
         int consumption;
         double value;
     };
+    LineAnalysis analyseRows(const QString& item, const std::vector<Row>& rows, bool detail) const;
 
     QHash<QString, Resource> m_library;
     std::vector<const Resource*> m_resources; // into m_library, which does not change
@@ -97,7 +114,8 @@ private:
     std::vector<ExactDecimal> m_consumptions;
     std::vector<Fee> m_fees;
     std::vector<ExactDecimal> m_percents;
-    QHash<QString, std::vector<Row>> m_rows;
+    std::vector<std::pair<QString, std::vector<Row>>> m_buildUps; // in the order first stored
+    QHash<QString, int> m_indexOf;                                // an item's build-up number + 1
 };
 
 } // namespace tenvora
