@@ -9,6 +9,7 @@
 #include "boq/ChapterNames.h"
 #include "boq/PriceAdjustmentDialog.h"
 #include "boq/PricingTools.h"
+#include "data/AppPaths.h"
 #include "data/DataModule.h"
 #include "data/Money.h"
 #include "grid/DataGrid.h"
@@ -50,6 +51,7 @@ private slots:
     void unpricedLinesOfTheWholeContract();
     void theEditorFitsA1024PixelScreen();
     void liveTotalsAndTheStaleChapterLine();
+    void totalsThatCannotBeReadAreSaidInTheLabel();
     void adjustmentDialogProposesThenApplies();
     void chapterNamesBesideTheCodes();
 
@@ -381,6 +383,24 @@ void TestPricingTools::liveTotalsAndTheStaleChapterLine() {
             cell(QStringLiteral("200"), BoqColumn::Amount).data(Qt::BackgroundRole).value<QColor>() !=
                 BoqPricingTools::staleColor());
     QVERIFY(!totals->text().contains(QStringLiteral("已过期")));
+}
+
+// The totals follow signals of the core: a store failure there is said in the label, and
+// painting the chapter line's mark goes on, with no box and nothing thrown into the event loop.
+void TestPricingTools::totalsThatCannotBeReadAreSaidInTheLabel() {
+    select(QStringLiteral("200"));
+    QLabel* totals = tools()->totalsLabel();
+    m_dm->database().close();
+    QVERIFY(!Guarded(m_tool.get(), [&] { m_tool->editor().reread(); }));
+    const QStringList shown = MessageBox::takeShown();
+    QVERIFY2(shown.size() == 1, qPrintable(shown.join(QLatin1Char('|'))));
+    emit m_tool->editor().lines().reset();
+    QVERIFY2(totals->text().contains(QStringLiteral("合计读不出")), qPrintable(totals->text()));
+    grid()->grab();
+    QCOMPARE(MessageBox::takeShown(), QStringList());
+    m_dm->adoptConnection(Database::open(m_file->path(), DataFileKey()));
+    QVERIFY(Guarded(m_tool.get(), [&] { m_tool->editor().reread(); }));
+    QVERIFY2(totals->text().contains(QStringLiteral("合同清单合计")), qPrintable(totals->text()));
 }
 
 void TestPricingTools::adjustmentDialogProposesThenApplies() {

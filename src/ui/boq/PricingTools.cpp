@@ -116,9 +116,14 @@ BoqPricingTools::BoqPricingTools(BoqEditorWindow& tool, BoqEditor& editor, DataM
     // The amount of a chapter line whose stored total is out of date.
     m_grid->setCellColour([this](int row, int column) {
         const DataGridModel* model = m_grid->gridModel();
-        if (column != model->columnOfField(BoqColumn::Amount) || !m_editor.isStaleChapterLine(row))
+        if (column != model->columnOfField(BoqColumn::Amount))
             return QColor();
-        return staleColor();
+        // Painting is no place for a failure: the totals' label says why they cannot be read.
+        try {
+            return m_editor.isStaleChapterLine(row) ? staleColor() : QColor();
+        } catch (const Error&) {
+            return QColor();
+        }
     });
 
     connect(m_undo, &QAction::triggered, this, &BoqPricingTools::undo);
@@ -178,6 +183,17 @@ void BoqPricingTools::updateHistory() {
 }
 
 void BoqPricingTools::updateTotals() {
+    // The label follows signals of the core, where no message box belongs: a store fault is said
+    // in the label itself.
+    try {
+        showTotals();
+    } catch (const Error& e) {
+        m_totals->setText(
+            QStringLiteral("<span style=\"color:#c00000\">合计读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+    }
+}
+
+void BoqPricingTools::showTotals() {
     const ContractFigures& totals = m_editor.liveTotals();
     const QString chapter = m_editor.totalsChapter(m_grid->currentIndex().row());
     QString text;

@@ -66,6 +66,7 @@ public:
 private:
     void showLine(const BoqFoundLine& line);
     void updateTotals();
+    void showTotals(); // updateTotals() without catching
     void updateHistory();
     // The message, and the first bidder line of the step made current when the list holds it.
     void afterStep(bool undone, qint64 line);

@@ -212,9 +212,19 @@ void BuildUpPanel::showCurrentLine() {
     const int row = currentLine();
     const bool line = lines.isOpen() && row >= 0 && !lines.isEmpty();
     const QString item = line ? lines.storedValue(row, lines.columnIndex(BoqColumn::Item)).toString() : QString();
-    if (m_resource->count() == 0 && !m_dm.session().CurContractID.isEmpty())
-        run([this] { fillResources(); });
-    run([&] { m_sheet.show(m_dm.session().CurContractID, item); });
+    // This follows the grid's signals, where no message box belongs: a store fault is said in
+    // the panel itself (the command that caused it shows its own box).
+    try {
+        if (m_resource->count() == 0 && !m_dm.session().CurContractID.isEmpty())
+            fillResources();
+        m_sheet.show(m_dm.session().CurContractID, item);
+    } catch (const Error& e) {
+        for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_remove, m_applyLine, m_resource, m_consumption})
+            w->setEnabled(false);
+        m_prices->setText(
+            QStringLiteral("<span style=\"color:#c00000\">工料机组成读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+        return;
+    }
     m_title->setText(item.isEmpty()
                          ? QStringLiteral("工料机组成")
                          : QStringLiteral("细目 %1 %2 的工料机组成")
