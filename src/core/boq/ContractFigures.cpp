@@ -80,8 +80,7 @@ ContractFigures ContractFigures::read(DataModule& dm, const QString& contract, P
         QVariant chapter, unit; // shared texts: one copy of a chapter code or unit for all its lines
         dm.RunSelect(QStringLiteral("select rowid, 章, 节, 细目编号, 单位, 合同数量, 合同单价, 合同金额, "
                                     "case when 细目编号=章 then 细目名称 end, bz is not null and bz<>'', 是否补充 "
-                                    "from jd_htqd where rowid in (select rowid from jd_htqd where 合同编号=?) "
-                                    "order by rowid"),
+                                    "from jd_htqd where 合同编号=? order by rowid"),
                      {contract}, [&](const Statement& st) {
                          chapter = st.value(1, chapter);
                          unit = st.value(4, unit);
