@@ -60,7 +60,7 @@ QString PriceLockReason(const DataSet& lines, int row) {
 
 void BoqBeforePost(DataSet& lines, int row) {
     const int priceColumn = lines.columnIndex(BoqColumn::Price);
-    const QVariant storedPrice = lines.storedValue(row, priceColumn);
+    const QVariant& storedPrice = lines.storedValue(row, priceColumn);
     const QVariant price = lines.value(row, priceColumn);
     const bool priceChanged = !SameStoredValue(storedPrice, price);
     // The lock is judged on the line as stored, so that no path (the grid, the command line,

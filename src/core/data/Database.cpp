@@ -518,9 +518,10 @@ Database Database::open(const QString& path, const QByteArray& key, Mode mode) {
     if (!missing.isEmpty())
         refuseFile(path, QStringLiteral("不是本系统的数据文件：%1").arg(missing));
     if (mode == Mode::ReadWrite) {
-        // A whole bill's pages held decrypted (the store's default holds 2 MB): the lines, their
-        // build-ups and indexes of a large contract are read, priced and totalled again and again.
-        db.exec(QStringLiteral("PRAGMA cache_size=-65536"));
+        // A large bill's pages held decrypted (the store's default holds 2 MB): the lines, their
+        // build-ups and indexes of a 100,000-line contract are read, priced and totalled again and
+        // again, and fit in 32 MB.
+        db.exec(QStringLiteral("PRAGMA cache_size=-32768"));
         try {
             Schema::ensureIndexes(db);
         } catch (const StorageError&) {

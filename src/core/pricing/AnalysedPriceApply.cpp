@@ -119,6 +119,7 @@ void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QSt
     const int quantityColumn = m_lines.columnIndex(BoqColumn::Quantity);
     const int chapterColumn = m_lines.columnIndex(BoqColumn::Chapter);
     const int itemColumn = m_lines.columnIndex(BoqColumn::Item);
+    const int unitColumn = m_lines.columnIndex(BoqColumn::Unit);
     m_plan.reserve(static_cast<size_t>(m_lines.rowCount()));
     for (int r = 0; r < m_lines.rowCount(); ++r) {
         AnalysedLine line;
@@ -135,7 +136,10 @@ void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QSt
             line.reason = a->problem;
         } else {
             line.newPrice = a->unitPrice();
-            if (const QString reason = PriceLockReason(m_lines, r); !reason.isEmpty()) {
+            // The list was just read: nothing is being edited, the stored values are the values.
+            if (const QString reason = PriceLockReason(m_lines.storedValue(r, quantityColumn), line.item,
+                                                       m_lines.storedValue(r, unitColumn).toString(), line.chapter);
+                !reason.isEmpty()) {
                 line.outcome = AnalysedLine::Outcome::Locked;
                 line.reason = reason;
                 m_plan.push_back(std::move(line));
@@ -256,8 +260,8 @@ RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const
             return;
         AnalysedPriceApply apply(dm);
         apply.proposeTouched(contract, outcome.items);
-        outcome.lines = apply.lines();
         outcome.changes = apply.apply();
+        outcome.lines = apply.takeLines();
         outcome.repriced = true;
     });
     return outcome;
@@ -279,8 +283,8 @@ RepriceOutcome RepriceAfterPriceChange(DataModule& dm, const QString& contract,
         outcome.items = apply.proposedItems();
         if (outcome.items.isEmpty())
             return;
-        outcome.lines = apply.lines();
         outcome.changes = apply.apply();
+        outcome.lines = apply.takeLines();
         outcome.repriced = true;
     });
     return outcome;

@@ -13,6 +13,7 @@
 #include <QSet>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace tenvora {
@@ -56,6 +57,12 @@ public:
 
     bool hasProposal() const { return m_proposed; }
     const std::vector<AnalysedLine>& lines() const { return m_plan; }
+    // The lines, taken out: the proposal has none afterwards.
+    std::vector<AnalysedLine> takeLines() {
+        m_proposed = false;
+        m_bidPrices.reset();
+        return std::exchange(m_plan, {});
+    }
     int count(AnalysedLine::Outcome outcome) const;
     // The bid price ("投标报价汇总表") with the insurance line stored, before and after.
     qint64 bidPriceBefore() const { return bidPrices().first; }
