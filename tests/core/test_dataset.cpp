@@ -396,3 +396,35 @@ TEST_F(DataSetTest, BatchesOfDifferentColumnsWriteWhatEachChanges) {
     set->postValues(set->columnIndex(QStringLiteral("price")), {{0, 5.0}, {2, 6.0}});
     EXPECT_EQ(stored(QStringLiteral("c"), QStringLiteral("price")).toDouble(), 6.0);
 }
+
+TEST_F(DataSetTest, AKeyFindsItsRowAsTheTextItIsStoredAs) {
+    for (const char* code : {"5", "05", "-3", "5.5"})
+        db().exec(QStringLiteral("INSERT INTO t (code) VALUES (?)"), {QString::fromLatin1(code)});
+    DataSet set(*dm, DataSetTable{QStringLiteral("t"), QStringLiteral("code"), {}});
+    set.open(QStringLiteral("select code from t order by rowid"));
+    const auto rowOf = [&](const char* code) {
+        for (int r = 0; r < set.rowCount(); ++r)
+            if (set.storedValue(r, 0).toString() == QLatin1String(code))
+                return r;
+        return -1;
+    };
+    const struct {
+        QVariant key;
+        int row;
+    } cases[] = {
+        {QStringLiteral("a"), rowOf("a")},
+        {QStringLiteral("5"), rowOf("5")},
+        {QVariant(5), rowOf("5")},
+        {QVariant(qlonglong(5)), rowOf("5")},
+        {QVariant(5.0), rowOf("5")},
+        {QStringLiteral("05"), rowOf("05")},
+        {QVariant(-3), rowOf("-3")},
+        {QVariant(5.5), rowOf("5.5")},
+        {QStringLiteral("5.0"), -1},
+        {QVariant(6), -1},
+        {QVariant(), -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(set.rowOfKey(c.key), c.row) << c.key.toString().toStdString();
+    EXPECT_NE(rowOf("05"), rowOf("5"));
+}

@@ -100,7 +100,7 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
     const QSet<QString> scope(request.chapters.begin(), request.chapters.end());
     QStringList columns;
     std::vector<QVariantList> kept;
-    const ContractFigures figures = ContractFigures::read(
+    ContractFigures figures = ContractFigures::read(
         m_dm, contract, ContractFigures::Parts::Boq, [&](const Statement& st, const FigureLine& line) {
             if (columns.isEmpty())
                 for (int c = 0; c < ContractFigures::kPricedColumns; ++c)
@@ -120,6 +120,7 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
     m_insuranceBefore = figures.insurance();
     m_base = figures.insuranceBaseSum();
     m_sums = figures.storedTotalTerms();
+    m_figures.take(m_dm, std::move(figures));
     QHash<QString, int> sumIndex;
     for (size_t s = 0; s < m_sums.size(); ++s)
         sumIndex.insert(m_sums[s].chapter, static_cast<int>(s));
@@ -293,30 +294,20 @@ std::vector<PriceChange> PriceAdjustment::apply() {
     if (!m_proposed)
         throw Refused(QStringLiteral("还没有调价方案"));
     std::vector<std::pair<int, QVariant>> writes;
-    std::vector<int> rows;
     QStringList recompute;
     for (const AdjustedLine& line : m_changed) {
         writes.emplace_back(line.row, line.newPrice);
-        rows.push_back(line.row);
-        if (!recompute.contains(line.chapter))
+        // A chapter's lines come together: the last one named is the one to look at first.
+        if ((recompute.isEmpty() || recompute.constLast() != line.chapter) && !recompute.contains(line.chapter))
             recompute << line.chapter;
     }
     for (const StoredTotalTerms& sum : m_sums)
         if (sum.insuranceLines > 0 && !recompute.contains(sum.chapter))
             recompute << sum.chapter;
-    std::vector<PriceChange> changes;
-    m_dm.RunChange([&] {
-        std::vector<QVariantList> before;
-        try {
-            before = m_lines.postValues(m_lines.columnIndex(BoqColumn::Price), writes);
-        } catch (const RowChangedElsewhere& e) {
-            throw Refused(QStringLiteral("细目“%1”在算出调价方案之后已被改动，没有调价；请重新计算方案")
-                              .arg(m_lines.storedValue(e.row(), m_lines.columnIndex(BoqColumn::Item)).toString()));
-        }
-        changes = PostedChanges(m_lines, rows, before);
-        std::vector<PriceChange> computed = RecordedRecompute(m_dm, m_contract, recompute);
-        changes.insert(changes.end(), computed.begin(), computed.end());
-    });
+    std::vector<PriceChange> changes =
+        PostProposedPrices(m_dm, m_contract, m_lines, writes, recompute, m_figures, [](const QString& item) {
+            return QStringLiteral("细目“%1”在算出调价方案之后已被改动，没有调价；请重新计算方案").arg(item);
+        });
     m_proposed = false;
     return changes;
 }

@@ -104,6 +104,7 @@ private:
     DataSet m_lines;
     std::vector<Candidate> m_candidates;
     std::vector<StoredTotalTerms> m_sums;
+    ProposalFigures m_figures; // as read for the proposal
     double m_base = 0;
     bool m_proposed = false;
     qint64 m_totalBefore = 0;

@@ -135,6 +135,51 @@ std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contra
     return changes;
 }
 
+void ProposalFigures::take(DataModule& dm, ContractFigures read) {
+    figures = std::move(read);
+    // What this connection and the others have written, as the store counts it.
+    Database& db = dm.database();
+    mark = db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
+           db.scalar(QStringLiteral("PRAGMA data_version")).toString();
+}
+
+bool ProposalFigures::current(DataModule& dm) const {
+    ProposalFigures now;
+    now.take(dm, {});
+    return !mark.isEmpty() && now.mark == mark;
+}
+
+std::vector<PriceChange> PostProposedPrices(DataModule& dm, const QString& contract, DataSet& lines,
+                                            const std::vector<std::pair<int, QVariant>>& writes,
+                                            const QStringList& recompute, const ProposalFigures& proposal,
+                                            const std::function<QString(const QString& item)>& changedElsewhere) {
+    std::vector<PriceChange> changes;
+    const bool current = proposal.current(dm);
+    std::vector<int> rows;
+    rows.reserve(writes.size());
+    for (const auto& [row, price] : writes)
+        rows.push_back(row);
+    dm.RunChange([&] {
+        std::vector<QVariantList> before;
+        try {
+            before = lines.postValues(lines.columnIndex(BoqColumn::Price), writes);
+        } catch (const RowChangedElsewhere& e) {
+            throw Refused(changedElsewhere(lines.storedValue(e.row(), lines.columnIndex(BoqColumn::Item)).toString()));
+        }
+        changes = PostedChanges(lines, rows, before);
+        // With what was just written, the proposal's figures are the store's now.
+        std::optional<ContractFigures> now;
+        if (current) {
+            now = proposal.figures;
+            for (const PriceChange& c : changes)
+                now->setLine(c.rowId, c.priceAfter, c.amountAfter);
+        }
+        std::vector<PriceChange> computed = RecordedRecompute(dm, contract, recompute, nullptr, now ? &*now : nullptr);
+        changes.insert(changes.end(), computed.begin(), computed.end());
+    });
+    return changes;
+}
+
 namespace {
 
 // Lines of jd_htqd by row identity (the columns a price list needs), in pieces of a fixed size so that the statement is

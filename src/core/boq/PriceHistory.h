@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariant>
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace tenvora {
@@ -121,6 +122,25 @@ std::vector<PriceChange> PostedChanges(const DataSet& lines, const std::vector<i
 // (used in place, not copied).
 std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contract, const QStringList& chapters,
                                            ChapterRecompute* result = nullptr, ContractFigures* known = nullptr);
+
+// The figures a proposal read, and what the store had written then: they stand for the store's
+// as long as nothing has been written since (on this connection or another).
+struct ProposalFigures {
+    ContractFigures figures;
+    QString mark;
+    void take(DataModule& dm, ContractFigures read);
+    bool current(DataModule& dm) const;
+};
+
+// A proposal's prices written as one change: the rows of `lines` through its save hook, all or
+// nothing (a row changed in the store since the proposal was read refuses all of it with the
+// text `changedElsewhere` gives for its item), then "章合计 和 保险费 计算" of `recompute`. While
+// the proposal's figures are current, the recomputation takes them with what was just written
+// instead of reading the contract again. Returns the changes for the history.
+std::vector<PriceChange> PostProposedPrices(DataModule& dm, const QString& contract, DataSet& lines,
+                                            const std::vector<std::pair<int, QVariant>>& writes,
+                                            const QStringList& recompute, const ProposalFigures& proposal,
+                                            const std::function<QString(const QString& item)>& changedElsewhere);
 
 // Undoes (or redoes) a step as one change. Every line must hold what the step left (or, to
 // redo, what it found): otherwise Refused names the line and nothing is written. Bidder prices

@@ -89,17 +89,49 @@ int DataSet::columnIndex(const QString& name) const {
     return column;
 }
 
+namespace {
+
+// Keys are one when their texts are (5, 5.0 and "5"); a row identity is found as the number it
+// is, without making and hashing its text.
+std::optional<qint64> integralKey(const QVariant& key) {
+    switch (key.typeId()) {
+    case QMetaType::LongLong:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::Short:
+        return key.toLongLong();
+    default: {
+        const QString text = key.toString();
+        bool ok = false;
+        const qint64 value = text.toLongLong(&ok);
+        return ok && QString::number(value) == text ? std::optional<qint64>(value) : std::nullopt;
+    }
+    }
+}
+
+} // namespace
+
 int DataSet::rowOfKey(const QVariant& key) const {
     if (m_keyIndex < 0 || !key.isValid() || key.isNull())
         return -1;
     if (!m_keyRowsValid) {
         m_keyRows.clear();
-        m_keyRows.reserve(rowCount());
-        for (int r = 0; r < rowCount(); ++r)
-            if (r != m_newRow)
-                m_keyRows.insert(m_rows[static_cast<size_t>(r)].at(m_keyIndex).toString(), r);
+        m_idRows.clear();
+        m_idRows.reserve(rowCount());
+        for (int r = 0; r < rowCount(); ++r) {
+            if (r == m_newRow)
+                continue;
+            const QVariant& k = m_rows[static_cast<size_t>(r)].at(m_keyIndex);
+            if (const std::optional<qint64> id = integralKey(k))
+                m_idRows.insert(*id, r);
+            else
+                m_keyRows.insert(k.toString(), r);
+        }
         m_keyRowsValid = true;
     }
+    if (const std::optional<qint64> id = integralKey(key))
+        return m_idRows.value(*id, -1);
     return m_keyRows.value(key.toString(), -1);
 }
 

@@ -246,8 +246,9 @@ private:
     RowStatements m_last;
     QList<int> m_lastWritten;
     bool m_lastChecked = false;
-    QList<char> m_affinity; // per column, from the table's declared types; empty until needed
-    mutable QHash<QString, int> m_keyRows;
+    QList<char> m_affinity;                // per column, from the table's declared types; empty until needed
+    mutable QHash<qint64, int> m_idRows;   // integral keys
+    mutable QHash<QString, int> m_keyRows; // the others, by their text
     mutable bool m_keyRowsValid = false;
     int m_keyIndex = -1;
     std::vector<Edit> m_edits; // few: a grid keeps one, a batch one at a time

@@ -163,24 +163,16 @@ void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QSt
         for (const StoredTotalTerms& sum : figures.storedTotalTerms())
             if (sum.insuranceLines > 0 && !m_recompute.contains(sum.chapter))
                 m_recompute << sum.chapter;
-    m_figures = std::move(figures);
+    m_figures.take(m_dm, std::move(figures));
     m_bidPrices.reset();
-    m_storeMark = storeMark();
     m_proposed = true;
-}
-
-QString AnalysedPriceApply::storeMark() const {
-    // What this connection and the others have written, as the store counts it.
-    Database& db = m_dm.database();
-    return db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
-           db.scalar(QStringLiteral("PRAGMA data_version")).toString();
 }
 
 const std::pair<qint64, qint64>& AnalysedPriceApply::bidPrices() const {
     // Worked out when asked for: re-pricing after a change of the cost data does not need them.
     if (!m_bidPrices) {
-        ContractFigures before = m_figures;
-        ContractFigures after = m_figures;
+        ContractFigures before = m_figures.figures;
+        ContractFigures after = m_figures.figures;
         for (const AnalysedLine& line : m_plan)
             if (line.outcome == AnalysedLine::Outcome::Change)
                 after.setLine(line.rowId, *line.newPrice,
@@ -216,37 +208,18 @@ std::vector<PriceChange> AnalysedPriceApply::apply() {
     if (!m_proposed)
         throw Refused(QStringLiteral("还没有算出单价分析的结果"));
     std::vector<std::pair<int, QVariant>> writes;
-    std::vector<int> rows;
     for (const AnalysedLine& line : m_plan)
-        if (line.outcome == AnalysedLine::Outcome::Change) {
+        if (line.outcome == AnalysedLine::Outcome::Change)
             writes.emplace_back(line.row, *line.newPrice);
-            rows.push_back(line.row);
-        }
     m_proposed = false;
     std::vector<PriceChange> changes;
     if (writes.empty())
         return changes;
-    // The figures read for the proposal stand for the store's only while nothing was written since.
-    const bool current = storeMark() == m_storeMark;
     PricingStore::RunChange(m_dm.database(), QStringLiteral("写入分析单价"), [&] {
-        std::vector<QVariantList> before;
-        try {
-            before = m_lines.postValues(m_lines.columnIndex(BoqColumn::Price), writes);
-        } catch (const RowChangedElsewhere& e) {
-            throw Refused(QStringLiteral("细目“%1”在算出分析单价之后已被改动，没有写入任何单价；请重新计算")
-                              .arg(m_lines.storedValue(e.row(), m_lines.columnIndex(BoqColumn::Item)).toString()));
-        }
-        changes = PostedChanges(m_lines, rows, before);
-        // Then, with what was just written, they are the store's now and need not be read again.
-        std::optional<ContractFigures> now;
-        if (current) {
-            now = m_figures;
-            for (const PriceChange& c : changes)
-                now->setLine(c.rowId, c.priceAfter, c.amountAfter);
-        }
-        std::vector<PriceChange> computed =
-            RecordedRecompute(m_dm, m_contract, m_recompute, nullptr, now ? &*now : nullptr);
-        changes.insert(changes.end(), computed.begin(), computed.end());
+        changes =
+            PostProposedPrices(m_dm, m_contract, m_lines, writes, m_recompute, m_figures, [](const QString& item) {
+                return QStringLiteral("细目“%1”在算出分析单价之后已被改动，没有写入任何单价；请重新计算").arg(item);
+            });
     });
     return changes;
 }

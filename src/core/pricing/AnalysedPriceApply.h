@@ -89,11 +89,9 @@ private:
     QStringList m_recompute;
     QStringList m_items;
     const std::pair<qint64, qint64>& bidPrices() const;
-    QString storeMark() const;
 
-    ContractFigures m_figures; // as read for the proposal
+    ProposalFigures m_figures; // as read for the proposal
     mutable std::optional<std::pair<qint64, qint64>> m_bidPrices;
-    QString m_storeMark; // what the store had written when the proposal was read
     bool m_proposed = false;
 };
 
