@@ -447,6 +447,22 @@ TEST_F(PricingTest, AdjustmentRefusesLinesChangedAfterTheProposal) {
     EXPECT_FALSE(editor->history().canUndo());
 }
 
+TEST_F(PricingTest, AdjustmentAfterAnotherWriteRecomputesFromTheStoreAsItIsThen) {
+    AdjustmentRequest request;
+    request.chapters = {QStringLiteral("100"), QStringLiteral("500")};
+    request.percent = 5;
+    PriceAdjustment adjustment(*dm);
+    editor->proposeAdjustment(adjustment, request);
+    // A line outside the adjusted chapters still counts in the insurance base.
+    db().exec(QStringLiteral("update jd_htqd set 合同单价=合同单价*3, 合同金额=合同金额*3 where 细目编号='202-1-a'"));
+    editor->applyAdjustment(adjustment);
+    const ContractFigures now = ContractFigures::read(*dm, QStringLiteral("A1"));
+    EXPECT_EQ(stored(QStringLiteral("101-1-a"), BoqColumn::Price).toLongLong(), now.insurance());
+    for (const QString& chapter : {QStringLiteral("100"), QStringLiteral("500")})
+        EXPECT_EQ(stored(chapter, BoqColumn::Amount).toLongLong(), now.storedChapterTotal(chapter))
+            << chapter.toStdString();
+}
+
 TEST_F(PricingTest, AdjustmentOfTenThousandLinesLandsNearTheTargetWithEveryLineOnTheCoefficient) {
     {
         Transaction tx(db());
