@@ -363,7 +363,8 @@ TEST_P(Adjustment, LandsOnTheTargetAndStoresWhatItShowed) {
     AdjustmentRequest request;
     request.chapters = GetParam().chapters;
     request.percent = GetParam().percent;
-    const qint64 totalBefore = ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed();
+    const ContractFigures figuresBefore = ContractFigures::read(*dm, QStringLiteral("A1"));
+    const qint64 totalBefore = figuresBefore.boqTotalAsRecomputed();
     if (GetParam().target)
         request.target = std::round(static_cast<double>(totalBefore) * *GetParam().target);
     PriceAdjustment adjustment(*dm);
@@ -394,9 +395,12 @@ TEST_P(Adjustment, LandsOnTheTargetAndStoresWhatItShowed) {
     EXPECT_EQ(ContractFigures::read(*dm, QStringLiteral("A1")).boqTotalAsRecomputed(), shown);
     EXPECT_EQ(editor->liveTotals().boqTotalAsRecomputed(), shown);
     EXPECT_EQ(lockedLines(), locked);
-    for (const AdjustedChapter& c : adjustment.chapters())
+    EXPECT_FALSE(adjustment.chapters().empty());
+    for (const AdjustedChapter& c : adjustment.chapters()) {
+        EXPECT_EQ(c.before, figuresBefore.storedChapterTotal(c.chapter)) << "chapter " << c.chapter.toStdString();
         EXPECT_EQ(stored(c.chapter, BoqColumn::Amount).toLongLong(), c.after)
             << "chapter line " << c.chapter.toStdString();
+    }
     EXPECT_EQ(stored(QStringLiteral("101-1-a"), BoqColumn::Price).toLongLong(), adjustment.insuranceAfter());
     EXPECT_EQ(editor->history().undoCount(), 1) << "one adjustment, one step";
     editor->undo();

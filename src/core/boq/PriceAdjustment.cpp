@@ -268,7 +268,7 @@ void PriceAdjustment::propose(const QString& contract, const AdjustmentRequest& 
                              m_lines.storedValue(c.row, amountColumn), static_cast<qint64>(amounts[i])});
     }
     for (size_t s = 0; s < m_sums.size(); ++s) {
-        const qint64 before = figures.storedChapterTotal(m_sums[s].chapter);
+        const qint64 before = m_figures.figures.storedChapterTotal(m_sums[s].chapter);
         if (before != perChapter[s] || m_sums[s].insuranceLines > 0)
             m_chapters.push_back({m_sums[s].chapter, before, perChapter[s]});
     }
