@@ -91,7 +91,7 @@ Rounded roundDecimal(double value, int decimals) {
     r.negative = d.negative;
     const int wholeCount = d.exponent + 1;
     if (wholeCount <= 0) {
-        r.whole = "0";
+        r.whole.assign(1, '0'); // not = "0": GCC 12 at -O3 warns falsely (-Wrestrict) on that
         r.fraction = std::string(static_cast<size_t>(-wholeCount), '0') + d.digits;
     } else if (wholeCount >= static_cast<int>(d.digits.size())) {
         r.whole = d.digits + std::string(static_cast<size_t>(wholeCount) - d.digits.size(), '0');
