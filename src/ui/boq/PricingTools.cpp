@@ -188,8 +188,7 @@ void BoqPricingTools::updateTotals() {
     try {
         showTotals();
     } catch (const Error& e) {
-        m_totals->setText(
-            QStringLiteral("<span style=\"color:#c00000\">合计读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+        m_totals->setText(WarningHtml(QStringLiteral("合计读不出：") + e.text()));
     }
 }
 
@@ -209,9 +208,10 @@ void BoqPricingTools::showTotals() {
             continue;
         if (m_editor.isStaleChapterLine(row)) {
             const QVariant stored = lines.storedValue(row, lines.columnIndex(BoqColumn::Amount));
-            text += QStringLiteral(
-                        "　　<span style=\"color:#c00000\">章行存的是 %1，已过期：请点“章合计 和 保险费 计算”</span>")
-                        .arg(stored.isNull() ? QStringLiteral("空") : yuan(RoundAmount(stored.toDouble())));
+            text +=
+                QStringLiteral("　　") +
+                WarningHtml(QStringLiteral("章行存的是 %1，已过期：请点“章合计 和 保险费 计算”")
+                                .arg(stored.isNull() ? QStringLiteral("空") : yuan(RoundAmount(stored.toDouble()))));
         }
         break;
     }

@@ -139,8 +139,7 @@ void DayworkEditorWindow::updateTotals() {
     try {
         totals = m_lists.liveTotals().dayworkTotals();
     } catch (const Error& e) {
-        m_totals->setText(
-            QStringLiteral("<span style=\"color:#c00000\">合计读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+        m_totals->setText(WarningHtml(QStringLiteral("合计读不出：") + e.text()));
         return;
     }
     const Schedule s = currentSchedule();

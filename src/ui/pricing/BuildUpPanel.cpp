@@ -221,8 +221,7 @@ void BuildUpPanel::showCurrentLine() {
     } catch (const Error& e) {
         for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_remove, m_applyLine, m_resource, m_consumption})
             w->setEnabled(false);
-        m_prices->setText(
-            QStringLiteral("<span style=\"color:#c00000\">工料机组成读不出：%1</span>").arg(e.text().toHtmlEscaped()));
+        m_prices->setText(WarningHtml(QStringLiteral("工料机组成读不出：") + e.text()));
         return;
     }
     m_title->setText(item.isEmpty()
@@ -250,10 +249,9 @@ void BuildUpPanel::updatePrices() {
         text = QStringLiteral("直接费：%1　　分析单价：<b>%2</b>　　合同单价：%3")
                    .arg(m_sheet.analysis().direct.text(2), price(*analysed), typedText);
         if (DiffersFromAnalysed(typed, *analysed))
-            text += QStringLiteral("　<span style=\"color:#c00000\">与分析单价不同</span>");
+            text += QStringLiteral("　") + WarningHtml(QStringLiteral("与分析单价不同"));
     } else {
-        text = QStringLiteral("<span style=\"color:#c00000\">%1</span>　　合同单价：%2")
-                   .arg(m_sheet.analysis().problem.toHtmlEscaped(), typedText);
+        text = WarningHtml(m_sheet.analysis().problem) + QStringLiteral("　　合同单价：") + typedText;
     }
     m_prices->setText(text);
     m_applyLine->setEnabled(m_sheet.analysedPrice().has_value() && !IsPriceLocked(lines, row));

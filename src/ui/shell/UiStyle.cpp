@@ -26,6 +26,10 @@ void SetPaleYellow(QWidget* w) {
     w->setPalette(p);
 }
 
+QString WarningHtml(const QString& text) {
+    return QStringLiteral("<span style=\"color:#c00000\">%1</span>").arg(text.toHtmlEscaped());
+}
+
 QPushButton* CommandButton(const QString& text, const QString& objectName, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(objectName);

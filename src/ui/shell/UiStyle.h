@@ -4,6 +4,7 @@
 #include <QColor>
 #include <QFont>
 #include <QKeySequence>
+#include <QString>
 
 #include <functional>
 
@@ -27,6 +28,9 @@ inline QColor MarkedFigure() {
     return QColor(255, 214, 153);
 }
 void SetPaleYellow(QWidget* w);
+// A label's words that ask for attention (a warning, a figure that cannot be read), as rich
+// text of the plain text given.
+QString WarningHtml(const QString& text);
 
 // A panel's command button: Enter in the panel's fields never presses it by surprise.
 QPushButton* CommandButton(const QString& text, const QString& objectName, QWidget* parent);
