@@ -135,18 +135,24 @@ std::vector<PriceChange> RecordedRecompute(DataModule& dm, const QString& contra
     return changes;
 }
 
-void ProposalFigures::take(DataModule& dm, ContractFigures read) {
-    figures = std::move(read);
-    // What this connection and the others have written, as the store counts it.
+namespace {
+
+// What this connection and the others have written, as the store counts it.
+QString StoreMark(DataModule& dm) {
     Database& db = dm.database();
-    mark = db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
+    return db.scalar(QStringLiteral("select total_changes()")).toString() + QLatin1Char('/') +
            db.scalar(QStringLiteral("PRAGMA data_version")).toString();
 }
 
+} // namespace
+
+void ProposalFigures::take(DataModule& dm, ContractFigures read) {
+    figures = std::move(read);
+    mark = StoreMark(dm);
+}
+
 bool ProposalFigures::current(DataModule& dm) const {
-    ProposalFigures now;
-    now.take(dm, {});
-    return !mark.isEmpty() && now.mark == mark;
+    return !mark.isEmpty() && StoreMark(dm) == mark;
 }
 
 std::vector<PriceChange> PostProposedPrices(DataModule& dm, const QString& contract, DataSet& lines,

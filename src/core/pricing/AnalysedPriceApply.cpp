@@ -224,6 +224,17 @@ std::vector<PriceChange> AnalysedPriceApply::apply() {
     return changes;
 }
 
+namespace {
+
+// A proposal's prices written, and what the outcome reports of them.
+void WriteProposal(AnalysedPriceApply& apply, RepriceOutcome& outcome) {
+    outcome.changes = apply.apply();
+    outcome.lines = apply.takeLines();
+    outcome.repriced = true;
+}
+
+} // namespace
+
 RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const std::function<QStringList()>& change,
                                   bool reprice) {
     RepriceOutcome outcome;
@@ -233,9 +244,7 @@ RepriceOutcome RepriceAfterChange(DataModule& dm, const QString& contract, const
             return;
         AnalysedPriceApply apply(dm);
         apply.proposeTouched(contract, outcome.items);
-        outcome.changes = apply.apply();
-        outcome.lines = apply.takeLines();
-        outcome.repriced = true;
+        WriteProposal(apply, outcome);
     });
     return outcome;
 }
@@ -256,9 +265,7 @@ RepriceOutcome RepriceAfterPriceChange(DataModule& dm, const QString& contract,
         outcome.items = apply.proposedItems();
         if (outcome.items.isEmpty())
             return;
-        outcome.changes = apply.apply();
-        outcome.lines = apply.takeLines();
-        outcome.repriced = true;
+        WriteProposal(apply, outcome);
     });
     return outcome;
 }
