@@ -294,18 +294,10 @@ std::vector<PriceChange> PriceAdjustment::apply() {
     if (!m_proposed)
         throw Refused(QStringLiteral("还没有调价方案"));
     std::vector<std::pair<int, QVariant>> writes;
-    QStringList recompute;
-    for (const AdjustedLine& line : m_changed) {
+    for (const AdjustedLine& line : m_changed)
         writes.emplace_back(line.row, line.newPrice);
-        // A chapter's lines come together: the last one named is the one to look at first.
-        if ((recompute.isEmpty() || recompute.constLast() != line.chapter) && !recompute.contains(line.chapter))
-            recompute << line.chapter;
-    }
-    for (const StoredTotalTerms& sum : m_sums)
-        if (sum.insuranceLines > 0 && !recompute.contains(sum.chapter))
-            recompute << sum.chapter;
     std::vector<PriceChange> changes =
-        PostProposedPrices(m_dm, m_contract, m_lines, writes, recompute, m_figures, [](const QString& item) {
+        PostProposedPrices(m_dm, m_contract, m_lines, writes, m_figures, [](const QString& item) {
             return QStringLiteral("细目“%1”在算出调价方案之后已被改动，没有调价；请重新计算方案").arg(item);
         });
     m_proposed = false;

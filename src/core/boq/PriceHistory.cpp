@@ -157,14 +157,26 @@ bool ProposalFigures::current(DataModule& dm) const {
 
 std::vector<PriceChange> PostProposedPrices(DataModule& dm, const QString& contract, DataSet& lines,
                                             const std::vector<std::pair<int, QVariant>>& writes,
-                                            const QStringList& recompute, const ProposalFigures& proposal,
+                                            const ProposalFigures& proposal,
                                             const std::function<QString(const QString& item)>& changedElsewhere) {
     std::vector<PriceChange> changes;
     const bool current = proposal.current(dm);
+    // The chapters to total again: those of the lines written (a chapter's lines come together,
+    // so the last one named is looked at first), then those of an insurance line, which follows
+    // every amount.
     std::vector<int> rows;
     rows.reserve(writes.size());
-    for (const auto& [row, price] : writes)
+    QStringList recompute;
+    const int chapterColumn = lines.columnIndex(BoqColumn::Chapter);
+    for (const auto& [row, price] : writes) {
         rows.push_back(row);
+        const QString chapter = lines.storedValue(row, chapterColumn).toString();
+        if ((recompute.isEmpty() || recompute.constLast() != chapter) && !recompute.contains(chapter))
+            recompute << chapter;
+    }
+    for (const StoredTotalTerms& sum : proposal.figures.storedTotalTerms())
+        if (sum.insuranceLines > 0 && !recompute.contains(sum.chapter))
+            recompute << sum.chapter;
     dm.RunChange([&] {
         std::vector<QVariantList> before;
         try {

@@ -134,12 +134,13 @@ struct ProposalFigures {
 
 // A proposal's prices written as one change: the rows of `lines` through its save hook, all or
 // nothing (a row changed in the store since the proposal was read refuses all of it with the
-// text `changedElsewhere` gives for its item), then "章合计 和 保险费 计算" of `recompute`. While
+// text `changedElsewhere` gives for its item), then "章合计 和 保险费 计算" of the chapters written
+// and those of the insurance line. While
 // the proposal's figures are current, the recomputation takes them with what was just written
 // instead of reading the contract again. Returns the changes for the history.
 std::vector<PriceChange> PostProposedPrices(DataModule& dm, const QString& contract, DataSet& lines,
                                             const std::vector<std::pair<int, QVariant>>& writes,
-                                            const QStringList& recompute, const ProposalFigures& proposal,
+                                            const ProposalFigures& proposal,
                                             const std::function<QString(const QString& item)>& changedElsewhere);
 
 // Undoes (or redoes) a step as one change. Every line must hold what the step left (or, to

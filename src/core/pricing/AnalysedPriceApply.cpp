@@ -48,7 +48,6 @@ void AnalysedPriceApply::proposeUsing(const QString& contract, const QStringList
 void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QStringList& names) {
     m_proposed = false;
     m_plan.clear();
-    m_recompute.clear();
     m_items.clear();
     m_contract = PricingStore::RequireContract(contract);
     const UnitPriceAnalysis analysis(m_dm, m_contract);
@@ -146,23 +145,11 @@ void AnalysedPriceApply::propose(const QString& contract, Scope scope, const QSt
                 continue;
             }
             line.newAmount = LineAmount(*line.newPrice, m_lines.storedValue(r, quantityColumn));
-            if (SameStoredValue(line.oldPrice, *line.newPrice)) {
-                line.outcome = AnalysedLine::Outcome::Same;
-            } else {
-                line.outcome = AnalysedLine::Outcome::Change;
-                // A chapter's lines come together: the last one named is the one to look at first.
-                if ((m_recompute.isEmpty() || m_recompute.constLast() != line.chapter) &&
-                    !m_recompute.contains(line.chapter))
-                    m_recompute << line.chapter;
-            }
+            line.outcome = SameStoredValue(line.oldPrice, *line.newPrice) ? AnalysedLine::Outcome::Same
+                                                                          : AnalysedLine::Outcome::Change;
         }
         m_plan.push_back(std::move(line));
     }
-    // The insurance line follows every amount: its chapters are recomputed with the others.
-    if (!m_recompute.isEmpty())
-        for (const StoredTotalTerms& sum : figures.storedTotalTerms())
-            if (sum.insuranceLines > 0 && !m_recompute.contains(sum.chapter))
-                m_recompute << sum.chapter;
     m_figures.take(m_dm, std::move(figures));
     m_bidPrices.reset();
     m_proposed = true;
@@ -216,10 +203,9 @@ std::vector<PriceChange> AnalysedPriceApply::apply() {
     if (writes.empty())
         return changes;
     PricingStore::RunChange(m_dm.database(), QStringLiteral("写入分析单价"), [&] {
-        changes =
-            PostProposedPrices(m_dm, m_contract, m_lines, writes, m_recompute, m_figures, [](const QString& item) {
-                return QStringLiteral("细目“%1”在算出分析单价之后已被改动，没有写入任何单价；请重新计算").arg(item);
-            });
+        changes = PostProposedPrices(m_dm, m_contract, m_lines, writes, m_figures, [](const QString& item) {
+            return QStringLiteral("细目“%1”在算出分析单价之后已被改动，没有写入任何单价；请重新计算").arg(item);
+        });
     });
     return changes;
 }

@@ -86,7 +86,6 @@ private:
     QString m_contract;
     DataSet m_lines;
     std::vector<AnalysedLine> m_plan;
-    QStringList m_recompute;
     QStringList m_items;
     const std::pair<qint64, qint64>& bidPrices() const;
 
